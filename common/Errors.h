@@ -1,0 +1,55 @@
+// Error classes shared by all modules. Each carries exactly the message the user is shown.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// Base of the program's own errors.
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    std::string Message() const { return what(); }
+};
+
+// Damaged setup data or uninstall record, too little disk space.
+class ESetupError : public Exception {
+    using Exception::Exception;
+};
+
+// Invalid version text or stream form.
+class EProgramVersionError : public Exception {
+    using Exception::Exception;
+};
+
+// Stream layer: short reads and failed writes.
+class EStreamError : public Exception {
+    using Exception::Exception;
+};
+class EReadError : public EStreamError {
+public:
+    EReadError() : EStreamError("Stream read error") {}
+};
+class EWriteError : public EStreamError {
+public:
+    EWriteError() : EStreamError("Stream write error") {}
+};
+
+// File layer: "Cannot open file "%s". %s" and "Cannot create file "%s". %s".
+class EFileError : public EStreamError {
+    using EStreamError::EStreamError;
+};
+class EFOpenError : public EFileError {
+public:
+    EFOpenError(const std::string& path, const std::string& systemMessage)
+        : EFileError("Cannot open file \"" + path + "\". " + systemMessage) {}
+};
+class EFCreateError : public EFileError {
+public:
+    EFCreateError(const std::string& path, const std::string& systemMessage)
+        : EFileError("Cannot create file \"" + path + "\". " + systemMessage) {}
+};
+
+// Decompression layer (a damaged zlib stream).
+class EDecompressionError : public Exception {
+    using Exception::Exception;
+};

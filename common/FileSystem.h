@@ -1,0 +1,21 @@
+// Thin file-system layer over the platform (Win32 or POSIX, chosen at build time).
+// Paths are the platform's own; on Windows they are ANSI paths with backslashes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class TFileStream;
+
+bool FileExists(const std::string& path);        // a file, not a folder
+bool DirectoryExists(const std::string& path);   // trailing delimiter allowed
+bool CreateDir(const std::string& path);         // one level; false on any failure
+bool RemoveDir(const std::string& path);         // only an empty folder
+bool DeleteFileAt(const std::string& path);
+// Clears the read-only bit of an existing file and keeps its other attributes.
+void ClearReadOnly(const std::string& path);
+// Sets the last-write time of an open file from a packed DOS date-time read as local time.
+// Returns false on failure (callers ignore it).
+bool SetFileDate(TFileStream& file, uint32_t dosDateTime);
+// The platform's path delimiter ('\\' on Windows, '/' elsewhere).
+char PathDelimiter();

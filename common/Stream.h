@@ -1,0 +1,81 @@
+// Byte streams: the abstract stream, an in-memory stream and a file stream.
+// The file stream's system calls live in FileStreamWin32.cpp or FileStreamPosix.cpp,
+// chosen at build time; everything else is portable.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+
+    // Reads up to count bytes; returns how many were read (0 at the end).
+    virtual int32_t Read(void* buffer, int32_t count) = 0;
+    // Writes up to count bytes; returns how many were written.
+    virtual int32_t Write(const void* buffer, int32_t count) = 0;
+    // Moves the position; returns the new position.
+    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+
+    int64_t Position() { return Seek(0, TSeekOrigin::soCurrent); }
+    void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
+    int64_t Size();
+
+    // Read or write exactly count bytes, else raise EReadError / EWriteError.
+    void ReadBuffer(void* buffer, int32_t count);
+    void WriteBuffer(const void* buffer, int32_t count);
+    int32_t ReadInt32();                 // little-endian
+    void WriteInt32(int32_t value);      // little-endian
+    // Copies exactly count bytes from source to this stream (EReadError on a short source).
+    void CopyFrom(TStream& source, int64_t count);
+};
+
+class TMemoryStream : public TStream {
+public:
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+    const uint8_t* Memory() const { return Data.data(); }
+    std::vector<uint8_t>& Bytes() { return Data; }
+    void SetSize(int64_t size) { Data.resize(static_cast<size_t>(size)); }
+
+private:
+    std::vector<uint8_t> Data;
+    int64_t Pos = 0;
+};
+
+enum class TFileMode {
+    fmOpenReadShared,     // read; others may read and write
+    fmOpenReadExclusive,  // read; no sharing
+    fmOpenReadWrite,      // read and write an existing file; no sharing
+    fmCreate,             // create or truncate; read and write; no sharing
+};
+
+class TFileStream : public TStream {
+public:
+    // Raises EFOpenError (open modes) or EFCreateError (fmCreate) with the system's message.
+    TFileStream(const std::string& fileName, TFileMode mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+    const std::string& FileName() const { return Name; }
+    // Platform handle (HANDLE on Windows, file descriptor elsewhere), for setting file times.
+    intptr_t Handle() const { return FileHandle; }
+
+private:
+    std::string Name;
+    intptr_t FileHandle;
+};
+
+// The system's description of an error code (last error on Windows, errno elsewhere).
+std::string SystemErrorMessage(int code);

@@ -1,0 +1,27 @@
+// The product version: text form, 25-byte stream form and three-way comparison.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/Errors.h"
+
+class TStream;
+
+class TProgramVersion {
+public:
+    int32_t Beta = 0;
+    bool PressPreview = false;
+    int32_t Major = 0;
+    int32_t Minor = 0;
+    int32_t Release = 0;
+
+    int Compare(const TProgramVersion& other) const;   // -1, 0 or 1
+    bool IsBeta() const { return Beta > 0; }
+    std::string ToText() const;
+    void FromText(const std::string& text);            // EProgramVersionError on invalid text
+    void LoadFromStream(TStream& stream);              // EProgramVersionError on a bad marker/format
+    void SaveToStream(TStream& stream) const;
+
+    static constexpr int StreamSize = 25;
+};

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need, from Debian's packages only, and builds
+# libjpeg-turbo from Debian's source package as a static library for mingw.
+# Idempotent: a second run checks and returns in seconds.
+# Usage: scripts/bootstrap.sh [BUILD_ROOT]   (default: ./build)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+
+packages=(cmake ninja-build g++ clang make pkg-config dpkg-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  libz-mingw-w64-dev zlib1g-dev googletest
+  wine wine32:i386 xvfb x11-apps imagemagick libjpeg-turbo-progs)
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+done
+
+# A deb-src entry for the same Debian source the machine uses, so that `apt-get source` works.
+src_list=/etc/apt/sources.list.d/setup-builder-src.sources
+need_update=0
+if [ ! -f "$src_list" ] && ! grep -rqs '^\s*\(deb-src\|Types:.*deb-src\)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  tmp=$(mktemp)
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    # Copy each stanza that serves Debian's own archive, with Types: deb-src.
+    awk 'BEGIN{RS=""; ORS="\n\n"} /URIs:[^\n]*debian/ && /Types:[^\n]*deb/ { gsub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f" >>"$tmp"
+  done
+  if [ -f /etc/apt/sources.list ]; then
+    sed -n 's/^deb\s\+\(\[[^]]*\]\s\+\)\?\(\S*debian\S*\s.*\)$/deb-src \1\2/p' /etc/apt/sources.list >"$tmp.list"
+    [ -s "$tmp.list" ] && as_root cp "$tmp.list" /etc/apt/sources.list.d/setup-builder-src.list
+  fi
+  [ -s "$tmp" ] && as_root cp "$tmp" "$src_list"
+  rm -f "$tmp" "$tmp.list"
+  need_update=1
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+  need_update=1
+fi
+
+if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -q
+  as_root apt-get install -y -q --no-install-recommends "${packages[@]}"
+fi
+
+# libjpeg-turbo, static, for i686-w64-mingw32.
+jpeg_prefix=$build/deps/mingw32
+if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
+  src=$build/deps/src
+  mkdir -p "$src"
+  if ! ls -d "$src"/libjpeg-turbo-*/ >/dev/null 2>&1; then
+    (cd "$src" && apt-get source -q libjpeg-turbo)
+  fi
+  jsrc=$(ls -d "$src"/libjpeg-turbo-*/ | head -n1)
+  cmake -S "$jsrc" -B "$build/deps/jpeg-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw32.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
+    -DWITH_JAVA=OFF -DWITH_TOOLS=OFF -DWITH_TESTS=OFF >/dev/null
+  cmake --build "$build/deps/jpeg-build" --target install >/dev/null
+fi
+echo "bootstrap: ready"

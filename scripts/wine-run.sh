@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Runs a Windows program under the build folder's Wine session (the CTest emulator).
+# The build folder is the one holding CMakeCache.txt above the program, or $SETUP_BUILD_DIR.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=${SETUP_BUILD_DIR:-}
+if [ -z "$build" ]; then
+  d=$(cd "$(dirname "$1")" && pwd)
+  while [ "$d" != / ] && [ ! -f "$d/CMakeCache.txt" ]; do d=$(dirname "$d"); done
+  build=$d
+fi
+. "$here/wine-env.sh" "$build"
+exec wine "$@"

@@ -1,0 +1,67 @@
+// The setup data archive's on-disk format, shared by the program's reader and the packing tool.
+//
+//   0   ArchiveHeader (28 bytes): "QK/ISB/3", ChecksumLength, Checksum (Adler-32 of the bytes
+//       from offset 28 on), BuildDate (double, days since 1899-12-30), FileCount
+//   28  product version, 25-byte stream form
+//   53  top-level entry list: EntryRecords (76 bytes: name length, 67 name bytes,
+//       ContentLength, FileSize = -1 for a folder) each followed by its content, closed by
+//       a record whose name length is 0. A file's content is one zlib stream; a folder's
+//       content is its own entry list.
+//
+// All integers little-endian and signed 32-bit; the archive lies within the first 2 GiB.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Archive {
+
+constexpr char Signature[8] = {'Q', 'K', '/', 'I', 'S', 'B', '/', '3'};
+constexpr int HeaderSize = 28;
+constexpr int VersionOffset = 28;
+constexpr int EntriesOffset = 53;
+constexpr int RecordSize = 76;
+constexpr int MaxNameLength = 67;
+constexpr int32_t FolderSize = -1;
+constexpr int ChecksumBlockSize = 4096;
+// Folders nested deeper than this are refused as damaged data; real products stay far below.
+constexpr int MaxFolderDepth = 64;
+
+// Executable header fields in the reserved words of the DOS header.
+constexpr int DataOffsetPosition = 48;
+constexpr int UninstallFlagPosition = 52;
+constexpr int MinimumExecutableSize = 56;
+
+struct THeader {
+    char Signature[8];
+    int32_t ChecksumLength;
+    uint32_t Checksum;
+    double BuildDate;
+    int32_t FileCount;
+};
+
+struct TEntryRecord {
+    uint8_t NameLength = 0;
+    char Name[MaxNameLength] = {};
+    int32_t ContentLength = 0;
+    int32_t FileSize = 0;
+
+    bool IsTerminator() const { return NameLength == 0; }
+    bool IsFolder() const { return FileSize == FolderSize; }
+    std::string NameText() const;
+};
+
+void DecodeHeader(const uint8_t (&bytes)[HeaderSize], THeader& header);
+void EncodeHeader(const THeader& header, uint8_t (&bytes)[HeaderSize]);
+void DecodeRecord(const uint8_t (&bytes)[RecordSize], TEntryRecord& record);
+void EncodeRecord(const TEntryRecord& record, uint8_t (&bytes)[RecordSize]);
+
+// True when name is one plain path component that is safe to create anywhere: 1 to 67
+// bytes, no "\", "/", ":", no control character, not "." or "..".
+bool IsValidEntryName(const std::string& name);
+
+// Days since 1899-12-30 (fraction = time of day) to a packed DOS date-time; 0 when the
+// year is before 1980 or after 2107.
+uint32_t DateTimeToDosDateTime(double dateTime);
+
+} // namespace Archive
