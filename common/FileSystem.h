@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class TFileStream;
@@ -17,5 +18,10 @@ void ClearReadOnly(const std::string& path);
 // Sets the last-write time of an open file from a packed DOS date-time read as local time.
 // Returns false on failure (callers ignore it).
 bool SetFileDate(TFileStream& file, uint32_t dosDateTime);
+// The last-write time of a file or folder as a packed DOS date-time in local time; none when
+// the path does not exist or the time lies outside 1980..2107.
+std::optional<uint32_t> GetFileDate(const std::string& path);
+// The folder for temporary files, with a trailing delimiter (GetTempPathA on Windows).
+std::string TempDirectory();
 // The platform's path delimiter ('\\' on Windows, '/' elsewhere).
 char PathDelimiter();

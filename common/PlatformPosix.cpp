@@ -1,1 +1,213 @@
-// placeholder
+// The platform layer on POSIX systems (the packing tool and the native tests): file stream,
+// file-system helpers and the program's own path.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "common/CommonUtils.h"
+#include "common/Errors.h"
+#include "common/FileSystem.h"
+#include "common/Stream.h"
+
+std::string SystemErrorMessage(int code) { return std::strerror(code); }
+
+namespace {
+
+// open() on a folder succeeds for reading; Windows refuses it, and so do we.
+int OpenFile(const std::string& fileName, TFileMode mode) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+    case TFileMode::fmOpenReadShared:
+    case TFileMode::fmOpenReadExclusive:
+        flags |= O_RDONLY;
+        break;
+    case TFileMode::fmOpenReadWrite:
+        flags |= O_RDWR;
+        break;
+    case TFileMode::fmCreate:
+        flags |= O_RDWR | O_CREAT | O_TRUNC;
+        break;
+    }
+    int fd;
+    do {
+        fd = ::open(fileName.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : Name(fileName), FileHandle(-1) {
+    const int fd = OpenFile(fileName, mode);
+    if (fd < 0) {
+        const int error = errno;
+        if (mode == TFileMode::fmCreate)
+            throw EFCreateError(fileName, SystemErrorMessage(error));
+        throw EFOpenError(fileName, SystemErrorMessage(error));
+    }
+    FileHandle = fd;
+}
+
+TFileStream::~TFileStream() {
+    if (FileHandle >= 0)
+        ::close(static_cast<int>(FileHandle));
+}
+
+int32_t TFileStream::Read(void* buffer, int32_t count) {
+    if (count <= 0)
+        return 0;
+    ssize_t got;
+    do {
+        got = ::read(static_cast<int>(FileHandle), buffer, static_cast<size_t>(count));
+    } while (got < 0 && errno == EINTR);
+    return got < 0 ? 0 : static_cast<int32_t>(got);
+}
+
+int32_t TFileStream::Write(const void* buffer, int32_t count) {
+    if (count <= 0)
+        return 0;
+    ssize_t put;
+    do {
+        put = ::write(static_cast<int>(FileHandle), buffer, static_cast<size_t>(count));
+    } while (put < 0 && errno == EINTR);
+    return put < 0 ? 0 : static_cast<int32_t>(put);
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                          : SEEK_END;
+    return static_cast<int64_t>(::lseek(static_cast<int>(FileHandle), static_cast<off_t>(offset), whence));
+}
+
+std::string ProgramFileName() {
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0)
+            return std::string();
+        if (static_cast<size_t>(n) < buffer.size())
+            return std::string(buffer.data(), static_cast<size_t>(n));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+bool RemoveDir(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+bool DeleteFileAt(const std::string& path) {
+    // unlink() also removes a symbolic link to a folder, which DeleteFileA does not; folders
+    // themselves are refused by both.
+    return ::unlink(path.c_str()) == 0;
+}
+
+void ClearReadOnly(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
+        ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
+}
+
+namespace {
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+// Unpacks a DOS date-time into broken-down local time, refusing the same impossible dates and
+// times as Windows' DosDateTimeToFileTime (month 0, 30 February, 60 seconds and so on).
+bool DosDateTimeToTm(uint32_t dosDateTime, struct tm& t) {
+    static const int monthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int year = static_cast<int>(dosDateTime >> 25) + 1980;
+    const int month = static_cast<int>((dosDateTime >> 21) & 15);
+    const int day = static_cast<int>((dosDateTime >> 16) & 31);
+    const int hour = static_cast<int>((dosDateTime >> 11) & 31);
+    const int minute = static_cast<int>((dosDateTime >> 5) & 63);
+    const int second = static_cast<int>(dosDateTime & 31) * 2;
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59)
+        return false;
+    const int daysInMonth = monthDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+    if (day > daysInMonth)
+        return false;
+    t = {};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return true;
+}
+
+uint32_t TmToDosDateTime(const struct tm& t) {
+    const int year = t.tm_year + 1900;
+    if (year < 1980 || year > 2107)
+        return 0;
+    return static_cast<uint32_t>(year - 1980) << 25 | static_cast<uint32_t>(t.tm_mon + 1) << 21 |
+           static_cast<uint32_t>(t.tm_mday) << 16 | static_cast<uint32_t>(t.tm_hour) << 11 |
+           static_cast<uint32_t>(t.tm_min) << 5 | static_cast<uint32_t>(t.tm_sec / 2);
+}
+
+} // namespace
+
+bool SetFileDate(TFileStream& file, uint32_t dosDateTime) {
+    struct tm local;
+    if (!DosDateTimeToTm(dosDateTime, local))
+        return false;
+    const time_t when = std::mktime(&local);
+    if (when == static_cast<time_t>(-1))
+        return false;
+    struct timespec times[2];
+    times[0].tv_sec = 0;
+    times[0].tv_nsec = UTIME_OMIT; // access time stays
+    times[1].tv_sec = when;
+    times[1].tv_nsec = 0;
+    return ::futimens(static_cast<int>(file.Handle()), times) == 0;
+}
+
+std::optional<uint32_t> GetFileDate(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    struct tm local;
+    if (::localtime_r(&st.st_mtime, &local) == nullptr)
+        return std::nullopt;
+    const uint32_t packed = TmToDosDateTime(local);
+    if (packed == 0)
+        return std::nullopt;
+    return packed;
+}
+
+std::string TempDirectory() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string path = dir != nullptr && *dir != '\0' ? dir : "/tmp";
+    if (path.back() != '/')
+        path += '/';
+    return path;
+}
+
+char PathDelimiter() { return '/'; }

@@ -1,1 +1,158 @@
-// placeholder
+// The platform layer on Windows: file stream, file-system helpers and the program's own path,
+// all through the ANSI ("A") functions of the kernel.
+
+#include <windows.h>
+
+#include <vector>
+
+#include "common/CommonUtils.h"
+#include "common/Errors.h"
+#include "common/FileSystem.h"
+#include "common/Stream.h"
+#include "common/WinHandle.h"
+
+std::string SystemErrorMessage(int code) {
+    char buffer[1024];
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                    static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
+    if (length == 0)
+        return "Unknown error " + std::to_string(code);
+    // System messages end with CR LF, which the message box would show as an empty line.
+    while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n'))
+        --length;
+    return std::string(buffer, length);
+}
+
+namespace {
+
+HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+} // namespace
+
+TFileStream::TFileStream(const std::string& fileName, TFileMode mode)
+    : Name(fileName), FileHandle(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {
+    DWORD access = GENERIC_READ;
+    DWORD share = 0;
+    DWORD disposition = OPEN_EXISTING;
+    switch (mode) {
+    case TFileMode::fmOpenReadShared:
+        // The running setup program reads its own executable, which Windows has open already;
+        // others may go on reading and writing it.
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        break;
+    case TFileMode::fmOpenReadExclusive:
+        break;
+    case TFileMode::fmOpenReadWrite:
+        access = GENERIC_READ | GENERIC_WRITE;
+        break;
+    case TFileMode::fmCreate:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = CREATE_ALWAYS;
+        break;
+    }
+    UniqueFile file(::CreateFileA(fileName.c_str(), access, share, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        if (mode == TFileMode::fmCreate)
+            throw EFCreateError(fileName, SystemErrorMessage(static_cast<int>(error)));
+        throw EFOpenError(fileName, SystemErrorMessage(static_cast<int>(error)));
+    }
+    FileHandle = reinterpret_cast<intptr_t>(file.Release());
+}
+
+TFileStream::~TFileStream() { UniqueFile closer(AsHandle(FileHandle)); }
+
+int32_t TFileStream::Read(void* buffer, int32_t count) {
+    DWORD got = 0;
+    if (count <= 0 || !::ReadFile(AsHandle(FileHandle), buffer, static_cast<DWORD>(count), &got, nullptr))
+        return 0;
+    return static_cast<int32_t>(got);
+}
+
+int32_t TFileStream::Write(const void* buffer, int32_t count) {
+    DWORD put = 0;
+    if (count <= 0 || !::WriteFile(AsHandle(FileHandle), buffer, static_cast<DWORD>(count), &put, nullptr))
+        return 0;
+    return static_cast<int32_t>(put);
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    const DWORD method = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
+                         : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
+                                                            : FILE_END;
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER position;
+    if (!::SetFilePointerEx(AsHandle(FileHandle), distance, &position, method))
+        return -1;
+    return position.QuadPart;
+}
+
+std::string ProgramFileName() {
+    // GetModuleFileNameA truncates silently when the buffer is too small and returns its size;
+    // grow until the whole path fits (paths may exceed MAX_PATH with the \\?\ prefix).
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return std::string();
+        if (length < buffer.size())
+            return std::string(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool CreateDir(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
+
+bool RemoveDir(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != FALSE; }
+
+bool DeleteFileAt(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
+
+void ClearReadOnly(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        ::SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+}
+
+bool SetFileDate(TFileStream& file, uint32_t dosDateTime) {
+    // A DOS date-time has no time zone: it is the local time of the machine, which Windows
+    // converts to the UTC file time that NTFS stores.
+    FILETIME local, utc;
+    if (!::DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) ||
+        !::LocalFileTimeToFileTime(&local, &utc))
+        return false;
+    return ::SetFileTime(AsHandle(file.Handle()), nullptr, nullptr, &utc) != FALSE;
+}
+
+std::optional<uint32_t> GetFileDate(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    FILETIME local;
+    WORD date, time;
+    if (!::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
+        !::FileTimeToDosDateTime(&local, &date, &time))
+        return std::nullopt;
+    return static_cast<uint32_t>(date) << 16 | time;
+}
+
+std::string TempDirectory() {
+    char buffer[MAX_PATH + 1];
+    const DWORD length = ::GetTempPathA(sizeof buffer, buffer);
+    if (length == 0 || length > MAX_PATH)
+        return std::string();
+    return IncludeDelimiter(std::string(buffer, length));
+}
+
+char PathDelimiter() { return '\\'; }

@@ -1,1 +1,100 @@
-// placeholder
+// The portable part of the stream layer: the exact-size helpers and the in-memory stream.
+// TFileStream lives in the platform layer (PlatformWin32.cpp / PlatformPosix.cpp).
+
+#include "common/Stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/Errors.h"
+
+int64_t TStream::Size() {
+    const int64_t position = Position();
+    const int64_t size = Seek(0, TSeekOrigin::soEnd);
+    SetPosition(position);
+    return size;
+}
+
+void TStream::ReadBuffer(void* buffer, int32_t count) {
+    auto* p = static_cast<uint8_t*>(buffer);
+    while (count > 0) {
+        const int32_t got = Read(p, count);
+        if (got <= 0)
+            throw EReadError();
+        p += got;
+        count -= got;
+    }
+}
+
+void TStream::WriteBuffer(const void* buffer, int32_t count) {
+    auto* p = static_cast<const uint8_t*>(buffer);
+    while (count > 0) {
+        const int32_t put = Write(p, count);
+        if (put <= 0)
+            throw EWriteError();
+        p += put;
+        count -= put;
+    }
+}
+
+int32_t TStream::ReadInt32() {
+    uint8_t b[4];
+    ReadBuffer(b, 4);
+    return static_cast<int32_t>(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                                uint32_t(b[3]) << 24);
+}
+
+void TStream::WriteInt32(int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+    WriteBuffer(b, 4);
+}
+
+void TStream::CopyFrom(TStream& source, int64_t count) {
+    constexpr int32_t BufferSize = 64 * 1024;
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(count, 0), BufferSize)));
+    while (count > 0) {
+        const auto chunk = static_cast<int32_t>(std::min<int64_t>(count, BufferSize));
+        source.ReadBuffer(buffer.data(), chunk);
+        WriteBuffer(buffer.data(), chunk);
+        count -= chunk;
+    }
+}
+
+// A position outside the data is allowed, as for files: reading there yields nothing and
+// writing past the end fills the gap with zero bytes.
+int32_t TMemoryStream::Read(void* buffer, int32_t count) {
+    const auto size = static_cast<int64_t>(Data.size());
+    if (count <= 0 || Pos < 0 || Pos >= size)
+        return 0;
+    const auto n = static_cast<int32_t>(std::min<int64_t>(count, size - Pos));
+    std::memcpy(buffer, Data.data() + Pos, static_cast<size_t>(n));
+    Pos += n;
+    return n;
+}
+
+int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
+    if (count <= 0 || Pos < 0)
+        return 0;
+    const int64_t end = Pos + count;
+    if (end > static_cast<int64_t>(Data.size()))
+        Data.resize(static_cast<size_t>(end));
+    std::memcpy(Data.data() + Pos, buffer, static_cast<size_t>(count));
+    Pos = end;
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+    switch (origin) {
+    case TSeekOrigin::soBeginning:
+        Pos = offset;
+        break;
+    case TSeekOrigin::soCurrent:
+        Pos += offset;
+        break;
+    case TSeekOrigin::soEnd:
+        Pos = static_cast<int64_t>(Data.size()) + offset;
+        break;
+    }
+    return Pos;
+}

@@ -1,6 +1,6 @@
 // Byte streams: the abstract stream, an in-memory stream and a file stream.
-// The file stream's system calls live in FileStreamWin32.cpp or FileStreamPosix.cpp,
-// chosen at build time; everything else is portable.
+// The file stream's system calls live in PlatformWin32.cpp or PlatformPosix.cpp, chosen at
+// build time; everything else is portable.
 #pragma once
 
 #include <cstdint>

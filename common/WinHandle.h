@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// CoInitialize and friends; WIN32_LEAN_AND_MEAN keeps them out of windows.h.
+#include <objbase.h>
 
 #include <utility>
 
