@@ -1,0 +1,66 @@
+// The uninstall record: the install log with the product's version and name, appended to
+// the uninstaller copy Uninst.exe (or stored in Uninstall.dat beside it).
+//
+//   0   "QK/UNS/3"
+//   8   20 bytes not read by anyone (written as zeros)
+//   28  product version, 25-byte stream form
+//   53  LogLength, signed 32-bit
+//   57  ProductDataLength, signed 32-bit
+//   61  log text: one entry per line, each followed by CR LF
+//   61 + LogLength  product data: the product name's bytes, no terminator
+//
+// All integers little-endian. Portable: used by the install engine, the uninstaller, the
+// packing tool and the fuzz target.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Version.h"
+
+class TStream;
+
+namespace UninstallRecord {
+
+constexpr char Signature[8] = {'Q', 'K', '/', 'U', 'N', 'S', '/', '3'};
+constexpr int HeaderSize = 28;
+constexpr int LengthsOffset = 53;
+constexpr int LogOffset = 61;
+
+// The first character of a log entry; the rest of the line is the full path.
+constexpr char KindFile = 'F';
+constexpr char KindFolder = 'D';
+constexpr char KindFolderWithFiles = 'T';
+constexpr char KindCurrentUserKey = 'U';
+constexpr char KindClassesRootKey = 'C';
+constexpr char KindLocalMachineKey = 'M';
+constexpr char KindExistingFolder = 'E';
+
+// Messages of a record that cannot be used. The second one covers lengths that are negative
+// or reach past the end of the file; it is raised before anything is allocated or removed.
+constexpr const char* InvalidSignatureMessage = "Invalid uninstall data signature";
+constexpr const char* InvalidDataMessage = "Invalid uninstall data";
+
+} // namespace UninstallRecord
+
+// What a record holds once read.
+struct TUninstallRecord {
+    TProgramVersion Version;
+    std::vector<std::string> InstallLog;
+    std::vector<uint8_t> ProductData;   // empty when ProductDataLength is 0
+    int32_t ProductDataLength = 0;
+};
+
+// Writes a whole record at the stream's position.
+void WriteUninstallRecord(TStream& stream, const TProgramVersion& version,
+                          const std::vector<std::string>& installLog, const void* productData,
+                          int32_t productDataLength);
+
+// Reads a record from the stream's position to recordEnd (the size of the file holding it).
+// Raises ESetupError for a wrong signature or impossible lengths, EProgramVersionError for a
+// damaged version and EReadError for a record shorter than its 28-byte header.
+void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& record);
+
+// Splits text into lines at CR LF, CR or LF; a line break at the very end adds no empty line.
+std::vector<std::string> SplitLogLines(const std::string& text);

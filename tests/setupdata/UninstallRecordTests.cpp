@@ -1,0 +1,187 @@
+// The uninstall record: round trip, byte layout, line splitting and damaged records.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/Errors.h"
+#include "common/Stream.h"
+#include "setupdata/UninstallRecord.h"
+
+namespace {
+
+TProgramVersion MakeVersion(int major, int minor, int release, int beta, bool pressPreview) {
+    TProgramVersion version;
+    version.Major = major;
+    version.Minor = minor;
+    version.Release = release;
+    version.Beta = beta;
+    version.PressPreview = pressPreview;
+    return version;
+}
+
+std::vector<uint8_t> WriteRecord(const std::vector<std::string>& log, const std::string& product,
+                                 const TProgramVersion& version = MakeVersion(5, 0, 4, 0, false)) {
+    TMemoryStream stream;
+    WriteUninstallRecord(stream, version, log, product.data(), static_cast<int32_t>(product.size()));
+    return stream.Bytes();
+}
+
+TUninstallRecord ReadRecord(const std::vector<uint8_t>& bytes, int64_t start = 0) {
+    TMemoryStream stream;
+    stream.Bytes() = bytes;
+    stream.SetPosition(start);
+    TUninstallRecord record;
+    ReadUninstallRecord(stream, static_cast<int64_t>(bytes.size()), record);
+    return record;
+}
+
+int32_t Int32At(const std::vector<uint8_t>& bytes, size_t offset) {
+    return static_cast<int32_t>(uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 |
+                                uint32_t(bytes[offset + 2]) << 16 | uint32_t(bytes[offset + 3]) << 24);
+}
+
+void PutInt32At(std::vector<uint8_t>& bytes, size_t offset, int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+std::string ErrorOf(const std::vector<uint8_t>& bytes) {
+    try {
+        ReadRecord(bytes);
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+const std::vector<std::string> SampleLog = {
+    "EC:\\Program Files\\",
+    "DC:\\Program Files\\Vendor\\",
+    "DC:\\Program Files\\Vendor\\Velmora\\",
+    "FC:\\Program Files\\Vendor\\Velmora\\Velmora.exe",
+    "U\\Software\\Vendor\\Velmora",
+    "M\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora 5",
+};
+
+} // namespace
+
+TEST(UninstallRecord, LayoutHasSignatureZeroedGapVersionLengthsLogAndProductData) {
+    const auto bytes = WriteRecord({"FC:\\a.txt", "DC:\\b\\"}, "Velmora");
+    const std::string logText = "FC:\\a.txt\r\nDC:\\b\\\r\n";
+
+    ASSERT_EQ(bytes.size(), 61 + logText.size() + 7);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "QK/UNS/3");
+    for (int i = 8; i < 28; ++i)
+        EXPECT_EQ(bytes[i], 0) << "undefined header byte " << i;
+    EXPECT_EQ(Int32At(bytes, 28), -100);   // version marker
+    EXPECT_EQ(Int32At(bytes, 32), 1);      // version stream format
+    EXPECT_EQ(Int32At(bytes, 36), 5);      // major
+    EXPECT_EQ(Int32At(bytes, 53), static_cast<int32_t>(logText.size()));
+    EXPECT_EQ(Int32At(bytes, 57), 7);
+    EXPECT_EQ(std::string(bytes.begin() + 61, bytes.begin() + 61 + logText.size()), logText);
+    EXPECT_EQ(std::string(bytes.end() - 7, bytes.end()), "Velmora");
+}
+
+TEST(UninstallRecord, RoundTripRestoresVersionLogAndProductData) {
+    const TProgramVersion version = MakeVersion(5, 0, 1, 2, true);
+    const auto record = ReadRecord(WriteRecord(SampleLog, "Velmora", version));
+
+    EXPECT_EQ(record.Version.Major, 5);
+    EXPECT_EQ(record.Version.Minor, 0);
+    EXPECT_EQ(record.Version.Release, 1);
+    EXPECT_EQ(record.Version.Beta, 2);
+    EXPECT_TRUE(record.Version.PressPreview);
+    EXPECT_EQ(record.InstallLog, SampleLog);
+    EXPECT_EQ(record.ProductDataLength, 7);
+    EXPECT_EQ(std::string(record.ProductData.begin(), record.ProductData.end()), "Velmora");
+}
+
+TEST(UninstallRecord, RecordAppendedAfterAProgramImageIsReadFromItsOffset) {
+    std::vector<uint8_t> file(1000, 0xCC);
+    const auto record = WriteRecord(SampleLog, "Velmora");
+    file.insert(file.end(), record.begin(), record.end());
+
+    EXPECT_EQ(ReadRecord(file, 1000).InstallLog, SampleLog);
+}
+
+TEST(UninstallRecord, EmptyLogAndNoProductData) {
+    const auto bytes = WriteRecord({}, "");
+    EXPECT_EQ(bytes.size(), 61u);
+
+    const auto record = ReadRecord(bytes);
+    EXPECT_TRUE(record.InstallLog.empty());
+    EXPECT_EQ(record.ProductDataLength, 0);
+    EXPECT_TRUE(record.ProductData.empty());
+}
+
+TEST(UninstallRecord, SplitsLinesAtCrLfCrOrLf) {
+    struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"Fa", {"Fa"}},
+        {"Fa\r\n", {"Fa"}},
+        {"Fa\r\nDb", {"Fa", "Db"}},
+        {"Fa\rDb\nEc\r\n", {"Fa", "Db", "Ec"}},
+        {"Fa\n\rDb", {"Fa", "", "Db"}},   // LF then CR: two breaks
+        {"Fa\r\n\r\nDb\r\n", {"Fa", "", "Db"}},
+        {"\r\n", {""}},
+        {"Fa\r", {"Fa"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SplitLogLines(c.text), c.lines) << "text: " << testing::PrintToString(c.text);
+}
+
+TEST(UninstallRecord, DamagedRecordsAreRejected) {
+    const auto good = WriteRecord(SampleLog, "Velmora");
+    const int32_t logLength = Int32At(good, 53);
+
+    auto badSignature = good;
+    badSignature[7] = '2';
+    EXPECT_EQ(ErrorOf(badSignature), "Invalid uninstall data signature");
+
+    auto setupSignature = good;
+    std::memcpy(setupSignature.data(), "QK/ISB/3", 8);
+    EXPECT_EQ(ErrorOf(setupSignature), "Invalid uninstall data signature");
+
+    EXPECT_EQ(ErrorOf(std::vector<uint8_t>(good.begin(), good.begin() + 20)), "Stream read error");
+
+    auto badVersion = good;
+    PutInt32At(badVersion, 32, 2);
+    EXPECT_EQ(ErrorOf(badVersion), "Invalid version number on stream");
+
+    auto negativeLog = good;
+    PutInt32At(negativeLog, 53, -1);
+    EXPECT_EQ(ErrorOf(negativeLog), "Invalid uninstall data");
+
+    auto negativeProduct = good;
+    PutInt32At(negativeProduct, 57, -7);
+    EXPECT_EQ(ErrorOf(negativeProduct), "Invalid uninstall data");
+
+    auto hugeLog = good;
+    PutInt32At(hugeLog, 53, 0x7FFFFFFF);
+    EXPECT_EQ(ErrorOf(hugeLog), "Invalid uninstall data");
+
+    // Both lengths large enough that their sum overflows 32 bits.
+    auto overflowingSum = good;
+    PutInt32At(overflowingSum, 53, 0x7FFFFFF0);
+    PutInt32At(overflowingSum, 57, 0x7FFFFFF0);
+    EXPECT_EQ(ErrorOf(overflowingSum), "Invalid uninstall data");
+
+    auto productPastEnd = good;
+    PutInt32At(productPastEnd, 57, 8);
+    EXPECT_EQ(ErrorOf(productPastEnd), "Invalid uninstall data");
+
+    auto truncated = good;
+    truncated.pop_back();
+    EXPECT_EQ(ErrorOf(truncated), "Invalid uninstall data");
+
+    // Shorter lengths than the bytes present are fine: anything after the record is ignored.
+    auto shorterLog = good;
+    PutInt32At(shorterLog, 53, logLength - 2);
+    PutInt32At(shorterLog, 57, 0);
+    EXPECT_EQ(ErrorOf(shorterLog), "(no error)");
+}
