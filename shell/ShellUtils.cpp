@@ -1,0 +1,323 @@
+// Windows shell services over the shell's ANSI functions and the shell link object.
+
+#include "shell/ShellUtils.h"
+
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <optional>
+#include <vector>
+
+#include "common/CommonUtils.h"
+#include "common/Stream.h"
+#include "common/WinHandle.h"
+
+namespace {
+
+int SpecialFolderCsidl(TSpecialFolder kind) {
+    switch (kind) {
+    case sfRecycleBin:
+        return CSIDL_BITBUCKET;
+    case sfDesktop:
+        return CSIDL_DESKTOPDIRECTORY;
+    case sfNetHood:
+        return CSIDL_NETHOOD;
+    case sfPersonal:
+        return CSIDL_PERSONAL;
+    case sfPrograms:
+        return CSIDL_PROGRAMS;
+    case sfRecent:
+        return CSIDL_RECENT;
+    case sfSendTo:
+        return CSIDL_SENDTO;
+    case sfStartMenu:
+        return CSIDL_STARTMENU;
+    case sfStartup:
+        return CSIDL_STARTUP;
+    case sfTemplates:
+        return CSIDL_TEMPLATES;
+    case sfAppData:
+        return CSIDL_APPDATA;
+    case sfProgramFiles:
+        return CSIDL_PROGRAM_FILES;
+    case sfCommonFiles:
+        return CSIDL_PROGRAM_FILES_COMMON;
+    case sfCommonDesktop:
+        return CSIDL_COMMON_DESKTOPDIRECTORY;
+    }
+    return -1;
+}
+
+// An item list (PIDL) handed out by the shell, freed through the shell's allocator. The
+// allocator must outlive the item list.
+class TItemList {
+public:
+    explicit TItemList(IMalloc* allocator) : Allocator(allocator) {}
+    TItemList(IMalloc* allocator, LPITEMIDLIST list) : Allocator(allocator), List(list) {}
+    ~TItemList() {
+        if (List)
+            Allocator->Free(List);
+    }
+    TItemList(const TItemList&) = delete;
+    TItemList& operator=(const TItemList&) = delete;
+
+    LPITEMIDLIST Get() const { return List; }
+    LPITEMIDLIST* Put() { return &List; }
+
+private:
+    IMalloc* Allocator;
+    LPITEMIDLIST List = nullptr;
+};
+
+// The file-system path of an item list, or nothing for a virtual item (Recycle Bin, Control
+// Panel, a computer on the network). The shell writes at most MAX_PATH characters.
+std::optional<std::string> PathFromItemList(LPCITEMIDLIST list) {
+    char buffer[MAX_PATH + 1] = {};
+    if (!::SHGetPathFromIDListA(list, buffer))
+        return std::nullopt;
+    return std::string(buffer);
+}
+
+// The string value name of an open key (nullptr or "" for the key's default value). Nothing
+// when the value is missing or of another type than REG_SZ / REG_EXPAND_SZ; the text is cut at
+// its first NUL. Expandable strings are returned unexpanded.
+std::optional<std::string> ReadStringValue(HKEY key, const char* name) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return std::nullopt;
+    // The stored data need not end with a NUL: one more byte keeps the buffer terminated.
+    std::vector<char> data(size + 1, '\0');
+    if (::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return std::string(data.data());
+}
+
+UniqueHKey OpenKeyReadOnly(HKEY root, const std::string& path) {
+    UniqueHKey key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return UniqueHKey();
+    return key;
+}
+
+// Removes characters of code 32 or below (blanks, tabs, line breaks) at both ends.
+std::string Trim(const std::string& text) {
+    auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && isBlank(text[first]))
+        ++first;
+    while (last > first && isBlank(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+// The extension of a path with its full stop, or empty; a full stop in a folder name does not
+// count.
+std::string FileExtension(const std::string& path) {
+    const size_t dot = path.find_last_of(".\\:");
+    if (dot == std::string::npos || path[dot] != '.')
+        return std::string();
+    return path.substr(dot);
+}
+
+// The folder part of a path with its trailing backslash (or drive colon), or empty.
+std::string FileFolder(const std::string& path) {
+    const size_t cut = path.find_last_of("\\:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// IPersistFile takes wide paths; everything else here is ANSI in the system code page.
+std::wstring ToWide(const std::string& text) {
+    if (text.empty())
+        return std::wstring();
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+void ThrowIfFailed(HRESULT result) {
+    if (FAILED(result))
+        throw EComError(SystemErrorMessage(static_cast<int>(result)), result);
+}
+
+// A new shell link object with the two interfaces the shortcut functions use.
+struct TShellLink {
+    TComPtr<IShellLinkA> Link;
+    TComPtr<IPersistFile> File;
+};
+
+TShellLink CreateShellLinkObject() {
+    TShellLink object;
+    ThrowIfFailed(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                     object.Link.PutVoid()));
+    ThrowIfFailed(object.Link->QueryInterface(IID_IPersistFile, object.File.PutVoid()));
+    return object;
+}
+
+// Runs inside SHBrowseForFolderA's modal loop; it must not let an exception reach the shell.
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data) noexcept {
+    try {
+        switch (message) {
+        case BFFM_INITIALIZED: {
+            // Open the dialog on the starting folder, spelt as the shell spells folder paths:
+            // without a trailing backslash.
+            std::string folder(reinterpret_cast<const char*>(data));
+            if (!folder.empty() && folder.back() == '\\')
+                folder.pop_back();
+            // wParam TRUE: lParam is a path, not an item list.
+            ::SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+            break;
+        }
+        case BFFM_SELCHANGED: {
+            // Show the full path of the new selection under the title; an item without a
+            // file-system path leaves the text as it was.
+            char path[MAX_PATH + 1] = {};
+            if (::SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(param), path))
+                ::SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
+            break;
+        }
+        }
+    } catch (...) {
+    }
+    return 0;
+}
+
+} // namespace
+
+std::string GetSpecialFolder(TSpecialFolder kind) {
+    TComPtr<IMalloc> allocator;
+    if (FAILED(::SHGetMalloc(allocator.Put())))
+        return std::string();
+    TItemList list(allocator.Get());
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, SpecialFolderCsidl(kind), list.Put())))
+        return std::string();
+    return PathFromItemList(list.Get()).value_or(std::string());
+}
+
+std::string GetCurrentVersionFolder(TSpecialFolder kind, const std::string& valueName,
+                                    const std::string& defaultFolder) {
+    std::string folder = GetSpecialFolder(kind);
+    if (!folder.empty())
+        return folder;
+    // Older systems: the shell knows no such folder, but Windows Setup recorded it here.
+    if (UniqueHKey key = OpenKeyReadOnly(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion")) {
+        std::optional<std::string> value = ReadStringValue(key.Get(), valueName.c_str());
+        if (value && !value->empty())
+            return *value;
+    }
+    return defaultFolder;
+}
+
+std::string GetProgramFilesFolder() {
+    return GetCurrentVersionFolder(sfProgramFiles, "ProgramFilesDir", "C:\\Program Files");
+}
+
+std::string GetCommonFilesFolder() {
+    return GetCurrentVersionFolder(sfCommonFiles, "CommonFilesDir", "C:\\Program Files\\Common Files");
+}
+
+std::string GetApplicationDataFolder() {
+    std::string folder = GetSpecialFolder(sfAppData);
+    return folder.empty() ? GetProgramFilesFolder() : folder;
+}
+
+std::string GetDocumentsFolder() {
+    std::string folder = GetSpecialFolder(sfPersonal);
+    return folder.empty() ? std::string("C:\\My Documents") : folder;
+}
+
+std::string BrowseForFolder(HWND owner, const std::string& prompt, const std::string& initialFolder) {
+    TComPtr<IMalloc> allocator;
+    if (FAILED(::SHGetMalloc(allocator.Put())))
+        return initialFolder;
+    char displayName[MAX_PATH] = {};
+
+    BROWSEINFOA info = {};
+    info.hwndOwner = owner;
+    info.pidlRoot = nullptr; // the desktop
+    info.pszDisplayName = displayName;
+    info.lpszTitle = prompt.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_NEWDIALOGSTYLE;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(initialFolder.c_str());
+
+    // No item list: the user cancelled.
+    TItemList chosen(allocator.Get(), ::SHBrowseForFolderA(&info));
+    if (!chosen.Get())
+        return initialFolder;
+    return PathFromItemList(chosen.Get()).value_or(initialFolder);
+}
+
+void CreateShellLink(const std::string& linkFile, const std::string& target, const std::string& arguments,
+                     int iconIndex) {
+    std::string iconFile = target;
+    if (iconIndex == 0)
+        GetDefaultIcon(target, iconFile, iconIndex);
+
+    TShellLink object = CreateShellLinkObject();
+    // The results are not examined: a shortcut that cannot be written (its folder is missing,
+    // say) is simply not there afterwards.
+    object.Link->SetPath(target.c_str());
+    if (!arguments.empty())
+        object.Link->SetArguments(arguments.c_str());
+    object.Link->SetWorkingDirectory(FileFolder(target).c_str());
+    object.Link->SetIconLocation(iconFile.c_str(), iconIndex);
+    // TRUE: the saved file becomes the object's current file.
+    object.File->Save(ToWide(linkFile).c_str(), TRUE);
+}
+
+bool ReadShellLink(const std::string& linkFile, std::string& target, std::string& arguments) {
+    TShellLink object = CreateShellLinkObject();
+    if (object.File->Load(ToWide(linkFile).c_str(), STGM_READ) != S_OK)
+        return false;
+
+    // GetPath answers S_FALSE for a shortcut to a virtual item (no file-system path).
+    char path[MAX_PATH + 1] = {};
+    WIN32_FIND_DATAA findData = {};
+    if (object.Link->GetPath(path, MAX_PATH, &findData, 0) != S_OK)
+        return false;
+    char args[MAX_PATH + 1] = {};
+    if (object.Link->GetArguments(args, MAX_PATH) != S_OK)
+        return false;
+    target = path;
+    arguments = args;
+    return true;
+}
+
+void GetDefaultIcon(const std::string& fileName, std::string& iconFile, int& iconIndex) {
+    iconFile = fileName;
+    iconIndex = 0;
+    const std::string extension = FileExtension(fileName);
+    if (extension.empty() || SameText(extension, ".ico") || SameText(extension, ".exe"))
+        return;
+
+    // HKEY_CLASSES_ROOT\.ext names the file type; the type's DefaultIcon key holds
+    // "file" or "file,index".
+    std::optional<std::string> className;
+    if (UniqueHKey key = OpenKeyReadOnly(HKEY_CLASSES_ROOT, extension))
+        className = ReadStringValue(key.Get(), nullptr);
+    if (!className || className->empty())
+        return;
+    UniqueHKey iconKey = OpenKeyReadOnly(HKEY_CLASSES_ROOT, *className + "\\DefaultIcon");
+    if (!iconKey)
+        return;
+    std::optional<std::string> value = ReadStringValue(iconKey.Get(), nullptr);
+    if (!value)
+        return;
+
+    iconFile = Trim(*value);
+    const size_t comma = iconFile.find(',');
+    if (comma == std::string::npos)
+        return;
+    int32_t index = 0;
+    // A non-numeric index leaves the whole value, comma included, as the icon file.
+    if (!TryStrToInt(Trim(iconFile.substr(comma + 1)), index))
+        return;
+    iconIndex = index;
+    iconFile.erase(comma);
+}
