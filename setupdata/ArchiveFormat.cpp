@@ -1,1 +1,156 @@
-// placeholder
+// Encoding and decoding of the archive's fixed-size header and entry records. Every field is
+// moved byte by byte, so the layout does not depend on the compiler's struct padding or on the
+// host's byte order.
+
+#include "setupdata/ArchiveFormat.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace Archive {
+
+namespace {
+
+int32_t GetInt32(const uint8_t* p) {
+    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                uint32_t(p[3]) << 24);
+}
+
+void PutInt32(uint8_t* p, int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+// IEEE 754 doubles are stored little-endian like the integers; memcpy between a double and a
+// 64-bit integer of the same size is the portable way to reach the bit pattern.
+double GetDouble(const uint8_t* p) {
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = bits << 8 | p[i];
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void PutDouble(uint8_t* p, double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int i = 0; i < 8; ++i)
+        p[i] = uint8_t(bits >> (8 * i));
+}
+
+constexpr int RecordContentLengthOffset = 1 + MaxNameLength;
+constexpr int RecordFileSizeOffset = RecordContentLengthOffset + 4;
+
+} // namespace
+
+const char* const DamagedDataMessage = "The setup data is damaged. Please download the installer again";
+
+std::string TEntryRecord::NameText() const {
+    // A damaged record may claim more than the 67 bytes the record holds.
+    const size_t length = NameLength <= MaxNameLength ? NameLength : MaxNameLength;
+    return std::string(Name, length);
+}
+
+void DecodeHeader(const uint8_t (&bytes)[HeaderSize], THeader& header) {
+    std::memcpy(header.Signature, bytes, sizeof header.Signature);
+    header.ChecksumLength = GetInt32(bytes + 8);
+    header.Checksum = static_cast<uint32_t>(GetInt32(bytes + 12));
+    header.BuildDate = GetDouble(bytes + 16);
+    header.FileCount = GetInt32(bytes + 24);
+}
+
+void EncodeHeader(const THeader& header, uint8_t (&bytes)[HeaderSize]) {
+    std::memcpy(bytes, header.Signature, sizeof header.Signature);
+    PutInt32(bytes + 8, header.ChecksumLength);
+    PutInt32(bytes + 12, static_cast<int32_t>(header.Checksum));
+    PutDouble(bytes + 16, header.BuildDate);
+    PutInt32(bytes + 24, header.FileCount);
+}
+
+void DecodeRecord(const uint8_t (&bytes)[RecordSize], TEntryRecord& record) {
+    record.NameLength = bytes[0];
+    std::memcpy(record.Name, bytes + 1, MaxNameLength);
+    record.ContentLength = GetInt32(bytes + RecordContentLengthOffset);
+    record.FileSize = GetInt32(bytes + RecordFileSizeOffset);
+}
+
+void EncodeRecord(const TEntryRecord& record, uint8_t (&bytes)[RecordSize]) {
+    bytes[0] = record.NameLength;
+    std::memcpy(bytes + 1, record.Name, MaxNameLength);
+    PutInt32(bytes + RecordContentLengthOffset, record.ContentLength);
+    PutInt32(bytes + RecordFileSizeOffset, record.FileSize);
+}
+
+bool IsValidEntryName(const std::string& name) {
+    if (name.empty() || name.size() > static_cast<size_t>(MaxNameLength) || name == "." || name == "..")
+        return false;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F || c == '\\' || c == '/' || c == ':')
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+constexpr int64_t MillisecondsPerDay = 86400000;
+// Day number of 1970-01-01 counted from 1899-12-30.
+constexpr int64_t UnixEpochDay = 25569;
+
+// Proleptic Gregorian calendar date of a day counted from 1970-01-01 (H. Hinnant's
+// civil_from_days), exact for every day number in range.
+void CivilFromDays(int64_t days, int& year, int& month, int& day) {
+    days += 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t dayOfEra = days - era * 146097;
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+} // namespace
+
+uint32_t DateTimeToDosDateTime(double dateTime) {
+    // 1980-01-01 is day 29221 and 2108-01-01 day 75971: anything outside, including NaN and
+    // infinities, has no DOS form. Checking before converting also keeps the conversion to an
+    // integer defined.
+    if (!(dateTime >= 29221.0 && dateTime < 75971.0))
+        return 0;
+    // The stored value is rounded to whole milliseconds before it is split into day and time,
+    // so 23:59:59.9996 becomes midnight of the next day.
+    const int64_t milliseconds = std::llround(dateTime * MillisecondsPerDay);
+    const int64_t dayNumber = milliseconds / MillisecondsPerDay;
+    const int64_t timeOfDay = milliseconds % MillisecondsPerDay;
+    int year, month, day;
+    CivilFromDays(dayNumber - UnixEpochDay, year, month, day);
+    if (year < 1980 || year > 2107)
+        return 0;
+    const auto seconds = static_cast<uint32_t>(timeOfDay / 1000);
+    const uint32_t hours = seconds / 3600;
+    const uint32_t minutes = seconds / 60 % 60;
+    const uint32_t date = static_cast<uint32_t>(day) + static_cast<uint32_t>(month) * 32 +
+                          static_cast<uint32_t>(year - 1980) * 512;
+    const uint32_t time = seconds % 60 / 2 + minutes * 32 + hours * 2048;
+    return date << 16 | time;
+}
+
+double EncodeDateTime(int year, int month, int day, int hour, int minute, int second) {
+    // Day number of a civil date (the inverse of CivilFromDays).
+    const int y = month <= 2 ? year - 1 : year;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const int64_t days = int64_t(era) * 146097 + dayOfEra - 719468 + UnixEpochDay;
+    return static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / 86400.0;
+}
+
+} // namespace Archive

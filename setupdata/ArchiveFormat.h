@@ -27,6 +27,11 @@ constexpr int ChecksumBlockSize = 4096;
 // Folders nested deeper than this are refused as damaged data; real products stay far below.
 constexpr int MaxFolderDepth = 64;
 
+// The message for archives whose structure is broken: names that are not one plain path
+// component, lengths that run outside their list or the file, impossible sizes, nesting too
+// deep, members that inflate to the wrong size.
+extern const char* const DamagedDataMessage;
+
 // Executable header fields in the reserved words of the DOS header.
 constexpr int DataOffsetPosition = 48;
 constexpr int UninstallFlagPosition = 52;
@@ -63,5 +68,7 @@ bool IsValidEntryName(const std::string& name);
 // Days since 1899-12-30 (fraction = time of day) to a packed DOS date-time; 0 when the
 // year is before 1980 or after 2107.
 uint32_t DateTimeToDosDateTime(double dateTime);
+// A date and local time of day to days since 1899-12-30 (the BuildDate form).
+double EncodeDateTime(int year, int month, int day, int hour, int minute, int second);
 
 } // namespace Archive

@@ -1,1 +1,274 @@
-// placeholder
+// The read side of the install engine: finding the archive, verifying it, looking members up
+// and walking the folder tree. Extraction plugs into the walk through IExtractTarget.
+//
+// The archive comes from a download and may be damaged or made up. The checksum catches
+// damage; what it cannot catch (an archive built with bad records and a matching checksum)
+// is caught by reading every record through TListReader, which refuses names that are not a
+// single plain path component and lengths that leave their list. The whole record structure
+// is walked once when the archive is opened, so a bad archive fails before anything is
+// written, and every later walk checks again as it goes.
+
+#include "setupdata/SetupData.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "common/CommonUtils.h"
+#include "common/FileSystem.h"
+#include "setupdata/Inflate.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+using namespace Archive;
+
+namespace {
+
+[[noreturn]] void ThrowDamaged() { throw ESetupError(DamagedDataMessage); }
+
+// A read-only view of bytes that stay valid for the stream's life (a module's resource data).
+class TResourceStream : public TStream {
+public:
+    TResourceStream(const void* data, int64_t size) : Data(static_cast<const uint8_t*>(data)), Length(size) {}
+
+    int32_t Read(void* buffer, int32_t count) override {
+        if (count <= 0 || Pos < 0 || Pos >= Length)
+            return 0;
+        const auto n = static_cast<int32_t>(std::min<int64_t>(count, Length - Pos));
+        std::memcpy(buffer, Data + Pos, static_cast<size_t>(n));
+        Pos += n;
+        return n;
+    }
+    int32_t Write(const void*, int32_t) override { return 0; }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        Pos = (origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? Pos : Length) + offset;
+        return Pos;
+    }
+
+private:
+    const uint8_t* Data;
+    int64_t Length;
+    int64_t Pos = 0;
+};
+
+std::unique_ptr<TStream> OpenResource(const std::string& name) {
+#ifdef _WIN32
+    // Resources of the running module are mapped with it: LoadResource and LockResource only
+    // return the address, and nothing has to be freed.
+    const HRSRC info = ::FindResourceA(nullptr, name.c_str(), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+    if (info != nullptr) {
+        const HGLOBAL handle = ::LoadResource(nullptr, info);
+        const void* data = handle != nullptr ? ::LockResource(handle) : nullptr;
+        if (data != nullptr)
+            return std::make_unique<TResourceStream>(data, ::SizeofResource(nullptr, info));
+    }
+#endif
+    throw Exception("Resource " + name + " not found");
+}
+
+// The folder part of a path, with its trailing delimiter; empty for a bare file name.
+std::string FolderOf(const std::string& path) {
+    const size_t cut = path.find_last_of(PathDelimiter() == '/' ? "/" : "\\/:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+} // namespace
+
+// Reads one entry list record by record and refuses any record that breaks the structure:
+// a name that is not one plain path component, a negative length, a length that runs past the
+// enclosing list (the file, at the top), a size below -1, folders nested too deep. Positions
+// only grow, so no walk can loop, and every record lies inside its list.
+class TInstaller::TListReader {
+public:
+    TListReader(TStream& archive, const TEntryList& list) : Archive(archive), List(list), NextRecord(list.Start) {}
+
+    // Reads the next record; false at the list's terminator.
+    bool Read() {
+        if (NextRecord > List.End - RecordSize)
+            ThrowDamaged(); // the list has no terminator inside its range
+        Archive.SetPosition(NextRecord);
+        uint8_t bytes[RecordSize];
+        Archive.ReadBuffer(bytes, RecordSize);
+        DecodeRecord(bytes, Record);
+        if (Record.IsTerminator())
+            return false;
+        ContentStart = NextRecord + RecordSize;
+        if (Record.NameLength > MaxNameLength || !IsValidEntryName(Record.NameText()) || Record.ContentLength < 0 ||
+            Record.ContentLength > List.End - ContentStart || Record.FileSize < FolderSize ||
+            (Record.IsFolder() && List.Depth >= MaxFolderDepth))
+            ThrowDamaged();
+        NextRecord = ContentStart + Record.ContentLength;
+        return true;
+    }
+
+    // The content of the record just read, as a list one level deeper (for folders).
+    TEntryList Content() const { return {ContentStart, NextRecord, List.Depth + 1}; }
+
+    TEntryRecord Record;
+    int64_t ContentStart = 0;
+
+private:
+    TStream& Archive;
+    TEntryList List;
+    int64_t NextRecord;
+};
+
+TInstaller::TInstaller(const std::string& resourceName) : ResourceName(resourceName) { ReadHeader(); }
+
+TInstaller::TInstaller(const std::string& resourceName, const std::string& executablePath)
+    : ResourceName(resourceName), ExecutablePath(executablePath) {
+    ReadHeader();
+}
+
+TInstaller::~TInstaller() = default;
+
+std::unique_ptr<TStream> TInstaller::OpenArchive() {
+    if (!ResourceName.empty())
+        return OpenResource(ResourceName);
+
+    const std::string executable = ExecutablePath.empty() ? ProgramFileName() : ExecutablePath;
+    auto file = std::make_unique<TFileStream>(executable, TFileMode::fmOpenReadShared);
+    if (!ExecutablePath.empty()) {
+        char magic[2] = {};
+        if (file->Read(magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z') {
+            file->SetPosition(0);
+            return file;
+        }
+    }
+    file->SetPosition(DataOffsetPosition);
+    const int32_t dataOffset = file->ReadInt32();
+    if (dataOffset > 0) {
+        file->SetPosition(dataOffset);
+        return file;
+    }
+    file.reset();
+    const std::string folder = ExecutablePath.empty() ? ProgramDirectory() : FolderOf(ExecutablePath);
+    return std::make_unique<TFileStream>(folder + "Setup.dat", TFileMode::fmOpenReadExclusive);
+}
+
+void TInstaller::ReadHeader() {
+    const std::unique_ptr<TStream> archive = OpenArchive();
+    const int64_t start = archive->Position();
+    uint8_t bytes[HeaderSize];
+    archive->ReadBuffer(bytes, HeaderSize);
+    THeader header;
+    DecodeHeader(bytes, header);
+    if (std::memcmp(header.Signature, Signature, sizeof Signature) != 0)
+        throw ESetupError("Invalid setup data signature");
+
+    // The covered length is counted down by a whole block per read even when the read comes
+    // back short, as the archive's writers expect; once the data ends, further reads would
+    // add nothing, so the loop stops there.
+    std::vector<uint8_t> block(ChecksumBlockSize);
+    uint32_t checksum = 1;
+    int32_t remaining = header.ChecksumLength;
+    while (remaining > 0) {
+        const int32_t got = archive->Read(block.data(), std::min(remaining, ChecksumBlockSize));
+        if (got <= 0)
+            break;
+        checksum = Adler32(checksum, block.data(), static_cast<size_t>(got));
+        remaining -= ChecksumBlockSize;
+    }
+    if (checksum != header.Checksum)
+        throw ESetupError("The installer appears to be corrupted. Please download it again");
+
+    archive->SetPosition(start + VersionOffset);
+    ArchiveFileDate = DateTimeToDosDateTime(header.BuildDate);
+    Version.LoadFromStream(*archive);
+    const int64_t entriesStart = archive->Position();
+    if (entriesStart > INT32_MAX - RecordSize)
+        ThrowDamaged();
+    EntriesStart = static_cast<int32_t>(entriesStart);
+
+    VisitEntries(*archive, TopLevelList(*archive), std::string(),
+                 [](const std::string&, const TEntryRecord&) {});
+}
+
+TInstaller::TEntryList TInstaller::TopLevelList(TStream& archive) const {
+    // Positions are 32-bit in the format: nothing beyond the first 2 GiB belongs to it.
+    return {EntriesStart, std::min<int64_t>(archive.Size(), INT32_MAX), 0};
+}
+
+bool TInstaller::FindTopLevel(TStream& archive, const std::string& name, bool folder, TEntryRecord& record,
+                              TEntryList& content) {
+    TListReader reader(archive, TopLevelList(archive));
+    while (reader.Read()) {
+        if (reader.Record.IsFolder() == folder && SameText(reader.Record.NameText(), name)) {
+            record = reader.Record;
+            content = reader.Content();
+            archive.SetPosition(content.Start);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<TMemoryStream> TInstaller::ReadFile(const std::string& name) {
+    const std::unique_ptr<TStream> archive = OpenArchive();
+    TEntryRecord record;
+    TEntryList content;
+    if (!FindTopLevel(*archive, name, false, record, content))
+        return nullptr;
+    auto result = std::make_unique<TMemoryStream>();
+    TInflateStream inflater(*archive, record.ContentLength, record.FileSize);
+    result->CopyFrom(inflater, record.FileSize);
+    result->SetPosition(0);
+    return result;
+}
+
+int32_t TInstaller::ComponentSize(const std::string& name) { return ExtractFolder(name, std::string(), 0, nullptr); }
+
+int32_t TInstaller::ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
+                                  IExtractTarget* target) {
+    const std::unique_ptr<TStream> archive = OpenArchive();
+    TEntryRecord record;
+    TEntryList content;
+    if (!FindTopLevel(*archive, name, true, record, content))
+        return 0;
+    const int32_t total = ExtractEntries(*archive, content, destination, fileDate, target);
+    return destination.empty() ? total : 0;
+}
+
+// The tree walk: with an empty destination it only adds up the file sizes (in 32-bit
+// arithmetic that wraps, like the stored sizes); with a destination it prepares each list's
+// folder and hands every file to the target. The next record is always found from the
+// record's ContentLength, never from where the target left the stream.
+int32_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
+                                   uint32_t fileDate, IExtractTarget* target) {
+    const bool extracting = !destination.empty() && target != nullptr;
+    if (extracting)
+        target->PrepareFolder(destination);
+    uint32_t total = 0;
+    TListReader reader(archive, list);
+    while (reader.Read()) {
+        const TEntryRecord& record = reader.Record;
+        if (record.IsFolder()) {
+            const std::string child = extracting ? destination + record.NameText() + PathDelimiter() : std::string();
+            total += static_cast<uint32_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
+        } else if (!extracting) {
+            total += static_cast<uint32_t>(record.FileSize);
+        } else {
+            archive.SetPosition(reader.ContentStart);
+            target->ExtractFile(archive, record, destination + record.NameText(), fileDate);
+        }
+    }
+    return static_cast<int32_t>(total);
+}
+
+void TInstaller::ListEntries(const std::function<void(const std::string&, const TEntryRecord&)>& visit) {
+    const std::unique_ptr<TStream> archive = OpenArchive();
+    VisitEntries(*archive, TopLevelList(*archive), std::string(), visit);
+}
+
+void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const std::string& parent,
+                              const std::function<void(const std::string&, const TEntryRecord&)>& visit) {
+    TListReader reader(archive, list);
+    while (reader.Read()) {
+        const std::string path = parent.empty() ? reader.Record.NameText() : parent + '\\' + reader.Record.NameText();
+        visit(path, reader.Record);
+        if (reader.Record.IsFolder())
+            VisitEntries(archive, reader.Content(), path, visit);
+    }
+}

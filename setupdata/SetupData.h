@@ -13,6 +13,24 @@
 #include "common/Version.h"
 #include "setupdata/ArchiveFormat.h"
 
+// Where the tree walk sends what it meets when it walks into a destination: the install
+// engine creates and logs folders and files; tools supply their own.
+class IExtractTarget {
+public:
+    // Called once per entry list before its first record, with the list's destination
+    // folder (ending with the path delimiter).
+    virtual void PrepareFolder(const std::string& folder) = 0;
+    // One file entry: archive stands at the start of its content (a zlib stream of
+    // record.ContentLength bytes inflating to record.FileSize bytes); target is the
+    // destination folder + the entry's name. The walk seeks past the content afterwards,
+    // whatever this leaves the stream at.
+    virtual void ExtractFile(TStream& archive, const Archive::TEntryRecord& record, const std::string& target,
+                             uint32_t fileDate) = 0;
+
+protected:
+    ~IExtractTarget() = default;
+};
+
 class TInstaller {
 public:
     // Opens and verifies the archive of the running program: the data resource ResourceName
@@ -33,15 +51,42 @@ public:
     TProgramVersion Version;
 
     std::unique_ptr<TStream> OpenArchive();
+    // Verifies signature, checksum and the record structure of the whole tree, then reads the
+    // build date and the version. Raises ESetupError for damaged data.
     void ReadHeader();
     // Uncompressed bytes of the top-level file Name, or null when there is none.
     std::unique_ptr<TMemoryStream> ReadFile(const std::string& name);
     int32_t ComponentSize(const std::string& name);
+
+    // Looks up the top-level folder name and walks its tree into destination (ending with the
+    // path delimiter, or empty to measure): folders go to target->PrepareFolder, files to
+    // target->ExtractFile. Returns the measured size for an empty destination, else 0; 0 also
+    // when there is no such folder. target may be null only for an empty destination.
+    int32_t ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
+                          IExtractTarget* target);
 
     // Every entry of the archive in stored order, for listing tools: the path of the entry
     // relative to the archive's root ("\" separated) and its record.
     void ListEntries(const std::function<void(const std::string& path, const Archive::TEntryRecord&)>& visit);
 
 private:
+    // The byte range of one entry list and how deep it lies (the top-level list is at 0).
+    struct TEntryList {
+        int64_t Start;
+        int64_t End;
+        int Depth;
+    };
+    class TListReader;
+
     std::string ExecutablePath;
+
+    TEntryList TopLevelList(TStream& archive) const;
+    // Positions archive at the content of the first top-level entry called name of the
+    // wanted kind and returns its record and content range; false when there is none.
+    bool FindTopLevel(TStream& archive, const std::string& name, bool folder, Archive::TEntryRecord& record,
+                      TEntryList& content);
+    int32_t ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
+                           uint32_t fileDate, IExtractTarget* target);
+    void VisitEntries(TStream& archive, const TEntryList& list, const std::string& parent,
+                     const std::function<void(const std::string&, const Archive::TEntryRecord&)>& visit);
 };
