@@ -1,0 +1,177 @@
+// list, verify and extract go through TInstaller exactly as the setup program does, so that
+// what they report is what the program will see. Extraction plugs a native folder writer into
+// the reader's tree walk; entry names are single plain path components (the reader refuses
+// anything else), so every path stays below the destination.
+
+#include "tools/setuppack/Inspect.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "common/CommonUtils.h"
+#include "common/FileSystem.h"
+#include "setupdata/Inflate.h"
+#include "setupdata/SetupData.h"
+#include "tools/setuppack/Charset.h"
+
+namespace fs = std::filesystem;
+using Archive::TEntryRecord;
+
+namespace {
+
+// Names as the platform's file functions take them: UTF-8 on POSIX systems, the ANSI code
+// page (where archive names come from) on Windows.
+std::string NativeName(const std::string& stored) {
+#ifdef _WIN32
+    return stored;
+#else
+    return Windows1252ToUtf8(stored);
+#endif
+}
+
+struct TTopLevelEntry {
+    std::string Name;
+    bool Folder;
+};
+
+// The top-level entries the program can reach: lookups take the first entry of a name and
+// kind, so later ones of the same name and kind are never read.
+std::vector<TTopLevelEntry> ReachableTopLevel(TInstaller& installer) {
+    std::vector<TTopLevelEntry> result;
+    installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
+        if (path.find('\\') != std::string::npos)
+            return;
+        for (const TTopLevelEntry& seen : result) {
+            if (seen.Folder == record.IsFolder() && SameText(seen.Name, path))
+                return;
+        }
+        result.push_back({path, record.IsFolder()});
+    });
+    return result;
+}
+
+void Drain(TStream& stream, int64_t count) {
+    std::vector<uint8_t> buffer(64 * 1024);
+    while (count > 0) {
+        const auto chunk = static_cast<int32_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer.size())));
+        stream.ReadBuffer(buffer.data(), chunk);
+        count -= chunk;
+    }
+}
+
+class TVerifier : public IExtractTarget {
+public:
+    TVerifyResult Result;
+
+    void PrepareFolder(const std::string&) override { ++Result.Folders; }
+    void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string&, uint32_t) override {
+        TInflateStream inflater(archive, record.ContentLength, record.FileSize);
+        Drain(inflater, record.FileSize);
+        AddFile(record.FileSize);
+    }
+    void AddFile(int64_t size) {
+        ++Result.Files;
+        Result.Bytes += size;
+    }
+};
+
+class TFolderWriter : public IExtractTarget {
+public:
+    explicit TFolderWriter(std::string root) : Root(std::move(root)) {}
+
+    void PrepareFolder(const std::string& folder) override {
+        const std::string path = Root + NativeName(folder);
+        if (!CreateDir(path) && !DirectoryExists(path))
+            throw EFCreateError(path, "The folder cannot be created.");
+    }
+    void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string& target,
+                     uint32_t fileDate) override {
+        TFileStream file(Root + NativeName(target), TFileMode::fmCreate);
+        TInflateStream inflater(archive, record.ContentLength, record.FileSize);
+        file.CopyFrom(inflater, record.FileSize);
+        SetFileDate(file, fileDate);
+    }
+    void WriteFile(const std::string& name, TMemoryStream& content, uint32_t fileDate) {
+        TFileStream file(Root + NativeName(name), TFileMode::fmCreate);
+        file.WriteBuffer(content.Memory(), static_cast<int32_t>(content.Bytes().size()));
+        SetFileDate(file, fileDate);
+    }
+
+private:
+    std::string Root;
+};
+
+std::string FormatDosDateTime(uint32_t packed) {
+    if (packed == 0)
+        return "unknown";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", (packed >> 25) + 1980, (packed >> 21) & 15,
+                  (packed >> 16) & 31, (packed >> 11) & 31, (packed >> 5) & 63, (packed & 31) * 2);
+    return text;
+}
+
+} // namespace
+
+void ListSetup(const std::string& setupPath, std::ostream& out) {
+    TInstaller installer("", setupPath);
+    out << "Setup data of " << setupPath << " at offset " << installer.EntriesStart - Archive::EntriesOffset
+        << ": version " << installer.Version.ToText() << ", built " << FormatDosDateTime(installer.ArchiveFileDate)
+        << "\n";
+    out << "        Size       Stored  Name\n";
+    int32_t files = 0;
+    int32_t folders = 0;
+    int64_t bytes = 0;
+    installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
+        char columns[40];
+        if (record.IsFolder()) {
+            ++folders;
+            std::snprintf(columns, sizeof columns, "%12s %12ld  ", "<folder>", static_cast<long>(record.ContentLength));
+        } else {
+            ++files;
+            bytes += record.FileSize;
+            std::snprintf(columns, sizeof columns, "%12ld %12ld  ", static_cast<long>(record.FileSize),
+                          static_cast<long>(record.ContentLength));
+        }
+        out << columns << NativeName(path) << (record.IsFolder() ? "\\" : "") << "\n";
+    });
+    out << files << " files, " << folders << " folders, " << bytes << " bytes\n";
+}
+
+TVerifyResult VerifySetup(const std::string& setupPath) {
+    TInstaller installer("", setupPath);
+    TVerifier verifier;
+    for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
+        if (entry.Folder) {
+            installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), 0, &verifier);
+        } else {
+            const std::unique_ptr<TMemoryStream> content = installer.ReadFile(entry.Name);
+            verifier.AddFile(static_cast<int64_t>(content->Bytes().size()));
+        }
+    }
+    return verifier.Result;
+}
+
+TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination) {
+    const TVerifyResult result = VerifySetup(setupPath);
+
+    const fs::path root = fs::u8path(destination);
+    fs::create_directories(root);
+    if (!fs::is_empty(root))
+        throw Exception("The destination \"" + destination + "\" is not empty");
+    std::string rootText = destination;
+    if (rootText.back() != PathDelimiter() && rootText.back() != '/')
+        rootText += PathDelimiter();
+
+    TInstaller installer("", setupPath);
+    TFolderWriter writer(rootText);
+    for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
+        if (entry.Folder) {
+            installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), installer.ArchiveFileDate, &writer);
+        } else {
+            const std::unique_ptr<TMemoryStream> content = installer.ReadFile(entry.Name);
+            writer.WriteFile(entry.Name, *content, installer.ArchiveFileDate);
+        }
+    }
+    return result;
+}
