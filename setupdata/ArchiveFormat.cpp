@@ -119,10 +119,11 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day) {
 } // namespace
 
 uint32_t DateTimeToDosDateTime(double dateTime) {
-    // 1980-01-01 is day 29221 and 2108-01-01 day 75971: anything outside, including NaN and
-    // infinities, has no DOS form. Checking before converting also keeps the conversion to an
+    // 1980-01-01 is day 29221 and 2108-01-01 day 75972. A day on either side is let through to
+    // the rounding below, which may still carry it into range; anything else, NaN and
+    // infinities included, has no DOS form, and ruling it out first keeps the conversion to an
     // integer defined.
-    if (!(dateTime >= 29221.0 && dateTime < 75971.0))
+    if (!(dateTime >= 29220.0 && dateTime < 75973.0))
         return 0;
     // The stored value is rounded to whole milliseconds before it is split into day and time,
     // so 23:59:59.9996 becomes midnight of the next day.

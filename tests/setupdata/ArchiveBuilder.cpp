@@ -1,0 +1,136 @@
+#include "tests/setupdata/ArchiveBuilder.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+#include "common/CommonUtils.h"
+#include "common/Stream.h"
+#include "setupdata/ArchiveFormat.h"
+
+using namespace Archive;
+
+std::string Compress(const std::string& data) {
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(data.data()),
+                  static_cast<uLong>(data.size()), 9) != Z_OK)
+        throw std::runtime_error("compress2 failed");
+    out.resize(size);
+    return out;
+}
+
+int32_t Int32At(const std::string& bytes, size_t offset) {
+    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + offset);
+    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+}
+
+void PutInt32At(std::string& bytes, size_t offset, int32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = static_cast<char>(static_cast<uint32_t>(value) >> (8 * i));
+}
+
+namespace {
+
+std::string RecordBytes(uint8_t nameLength, const std::string& name, int32_t contentLength, int32_t fileSize) {
+    std::string record(RecordSize, '\0');
+    record[0] = static_cast<char>(nameLength);
+    record.replace(1, std::min<size_t>(name.size(), MaxNameLength), name.substr(0, MaxNameLength));
+    PutInt32At(record, 68, contentLength);
+    PutInt32At(record, 72, fileSize);
+    return record;
+}
+
+std::string ListBytes(const std::vector<TTestEntry>& entries, int& fileCount) {
+    std::string out;
+    for (const TTestEntry& e : entries) {
+        std::string content;
+        if (e.Folder)
+            content = ListBytes(e.Children, fileCount);
+        else {
+            content = e.Content ? *e.Content : Compress(e.Data);
+            ++fileCount;
+        }
+        const std::string stored = e.Name + e.NamePadding;
+        out += RecordBytes(e.NameLength.value_or(static_cast<uint8_t>(e.Name.size())), stored,
+                           e.ContentLength.value_or(static_cast<int32_t>(content.size())),
+                           e.FileSize.value_or(e.Folder ? FolderSize : static_cast<int32_t>(e.Data.size())));
+        out += content;
+    }
+    return out + RecordBytes(0, std::string(), 0, FolderSize);
+}
+
+} // namespace
+
+std::string BuildArchive(const std::vector<TTestEntry>& entries, const TProgramVersion& version, double buildDate) {
+    TMemoryStream versionBytes;
+    version.SaveToStream(versionBytes);
+    int fileCount = 0;
+    const std::string body =
+        std::string(versionBytes.Bytes().begin(), versionBytes.Bytes().end()) + ListBytes(entries, fileCount);
+    THeader header;
+    std::memcpy(header.Signature, Signature, sizeof Signature);
+    header.ChecksumLength = static_cast<int32_t>(body.size());
+    header.Checksum = Adler32(1, body.data(), body.size());
+    header.BuildDate = buildDate;
+    header.FileCount = fileCount;
+    uint8_t headerBytes[HeaderSize];
+    EncodeHeader(header, headerBytes);
+    return std::string(reinterpret_cast<const char*>(headerBytes), HeaderSize) + body;
+}
+
+TTestEntry NestedFolders(int depth) {
+    TTestEntry inner = TTestEntry::Dir("d" + std::to_string(depth), {TTestEntry::File("deep.txt", "deep")});
+    for (int level = depth - 1; level >= 1; --level)
+        inner = TTestEntry::Dir("d" + std::to_string(level), {inner});
+    return inner;
+}
+
+void FixChecksum(std::string& archive) {
+    const size_t length = archive.size() - HeaderSize;
+    PutInt32At(archive, 8, static_cast<int32_t>(length));
+    PutInt32At(archive, 12, static_cast<int32_t>(Adler32(1, archive.data() + HeaderSize, length)));
+}
+
+std::string AppendToStub(const std::string& archive, int32_t offset) {
+    std::string exe(static_cast<size_t>(offset), '\0');
+    exe[0] = 'M';
+    exe[1] = 'Z';
+    PutInt32At(exe, DataOffsetPosition, offset);
+    return exe + archive;
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.u8string());
+}
+
+std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TScratchFolder::TScratchFolder() {
+    std::random_device seed;
+    std::mt19937 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() / ("archivetest-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) {
+            Folder = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a scratch folder");
+}
+
+TScratchFolder::~TScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(Folder, ignored);
+}
+
+std::string TScratchFolder::operator/(const std::string& name) const { return (Folder / name).string(); }

@@ -1,0 +1,79 @@
+// Builds setup data byte by byte for tests and fuzz seeds, including archives that no correct
+// writer produces: every field of a record can be overridden.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/Version.h"
+
+struct TTestEntry {
+    std::string Name;
+    bool Folder = false;
+    std::string Data;                 // a file's uncompressed bytes
+    std::vector<TTestEntry> Children; // a folder's entries
+    // Overrides of what a correct writer would store.
+    std::optional<uint8_t> NameLength;
+    std::string NamePadding;               // bytes after the name (zeros after them)
+    std::optional<int32_t> ContentLength;
+    std::optional<int32_t> FileSize;
+    std::optional<std::string> Content;    // a file's stored bytes, instead of Data compressed
+
+    static TTestEntry File(std::string name, std::string data) {
+        TTestEntry e;
+        e.Name = std::move(name);
+        e.Data = std::move(data);
+        return e;
+    }
+    static TTestEntry Dir(std::string name, std::vector<TTestEntry> children = {}) {
+        TTestEntry e;
+        e.Name = std::move(name);
+        e.Folder = true;
+        e.Children = std::move(children);
+        return e;
+    }
+};
+
+// zlib stream of data at level 9.
+std::string Compress(const std::string& data);
+
+// The whole archive: header with a correct ChecksumLength, Checksum and FileCount, version,
+// entries. BuildDate is 2024-05-01 05:04 unless given.
+std::string BuildArchive(const std::vector<TTestEntry>& entries, const TProgramVersion& version,
+                         double buildDate = 45413.0 + (5 * 60 + 4) / 1440.0);
+// A folder nested depth levels deep (depth 1 = one folder at the top), the innermost holding
+// one small file.
+TTestEntry NestedFolders(int depth);
+
+// Recomputes ChecksumLength and Checksum of an archive in place, so that a test reaches the
+// checks behind the checksum.
+void FixChecksum(std::string& archive);
+
+int32_t Int32At(const std::string& bytes, size_t offset);
+void PutInt32At(std::string& bytes, size_t offset, int32_t value);
+
+// A fake executable: "MZ", DataOffset and UninstallFlag in the DOS header, padding up to
+// offset, then the archive.
+std::string AppendToStub(const std::string& archive, int32_t offset);
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadBytes(const std::filesystem::path& path);
+
+// A fresh folder below the temporary folder, removed with everything in it at the end.
+class TScratchFolder {
+public:
+    TScratchFolder();
+    ~TScratchFolder();
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return Folder; }
+    // A native path string inside the folder.
+    std::string operator/(const std::string& name) const;
+
+private:
+    std::filesystem::path Folder;
+};

@@ -1,0 +1,132 @@
+// Record and header coding, entry names and the build-date conversion.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "setupdata/ArchiveFormat.h"
+
+using namespace Archive;
+
+namespace {
+
+TEST(ArchiveFormat, RecordFieldsSitAtTheirOffsetsLittleEndian) {
+    TEntryRecord record;
+    record.NameLength = 3;
+    std::memcpy(record.Name, "abc", 3);
+    record.Name[66] = 'z';
+    record.ContentLength = 0x01020304;
+    record.FileSize = -1;
+    uint8_t bytes[RecordSize];
+    EncodeRecord(record, bytes);
+    EXPECT_EQ(bytes[0], 3);
+    EXPECT_EQ(bytes[1], 'a');
+    EXPECT_EQ(bytes[67], 'z');
+    EXPECT_EQ(bytes[68], 0x04);
+    EXPECT_EQ(bytes[71], 0x01);
+    for (int i = 72; i < 76; ++i)
+        EXPECT_EQ(bytes[i], 0xFF);
+
+    TEntryRecord back;
+    DecodeRecord(bytes, back);
+    EXPECT_EQ(back.NameText(), "abc");
+    EXPECT_EQ(back.ContentLength, 0x01020304);
+    EXPECT_TRUE(back.IsFolder());
+    EXPECT_FALSE(back.IsTerminator());
+}
+
+TEST(ArchiveFormat, NameTextNeverReadsPastTheNameField) {
+    uint8_t bytes[RecordSize];
+    std::memset(bytes, 'n', sizeof bytes);
+    bytes[0] = 255;
+    TEntryRecord record;
+    DecodeRecord(bytes, record);
+    EXPECT_EQ(record.NameText().size(), 67u);
+}
+
+TEST(ArchiveFormat, HeaderRoundTripKeepsEveryBit) {
+    THeader header;
+    std::memcpy(header.Signature, Signature, 8);
+    header.ChecksumLength = -5;
+    header.Checksum = 0xDEADBEEF;
+    header.BuildDate = 45413.211111111111;
+    header.FileCount = 7;
+    uint8_t bytes[HeaderSize];
+    EncodeHeader(header, bytes);
+    EXPECT_EQ(std::memcmp(bytes, "QK/ISB/3", 8), 0);
+    EXPECT_EQ(bytes[12], 0xEF);
+    EXPECT_EQ(bytes[15], 0xDE);
+    THeader back;
+    DecodeHeader(bytes, back);
+    EXPECT_EQ(back.ChecksumLength, -5);
+    EXPECT_EQ(back.Checksum, 0xDEADBEEFu);
+    EXPECT_EQ(back.BuildDate, header.BuildDate);
+    EXPECT_EQ(back.FileCount, 7);
+    // The double's sign and exponent byte is the last of its eight.
+    EXPECT_EQ(bytes[23], 0x40);
+}
+
+TEST(ArchiveFormat, EntryNamesMustBeOnePlainComponent) {
+    struct {
+        std::string Name;
+        bool Valid;
+    } const cases[] = {
+        {"Setup.ini", true},
+        {"a", true},
+        {std::string(67, 'x'), true},
+        {"name with blanks", true},
+        {"\xC4rger.txt", true}, // Windows-1252 letters
+        {".hidden", true},
+        {"...", true},
+        {"", false},
+        {std::string(68, 'x'), false},
+        {".", false},
+        {"..", false},
+        {"a\\b", false},
+        {"\\", false},
+        {"a/b", false},
+        {"C:", false},
+        {"file:stream", false},
+        {std::string("a\0b", 3), false},
+        {"tab\there", false},
+        {"line\n", false},
+        {"del\x7F", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsValidEntryName(c.Name), c.Valid) << '"' << c.Name << '"';
+}
+
+TEST(ArchiveFormat, BuildDateToDosDateTime) {
+    struct {
+        double DateTime;
+        uint32_t Expected;
+    } const cases[] = {
+        {EncodeDateTime(1980, 1, 1, 0, 0, 0), 0x00210000},
+        {EncodeDateTime(2024, 5, 1, 5, 4, 0), (44u << 25 | 5u << 21 | 1u << 16) | (5u << 11 | 4u << 5)},
+        {EncodeDateTime(2024, 2, 29, 23, 59, 59), (44u << 25 | 2u << 21 | 29u << 16) | (23u << 11 | 59u << 5 | 29u)},
+        {EncodeDateTime(2107, 12, 31, 23, 59, 58), (127u << 25 | 12u << 21 | 31u << 16) | (23u << 11 | 59u << 5 | 29u)},
+        {EncodeDateTime(1979, 12, 31, 23, 59, 59), 0},
+        {EncodeDateTime(2108, 1, 1, 0, 0, 0), 0},
+        {0.0, 0},
+        {-1.5, 0},
+        {std::numeric_limits<double>::quiet_NaN(), 0},
+        {std::numeric_limits<double>::infinity(), 0},
+        {1e300, 0},
+        // Rounded to the millisecond first: a hair before midnight is the next day.
+        {EncodeDateTime(2000, 1, 1, 0, 0, 0) - 0.0004 / 86400, (20u << 25 | 1u << 21 | 1u << 16)},
+        {EncodeDateTime(1980, 1, 1, 0, 0, 0) - 0.0004 / 86400, 0x00210000},
+        {EncodeDateTime(2108, 1, 1, 0, 0, 0) - 0.0004 / 86400, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DateTimeToDosDateTime(c.DateTime), c.Expected) << c.DateTime;
+}
+
+TEST(ArchiveFormat, EncodeDateTimeCountsFromTheEndOf1899) {
+    EXPECT_EQ(EncodeDateTime(1899, 12, 30, 0, 0, 0), 0.0);
+    EXPECT_EQ(EncodeDateTime(1900, 3, 1, 0, 0, 0), 61.0);
+    EXPECT_EQ(EncodeDateTime(1970, 1, 1, 12, 0, 0), 25569.5);
+}
+
+} // namespace
