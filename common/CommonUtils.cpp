@@ -83,7 +83,9 @@ int32_t StrToIntDef(std::string_view text, int32_t defaultValue) {
     return TryStrToInt(text, value) ? value : defaultValue;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -131,6 +133,20 @@ std::string ProgramDirectory() {
     return cut == std::string::npos ? std::string() : file.substr(0, cut + 1);
 }
 
+bool IsValidDosDateTime(uint32_t dosDateTime) {
+    static const int monthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int year = static_cast<int>(dosDateTime >> 25) + 1980;
+    const int month = static_cast<int>((dosDateTime >> 21) & 15);
+    const int day = static_cast<int>((dosDateTime >> 16) & 31);
+    const int hour = static_cast<int>((dosDateTime >> 11) & 31);
+    const int minute = static_cast<int>((dosDateTime >> 5) & 63);
+    const int second = static_cast<int>(dosDateTime & 31) * 2;
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59)
+        return false;
+    const bool leapYear = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= monthDays[month - 1] + (month == 2 && leapYear ? 1 : 0);
+}
+
 // Adler-32 as RFC 1950 defines it, with the modulo deferred: NMAX is the largest n for which
 // 255 n (n + 1) / 2 + (n + 1) (Base - 1) still fits in 32 bits, so the sums of a block of up
 // to NMAX bytes cannot overflow before they are reduced once. Inputs whose halves are not yet
@@ -141,6 +157,7 @@ constexpr uint32_t AdlerBase = 65521;
 constexpr size_t AdlerNmax = 5552;
 
 inline void Adler16(uint32_t& a, uint32_t& b, const uint8_t* p) {
+    // clang-format off
     a += p[0];  b += a;
     a += p[1];  b += a;
     a += p[2];  b += a;
@@ -157,6 +174,7 @@ inline void Adler16(uint32_t& a, uint32_t& b, const uint8_t* p) {
     a += p[13]; b += a;
     a += p[14]; b += a;
     a += p[15]; b += a;
+    // clang-format on
 }
 
 } // namespace

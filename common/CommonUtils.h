@@ -34,5 +34,10 @@ TSplitResult SplitString(const std::string& text, char separator);
 std::string ProgramFileName();
 std::string ProgramDirectory();
 
+// True when a packed DOS date-time (date in the high word) names a real calendar date and
+// time: month 1..12, a day that exists in that month, hours below 24, minutes and seconds
+// below 60.
+bool IsValidDosDateTime(uint32_t dosDateTime);
+
 // Adler-32 (RFC 1950) continued from adler over len bytes; start with 1.
 uint32_t Adler32(uint32_t adler, const void* data, size_t len);

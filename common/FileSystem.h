@@ -8,10 +8,10 @@
 
 class TFileStream;
 
-bool FileExists(const std::string& path);        // a file, not a folder
-bool DirectoryExists(const std::string& path);   // trailing delimiter allowed
-bool CreateDir(const std::string& path);         // one level; false on any failure
-bool RemoveDir(const std::string& path);         // only an empty folder
+bool FileExists(const std::string& path);      // a file, not a folder
+bool DirectoryExists(const std::string& path); // trailing delimiter allowed
+bool CreateDir(const std::string& path);       // one level; false on any failure
+bool RemoveDir(const std::string& path);       // only an empty folder
 bool DeleteFileAt(const std::string& path);
 // Clears the read-only bit of an existing file and keeps its other attributes.
 void ClearReadOnly(const std::string& path);

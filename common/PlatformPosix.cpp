@@ -16,7 +16,9 @@
 #include "common/FileSystem.h"
 #include "common/Stream.h"
 
-std::string SystemErrorMessage(int code) { return std::strerror(code); }
+std::string SystemErrorMessage(int code) {
+    return std::strerror(code);
+}
 
 namespace {
 
@@ -117,9 +119,13 @@ bool DirectoryExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateDir(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool CreateDir(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
 
-bool RemoveDir(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+bool RemoveDir(const std::string& path) {
+    return ::rmdir(path.c_str()) == 0;
+}
 
 bool DeleteFileAt(const std::string& path) {
     // unlink() also removes a symbolic link to a folder, which DeleteFileA does not; folders
@@ -135,30 +141,18 @@ void ClearReadOnly(const std::string& path) {
 
 namespace {
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-// Unpacks a DOS date-time into broken-down local time, refusing the same impossible dates and
-// times as Windows' DosDateTimeToFileTime (month 0, 30 February, 60 seconds and so on).
+// Unpacks a DOS date-time into broken-down local time, refusing impossible dates and times as
+// Windows' DosDateTimeToFileTime does (month 0, 30 February, 60 seconds and so on).
 bool DosDateTimeToTm(uint32_t dosDateTime, struct tm& t) {
-    static const int monthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const int year = static_cast<int>(dosDateTime >> 25) + 1980;
-    const int month = static_cast<int>((dosDateTime >> 21) & 15);
-    const int day = static_cast<int>((dosDateTime >> 16) & 31);
-    const int hour = static_cast<int>((dosDateTime >> 11) & 31);
-    const int minute = static_cast<int>((dosDateTime >> 5) & 63);
-    const int second = static_cast<int>(dosDateTime & 31) * 2;
-    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59)
-        return false;
-    const int daysInMonth = monthDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
-    if (day > daysInMonth)
+    if (!IsValidDosDateTime(dosDateTime))
         return false;
     t = {};
-    t.tm_year = year - 1900;
-    t.tm_mon = month - 1;
-    t.tm_mday = day;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    t.tm_sec = second;
+    t.tm_year = static_cast<int>(dosDateTime >> 25) + 1980 - 1900;
+    t.tm_mon = static_cast<int>((dosDateTime >> 21) & 15) - 1;
+    t.tm_mday = static_cast<int>((dosDateTime >> 16) & 31);
+    t.tm_hour = static_cast<int>((dosDateTime >> 11) & 31);
+    t.tm_min = static_cast<int>((dosDateTime >> 5) & 63);
+    t.tm_sec = static_cast<int>(dosDateTime & 31) * 2;
     t.tm_isdst = -1;
     return true;
 }
@@ -210,4 +204,6 @@ std::string TempDirectory() {
     return path;
 }
 
-char PathDelimiter() { return '/'; }
+char PathDelimiter() {
+    return '/';
+}

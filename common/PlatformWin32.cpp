@@ -25,7 +25,9 @@ std::string SystemErrorMessage(int code) {
 
 namespace {
 
-HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE AsHandle(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 } // namespace
 
@@ -50,8 +52,8 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode)
         disposition = CREATE_ALWAYS;
         break;
     }
-    UniqueFile file(::CreateFileA(fileName.c_str(), access, share, nullptr, disposition,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(
+        ::CreateFileA(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = ::GetLastError();
         if (mode == TFileMode::fmCreate)
@@ -61,7 +63,9 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode)
     FileHandle = reinterpret_cast<intptr_t>(file.Release());
 }
 
-TFileStream::~TFileStream() { UniqueFile closer(AsHandle(FileHandle)); }
+TFileStream::~TFileStream() {
+    UniqueFile closer(AsHandle(FileHandle));
+}
 
 int32_t TFileStream::Read(void* buffer, int32_t count) {
     DWORD got = 0;
@@ -113,11 +117,17 @@ bool DirectoryExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool CreateDir(const std::string& path) { return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE; }
+bool CreateDir(const std::string& path) {
+    return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
 
-bool RemoveDir(const std::string& path) { return ::RemoveDirectoryA(path.c_str()) != FALSE; }
+bool RemoveDir(const std::string& path) {
+    return ::RemoveDirectoryA(path.c_str()) != FALSE;
+}
 
-bool DeleteFileAt(const std::string& path) { return ::DeleteFileA(path.c_str()) != FALSE; }
+bool DeleteFileAt(const std::string& path) {
+    return ::DeleteFileA(path.c_str()) != FALSE;
+}
 
 void ClearReadOnly(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -127,9 +137,11 @@ void ClearReadOnly(const std::string& path) {
 
 bool SetFileDate(TFileStream& file, uint32_t dosDateTime) {
     // A DOS date-time has no time zone: it is the local time of the machine, which Windows
-    // converts to the UTC file time that NTFS stores.
+    // converts to the UTC file time that NTFS stores. Wine's DosDateTimeToFileTime takes
+    // 29 February of any year, which Windows refuses; check the date ourselves.
     FILETIME local, utc;
-    if (!::DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) ||
+    if (!IsValidDosDateTime(dosDateTime) ||
+        !::DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) ||
         !::LocalFileTimeToFileTime(&local, &utc))
         return false;
     return ::SetFileTime(AsHandle(file.Handle()), nullptr, nullptr, &utc) != FALSE;
@@ -155,4 +167,6 @@ std::string TempDirectory() {
     return IncludeDelimiter(std::string(buffer, length));
 }
 
-char PathDelimiter() { return '\\'; }
+char PathDelimiter() {
+    return '\\';
+}

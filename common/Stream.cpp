@@ -52,7 +52,8 @@ void TStream::WriteInt32(int32_t value) {
 
 void TStream::CopyFrom(TStream& source, int64_t count) {
     constexpr int32_t BufferSize = 64 * 1024;
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(count, 0), BufferSize)));
+    std::vector<uint8_t> buffer(
+        static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(count, 0), BufferSize)));
     while (count > 0) {
         const auto chunk = static_cast<int32_t>(std::min<int64_t>(count, BufferSize));
         source.ReadBuffer(buffer.data(), chunk);
