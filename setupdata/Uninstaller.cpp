@@ -1,0 +1,218 @@
+#include "setupdata/Uninstaller.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
+
+#include "common/CommonUtils.h"
+#include "common/Errors.h"
+#include "common/FileEnumerator.h"
+#include "common/FileSystem.h"
+#include "common/Stream.h"
+#include "common/WinHandle.h"
+#include "setupdata/ArchiveFormat.h"
+#include "setupdata/UninstallRecord.h"
+
+using namespace UninstallRecord;
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const size_t cut = path.rfind('\\');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// Deletes a key after all of its subkeys, deepest first: RegDeleteKeyA refuses a key that
+// still has subkeys, and RegDeleteTreeA is missing on older systems.
+bool DeleteKeyTree(HKEY parent, const std::string& subKey) {
+    UniqueHKey key;
+    if (::RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS)
+        return false;
+    // Collect the names first: deleting while enumerating would shift the indices.
+    std::vector<std::string> children;
+    char name[256];   // key names are at most 255 characters
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        if (::RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        children.emplace_back(name, length);
+    }
+    for (const std::string& child : children)
+        DeleteKeyTree(key.Get(), child);
+    key.Reset();
+    return ::RegDeleteKeyA(parent, subKey.c_str()) == ERROR_SUCCESS;
+}
+
+// GetTempPathA returns the length it needs, terminator included, when the buffer is too
+// small; ask once more with that size.
+std::string TemporaryFolder() {
+    char buffer[MAX_PATH];
+    DWORD length = ::GetTempPathA(sizeof buffer, buffer);
+    if (length == 0)
+        return "C:\\";
+    if (length < sizeof buffer)
+        return std::string(buffer, length);
+    std::string larger(length + 1, '\0');
+    const DWORD again = ::GetTempPathA(static_cast<DWORD>(larger.size()), larger.data());
+    if (again == 0 || again >= larger.size())
+        return "C:\\";
+    larger.resize(again);
+    return larger;
+}
+
+// cmd.exe expands %NAME% in batch files even inside quotes; a doubled %% stands for one %.
+std::string BatchText(const std::string& path) {
+    std::string text;
+    for (char c : path) {
+        if (c == '%')
+            text += '%';
+        text += c;
+    }
+    return text;
+}
+
+} // namespace
+
+TUninstaller::TUninstaller() : TUninstaller(ProgramFileName()) {}
+
+TUninstaller::TUninstaller(const std::string& executablePath)
+    : ExecutablePath(executablePath), ProgramFolder(FolderOf(executablePath)) {
+    DeferredFolders.push_back(ProgramFolder);
+    ReadRecord();
+}
+
+void TUninstaller::ReadRecord() {
+    std::unique_ptr<TFileStream> file =
+        std::make_unique<TFileStream>(ExecutablePath, TFileMode::fmOpenReadShared);
+    file->SetPosition(Archive::DataOffsetPosition);
+    const int32_t dataOffset = file->ReadInt32();
+    if (dataOffset < 0)
+        throw ESetupError(InvalidDataMessage);
+    if (dataOffset == 0) {
+        file.reset();
+        file = std::make_unique<TFileStream>(ProgramFolder + "Uninstall.dat", TFileMode::fmOpenReadExclusive);
+    }
+    file->SetPosition(dataOffset);
+
+    TUninstallRecord record;
+    ReadUninstallRecord(*file, file->Size(), record);
+    Version = record.Version;
+    InstallLog = std::move(record.InstallLog);
+    ProductData = std::move(record.ProductData);
+    ProductDataLength = record.ProductDataLength;
+}
+
+bool TUninstaller::Uninstall() {
+    Failed = false;
+    for (auto line = InstallLog.rbegin(); line != InstallLog.rend(); ++line) {
+        // The installer never writes an empty line; a damaged record may hold one.
+        if (line->empty())
+            continue;
+        const char kind = (*line)[0];
+        const std::string path = line->substr(1);
+        switch (kind) {
+        case KindFile:
+            DeleteItemFile(path);
+            break;
+        case KindFolder:
+            RemoveFolder(path);
+            break;
+        case KindExistingFolder:
+            RemoveExistingFolder(path);
+            break;
+        case KindFolderWithFiles:
+            RemoveFolderFiles(path);
+            break;
+        case KindClassesRootKey:
+        case KindCurrentUserKey:
+        case KindLocalMachineKey:
+            DeleteRegistryKey(kind, path);
+            break;
+        default:
+            break;
+        }
+    }
+    return !Failed;
+}
+
+void TUninstaller::DeleteItemFile(const std::string& path) { NoteResult(DeleteFileAt(path)); }
+
+void TUninstaller::RemoveFolder(const std::string& path) {
+    // The program's own folder and every folder that contains it cannot be removed while the
+    // uninstaller runs from it: leave them to the batch file. The test compares characters,
+    // so "C:\Program Files\Vendor\" matches a program folder "C:\Program Files\Vendor\Velmora\".
+    if (DirectoryExists(path) && path.size() <= ProgramFolder.size() &&
+        SameText(path, std::string_view(ProgramFolder).substr(0, path.size()))) {
+        DeferredFolders.push_back(path);
+        return;
+    }
+    NoteResult(RemoveDir(path));
+}
+
+void TUninstaller::RemoveExistingFolder(const std::string& path) { RemoveDir(path); }
+
+void TUninstaller::RemoveFolderFiles(const std::string& path) {
+    const std::string folder = IncludeDelimiter(path);
+    TFileEnumerator entries(folder + "*.*",
+                            faReadOnly | faHidden | faSystem | faVolumeLabel | faDirectory | faArchive);
+    while (entries.Next()) {
+        if (!entries.HasAttribute(faDirectory))
+            DeleteFileAt(folder + entries.FileName());
+    }
+    RemoveFolder(path);
+}
+
+void TUninstaller::DeleteRegistryKey(char kind, const std::string& path) {
+    const HKEY root = kind == KindClassesRootKey   ? HKEY_CLASSES_ROOT
+                      : kind == KindCurrentUserKey ? HKEY_CURRENT_USER
+                                                   : HKEY_LOCAL_MACHINE;
+    // Key paths are relative to the root; the log may write them with a leading backslash,
+    // which RegOpenKeyExA does not accept.
+    const std::string subKey = !path.empty() && path[0] == '\\' ? path.substr(1) : path;
+    // An empty path would name the root itself: never delete everything below a root because
+    // of a damaged line.
+    if (subKey.empty())
+        return;
+    DeleteKeyTree(root, subKey);
+}
+
+void TUninstaller::NoteResult(bool success) {
+    if (!success)
+        Failed = true;
+}
+
+void TUninstaller::RemoveSelf(void* ownerWindow) {
+    const std::string tempFolder = IncludeDelimiter(TemporaryFolder());
+    const std::string batchPath = tempFolder + "Uninstall.bat";
+    const std::string text = BuildRemoveSelfBatch(ExecutablePath, DeferredFolders, batchPath);
+    {
+        TFileStream batch(batchPath, TFileMode::fmCreate);
+        batch.WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
+    }
+    // No verb: the file type's default action, which for a batch file runs the command
+    // processor on it. The command processor starts in the temporary-files folder: started
+    // without a folder it would inherit ours, which may be the program's folder (Explorer
+    // starts a program in its own folder), and Windows refuses to remove a folder that is some
+    // process's current folder. The outcome is not examined; there is nobody left to tell.
+    ::ShellExecuteA(static_cast<HWND>(ownerWindow), nullptr, batchPath.c_str(), nullptr, tempFolder.c_str(),
+                    SW_HIDE);
+}
+
+std::string BuildRemoveSelfBatch(const std::string& executablePath,
+                                 const std::vector<std::string>& deferredFolders,
+                                 const std::string& batchPath) {
+    const std::string program = BatchText(executablePath);
+    std::string text = ":Repeat\r\n";
+    text += "del \"" + program + "\"\r\n";
+    text += "if exist \"" + program + "\" goto Repeat\r\n";
+    for (const std::string& folder : deferredFolders) {
+        std::string name = folder;
+        if (!name.empty() && name.back() == '\\')
+            name.pop_back();
+        text += "rd \"" + BatchText(name) + "\"\r\n";
+    }
+    text += "del \"" + BatchText(batchPath) + "\"\r\n";
+    return text;
+}

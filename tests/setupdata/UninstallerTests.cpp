@@ -1,0 +1,390 @@
+// The uninstall engine against the real file system and registry (under Wine): finding the
+// record, replaying the log, deferring the program's folders, and the self-removal batch file.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "common/CommonUtils.h"
+#include "common/Errors.h"
+#include "common/FileSystem.h"
+#include "common/Stream.h"
+#include "common/WinHandle.h"
+#include "setupdata/UninstallRecord.h"
+#include "setupdata/Uninstaller.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void PutInt32At(std::string& bytes, size_t offset, int32_t value) {
+    const auto v = static_cast<uint32_t>(value);
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = static_cast<char>(v >> (8 * i));
+}
+
+std::string RecordBytes(const std::vector<std::string>& log, const std::string& product = "Velmora") {
+    TProgramVersion version;
+    version.Major = 5;
+    version.Release = 4;
+    TMemoryStream stream;
+    WriteUninstallRecord(stream, version, log, product.data(), static_cast<int32_t>(product.size()));
+    return std::string(stream.Bytes().begin(), stream.Bytes().end());
+}
+
+// A program image of 64 bytes: "MZ", zeros, nothing appended (DataOffset 0).
+std::string EmptyImage() {
+    std::string image(64, '\0');
+    image[0] = 'M';
+    image[1] = 'Z';
+    return image;
+}
+
+// What the install engine writes: the image with DataOffset = its size and the uninstall flag
+// set, followed by the record.
+void WriteUninstaller(const std::string& path, std::string image, const std::string& record) {
+    PutInt32At(image, 48, static_cast<int32_t>(image.size()));
+    PutInt32At(image, 52, 1);
+    WriteWholeFile(path, image + record);
+}
+
+// A fresh folder below the temporary-files folder, removed with everything in it at the end.
+class TTempTree {
+public:
+    TTempTree() {
+        char name[64];
+        std::snprintf(name, sizeof name, "uninstalltest-%lu-%lu\\", ::GetCurrentProcessId(),
+                      static_cast<unsigned long>(Counter++));
+        Root = TempDirectory() + name;
+        fs::remove_all(Root);
+        fs::create_directories(Root);
+    }
+    ~TTempTree() {
+        std::error_code ignored;
+        fs::remove_all(Root, ignored);
+    }
+    TTempTree(const TTempTree&) = delete;
+    TTempTree& operator=(const TTempTree&) = delete;
+
+    // The root with a trailing backslash.
+    const std::string& Path() const { return Root; }
+    // Creates the folders of a path below the root ("a\b\") and returns its full path.
+    std::string Folder(const std::string& relative) const {
+        fs::create_directories(Root + relative);
+        return Root + relative;
+    }
+    std::string File(const std::string& relative, const std::string& content = "data") const {
+        WriteWholeFile(Root + relative, content);
+        return Root + relative;
+    }
+
+private:
+    std::string Root;
+    static inline unsigned long Counter = 0;
+};
+
+// A registry key of the test's own under HKEY_CURRENT_USER, removed before and after.
+constexpr const char* TestKeyPath = "Software\\UninstallerTests";
+
+void DeleteTestKeys() {
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, TestKeyPath);
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, TestKeyPath);
+}
+
+void CreateKey(HKEY root, const std::string& path) {
+    UniqueHKey key;
+    ASSERT_EQ(::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr),
+              ERROR_SUCCESS)
+        << path;
+    const char value[] = "x";
+    ::RegSetValueExA(key.Get(), "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+    UniqueHKey key;
+    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
+class UninstallerTest : public testing::Test {
+protected:
+    void SetUp() override { DeleteTestKeys(); }
+    void TearDown() override { DeleteTestKeys(); }
+
+    // An uninstaller in the folder "Program\" of the tree with the given log appended.
+    TUninstaller MakeUninstaller(const std::vector<std::string>& log) {
+        const std::string path = Tree.Folder("Program\\") + "Uninst.exe";
+        WriteUninstaller(path, EmptyImage(), RecordBytes(log));
+        return TUninstaller(path);
+    }
+
+    TTempTree Tree;
+};
+
+std::string ErrorOfConstruction(const std::string& executablePath) {
+    try {
+        TUninstaller uninstaller(executablePath);
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+} // namespace
+
+TEST_F(UninstallerTest, ReadsTheRecordAppendedToTheExecutable) {
+    const std::vector<std::string> log = {"D" + Tree.Path() + "Program\\", "F" + Tree.Path() + "a.txt"};
+    TUninstaller uninstaller = MakeUninstaller(log);
+
+    EXPECT_EQ(uninstaller.InstallLog, log);
+    EXPECT_EQ(uninstaller.Version.Major, 5);
+    EXPECT_EQ(uninstaller.Version.Release, 4);
+    EXPECT_EQ(uninstaller.ProductDataLength, 7);
+    EXPECT_EQ(std::string(uninstaller.ProductData.begin(), uninstaller.ProductData.end()), "Velmora");
+    EXPECT_EQ(uninstaller.DeferredFolders, std::vector<std::string>{Tree.Path() + "Program\\"});
+    EXPECT_FALSE(uninstaller.Failed);
+}
+
+TEST_F(UninstallerTest, ReadsUninstallDatBesideTheProgramWhenDataOffsetIsZero) {
+    const std::string program = Tree.Folder("Program\\");
+    WriteWholeFile(program + "Uninst.exe", EmptyImage());
+    EXPECT_EQ(ErrorOfConstruction(program + "Uninst.exe"),
+              "Cannot open file \"" + program + "Uninstall.dat\". " + SystemErrorMessage(ERROR_FILE_NOT_FOUND));
+
+    WriteWholeFile(program + "Uninstall.dat", RecordBytes({"FC:\\x.txt"}, ""));
+    TUninstaller uninstaller(program + "Uninst.exe");
+    EXPECT_EQ(uninstaller.InstallLog, std::vector<std::string>{"FC:\\x.txt"});
+    EXPECT_EQ(uninstaller.ProductDataLength, 0);
+    EXPECT_TRUE(uninstaller.ProductData.empty());
+    // The file is closed again: it can be deleted at once.
+    EXPECT_TRUE(DeleteFileAt(program + "Uninstall.dat"));
+}
+
+TEST_F(UninstallerTest, DamagedRecordIsRejectedBeforeAnythingIsRemoved) {
+    const std::string victim = Tree.File("victim.txt");
+    const std::string good = RecordBytes({"F" + victim});
+    const std::string path = Tree.Folder("Program\\") + "Uninst.exe";
+
+    std::string badSignature = good;
+    badSignature[0] = 'X';
+    WriteUninstaller(path, EmptyImage(), badSignature);
+    EXPECT_EQ(ErrorOfConstruction(path), "Invalid uninstall data signature");
+
+    std::string negativeLog = good;
+    PutInt32At(negativeLog, UninstallRecord::LengthsOffset, -5);
+    WriteUninstaller(path, EmptyImage(), negativeLog);
+    EXPECT_EQ(ErrorOfConstruction(path), "Invalid uninstall data");
+
+    std::string productPastEnd = good;
+    PutInt32At(productPastEnd, UninstallRecord::LengthsOffset + 4, 1000);
+    WriteUninstaller(path, EmptyImage(), productPastEnd);
+    EXPECT_EQ(ErrorOfConstruction(path), "Invalid uninstall data");
+
+    WriteUninstaller(path, EmptyImage(), good.substr(0, 20));
+    EXPECT_EQ(ErrorOfConstruction(path), "Stream read error");
+
+    std::string negativeOffset = EmptyImage() + good;
+    PutInt32At(negativeOffset, 48, -64);
+    WriteWholeFile(path, negativeOffset);
+    EXPECT_EQ(ErrorOfConstruction(path), "Invalid uninstall data");
+
+    EXPECT_TRUE(FileExists(victim));
+}
+
+TEST_F(UninstallerTest, ReplayRemovesFilesAndFoldersDeepestFirst) {
+    Tree.Folder("Data\\Sub\\");
+    const std::string data = Tree.Path() + "Data\\";
+    const std::string existing = Tree.Folder("Existing\\");
+    Tree.File("Existing\\user.txt");
+    Tree.File("Data\\a.txt");
+    Tree.File("Data\\Sub\\b.txt");
+    TUninstaller uninstaller = MakeUninstaller({
+        "E" + existing,
+        "D" + data,
+        "D" + data + "Sub\\",
+        "F" + data + "a.txt",
+        "F" + data + "Sub\\b.txt",
+    });
+
+    EXPECT_TRUE(uninstaller.Uninstall());
+    EXPECT_FALSE(DirectoryExists(data));
+    // An existing folder that still holds the user's file stays, and that is no failure.
+    EXPECT_TRUE(FileExists(existing + "user.txt"));
+}
+
+TEST_F(UninstallerTest, UserFileInACreatedFolderMakesTheRemovalIncomplete) {
+    const std::string data = Tree.Folder("Data\\");
+    Tree.File("Data\\a.txt");
+    Tree.File("Data\\mine.txt");
+    TUninstaller uninstaller = MakeUninstaller({"D" + data, "F" + data + "a.txt"});
+
+    EXPECT_FALSE(uninstaller.Uninstall());
+    EXPECT_TRUE(uninstaller.Failed);
+    EXPECT_FALSE(FileExists(data + "a.txt"));
+    EXPECT_TRUE(FileExists(data + "mine.txt"));
+}
+
+TEST_F(UninstallerTest, EntriesRemovedByHandFailButEveryEntryIsProcessed) {
+    const std::string kept = Tree.File("first.txt");
+    TUninstaller uninstaller = MakeUninstaller({
+        "F" + kept,
+        "D" + Tree.Path() + "Gone\\",
+        "F" + Tree.Path() + "gone.txt",
+    });
+
+    EXPECT_FALSE(uninstaller.Uninstall());
+    EXPECT_FALSE(FileExists(kept));
+}
+
+TEST_F(UninstallerTest, FolderMarkedForFilesLosesItsPlainFilesButNotItsSubfolders) {
+    const std::string plain = Tree.Folder("Plain\\");
+    Tree.File("Plain\\a.log");
+    Tree.File("Plain\\b.log");
+    ::SetFileAttributesA((plain + "b.log").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    Tree.Folder("Nested\\Inner\\");
+    const std::string nested = Tree.Path() + "Nested\\";
+    Tree.File("Nested\\c.log");
+    Tree.File("Nested\\Inner\\d.log");
+
+    TUninstaller plainOnly = MakeUninstaller({"T" + plain});
+    EXPECT_TRUE(plainOnly.Uninstall());
+    EXPECT_FALSE(DirectoryExists(plain));
+
+    // The path may come without a trailing backslash.
+    TUninstaller withSubfolder = MakeUninstaller({"T" + nested.substr(0, nested.size() - 1)});
+    EXPECT_FALSE(withSubfolder.Uninstall());
+    EXPECT_FALSE(FileExists(nested + "c.log"));
+    EXPECT_TRUE(FileExists(nested + "Inner\\d.log"));
+}
+
+TEST_F(UninstallerTest, RegistryKeysAreDeletedWithTheirSubkeysAndNeverCount) {
+    const std::string product = std::string(TestKeyPath) + "\\Product";
+    CreateKey(HKEY_CURRENT_USER, product + "\\Settings\\Deep");
+    CreateKey(HKEY_CURRENT_USER, product + "\\Other");
+    CreateKey(HKEY_CURRENT_USER, std::string(TestKeyPath) + "\\Plain");
+    CreateKey(HKEY_CURRENT_USER, std::string(TestKeyPath) + "\\Stays");
+    CreateKey(HKEY_LOCAL_MACHINE, std::string(TestKeyPath) + "\\Machine\\Sub");
+
+    TUninstaller uninstaller = MakeUninstaller({
+        "U\\" + product,
+        "U" + std::string(TestKeyPath) + "\\Plain",
+        "M\\" + std::string(TestKeyPath) + "\\Machine",
+        "U\\" + std::string(TestKeyPath) + "\\Missing",
+        "U",
+        "U\\",
+    });
+
+    EXPECT_TRUE(uninstaller.Uninstall());
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, product));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, std::string(TestKeyPath) + "\\Plain"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, std::string(TestKeyPath) + "\\Machine"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, std::string(TestKeyPath) + "\\Stays"));
+    // The lines naming no key at all left the root alone.
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
+}
+
+TEST_F(UninstallerTest, UnknownLettersAndEmptyLinesAreSkipped) {
+    const std::string file = Tree.File("x.txt");
+    TUninstaller uninstaller = MakeUninstaller({"X" + file, "", "f" + file, "Z"});
+
+    EXPECT_TRUE(uninstaller.Uninstall());
+    EXPECT_TRUE(FileExists(file));
+}
+
+TEST_F(UninstallerTest, ProgramFolderAndItsParentsAreDeferredFoldersBelowAreRemoved) {
+    const std::string vendor = Tree.Folder("Vendor\\");
+    const std::string program = Tree.Folder("Vendor\\Velmora\\");
+    const std::string below = Tree.Folder("Vendor\\Velmora\\Plugins\\");
+    const std::string sibling = Tree.Folder("Vendor\\Vel");   // a prefix by characters
+    const std::string path = program + "Uninst.exe";
+    std::string upperVendor = vendor;
+    for (char& c : upperVendor)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    WriteUninstaller(path, EmptyImage(),
+                     RecordBytes({"D" + upperVendor, "D" + sibling, "D" + program, "D" + below,
+                                  "F" + program + "Uninst.exe", "D" + Tree.Path() + "Vendor\\Gone\\"}));
+    TUninstaller uninstaller(path);
+
+    EXPECT_FALSE(uninstaller.Uninstall());   // only the missing "Gone" folder fails
+    EXPECT_FALSE(DirectoryExists(below));
+    EXPECT_EQ(uninstaller.DeferredFolders, (std::vector<std::string>{program, program, sibling, upperVendor}));
+}
+
+TEST(UninstallerBatch, BatchWaitsForTheProgramThenRemovesTheDeferredFoldersAndItself) {
+    const std::string text =
+        BuildRemoveSelfBatch("C:\\Program Files\\Vendor\\Velmora\\Uninst.exe",
+                             {"C:\\Program Files\\Vendor\\Velmora\\", "C:\\Program Files\\Vendor\\Velmora\\",
+                              "C:\\Program Files\\Vendor\\"},
+                             "C:\\Temp\\Uninstall.bat");
+    EXPECT_EQ(text, ":Repeat\r\n"
+                    "del \"C:\\Program Files\\Vendor\\Velmora\\Uninst.exe\"\r\n"
+                    "if exist \"C:\\Program Files\\Vendor\\Velmora\\Uninst.exe\" goto Repeat\r\n"
+                    "rd \"C:\\Program Files\\Vendor\\Velmora\"\r\n"
+                    "rd \"C:\\Program Files\\Vendor\\Velmora\"\r\n"
+                    "rd \"C:\\Program Files\\Vendor\"\r\n"
+                    "del \"C:\\Temp\\Uninstall.bat\"\r\n");
+}
+
+TEST(UninstallerBatch, PercentSignsInPathsAreDoubledForTheCommandProcessor) {
+    EXPECT_EQ(BuildRemoveSelfBatch("C:\\100% Sound\\Uninst.exe", {"C:\\100% Sound\\"}, "C:\\T%MP%\\Uninstall.bat"),
+              ":Repeat\r\n"
+              "del \"C:\\100%% Sound\\Uninst.exe\"\r\n"
+              "if exist \"C:\\100%% Sound\\Uninst.exe\" goto Repeat\r\n"
+              "rd \"C:\\100%% Sound\"\r\n"
+              "del \"C:\\T%%MP%%\\Uninstall.bat\"\r\n");
+}
+
+// End to end: a stand-in uninstaller copied into a product folder replays its record, starts
+// the batch file and exits; the batch file, run by the command processor, deletes the
+// uninstaller once it has ended, removes the deferred folders that are empty and itself.
+TEST(UninstallerSelfRemoval, BatchFileRemovesTheUninstallerAndItsEmptyFolders) {
+    TTempTree tree;
+    const std::string outer = tree.Folder("Outer\\");
+    const std::string vendor = tree.Folder("Outer\\Vendor\\");
+    const std::string program = tree.Folder("Outer\\Vendor\\Velmora\\");
+    tree.File("Outer\\user.txt");   // keeps Outer from being removed
+    tree.File("Outer\\Vendor\\Velmora\\Velmora.txt");
+    const std::string uninstaller = program + "Uninst.exe";
+    WriteUninstaller(uninstaller, ReadWholeFile(ProgramDirectory() + "UninstallSelfRemovalHelper.exe"),
+                     RecordBytes({"D" + outer, "D" + vendor, "D" + program, "F" + program + "Velmora.txt"}));
+    const std::string batch = IncludeDelimiter(TempDirectory()) + "Uninstall.bat";
+    DeleteFileAt(batch);
+
+    // Started in its own folder, as Explorer starts a program.
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + uninstaller + "\"";
+    ASSERT_TRUE(::CreateProcessA(uninstaller.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 program.c_str(), &startup, &process));
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    ASSERT_EQ(::WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 99;
+    ::GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+
+    // The batch file runs on its own; give it up to a minute.
+    for (int i = 0; i < 600 && (FileExists(uninstaller) || DirectoryExists(vendor) || FileExists(batch)); ++i)
+        ::Sleep(100);
+    EXPECT_FALSE(FileExists(uninstaller));
+    EXPECT_FALSE(DirectoryExists(program));
+    EXPECT_FALSE(DirectoryExists(vendor));
+    EXPECT_TRUE(FileExists(outer + "user.txt"));
+    EXPECT_FALSE(FileExists(batch));
+}
