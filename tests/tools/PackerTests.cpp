@@ -193,6 +193,37 @@ TEST_F(PackerTest, ArchiveBytesAreWhatTheFormatPrescribes) {
     }
 }
 
+TEST_F(PackerTest, FilesCompressedInPiecesAreOneOrdinaryZlibStream) {
+    const size_t mebibyte = 1024 * 1024;
+    const std::map<std::string, std::string> files = {
+        {"exact.bin", Noise(mebibyte / 2, 4) + std::string(mebibyte / 2, 'x')},
+        {"one-more.bin", std::string(mebibyte, 'y') + "z"},
+        {"large.bin", Noise(mebibyte, 5) + std::string(mebibyte, 'a') + Noise(mebibyte / 2, 5)},
+    };
+    MakeTree(Product(), files);
+    TPackOptions options = Options(Scratch);
+    options.Jobs = 3;
+    PackProduct(options);
+    const std::string bytes = ReadBytes(options.OutputPath);
+    std::vector<TRawEntry> entries;
+    std::vector<std::string> terminators;
+    size_t pos = EntriesOffset;
+    ParseList(bytes, pos, "", entries, terminators);
+    ASSERT_EQ(entries.size(), files.size());
+    for (const TRawEntry& entry : entries) {
+        // zlib's one-call decoder checks the header, every block and the trailer.
+        const std::string& expected = files.at(entry.Path);
+        std::string inflated(expected.size() + 1, '\0');
+        uLongf size = static_cast<uLongf>(inflated.size());
+        ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(&inflated[0]), &size,
+                             reinterpret_cast<const Bytef*>(entry.Content.data()), static_cast<uLong>(entry.Content.size())),
+                  Z_OK)
+            << entry.Path;
+        inflated.resize(size);
+        EXPECT_TRUE(inflated == expected) << entry.Path;
+    }
+}
+
 TEST_F(PackerTest, StoredOrderIgnoresCaseAndMixesFilesAndFolders) {
     MakeTree(Product(), {{"b.txt", "b"}, {"A/x", "x"}, {"C.txt", "c"}, {"_x", "_"}, {"a.txt", "a"}, {"B/y", "y"}});
     const TPackOptions options = Options(Scratch);

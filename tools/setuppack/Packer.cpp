@@ -2,15 +2,15 @@
 //
 // The folder is scanned first, so that every name and size the format cannot carry is
 // refused before anything is written. Then the files are compressed in parallel, each into its
-// own zlib stream, while the calling thread writes them in the stored order. A folder's
-// record holds the length of everything below it, which is known only once that is written,
-// so records are written as placeholders and filled in afterwards; the archive's Adler-32 is
-// assembled from the checksums of the pieces (zlib's adler32_combine), so nothing is read
-// back.
+// own zlib stream (large files in several pieces, see TPiece), while the calling thread writes
+// them in the stored order. A folder's record holds the length of everything below it, which
+// is known only once that is written, so records are written as placeholders and filled in
+// afterwards; the archive's Adler-32 is assembled from the checksums of the pieces (zlib's
+// adler32_combine), so nothing is read back.
 //
-// Memory stays bounded: only a window of files ahead of the writer is compressed at a time,
-// and compressed output waiting for the writer is limited; the file the writer waits for is
-// never held back, so large files stream through.
+// Memory stays bounded: only a window of pieces ahead of the writer is compressed at a time,
+// and compressed output waiting for the writer is limited; the piece the writer waits for is
+// never held back.
 
 #include "tools/setuppack/Packer.h"
 
@@ -132,24 +132,49 @@ std::vector<TPackEntry> ScanFolder(const fs::path& folder, const std::string& di
     return entries;
 }
 
-// The order of writing: folder starts and ends around their children, files in between.
+// A file's zlib stream is compressed in pieces of PieceSize input bytes, so that large files
+// are spread over all threads too: each piece is raw deflate primed with the 32 KiB before it
+// and ended with a sync flush (the last one with the final block), and the writer puts the
+// zlib header before the first piece and the Adler-32 of the whole file after the last one.
+// The result is one ordinary zlib stream. Pieces do not depend on the number of threads, so
+// neither does the output.
+constexpr int64_t PieceSize = 1024 * 1024;
+constexpr int64_t DictionarySize = 32 * 1024;
+const uint8_t ZlibHeader[2] = {0x78, 0xDA}; // deflate, 32 KiB window, maximum compression
+
+struct TPiece {
+    const TPackEntry* Entry;
+    int64_t Offset;
+    int64_t Length;
+    bool Last;
+};
+
+// The order of writing: folder starts and ends around their children, files (as a range of
+// pieces) in between.
 struct TWriteStep {
     enum { stFolderStart, stFile, stFolderEnd } Kind;
     const TPackEntry* Entry;
-    size_t FileIndex;
+    size_t FirstPiece;
+    size_t PieceCount;
 };
 
 void PlanWrites(const std::vector<TPackEntry>& entries, std::vector<TWriteStep>& steps,
-                std::vector<const TPackEntry*>& files) {
+                std::vector<TPiece>& pieces) {
     for (const TPackEntry& entry : entries) {
         if (entry.Folder) {
-            steps.push_back({TWriteStep::stFolderStart, &entry, 0});
-            PlanWrites(entry.Children, steps, files);
-            steps.push_back({TWriteStep::stFolderEnd, &entry, 0});
-        } else {
-            steps.push_back({TWriteStep::stFile, &entry, files.size()});
-            files.push_back(&entry);
+            steps.push_back({TWriteStep::stFolderStart, &entry, 0, 0});
+            PlanWrites(entry.Children, steps, pieces);
+            steps.push_back({TWriteStep::stFolderEnd, &entry, 0, 0});
+            continue;
         }
+        const size_t first = pieces.size();
+        int64_t offset = 0;
+        do {
+            const int64_t length = std::min(PieceSize, entry.Size - offset);
+            pieces.push_back({&entry, offset, length, offset + length == entry.Size});
+            offset += length;
+        } while (offset < entry.Size);
+        steps.push_back({TWriteStep::stFile, &entry, first, pieces.size() - first});
     }
 }
 
@@ -159,13 +184,14 @@ struct TJob {
     std::deque<std::vector<uint8_t>> Chunks; // compressed output not yet written
     bool Done = false;
     std::exception_ptr Error;
+    uint32_t Adler = 1; // of the piece's uncompressed bytes
 };
 
-// Worker threads compressing files ahead of the writer. The destructor stops and joins them.
+// Worker threads compressing pieces ahead of the writer. The destructor stops and joins them.
 class TCompressor {
 public:
-    TCompressor(const std::vector<const TPackEntry*>& files, unsigned threads)
-        : Files(files), Jobs(files.size()), Window(4 * static_cast<size_t>(threads) + 4) {
+    TCompressor(const std::vector<TPiece>& pieces, unsigned threads)
+        : Pieces(pieces), Jobs(pieces.size()), Window(64 * static_cast<size_t>(threads)) {
         for (unsigned i = 0; i < threads; ++i)
             Workers.emplace_back([this] { Work(); });
     }
@@ -181,8 +207,8 @@ public:
     TCompressor(const TCompressor&) = delete;
     TCompressor& operator=(const TCompressor&) = delete;
 
-    // The next piece of file index's compressed stream, waiting for it; false when the file
-    // is complete. Raises what compressing the file raised. tick is called while waiting.
+    // The next part of piece index's compressed bytes, waiting for it; false when the piece
+    // is complete. Raises what compressing the piece raised. tick is called while waiting.
     bool NextChunk(size_t index, std::vector<uint8_t>& chunk, const std::function<void()>& tick) {
         std::unique_lock<std::mutex> lock(Mutex);
         TJob& job = Jobs[index];
@@ -204,19 +230,23 @@ public:
         return true;
     }
 
-    // The writer has finished file index; the window moves on.
-    void Written(size_t index) {
+    // The writer has taken all of piece index; returns the piece's Adler-32 and moves the
+    // window on.
+    uint32_t Written(size_t index) {
+        uint32_t adler;
         {
             std::lock_guard<std::mutex> lock(Mutex);
             Head = index + 1;
+            adler = Jobs[index].Adler;
         }
         Changed.notify_all();
+        return adler;
     }
 
     int64_t InputDone() const { return Compressed.load(); }
 
 private:
-    const std::vector<const TPackEntry*>& Files;
+    const std::vector<TPiece>& Pieces;
     std::vector<TJob> Jobs;
     const size_t Window;
     std::vector<std::thread> Workers;
@@ -238,22 +268,25 @@ private:
                     return;
                 index = NextJob++;
             }
+            uint32_t adler = 1;
+            std::exception_ptr error;
             try {
-                Compress(index);
+                adler = Compress(index);
             } catch (...) {
-                std::lock_guard<std::mutex> lock(Mutex);
-                Jobs[index].Error = std::current_exception();
+                error = std::current_exception();
             }
             {
                 std::lock_guard<std::mutex> lock(Mutex);
+                Jobs[index].Adler = adler;
+                Jobs[index].Error = error;
                 Jobs[index].Done = true;
             }
             Changed.notify_all();
         }
     }
 
-    // Hands a full piece to the writer. Only the file the writer waits for may go past the
-    // limit of buffered output; the others wait for it.
+    // Hands compressed bytes to the writer. Only the piece the writer waits for may go past
+    // the limit of buffered output; the others wait for it.
     void Deliver(size_t index, std::vector<uint8_t>& chunk) {
         std::unique_lock<std::mutex> lock(Mutex);
         Changed.wait(lock, [&] { return Cancelled || index == Head || Buffered + int64_t(chunk.size()) <= BufferedLimit; });
@@ -266,15 +299,18 @@ private:
         chunk = std::vector<uint8_t>();
     }
 
-    void Compress(size_t index) {
-        const TPackEntry& entry = *Files[index];
+    // Compresses one piece; returns the Adler-32 of its input.
+    uint32_t Compress(size_t index) {
+        const TPiece& piece = Pieces[index];
+        const TPackEntry& entry = *piece.Entry;
+        const auto changed = [&] { return EPackError(Quoted(entry.DisplayPath) + " changed while it was being packed"); };
         std::ifstream input(entry.Source, std::ios::binary);
         if (!input)
             throw EPackError("Cannot read " + Quoted(entry.DisplayPath));
 
-        // Level 9 with the default window and memory: the 78 DA streams setups carry.
+        // Level 9 with the default window and memory, as the 78 DA header says.
         z_stream zip{};
-        if (deflateInit2(&zip, 9, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        if (deflateInit2(&zip, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
             throw EPackError("Cannot compress " + Quoted(entry.DisplayPath));
         struct TEnd {
             z_stream& Zip;
@@ -282,21 +318,29 @@ private:
         } end{zip};
 
         std::vector<uint8_t> in(ChunkSize);
+        if (piece.Offset > 0) {
+            const int64_t start = std::max<int64_t>(0, piece.Offset - DictionarySize);
+            const auto length = static_cast<std::streamsize>(piece.Offset - start);
+            input.seekg(start);
+            if (!input.read(reinterpret_cast<char*>(in.data()), length))
+                throw changed();
+            deflateSetDictionary(&zip, in.data(), static_cast<uInt>(length));
+        }
+
         std::vector<uint8_t> out(ChunkSize);
-        int64_t total = 0;
-        int flush = Z_NO_FLUSH;
+        uint32_t adler = 1;
+        int64_t remaining = piece.Length;
         size_t used = 0;
-        while (flush != Z_FINISH) {
-            input.read(reinterpret_cast<char*>(in.data()), static_cast<std::streamsize>(in.size()));
-            const auto got = static_cast<size_t>(input.gcount());
-            if (input.bad() || (!input && !input.eof()))
-                throw EPackError("Cannot read " + Quoted(entry.DisplayPath));
-            total += static_cast<int64_t>(got);
-            if (total > entry.Size)
-                break;
-            flush = input.eof() ? Z_FINISH : Z_NO_FLUSH;
+        int flush;
+        do {
+            const auto count = static_cast<size_t>(std::min<int64_t>(remaining, ChunkSize));
+            if (!input.read(reinterpret_cast<char*>(in.data()), static_cast<std::streamsize>(count)))
+                throw changed();
+            adler = Adler32(adler, in.data(), count);
+            remaining -= static_cast<int64_t>(count);
+            flush = remaining > 0 ? Z_NO_FLUSH : piece.Last ? Z_FINISH : Z_SYNC_FLUSH;
             zip.next_in = in.data();
-            zip.avail_in = static_cast<uInt>(got);
+            zip.avail_in = static_cast<uInt>(count);
             do {
                 zip.next_out = out.data() + used;
                 zip.avail_out = static_cast<uInt>(out.size() - used);
@@ -307,14 +351,15 @@ private:
                     out.resize(ChunkSize);
                     used = 0;
                 }
-            } while (zip.avail_in > 0 || (flush == Z_FINISH && zip.avail_out == 0));
-            Compressed += static_cast<int64_t>(got);
-        }
-        if (total != entry.Size)
-            throw EPackError(Quoted(entry.DisplayPath) + " changed while it was being packed");
+            } while (zip.avail_in > 0 || (flush != Z_NO_FLUSH && zip.avail_out == 0));
+            Compressed += static_cast<int64_t>(count);
+        } while (remaining > 0);
+        if (piece.Last && input.peek() != std::ifstream::traits_type::eof())
+            throw changed();
         out.resize(used);
         if (!out.empty())
             Deliver(index, out);
+        return adler;
     }
 };
 
@@ -450,13 +495,16 @@ void PutLittleEndian(uint8_t* p, int32_t value) {
 // Writes everything into file (positioned at 0) and returns the result.
 TPackResult WriteArchive(TFileStream& file, const TPackOptions& options, const std::vector<TPackEntry>& tree) {
     std::vector<TWriteStep> steps;
-    std::vector<const TPackEntry*> files;
-    PlanWrites(tree, steps, files);
+    std::vector<TPiece> pieces;
+    PlanWrites(tree, steps, pieces);
 
     TPackResult result;
-    result.FileCount = static_cast<int32_t>(files.size());
-    for (const TPackEntry* entry : files)
-        result.InputBytes += entry->Size;
+    for (const TWriteStep& step : steps) {
+        if (step.Kind == TWriteStep::stFile) {
+            ++result.FileCount;
+            result.InputBytes += step.Entry->Size;
+        }
+    }
 
     TArchiveOutput out(file);
     result.ArchiveOffset = options.StubPath.empty() ? 0 : CopyStub(options.StubPath, out);
@@ -468,7 +516,7 @@ TPackResult WriteArchive(TFileStream& file, const TPackOptions& options, const s
     out.Write(version.Memory(), version.Bytes().size());
 
     const unsigned threads = options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
-    TCompressor compressor(files, threads);
+    TCompressor compressor(pieces, threads);
     const auto tick = [&] {
         if (options.Progress)
             options.Progress(compressor.InputDone(), result.InputBytes);
@@ -489,13 +537,20 @@ TPackResult WriteArchive(TFileStream& file, const TPackOptions& options, const s
             break;
         case TWriteStep::stFile: {
             const int64_t record = out.BeginEntry();
-            while (compressor.NextChunk(step.FileIndex, chunk, tick)) {
-                out.Write(chunk.data(), chunk.size());
-                if (out.Position() > INT32_MAX)
-                    throw EPackError("The setup data would reach 2 GiB with " + Quoted(entry.DisplayPath));
+            out.Write(ZlibHeader, sizeof ZlibHeader);
+            uint32_t adler = 1;
+            for (size_t index = step.FirstPiece; index < step.FirstPiece + step.PieceCount; ++index) {
+                while (compressor.NextChunk(index, chunk, tick)) {
+                    out.Write(chunk.data(), chunk.size());
+                    if (out.Position() > INT32_MAX)
+                        throw EPackError("The setup data would reach 2 GiB with " + Quoted(entry.DisplayPath));
+                }
+                adler = static_cast<uint32_t>(adler32_combine(adler, compressor.Written(index),
+                                                              static_cast<z_off_t>(pieces[index].Length)));
             }
+            const uint8_t trailer[4] = {uint8_t(adler >> 24), uint8_t(adler >> 16), uint8_t(adler >> 8), uint8_t(adler)};
+            out.Write(trailer, sizeof trailer);
             out.EndEntry(record, MakeRecord(entry.Name, static_cast<int32_t>(entry.Size)));
-            compressor.Written(step.FileIndex);
             break;
         }
         }
