@@ -10,4 +10,7 @@ if [ -z "$build" ]; then
   build=$d
 fi
 . "$here/wine-env.sh" "$build"
+if [ -z "${DISPLAY:-}" ] || [ ! -f "$build/wine-session/display" ]; then
+  echo "wine-run: no Wine session in $build (scripts/wine-session.sh start $build)" >&2
+fi
 exec wine "$@"

@@ -11,32 +11,68 @@ state="$wine_build/wine-session"
 
 stop() {
   wineserver -k 2>/dev/null || true
+  # Wait for the server to go, so that a new session does not meet the old one's socket.
+  wineserver -w 2>/dev/null || true
   if [ -f "$state/xvfb.pid" ]; then
     kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
   fi
   rm -rf "$state"
 }
 
+start_display() {
+  # Xvfb picks a free display number itself and writes it to the descriptor given with
+  # -displayfd, so that parallel sessions (other build folders) never race for one.
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$state/display-number" \
+    </dev/null >"$state/xvfb.log" 2>&1 &
+  echo $! >"$state/xvfb.pid"
+  for _ in $(seq 200); do
+    [ -s "$state/display-number" ] && break
+    kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ ! -s "$state/display-number" ]; then
+    echo "wine-session: Xvfb did not start:" >&2
+    cat "$state/xvfb.log" >&2
+    exit 1
+  fi
+  echo ":$(tr -d '[:space:]' <"$state/display-number")" >"$state/display"
+  export DISPLAY=$(cat "$state/display")
+}
+
 case "$action" in
 start)
   stop
   mkdir -p "$state"
-  # A free display: no lock file and no socket for it.
-  n=90
-  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
-  echo $! >"$state/xvfb.pid"
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
-  echo ":$n" >"$state/display"
-  export DISPLAY=":$n"
+  start_display
+  # The persistent server first, so that no Wine program below starts a passing one.
+  # Every daemon gets its output away from ours: CTest waits until the pipes of a test
+  # close, and a server that kept them open would hold the test until its timeout.
+  mkdir -p "$WINEPREFIX"
+  wineserver -p </dev/null >/dev/null 2>&1
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i >/dev/null 2>&1
-    # No window manager runs on Xvfb: let Wine draw the title bars itself.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+    wineboot -i </dev/null >/dev/null 2>&1
   fi
-  wineserver -p
+  # Settings for tests, applied once per prefix (again when this list changes).
+  settings='REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+; No window manager runs on Xvfb: Wine draws the title bars itself, and does not wait
+; (two seconds each time) for a window manager to confirm that a window was hidden.
+"Decorated"="N"
+"Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+; A crashing test program ends with an error code instead of waiting in a crash dialog.
+"ShowCrashDialog"=dword:00000000
+'
+  stamp="$WINEPREFIX/test-settings.reg"
+  if [ "$(cat "$stamp" 2>/dev/null)" != "$(printf '%s' "$settings")" ]; then
+    printf '%s' "$settings" >"$stamp"
+    wine regedit /S "$(printf 'Z:%s' "${stamp//\//\\}")" </dev/null >/dev/null 2>&1
+  fi
   # Wait until the server answers, so that the first test does not pay for its start.
-  wine cmd /c exit 0 >/dev/null 2>&1 || true
+  wine cmd /c exit 0 </dev/null >/dev/null 2>&1 || true
+  echo "wine-session: prefix $WINEPREFIX, display $DISPLAY"
   ;;
 stop)
   stop
