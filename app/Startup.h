@@ -1,0 +1,28 @@
+// Program entry and mode selection. The same executable is the setup program and, copied
+// into the product folder as Uninst.exe, the product's uninstaller; a flag in the reserved
+// words of its own DOS header tells the two apart.
+#pragma once
+
+#include <string>
+
+class TInstaller;
+
+// True when the executable at path is flagged as an uninstaller: the 32-bit little-endian
+// UninstallFlag at file offset 52 holds exactly 1. The file is opened for reading with
+// reading and writing by others allowed; a file that cannot be opened or is shorter than
+// 56 bytes raises the file layer's error.
+bool IsUninstallerFile(const std::string& path);
+
+// The same test for the running program's own executable (not the current folder's).
+bool IsUninstaller();
+
+// Setup mode: sets the application title and runs the setup flow. Errors raised while the
+// setup data is opened and verified are shown in the error box and end the program
+// normally. Returns the process exit code.
+int RunSetup();
+
+// Uninstall mode. Errors are not caught here; they reach the top level.
+void RunUninstaller();
+
+// The text of the stand-in for the wizard: product version and components with sizes.
+std::string SetupSummaryText(TInstaller& installer);

@@ -1,0 +1,6 @@
+#include "ui/Application.h"
+
+TApplication& Application() {
+    static TApplication application;
+    return application;
+}
