@@ -1,5 +1,5 @@
-// Prints the throughput of our Adler-32 next to zlib's on the same buffer, in the 4096-byte
-// blocks the archive check reads and in one call over the whole buffer.
+// Prints the throughput of our Adler-32 next to zlib's on the same 256 MB buffer, in the
+// 4096-byte blocks the archive check reads and in one call over the whole buffer.
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -29,13 +29,13 @@ double MegabytesPerSecond(const std::vector<unsigned char>& data, size_t block, 
 } // namespace
 
 int main() {
-    std::vector<unsigned char> data(16 << 20);
+    std::vector<unsigned char> data(256 << 20);
     uint32_t x = 12345;
     for (auto& b : data) {
         x = x * 1103515245u + 12345u;
         b = static_cast<unsigned char>(x >> 16);
     }
-    const int rounds = 8;
+    const int rounds = 2;
     auto ours = [](uint32_t a, const unsigned char* p, size_t n) { return Adler32(a, p, n); };
     auto theirs = [](uint32_t a, const unsigned char* p, size_t n) {
         return static_cast<uint32_t>(adler32(a, p, static_cast<uInt>(n)));
