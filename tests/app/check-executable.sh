@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Checks the built Setup.exe from the Linux side: a GUI program that imports only DLLs
+# Windows always loads from its system folder, carries its manifest and main icon, and
+# needs no DLL of ours beside it. Prints its size.
+# Usage: check-executable.sh SETUP_EXE
+set -euo pipefail
+exe=${1:?Setup.exe}
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+headers=$(i686-w64-mingw32-objdump -p "$exe")
+
+# DLL planting: a DLL named in the import table is searched in the program's folder first
+# (a downloads folder) unless Windows maps it from its KnownDLLs list. comctl32 is not a
+# KnownDLL, but the manifest's side-by-side activation binds it to the system's copy.
+allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|msvcrt|comdlg32|shlwapi|comctl32)\.dll$'
+imports=$(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort -u)
+echo "imports: $(echo $imports)"
+[ -n "$imports" ] || fail "no import table found"
+for dll in $imports; do
+  [[ $dll =~ $allowed ]] || fail "imports $dll, which Windows may load from the program's folder"
+done
+
+grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" || fail "not a GUI program"
+grep -q 'Magic.*010b' <<<"$headers" || fail "not a 32-bit program"
+
+# The manifest is stored as plain text in the resources, the resource name in UTF-16.
+grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$exe" ||
+  fail "no manifest asking for common controls 6.0.0.0"
+grep -aq 'level="requireAdministrator"' "$exe" || fail "no manifest asking for administrator rights"
+LC_ALL=C grep -aqP 'M\x00A\x00I\x00N\x00I\x00C\x00O\x00N\x00' "$exe" || fail "no MAINICON resource"
+
+# Static linking: no DLL of the toolchain next to the program, and none imported.
+for dll in "$(dirname "$exe")"/*.dll; do
+  [ -e "$dll" ] && fail "$(basename "$dll") lies beside the program"
+done
+
+# Stripped: no symbol table left.
+grep -q 'symbols stripped' <<<"$headers" || fail "not stripped"
+
+echo "size: $(stat -c %s "$exe") bytes"
+exit $status
