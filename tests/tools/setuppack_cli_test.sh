@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The packing tool's command line: exit codes 0 (done), 1 (failed), 2 (wrong command line),
 # and pack, list, verify and extract on the sample product.
-# Usage: setuppack_cli_test.sh SETUPPACK SAMPLE_FOLDER
+# Usage: setuppack_cli_test.sh SAMPLE_FOLDER SETUPPACK_COMMAND...
+#   (the command may be a runner and its program, as "wine-run.sh setuppack.exe")
 set -u
-pack=$1
-sample=$2
+sample=$1
+shift
+pack=("$@")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -21,41 +23,41 @@ expect() { # expect CODE DESCRIPTION COMMAND...
   fi
 }
 
-expect 2 "no command" "$pack"
-expect 2 "unknown command" "$pack" frobnicate
-expect 2 "pack without --version" "$pack" pack "$sample" "$work/a.dat"
-expect 2 "unknown option" "$pack" pack --version 5.04 --fast "$sample" "$work/a.dat"
-expect 2 "bad date" "$pack" pack --version 5.04 --date 2024-02-30 "$sample" "$work/a.dat"
-expect 2 "version without a time of day" "$pack" pack --version 5.70 "$sample" "$work/a.dat"
-expect 2 "list without a file" "$pack" list
-expect 0 "help" "$pack" --help
+expect 2 "no command" "${pack[@]}"
+expect 2 "unknown command" "${pack[@]}" frobnicate
+expect 2 "pack without --version" "${pack[@]}" pack "$sample" "$work/a.dat"
+expect 2 "unknown option" "${pack[@]}" pack --version 5.04 --fast "$sample" "$work/a.dat"
+expect 2 "bad date" "${pack[@]}" pack --version 5.04 --date 2024-02-30 "$sample" "$work/a.dat"
+expect 2 "version without a time of day" "${pack[@]}" pack --version 5.70 "$sample" "$work/a.dat"
+expect 2 "list without a file" "${pack[@]}" list
+expect 0 "help" "${pack[@]}" --help
 grep -q "^Usage:" "$work/out" || { echo "FAIL: help text"; failures=$((failures + 1)); }
 
-expect 1 "invalid version text" "$pack" pack --version x.y "$sample" "$work/a.dat"
+expect 1 "invalid version text" "${pack[@]}" pack --version x.y "$sample" "$work/a.dat"
 grep -q "'x.y' is not a valid version number" "$work/err" || { echo "FAIL: version message"; failures=$((failures + 1)); }
-expect 1 "verify a missing file" "$pack" verify "$work/missing.dat"
+expect 1 "verify a missing file" "${pack[@]}" verify "$work/missing.dat"
 
-expect 0 "pack" "$pack" pack --version 5.04 --date 2024-05-01 "$sample" "$work/Setup.dat"
-expect 0 "pack again, quietly, on one thread" "$pack" pack --quiet --jobs 1 --version 5.04 --date 2024-05-01 \
+expect 0 "pack" "${pack[@]}" pack --version 5.04 --date 2024-05-01 "$sample" "$work/Setup.dat"
+expect 0 "pack again, quietly, on one thread" "${pack[@]}" pack --quiet --jobs 1 --version 5.04 --date 2024-05-01 \
   "$sample" "$work/Again.dat"
 [ -s "$work/out" ] && { echo "FAIL: --quiet printed"; failures=$((failures + 1)); }
 cmp -s "$work/Setup.dat" "$work/Again.dat" || { echo "FAIL: output differs between runs"; failures=$((failures + 1)); }
 
-expect 0 "list" "$pack" list "$work/Setup.dat"
+expect 0 "list" "${pack[@]}" list "$work/Setup.dat"
 grep -q "version 5.04, built 2024-05-01 05:04:00" "$work/out" || { echo "FAIL: list header"; cat "$work/out"; failures=$((failures + 1)); }
 grep -q "Program\\\\Plugins\\\\Empty\\\\" "$work/out" || { echo "FAIL: empty folder not listed"; failures=$((failures + 1)); }
 grep -q "\.keep" "$work/out" && { echo "FAIL: .keep packed"; failures=$((failures + 1)); }
 
-expect 0 "verify" "$pack" verify "$work/Setup.dat"
-expect 0 "extract" "$pack" extract "$work/Setup.dat" "$work/out-tree"
+expect 0 "verify" "${pack[@]}" verify "$work/Setup.dat"
+expect 0 "extract" "${pack[@]}" extract "$work/Setup.dat" "$work/out-tree"
 diff -r --exclude=.keep "$sample" "$work/out-tree" >/dev/null || { echo "FAIL: extracted tree differs"; failures=$((failures + 1)); }
 [ -d "$work/out-tree/Program/Plugins/Empty" ] || { echo "FAIL: empty folder not extracted"; failures=$((failures + 1)); }
-expect 1 "extract into a folder that is not empty" "$pack" extract "$work/Setup.dat" "$work/out-tree"
+expect 1 "extract into a folder that is not empty" "${pack[@]}" extract "$work/Setup.dat" "$work/out-tree"
 
 # One byte changed in the middle: verify names the damage, exit code 1.
 cp "$work/Setup.dat" "$work/Bad.dat"
 printf '\x55' | dd of="$work/Bad.dat" bs=1 seek=200 conv=notrunc 2>/dev/null
-expect 1 "verify a damaged archive" "$pack" verify "$work/Bad.dat"
+expect 1 "verify a damaged archive" "${pack[@]}" verify "$work/Bad.dat"
 grep -q "The installer appears to be corrupted" "$work/err" || { echo "FAIL: damage message"; failures=$((failures + 1)); }
 
 [ $failures = 0 ] && echo "all command-line checks passed"
