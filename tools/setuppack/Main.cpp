@@ -217,6 +217,8 @@ int Run(const std::vector<std::string>& args) {
         return 0;
     }
     if (command == "extract" && rest.size() == 2) {
+        if (rest[1].empty())
+            throw EUsage("extract needs a destination folder");
         const TVerifyResult result = ExtractSetup(rest[0], rest[1]);
         std::printf("%s: %d files extracted into %s\n", rest[0].c_str(), result.Files, rest[1].c_str());
         return 0;
