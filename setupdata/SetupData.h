@@ -90,3 +90,6 @@ private:
     void VisitEntries(TStream& archive, const TEntryList& list, const std::string& parent,
                      const std::function<void(const std::string&, const Archive::TEntryRecord&)>& visit);
 };
+
+// The uninstall engine lives in its own header.
+#include "setupdata/Uninstaller.h"
