@@ -1,0 +1,43 @@
+// What the setup controller asks of the system while it detects earlier installations and
+// plug-in hosts: registry reads, special folders, the user's name and file existence. The
+// controller receives it at construction; the Windows implementation is SystemEnvironment(),
+// and tests can supply their own.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum TRegistryRoot { rrCurrentUser, rrLocalMachine };
+
+class ISetupEnvironment {
+public:
+    // Registry keys are paths below the root, with or without a leading backslash, opened
+    // read-only.
+    // The names of the key's subkeys in the registry's order; none when the key does not open.
+    virtual std::optional<std::vector<std::string>> SubkeyNames(TRegistryRoot root, const std::string& key) = 0;
+    // A string value (an empty name means the key's default value); none when the key does
+    // not open, the value is missing or it is not a string.
+    virtual std::optional<std::string> ReadString(TRegistryRoot root, const std::string& key,
+                                                  const std::string& name) = 0;
+
+    // Folders without a trailing backslash. The Program Files and common files folders fall
+    // back on the Windows settings; the common program files folder is the shell's alone and
+    // empty when it has none.
+    virtual std::string ProgramFilesFolder() = 0;
+    virtual std::string CommonFilesFolder() = 0;
+    virtual std::string CommonProgramFilesFolder() = 0;
+    virtual std::string ApplicationDataFolder() = 0;
+    virtual std::string DocumentsFolder() = 0;
+    // The name of the user the process runs as; empty when the system does not tell.
+    virtual std::string UserName() = 0;
+    virtual bool FileExists(const std::string& path) = 0;
+
+protected:
+    ~ISetupEnvironment() = default;
+};
+
+#ifdef _WIN32
+// The running system: the registry, the shell's folders and GetUserNameA.
+ISetupEnvironment& SystemEnvironment();
+#endif

@@ -1,0 +1,190 @@
+// The setup controller: reads the setup's configuration (Setup.ini, Setup.lic, BundleInfo.ini)
+// from the setup data, expands the configuration's symbols, and detects earlier installations
+// and the folders of plug-in hosts. The wizard reads and writes its fields directly.
+//
+// Everything here is portable except LoadPicture and the constructors that use the running
+// system; the system is reached through ISetupEnvironment.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Stream.h"
+#include "common/Version.h"
+#include "setup/SetupClasses.h"
+#include "setup/SetupEnvironment.h"
+#include "setupdata/SetupData.h"
+
+class TPicture;
+
+// A small set of enumeration members.
+template <typename E>
+class TEnumSet {
+public:
+    TEnumSet() = default;
+    TEnumSet(std::initializer_list<E> members) {
+        for (E member : members)
+            Include(member);
+    }
+    void Include(E member) { Bits |= Bit(member); }
+    void Exclude(E member) { Bits &= ~Bit(member); }
+    bool Contains(E member) const { return (Bits & Bit(member)) != 0; }
+    bool Empty() const { return Bits == 0; }
+    void Clear() { Bits = 0; }
+    bool operator==(const TEnumSet& other) const { return Bits == other.Bits; }
+    bool operator!=(const TEnumSet& other) const { return Bits != other.Bits; }
+
+private:
+    static uint32_t Bit(E member) { return 1u << static_cast<unsigned>(member); }
+    uint32_t Bits = 0;
+};
+
+// Where shortcuts can be created.
+enum TSetupShortcut { scStartMenu, scDesktop };
+using TSetupShortcuts = TEnumSet<TSetupShortcut>;
+
+// The optional wizard pages.
+enum TSetupPage { spVstPluginFolder, spDigiPluginFolder, spPhotoshopPluginFolder, spPersonalization };
+using TSetupPages = TEnumSet<TSetupPage>;
+
+// A registry location: a key path below a root and the name of a value in it (empty for the
+// key's default value).
+struct TRegistryLocation {
+    std::string KeyPath;
+    std::string ValueName;
+};
+
+// text with the first occurrence of symbol (letter case significant) replaced by value.
+std::string ReplaceFirst(const std::string& text, const std::string& symbol, const std::string& value);
+// text with every occurrence of symbol replaced by value; the replacement is not scanned again.
+std::string ReplaceAll(const std::string& text, const std::string& symbol, const std::string& value);
+// path without one trailing backslash.
+std::string ExcludeDelimiter(const std::string& path);
+
+class TSetupInstaller {
+public:
+#ifdef _WIN32
+    // The setup data of the running program, on the running system.
+    TSetupInstaller();
+    // Tools and tests: the setup data of the setup program at executablePath (appended, or
+    // Setup.dat beside it, or the file itself when it is a bare archive), on the running system.
+    explicit TSetupInstaller(const std::string& executablePath);
+#endif
+    // The setup data of the setup program at executablePath (the running program when empty),
+    // with the system reached through environment, which must outlive the controller.
+    TSetupInstaller(const std::string& executablePath, ISetupEnvironment& environment);
+    ~TSetupInstaller();
+    TSetupInstaller(const TSetupInstaller&) = delete;
+    TSetupInstaller& operator=(const TSetupInstaller&) = delete;
+
+    std::string ApplicationDataFolder;
+    TSetupShortcuts AvailableShortcuts;
+    std::string BundleItemName;
+    std::vector<std::unique_ptr<TSetupBundleItem>> BundleItems;
+    std::string BundleRegistryRoot;
+    std::string BundleSelectDescription;
+    std::string BundleSelectHeading;
+    std::vector<std::string> CallLibraries;
+    std::string CompleteMessage;
+    std::string CompleteProduct;
+    std::string CompleteReadme;
+    std::vector<std::string> Components;
+    std::vector<std::string> ComponentsOptions;
+    std::string DefaultFolder;
+    std::string DigiPluginFolder;
+    bool InstallDigiPlugin = true;
+    std::vector<std::string> Folders;
+    std::vector<std::string> FoldersRegistry;
+    std::vector<std::string> GlobalRegistrySettings;
+    bool IgnoreMinorVersion = true;
+    std::string InstallDescription;
+    std::vector<std::string> InstalledFiles;
+    std::string InstalledLocation;
+    std::string InstalledOwner;
+    std::string InstalledVersionKey;
+    TProgramVersion InstalledVersion;
+    std::unique_ptr<TInstaller> Installer;
+    bool IsBundle = false;
+    bool IsInstalled = false;
+    std::string LicenseText;
+    std::string DocumentsFolder;
+    std::string ProgramFolder;
+    std::string OwnerName;
+    std::string VersionKey;
+    TSetupPages VisiblePages;
+    std::string PersonalizeInfo;
+    std::string PersonalizeOwner;
+    std::string PhotoshopPluginFolder;
+    bool InstallPhotoshopPlugin = true;
+    std::string ProductName;
+    std::string ProductSuffix;
+    std::string RegistryRoot;
+    std::vector<std::string> RegistrySettings;
+    std::vector<std::string> Shortcuts;
+    TSetupShortcuts SelectedShortcuts;
+    int32_t RequiredSpace = 0;
+    std::string VstPluginFolder;
+    bool InstallVstPlugin = true;
+    bool HasVst3Plugin = false;
+    std::string Vst3PluginFolder;
+    bool InstallVst3Plugin = true;
+    std::string Vst3ItemList;
+
+    // Setup files: the top-level archive file of that name (letter case not significant),
+    // else the file of that name beside the setup program (EFOpenError when there is none).
+    std::unique_ptr<TStream> ReadSetupFile(const std::string& fileName);
+    std::vector<std::string> ReadSetupLines(const std::string& fileName);
+    void LoadConfiguration();
+    // Decodes Setup.jpg into picture. Windows only.
+    void LoadPicture(TPicture& picture);
+
+    const TProgramVersion& ProductVersion() const { return Installer->Version; }
+    // CompleteProduct and CompleteReadme with their folder symbols expanded; empty when none.
+    std::string ProductFile();
+    std::string ReadmeFile();
+    int BundleItemCount() const { return static_cast<int>(BundleItems.size()); }
+    TSetupBundleItem& BundleItem(int index) const { return *BundleItems.at(static_cast<size_t>(index)); }
+
+    // Symbols. An empty result of ExpandFolderSymbols means: skip the entry.
+    std::string ExpandFolderSymbols(const std::string& text, const TSetupBundleItem* item);
+    std::string ExpandTextSymbols(const std::string& text) const;
+    std::string FullProductName() const;
+    std::string VersionKeyFor(int32_t major, int32_t minor) const;
+    std::string RegistryKeyFor(const std::string& subkey) const;
+    TRegistryLocation SplitRegistryPath(const std::string& path, const std::string& versionKey,
+                                        const TSetupBundleItem* item);
+
+    // Custom folders of [Folders], by index.
+    std::string FolderPath(int index);
+    TRegistryLocation FolderRegistryPath(int index, const std::string& versionKey);
+    void SetProgramFolder(const std::string& path);
+
+    void LoadBundleItems();
+
+    // Plug-in hosts.
+    void DetectDigiPluginFolder();
+    void DetectVstPluginFolder();
+    void DetectVst3PluginFolder();
+    void DetectPhotoshopPluginFolder();
+    static bool IsVst3Component(const std::string& destination);
+    bool HasVst3Content(const TSetupBundleItem* item);
+    // The file-name hook for the engine while it extracts a VST 3 component: ".dll" (in any
+    // letter case) becomes ".vst3".
+    static void RenameVst3File(TInstaller& sender, std::string& fileName);
+
+    // Earlier installation.
+    void DetectInstalledVersion();
+    void DetectProgramFolder();
+    void DetectOwnerName();
+
+private:
+    ISetupEnvironment& Environment;
+    // The folder of the setup program, with a trailing delimiter: where setup files that the
+    // archive lacks are looked for.
+    std::string SetupFolder;
+
+    void Construct(const std::string& executablePath);
+};

@@ -1,0 +1,221 @@
+#include "tests/setup/SetupTestSupport.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+
+#include "common/CommonUtils.h"
+#include "common/FileSystem.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+const char* const TestRegistryRoot = "Software\\SetupControllerTests\\Velmora";
+const char* const TestBundleRoot = "Software\\SetupControllerTests\\Velmora Plugins";
+const char* const TestVstKey = "Software\\Vst";
+const char* const TestPhotoshopKey = "SOFTWARE\\Adobe\\Photoshop";
+
+const char* const MinimalSetupSection = "[Setup]\r\n"
+                                        "ProductName=Velmora\r\n"
+                                        "RegistryRoot=Software\\SetupControllerTests\\Velmora\r\n"
+                                        "DefaultFolder=Velmora %d\r\n";
+
+namespace {
+
+std::string WithoutOuterDelimiters(const std::string& path) {
+    size_t first = path.find_first_not_of('\\');
+    if (first == std::string::npos)
+        return std::string();
+    size_t last = path.find_last_not_of('\\');
+    return path.substr(first, last - first + 1);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = AsciiLower(c);
+    return text;
+}
+
+} // namespace
+
+// An in-memory registry: keys in creation order (which is the order their subkeys are listed
+// in), each with string and integer values.
+class TTestSystem::TFakeEnvironment final : public ISetupEnvironment {
+public:
+    struct TValue {
+        bool IsString;
+        std::string Text;
+    };
+    struct TKey {
+        TRegistryRoot Root;
+        std::string Path;
+        std::map<std::string, TValue> Values; // by lower-case name
+    };
+    std::vector<TKey> Keys;
+
+    TKey* Find(TRegistryRoot root, const std::string& path) {
+        const std::string wanted = WithoutOuterDelimiters(path);
+        for (TKey& key : Keys) {
+            if (key.Root == root && SameText(key.Path, wanted))
+                return &key;
+        }
+        return nullptr;
+    }
+    TKey& Create(TRegistryRoot root, const std::string& path) {
+        const std::string wanted = WithoutOuterDelimiters(path);
+        if (TKey* key = Find(root, wanted))
+            return *key;
+        const size_t cut = wanted.rfind('\\');
+        if (cut != std::string::npos)
+            Create(root, wanted.substr(0, cut));
+        Keys.push_back({root, wanted, {}});
+        return Keys.back();
+    }
+
+    std::optional<std::vector<std::string>> SubkeyNames(TRegistryRoot root, const std::string& path) override {
+        const std::string parent = WithoutOuterDelimiters(path);
+        if (Find(root, parent) == nullptr)
+            return std::nullopt;
+        std::vector<std::string> names;
+        for (const TKey& key : Keys) {
+            const size_t cut = key.Path.rfind('\\');
+            if (key.Root == root && cut != std::string::npos && SameText(key.Path.substr(0, cut), parent))
+                names.push_back(key.Path.substr(cut + 1));
+        }
+        return names;
+    }
+    std::optional<std::string> ReadString(TRegistryRoot root, const std::string& path,
+                                          const std::string& name) override {
+        TKey* key = Find(root, path);
+        if (key == nullptr)
+            return std::nullopt;
+        auto value = key->Values.find(Lower(name));
+        if (value == key->Values.end() || !value->second.IsString)
+            return std::nullopt;
+        return value->second.Text;
+    }
+
+    std::string ProgramFilesFolder() override { return "C:\\Program Files"; }
+    std::string CommonFilesFolder() override { return "C:\\Program Files\\Common Files"; }
+    std::string CommonProgramFilesFolder() override { return "C:\\Program Files\\Common Files"; }
+    std::string ApplicationDataFolder() override { return "C:\\Users\\Tester\\Application Data"; }
+    std::string DocumentsFolder() override { return "C:\\Users\\Tester\\Documents"; }
+    std::string UserName() override { return "Tester"; }
+    // Installed folders are real folders here too; the controller joins names with backslashes.
+    bool FileExists(const std::string& path) override {
+        std::string native = path;
+        for (char& c : native) {
+            if (c == '\\')
+                c = '/';
+        }
+        return ::FileExists(native);
+    }
+};
+
+#ifdef _WIN32
+
+namespace {
+
+HKEY RootKey(TRegistryRoot root) { return root == rrCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+
+void WriteValue(TRegistryRoot root, const std::string& key, const std::string& name, DWORD type, const void* data,
+                DWORD size) {
+    HKEY handle;
+    if (::RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        throw std::runtime_error("cannot create registry key " + key);
+    const LONG result = ::RegSetValueExA(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    ::RegCloseKey(handle);
+    if (result != ERROR_SUCCESS)
+        throw std::runtime_error("cannot write registry value below " + key);
+}
+
+} // namespace
+
+TTestSystem::TTestSystem() { RemoveTestKeys(); }
+
+TTestSystem::~TTestSystem() { RemoveTestKeys(); }
+
+void TTestSystem::RemoveTestKeys() {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        ::RegDeleteTreeA(root, "Software\\SetupControllerTests");
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, TestVstKey);
+    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, TestPhotoshopKey);
+}
+
+ISetupEnvironment& TTestSystem::Environment() { return SystemEnvironment(); }
+
+void TTestSystem::CreateKey(TRegistryRoot root, const std::string& key) {
+    HKEY handle;
+    if (::RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        throw std::runtime_error("cannot create registry key " + key);
+    ::RegCloseKey(handle);
+}
+
+void TTestSystem::WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
+                              const std::string& value) {
+    WriteValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+void TTestSystem::WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
+    const DWORD data = value;
+    WriteValue(root, key, name, REG_DWORD, &data, sizeof data);
+}
+
+std::unique_ptr<TSetupInstaller> CreateInstaller(const std::string& path, TTestSystem&) {
+    return std::make_unique<TSetupInstaller>(path);
+}
+
+#else
+
+TTestSystem::TTestSystem() : Fake(std::make_unique<TFakeEnvironment>()) {}
+
+TTestSystem::~TTestSystem() = default;
+
+void TTestSystem::RemoveTestKeys() { Fake->Keys.clear(); }
+
+ISetupEnvironment& TTestSystem::Environment() { return *Fake; }
+
+void TTestSystem::CreateKey(TRegistryRoot root, const std::string& key) { Fake->Create(root, key); }
+
+void TTestSystem::WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
+                              const std::string& value) {
+    Fake->Create(root, key).Values[Lower(name)] = {true, value};
+}
+
+void TTestSystem::WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
+    Fake->Create(root, key).Values[Lower(name)] = {false, std::to_string(value)};
+}
+
+std::unique_ptr<TSetupInstaller> CreateInstaller(const std::string& path, TTestSystem& system) {
+    return std::make_unique<TSetupInstaller>(path, system.Environment());
+}
+
+#endif
+
+TProgramVersion Version(const std::string& text) {
+    TProgramVersion version;
+    version.FromText(text);
+    return version;
+}
+
+std::string WriteSetup(const TScratchFolder& folder, const TTestSetup& setup) {
+    std::vector<TTestEntry> entries = setup.Entries;
+    if (setup.IniInArchive)
+        entries.push_back(TTestEntry::File("Setup.ini", setup.Ini));
+    if (setup.License)
+        entries.push_back(TTestEntry::File("Setup.lic", *setup.License));
+    if (setup.BundleInfo)
+        entries.push_back(TTestEntry::File("BundleInfo.ini", *setup.BundleInfo));
+    const std::string path = folder / "Setup.dat";
+    WriteBytes(path, BuildArchive(entries, setup.ProductVersion, setup.BuildDate));
+    return path;
+}
+
+void MakeFile(const std::string& path) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << "file";
+}
