@@ -14,8 +14,9 @@ int DaysInMonth(int year, int month) {
     return month == 2 && IsLeapYear(year) ? 29 : days[month - 1];
 }
 
-// Days since 1 March of year 0 of the proleptic Gregorian calendar, and back (the civil
-// calendar algorithms of H. Hinnant, restricted to years after 0).
+// Days since 1 March of year 0 of the proleptic Gregorian calendar, and back. Counting from
+// March puts the leap day at the end of the year, so that every month before it has a fixed
+// offset; the 400-year cycle ("era") has 146097 days. Only years after 0 occur here.
 int64_t DaysFromCivil(int year, int month, int day) {
     year -= month <= 2;
     const int64_t era = year / 400;
