@@ -19,7 +19,9 @@ bool IsUninstallerFile(const std::string& path) {
     return file.ReadInt32() == 1;
 }
 
-bool IsUninstaller() { return IsUninstallerFile(ProgramFileName()); }
+bool IsUninstaller() {
+    return IsUninstallerFile(ProgramFileName());
+}
 
 std::string SetupSummaryText(TInstaller& installer) {
     std::vector<std::string> components;

@@ -33,13 +33,10 @@ TEST(AppTests, OnlyTheLittleEndianValueOneMeansUninstaller) {
         std::vector<uint8_t> Flag;
         bool Uninstaller;
     } cases[] = {
-        {{1, 0, 0, 0}, true},
-        {{0, 0, 0, 0}, false},
-        {{2, 0, 0, 0}, false},
-        {{0, 1, 0, 0}, false},   // 0x100
-        {{0, 0, 0, 1}, false},   // 1 read big-endian
-        {{1, 0, 0, 0x80}, false},
-        {{0xFF, 0xFF, 0xFF, 0xFF}, false},
+        {{1, 0, 0, 0}, true},     {{0, 0, 0, 0}, false},
+        {{2, 0, 0, 0}, false},    {{0, 1, 0, 0}, false}, // 0x100
+        {{0, 0, 0, 1}, false},                           // 1 read big-endian
+        {{1, 0, 0, 0x80}, false}, {{0xFF, 0xFF, 0xFF, 0xFF}, false},
     };
     for (const auto& c : cases) {
         std::string path = folder.File("flag" + std::to_string(&c - cases) + ".exe");
@@ -66,8 +63,9 @@ TEST(AppTests, ReadsTheFlagWhileAnotherProgramWritesTheFile) {
     TTestFolder folder;
     std::string path = folder.File("open.exe");
     WriteHeaderFile(path, 64, {1, 0, 0, 0});
-    UniqueFile writer(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile writer(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(writer);
     EXPECT_TRUE(IsUninstallerFile(path));
 }
@@ -80,16 +78,18 @@ TEST(AppTests, ErrorBoxAppendsAFullStopAfterCharactersAboveIt) {
         {"The installer appears to be corrupted. Please download it again",
          "The installer appears to be corrupted. Please download it again."},
         {"There is not enough space on the destination drive.\rPlease free up some space and then try again",
-         "There is not enough space on the destination drive.\rPlease free up some space and then try again."},
-        {"Cannot open file \"C:\\Setup.dat\". File not found.", "Cannot open file \"C:\\Setup.dat\". File not found."},
+         "There is not enough space on the destination drive.\rPlease free up some space and then try "
+         "again."},
+        {"Cannot open file \"C:\\Setup.dat\". File not found.",
+         "Cannot open file \"C:\\Setup.dat\". File not found."},
         {"Invalid setup data signature", "Invalid setup data signature."},
         {"(see above)", "(see above)"},
         {"Stop!", "Stop!"},
         {"trailing blank ", "trailing blank "},
-        {"dash-", "dash-"},            // '-' is code 45, below '.'
-        {"slash/", "slash/."},         // '/' is code 47, above '.'
+        {"dash-", "dash-"},    // '-' is code 45, below '.'
+        {"slash/", "slash/."}, // '/' is code 47, above '.'
         {"version 5", "version 5."},
-        {"caf\xE9", "caf\xE9."},       // upper half of the code page counts as above
+        {"caf\xE9", "caf\xE9."}, // upper half of the code page counts as above
         {"", ""},
     };
     for (const auto& c : cases)

@@ -5,6 +5,7 @@
 // timeout ends the run with exit code 1 and a clear message, and the program under test is
 // killed so that no window stays open.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <algorithm>
@@ -32,8 +33,8 @@ class EDriverFailure : public std::runtime_error {
 #define ERROR_ELEVATION_REQUIRED 740
 #endif
 
-constexpr DWORD PollInterval = 50;        // ms between two looks at the windows
-constexpr UINT MessageTimeout = 2000;     // ms for a message to a window of the program
+constexpr DWORD PollInterval = 50;    // ms between two looks at the windows
+constexpr UINT MessageTimeout = 2000; // ms for a message to a window of the program
 
 struct TControl {
     HWND Handle = nullptr;
@@ -113,7 +114,9 @@ std::vector<TControl> Controls(HWND window) {
     return controls;
 }
 
-bool IsButtonClass(const std::string& name) { return _stricmp(name.c_str(), "Button") == 0; }
+bool IsButtonClass(const std::string& name) {
+    return _stricmp(name.c_str(), "Button") == 0;
+}
 
 std::string WithoutMnemonics(const std::string& text) {
     std::string result;
@@ -130,81 +133,86 @@ std::string DescribeLine(const TControl& control) {
            (control.Visible ? "" : " [hidden]") + (control.Enabled ? "" : " [disabled]");
 }
 
-// A bottom-up 24-bit BMP of a screen rectangle.
-void SaveScreenRect(const RECT& rect, const std::string& fileName) {
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0)
+const std::map<std::string, LPCSTR>& SystemIcons() {
+    static const std::map<std::string, LPCSTR> icons = {{"error", IDI_HAND},
+                                                        {"warning", IDI_EXCLAMATION},
+                                                        {"information", IDI_ASTERISK},
+                                                        {"question", IDI_QUESTION}};
+    return icons;
+}
+
+// A picture of a screen rectangle: 32-bit pixels (0x00RRGGBB), rows from the top.
+struct TScreenImage {
+    int Width = 0;
+    int Height = 0;
+    std::vector<DWORD> Pixels;
+};
+
+// Copies a rectangle of the screen; when draw is given, it paints over the copy first (on a
+// memory DC that holds the rectangle at 0, 0).
+TScreenImage CaptureScreen(const RECT& rect, const std::function<void(HDC)>& draw = nullptr) {
+    TScreenImage image;
+    image.Width = rect.right - rect.left;
+    image.Height = rect.bottom - rect.top;
+    if (image.Width <= 0 || image.Height <= 0)
         throw EDriverFailure("nothing to capture");
     struct TScreenDc {
         HDC Handle = ::GetDC(nullptr);
         ~TScreenDc() { ::ReleaseDC(nullptr, Handle); }
     } screen;
     TUniqueAny<HDC, ::DeleteDC> memory(::CreateCompatibleDC(screen.Handle));
-    UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen.Handle, width, height));
+    UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen.Handle, image.Width, image.Height));
     if (!memory || !bitmap)
-        throw EDriverFailure("cannot create a bitmap for the screenshot");
+        throw EDriverFailure("cannot create a bitmap to capture the screen");
     HGDIOBJ previous = ::SelectObject(memory.Get(), bitmap.Get());
-    ::BitBlt(memory.Get(), 0, 0, width, height, screen.Handle, rect.left, rect.top, SRCCOPY);
-    ::SelectObject(memory.Get(), previous);
-
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    DWORD rowSize = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    std::vector<char> pixels(rowSize * height);
-    ::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, height, pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    std::ofstream out(fileName, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&info), sizeof info);
-    out.write(pixels.data(), pixels.size());
-    if (!out)
-        throw EDriverFailure("cannot write " + fileName);
-}
-
-const std::map<std::string, LPCSTR>& SystemIcons() {
-    static const std::map<std::string, LPCSTR> icons = {
-        {"error", IDI_HAND}, {"warning", IDI_EXCLAMATION}, {"information", IDI_ASTERISK}, {"question", IDI_QUESTION}};
-    return icons;
-}
-
-// 32-bit pixels of a screen rectangle, rows top down; with a picture drawn over it first
-// when draw is given (it gets a memory DC holding the same rectangle at 0, 0).
-std::vector<DWORD> CapturePixels(const RECT& rect, const std::function<void(HDC)>& draw = nullptr) {
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    struct TScreenDc {
-        HDC Handle = ::GetDC(nullptr);
-        ~TScreenDc() { ::ReleaseDC(nullptr, Handle); }
-    } screen;
-    TUniqueAny<HDC, ::DeleteDC> memory(::CreateCompatibleDC(screen.Handle));
-    UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen.Handle, width, height));
-    HGDIOBJ previous = ::SelectObject(memory.Get(), bitmap.Get());
-    ::BitBlt(memory.Get(), 0, 0, width, height, screen.Handle, rect.left, rect.top, SRCCOPY);
+    ::BitBlt(memory.Get(), 0, 0, image.Width, image.Height, screen.Handle, rect.left, rect.top, SRCCOPY);
     if (draw)
         draw(memory.Get());
     ::SelectObject(memory.Get(), previous);
     BITMAPINFOHEADER info = {};
     info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = -height;
+    info.biWidth = image.Width;
+    info.biHeight = -image.Height; // negative: rows from the top
     info.biPlanes = 1;
     info.biBitCount = 32;
     info.biCompression = BI_RGB;
-    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    ::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, height, pixels.data(),
+    image.Pixels.resize(static_cast<size_t>(image.Width) * image.Height);
+    ::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, image.Height, image.Pixels.data(),
                 reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    return pixels;
+    return image;
+}
+
+// Writes a 24-bit BMP file (rows from the bottom, each padded to four bytes); 24 bits,
+// because viewers take the fourth byte of a 32-bit one for transparency.
+void SaveBitmapFile(const TScreenImage& image, const std::string& fileName) {
+    const size_t rowSize = (static_cast<size_t>(image.Width) * 3 + 3) & ~size_t(3);
+    std::vector<char> rows(rowSize * image.Height, 0);
+    for (int y = 0; y < image.Height; ++y) {
+        char* out = &rows[rowSize * (image.Height - 1 - y)];
+        for (int x = 0; x < image.Width; ++x) {
+            DWORD pixel = image.Pixels[static_cast<size_t>(y) * image.Width + x];
+            *out++ = static_cast<char>(pixel & 255);         // blue
+            *out++ = static_cast<char>((pixel >> 8) & 255);  // green
+            *out++ = static_cast<char>((pixel >> 16) & 255); // red
+        }
+    }
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = image.Width;
+    info.biHeight = image.Height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(rows.size());
+    std::ofstream out(fileName, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(rows.data(), rows.size());
+    if (!out)
+        throw EDriverFailure("cannot write " + fileName);
 }
 
 // Which system icon an icon control of another process shows. Icon handles cannot be
@@ -214,30 +222,32 @@ std::vector<DWORD> CapturePixels(const RECT& rect, const std::function<void(HDC)
 std::string IconShown(HWND control) {
     RECT rect;
     ::GetWindowRect(control, &rect);
-    std::vector<DWORD> shown = CapturePixels(rect);
-    if (shown.empty())
-        return "no";
+    std::vector<DWORD> shown = CaptureScreen(rect).Pixels;
     DWORD background = shown[0];
-    std::string best = "no";
+    std::string best;
     unsigned long long bestDifference = ~0ull;
     for (const auto& [name, id] : SystemIcons()) {
         HICON icon = ::LoadIconA(nullptr, id);
-        std::vector<DWORD> drawn = CapturePixels(rect, [&](HDC dc) {
-            RECT all = {0, 0, rect.right - rect.left, rect.bottom - rect.top};
-            UniqueGdiObject brush(::CreateSolidBrush(RGB((background >> 16) & 255, (background >> 8) & 255, background & 255)));
-            ::FillRect(dc, &all, static_cast<HBRUSH>(brush.Get()));
-            ::DrawIcon(dc, 0, 0, icon);
-        });
+        std::vector<DWORD> drawn =
+            CaptureScreen(rect, [&](HDC dc) {
+                RECT all = {0, 0, rect.right - rect.left, rect.bottom - rect.top};
+                UniqueGdiObject brush(::CreateSolidBrush(
+                    RGB((background >> 16) & 255, (background >> 8) & 255, background & 255)));
+                ::FillRect(dc, &all, static_cast<HBRUSH>(brush.Get()));
+                ::DrawIcon(dc, 0, 0, icon);
+            }).Pixels;
         unsigned long long difference = 0;
         for (size_t i = 0; i < shown.size(); ++i)
             for (int shift : {0, 8, 16})
-                difference += std::abs(static_cast<int>((shown[i] >> shift) & 255) - static_cast<int>((drawn[i] >> shift) & 255));
+                difference += std::abs(static_cast<int>((shown[i] >> shift) & 255) -
+                                       static_cast<int>((drawn[i] >> shift) & 255));
         if (difference < bestDifference) {
             bestDifference = difference;
             best = name;
         }
     }
-    return best;
+    // Far from all of them (more than 16 levels per colour on average): some other picture.
+    return bestDifference <= shown.size() * 3 * 16 ? best : "an unknown";
 }
 
 class TDriver {
@@ -263,12 +273,10 @@ private:
     UniqueHandle Process;
     DWORD ProcessId = 0;
     std::string ProgramName;
-    HWND Window = nullptr;    // the window that the control commands work on
-    DWORD Timeout = 10000;    // ms for every wait
+    HWND Window = nullptr; // the window that the control commands work on
+    DWORD Timeout = 10000; // ms for every wait
 
-    bool ProgramRunning() const {
-        return Process && ::WaitForSingleObject(Process.Get(), 0) == WAIT_TIMEOUT;
-    }
+    bool ProgramRunning() const { return Process && ::WaitForSingleObject(Process.Get(), 0) == WAIT_TIMEOUT; }
     DWORD ExitCode() const {
         DWORD code = 0;
         ::GetExitCodeProcess(Process.Get(), &code);
@@ -292,8 +300,7 @@ private:
     }
 
     // Polls until found returns true or the timeout passes; then fails with what().
-    template <typename TFound, typename TWhat>
-    void WaitFor(TFound found, TWhat what) {
+    template <typename TFound, typename TWhat> void WaitFor(TFound found, TWhat what) {
         DWORD start = ::GetTickCount();
         while (!found()) {
             if (::GetTickCount() - start >= Timeout) {
@@ -382,14 +389,18 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"timeout", {1, 1, &TDriver::SetTimeout, "timeout <seconds>  limit of every later wait (10)"}},
         {"sleep", {1, 1, &TDriver::Sleep, "sleep <milliseconds>"}},
         {"expect-window",
-         {1, 1, &TDriver::ExpectWindow, "expect-window <caption>  waits for a top-level window and makes it current"}},
-        {"expect-text", {1, 1, &TDriver::ExpectText, "expect-text <text>  a visible control shows exactly this"}},
+         {1, 1, &TDriver::ExpectWindow,
+          "expect-window <caption>  waits for a top-level window and makes it current"}},
+        {"expect-text",
+         {1, 1, &TDriver::ExpectText, "expect-text <text>  a visible control shows exactly this"}},
         {"expect-text-contains",
-         {1, 1, &TDriver::ExpectTextContains, "expect-text-contains <part>  a visible control's text holds this"}},
+         {1, 1, &TDriver::ExpectTextContains,
+          "expect-text-contains <part>  a visible control's text holds this"}},
         {"expect-buttons",
          {0, 99, &TDriver::ExpectButtons, "expect-buttons <caption>...  the visible push buttons, in order"}},
         {"expect-icon",
-         {1, 1, &TDriver::ExpectIcon, "expect-icon error|warning|information|question  the message box's icon"}},
+         {1, 1, &TDriver::ExpectIcon,
+          "expect-icon error|warning|information|question  the message box's icon"}},
         {"press", {1, 1, &TDriver::Press, "press <control>  clicks a visible, enabled button"}},
         {"check", {1, 1, &TDriver::Check, "check <control>  clicks a check box unless it is checked"}},
         {"uncheck", {1, 1, &TDriver::Uncheck, "uncheck <control>  clicks a check box if it is checked"}},
@@ -398,13 +409,15 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"expect-unchecked", {1, 1, &TDriver::ExpectUnchecked, "expect-unchecked <control>"}},
         {"expect-enabled", {1, 1, &TDriver::ExpectEnabled, "expect-enabled <control>"}},
         {"expect-disabled", {1, 1, &TDriver::ExpectDisabled, "expect-disabled <control>"}},
-        {"expect-hidden", {1, 1, &TDriver::ExpectHidden, "expect-hidden <control>  no visible control matches"}},
+        {"expect-hidden",
+         {1, 1, &TDriver::ExpectHidden, "expect-hidden <control>  no visible control matches"}},
         {"wait-closed", {0, 0, &TDriver::WaitClosed, "wait-closed  waits until the current window is gone"}},
         {"expect-exit", {1, 1, &TDriver::ExpectExit, "expect-exit <code>  waits for the program to end"}},
         {"kill", {0, 0, &TDriver::Kill, "kill  ends the program"}},
         {"dump", {0, 0, &TDriver::Dump, "dump  prints the program's windows and controls"}},
         {"screenshot",
-         {1, 1, &TDriver::Screenshot, "screenshot <file.bmp>  the current window, or the screen without one"}},
+         {1, 1, &TDriver::Screenshot,
+          "screenshot <file.bmp>  the current window, or the screen without one"}},
     };
     return commands;
 }
@@ -455,7 +468,8 @@ void TDriver::Start(const std::vector<std::string>& args) {
     execute.lpParameters = args.size() > 1 ? args[1].c_str() : nullptr;
     execute.nShow = SW_SHOWNORMAL;
     if (!::ShellExecuteExA(&execute) || !execute.hProcess)
-        throw EDriverFailure("cannot start " + args[0] + " elevated: error " + std::to_string(::GetLastError()));
+        throw EDriverFailure("cannot start " + args[0] + " elevated: error " +
+                             std::to_string(::GetLastError()));
     Process.Reset(execute.hProcess);
     ProcessId = ::GetProcessId(execute.hProcess);
 }
@@ -464,7 +478,9 @@ void TDriver::SetTimeout(const std::vector<std::string>& args) {
     Timeout = static_cast<DWORD>(std::atof(args[0].c_str()) * 1000);
 }
 
-void TDriver::Sleep(const std::vector<std::string>& args) { ::Sleep(std::atoi(args[0].c_str())); }
+void TDriver::Sleep(const std::vector<std::string>& args) {
+    ::Sleep(std::atoi(args[0].c_str()));
+}
 
 void TDriver::ExpectWindow(const std::vector<std::string>& args) {
     RequireProgram();
@@ -505,7 +521,9 @@ void TDriver::ExpectTextContains(const std::vector<std::string>& args) {
                     return true;
             return false;
         },
-        [&] { return "no visible control's text contains " + QuoteWord(args[0]) + "\n" + DumpWindow(Window); });
+        [&] {
+            return "no visible control's text contains " + QuoteWord(args[0]) + "\n" + DumpWindow(Window);
+        });
 }
 
 void TDriver::ExpectButtons(const std::vector<std::string>& args) {
@@ -553,8 +571,8 @@ void TDriver::Press(const std::vector<std::string>& args) {
     if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
         // What a click on a push button does: it tells its parent. Posted, so that a program
         // that works for a while on the click does not hold up the driver.
-        ::PostMessageA(::GetParent(button), WM_COMMAND,
-                       MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        ::PostMessageA(::GetParent(button), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                       reinterpret_cast<LPARAM>(button));
     } else {
         // Check boxes and radio buttons change their own state on a click.
         ::PostMessageA(button, BM_CLICK, 0, 0);
@@ -577,14 +595,18 @@ void TDriver::SetCheck(const std::string& selector, bool checked) {
             [&] { return "check box " + QuoteWord(selector) + " did not change"; });
 }
 
-void TDriver::Check(const std::vector<std::string>& args) { SetCheck(args[0], true); }
-void TDriver::Uncheck(const std::vector<std::string>& args) { SetCheck(args[0], false); }
+void TDriver::Check(const std::vector<std::string>& args) {
+    SetCheck(args[0], true);
+}
+void TDriver::Uncheck(const std::vector<std::string>& args) {
+    SetCheck(args[0], false);
+}
 
 void TDriver::SetText(const std::vector<std::string>& args) {
     HWND control = WaitForControl(args[0], false);
     DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[1].c_str()), SMTO_ABORTIFHUNG,
-                               MessageTimeout, &result))
+    if (!::SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[1].c_str()),
+                               SMTO_ABORTIFHUNG, MessageTimeout, &result))
         throw EDriverFailure("cannot set the text of " + QuoteWord(args[0]));
 }
 
@@ -625,7 +647,8 @@ void TDriver::ExpectExit(const std::vector<std::string>& args) {
     DWORD code = ExitCode();
     Say("  exit code " + std::to_string(code) + "\n");
     if (code != wanted)
-        throw EDriverFailure("expected exit code " + std::to_string(wanted) + ", got " + std::to_string(code));
+        throw EDriverFailure("expected exit code " + std::to_string(wanted) + ", got " +
+                             std::to_string(code));
 }
 
 void TDriver::Kill(const std::vector<std::string>&) {
@@ -643,7 +666,7 @@ void TDriver::Screenshot(const std::vector<std::string>& args) {
     RECT rect = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     if (Window && ::IsWindow(Window))
         ::GetWindowRect(Window, &rect);
-    SaveScreenRect(rect, args[0]);
+    SaveBitmapFile(CaptureScreen(rect), args[0]);
     Say("  saved " + args[0] + "\n");
 }
 
@@ -698,8 +721,7 @@ int main(int argc, char** argv) {
                 part = ParseScript(argv[++i], "-e", lookup);
                 for (TCommand& command : part)
                     command.Line = ++commandArguments;
-            }
-            else if (arg.empty() || arg[0] == '-')
+            } else if (arg.empty() || arg[0] == '-')
                 return Usage();
             else if (arg.find('=') != std::string::npos && arg.find_first_of("\\/:") > arg.find('='))
                 variables[arg.substr(0, arg.find('='))] = arg.substr(arg.find('=') + 1);

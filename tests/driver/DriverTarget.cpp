@@ -13,8 +13,9 @@ class TTargetWindow {
 public:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
         if (message == WM_NCCREATE)
-            ::SetWindowLongPtrA(window, GWLP_USERDATA,
-                                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+            ::SetWindowLongPtrA(
+                window, GWLP_USERDATA,
+                reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
         auto* self = reinterpret_cast<TTargetWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
         if (self && message == WM_CREATE)
             self->Create(window);
@@ -72,8 +73,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     windowClass.lpszClassName = "DriverTarget";
     ::RegisterClassA(&windowClass);
     TTargetWindow target;
-    HWND window = ::CreateWindowExA(0, "DriverTarget", "Driver Target", WS_OVERLAPPEDWINDOW, 100, 100, 420, 200,
-                                    nullptr, nullptr, instance, &target);
+    HWND window = ::CreateWindowExA(0, "DriverTarget", "Driver Target", WS_OVERLAPPEDWINDOW, 100, 100, 420,
+                                    200, nullptr, nullptr, instance, &target);
     ::ShowWindow(window, show);
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0) {

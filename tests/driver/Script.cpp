@@ -2,14 +2,16 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 } // namespace
 
 std::vector<std::string> SplitWords(const std::string& line, const TVariableLookup& lookup) {
     std::vector<std::string> words;
     std::string word;
-    bool inWord = false;   // also true for an empty quoted word
+    bool inWord = false; // also true for an empty quoted word
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
         char c = line[i];
@@ -36,12 +38,25 @@ std::vector<std::string> SplitWords(const std::string& line, const TVariableLook
         } else if (quoted && c == '\\' && i + 1 < line.size()) {
             // Known escapes only; any other backslash stays, so that "C:\Program Files" works.
             switch (char e = line[i + 1]) {
-            case 'r': word += '\r'; ++i; break;
-            case 'n': word += '\n'; ++i; break;
-            case 't': word += '\t'; ++i; break;
+            case 'r':
+                word += '\r';
+                ++i;
+                break;
+            case 'n':
+                word += '\n';
+                ++i;
+                break;
+            case 't':
+                word += '\t';
+                ++i;
+                break;
             case '"':
-            case '\\': word += e; ++i; break;
-            default: word += c;
+            case '\\':
+                word += e;
+                ++i;
+                break;
+            default:
+                word += c;
             }
         } else {
             word += c;
@@ -93,12 +108,23 @@ std::string QuoteWord(const std::string& word) {
     std::string result = "\"";
     for (char c : word) {
         switch (c) {
-        case '\r': result += "\\r"; break;
-        case '\n': result += "\\n"; break;
-        case '\t': result += "\\t"; break;
-        case '"': result += "\\\""; break;
-        case '\\': result += "\\\\"; break;
-        default: result += c;
+        case '\r':
+            result += "\\r";
+            break;
+        case '\n':
+            result += "\\n";
+            break;
+        case '\t':
+            result += "\\t";
+            break;
+        case '"':
+            result += "\\\"";
+            break;
+        case '\\':
+            result += "\\\\";
+            break;
+        default:
+            result += c;
         }
     }
     return result + "\"";

@@ -13,7 +13,7 @@
 #include <vector>
 
 struct TCommand {
-    std::string Source;  // script file name or "-e", for messages
+    std::string Source; // script file name or "-e", for messages
     int Line = 0;
     std::string Name;
     std::vector<std::string> Args;

@@ -19,7 +19,8 @@ TEST(ScriptTests, SplitsWordsAndQuotedWords) {
     auto none = Variables({});
     using W = std::vector<std::string>;
     EXPECT_EQ(SplitWords("press OK", none), (W{"press", "OK"}));
-    EXPECT_EQ(SplitWords("  expect-window \"Application Error\"  ", none), (W{"expect-window", "Application Error"}));
+    EXPECT_EQ(SplitWords("  expect-window \"Application Error\"  ", none),
+              (W{"expect-window", "Application Error"}));
     EXPECT_EQ(SplitWords("set-text #1001 \"\"", none), (W{"set-text", "#1001", ""}));
     EXPECT_EQ(SplitWords("a\t\"b c\"d", none), (W{"a", "b cd"})) << "a quote ends the quoting, not the word";
     EXPECT_EQ(SplitWords("line\r", none), (W{"line"})) << "a CR of a CRLF file is a blank";
@@ -49,7 +50,8 @@ TEST(ScriptTests, ExpandsVariablesLiterally) {
 }
 
 TEST(ScriptTests, ParsesLinesWithNumbersAndSkipsComments) {
-    std::string text = "# a comment\r\nstart Setup.exe\r\n\r\n   # indented comment\nexpect-window \"Setup\"\n${EMPTY}\npress OK";
+    std::string text = "# a comment\r\nstart Setup.exe\r\n\r\n   # indented comment\nexpect-window "
+                       "\"Setup\"\n${EMPTY}\npress OK";
     auto commands = ParseScript(text, "t.txt", Variables({{"EMPTY", ""}}));
     ASSERT_EQ(commands.size(), 3u);
     EXPECT_EQ(commands[0].Name, "start");
