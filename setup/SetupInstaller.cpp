@@ -206,13 +206,13 @@ void TSetupInstaller::LoadConfiguration() {
         LoadBundleItems();
 }
 
-std::string TSetupInstaller::ProductFile() { return ExpandFolderSymbols(CompleteProduct, nullptr); }
+std::string TSetupInstaller::ProductFile() const { return ExpandFolderSymbols(CompleteProduct, nullptr); }
 
-std::string TSetupInstaller::ReadmeFile() { return ExpandFolderSymbols(CompleteReadme, nullptr); }
+std::string TSetupInstaller::ReadmeFile() const { return ExpandFolderSymbols(CompleteReadme, nullptr); }
 
 // --- Symbols -----------------------------------------------------------------------------------
 
-std::string TSetupInstaller::ExpandFolderSymbols(const std::string& text, const TSetupBundleItem* item) {
+std::string TSetupInstaller::ExpandFolderSymbols(const std::string& text, const TSetupBundleItem* item) const {
     // Entries that go to a host the user declined, or that belong to a bundle item when there
     // is none, are dropped whole.
     if ((!InstallVstPlugin && Contains(text, "$VstPluginFolder")) ||
@@ -273,7 +273,7 @@ std::string TSetupInstaller::VersionKeyFor(int32_t major, int32_t minor) const {
 std::string TSetupInstaller::RegistryKeyFor(const std::string& subkey) const { return RegistryRoot + "\\" + subkey; }
 
 TRegistryLocation TSetupInstaller::SplitRegistryPath(const std::string& path, const std::string& versionKey,
-                                                     const TSetupBundleItem* item) {
+                                                     const TSetupBundleItem* item) const {
     TRegistryLocation location;
     const size_t cut = path.rfind('\\');
     location.ValueName = cut == std::string::npos ? path : path.substr(cut + 1);
@@ -290,7 +290,7 @@ TRegistryLocation TSetupInstaller::SplitRegistryPath(const std::string& path, co
 
 // --- Custom folders ----------------------------------------------------------------------------
 
-TRegistryLocation TSetupInstaller::FolderRegistryPath(int index, const std::string& versionKey) {
+TRegistryLocation TSetupInstaller::FolderRegistryPath(int index, const std::string& versionKey) const {
     const std::string identifier = LineName(Folders.at(static_cast<size_t>(index)));
     std::string path;
     for (const std::string& line : FoldersRegistry) {
@@ -302,7 +302,7 @@ TRegistryLocation TSetupInstaller::FolderRegistryPath(int index, const std::stri
     return SplitRegistryPath(path, versionKey, nullptr);
 }
 
-std::string TSetupInstaller::FolderPath(int index) {
+std::string TSetupInstaller::FolderPath(int index) const {
     std::string path = LineValue(Folders.at(static_cast<size_t>(index)));
     // Within one major version the folders the user chose last time are kept; a new major
     // version starts from the defaults.
@@ -391,7 +391,7 @@ void TSetupInstaller::DetectPhotoshopPluginFolder() {
 
 bool TSetupInstaller::IsVst3Component(const std::string& destination) { return Contains(destination, "Vst3"); }
 
-bool TSetupInstaller::HasVst3Content(const TSetupBundleItem* item) {
+bool TSetupInstaller::HasVst3Content(const TSetupBundleItem* item) const {
     for (const std::string& line : Components) {
         if (!IsVst3Component(LineValue(line)))
             continue;

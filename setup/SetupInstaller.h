@@ -143,23 +143,23 @@ public:
 
     const TProgramVersion& ProductVersion() const { return Installer->Version; }
     // CompleteProduct and CompleteReadme with their folder symbols expanded; empty when none.
-    std::string ProductFile();
-    std::string ReadmeFile();
+    std::string ProductFile() const;
+    std::string ReadmeFile() const;
     int BundleItemCount() const { return static_cast<int>(BundleItems.size()); }
     TSetupBundleItem& BundleItem(int index) const { return *BundleItems.at(static_cast<size_t>(index)); }
 
     // Symbols. An empty result of ExpandFolderSymbols means: skip the entry.
-    std::string ExpandFolderSymbols(const std::string& text, const TSetupBundleItem* item);
+    std::string ExpandFolderSymbols(const std::string& text, const TSetupBundleItem* item) const;
     std::string ExpandTextSymbols(const std::string& text) const;
     std::string FullProductName() const;
     std::string VersionKeyFor(int32_t major, int32_t minor) const;
     std::string RegistryKeyFor(const std::string& subkey) const;
     TRegistryLocation SplitRegistryPath(const std::string& path, const std::string& versionKey,
-                                        const TSetupBundleItem* item);
+                                        const TSetupBundleItem* item) const;
 
     // Custom folders of [Folders], by index.
-    std::string FolderPath(int index);
-    TRegistryLocation FolderRegistryPath(int index, const std::string& versionKey);
+    std::string FolderPath(int index) const;
+    TRegistryLocation FolderRegistryPath(int index, const std::string& versionKey) const;
     void SetProgramFolder(const std::string& path);
 
     void LoadBundleItems();
@@ -170,7 +170,7 @@ public:
     void DetectVst3PluginFolder();
     void DetectPhotoshopPluginFolder();
     static bool IsVst3Component(const std::string& destination);
-    bool HasVst3Content(const TSetupBundleItem* item);
+    bool HasVst3Content(const TSetupBundleItem* item) const;
     // The file-name hook for the engine while it extracts a VST 3 component: ".dll" (in any
     // letter case) becomes ".vst3".
     static void RenameVst3File(TInstaller& sender, std::string& fileName);
