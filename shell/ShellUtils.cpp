@@ -134,7 +134,8 @@ std::string FileFolder(const std::string& path) {
 std::wstring ToWide(const std::string& text) {
     if (text.empty())
         return std::wstring();
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
@@ -175,7 +176,8 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data
         }
         case BFFM_SELCHANGED: {
             // Show the full path of the new selection under the title; an item without a
-            // file-system path leaves the text as it was.
+            // file-system path leaves the text as it was. (The dialog of the new style keeps its
+            // status area hidden; the text is set all the same.)
             char path[MAX_PATH + 1] = {};
             if (::SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(param), path))
                 ::SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
@@ -205,7 +207,8 @@ std::string GetCurrentVersionFolder(TSpecialFolder kind, const std::string& valu
     if (!folder.empty())
         return folder;
     // Older systems: the shell knows no such folder, but Windows Setup recorded it here.
-    if (UniqueHKey key = OpenKeyReadOnly(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion")) {
+    if (UniqueHKey key =
+            OpenKeyReadOnly(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion")) {
         std::optional<std::string> value = ReadStringValue(key.Get(), valueName.c_str());
         if (value && !value->empty())
             return *value;
