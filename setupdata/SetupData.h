@@ -31,6 +31,12 @@ protected:
     ~IExtractTarget() = default;
 };
 
+// The kinds of install log entry, in the order of their letters F, D, T, U, C, M, E.
+enum TLogKind { lkFile, lkFolder, lkFolderFiles, lkUserKey, lkClassesKey, lkMachineKey, lkExistingFolder };
+
+// The registry roots whose keys the install log can hold; any other root is not logged.
+enum TLogRoot { lrClassesRoot, lrCurrentUser, lrLocalMachine, lrOther };
+
 class TInstaller {
 public:
     // Opens and verifies the archive of the running program: the data resource ResourceName
@@ -57,6 +63,24 @@ public:
     // Uncompressed bytes of the top-level file Name, or null when there is none.
     std::unique_ptr<TMemoryStream> ReadFile(const std::string& name);
     int32_t ComponentSize(const std::string& name);
+
+    // Extracts the top-level folder name with everything below it into destination, stamping
+    // each file with fileDate (a packed DOS date-time; 0 = the archive's date) and logging
+    // what it creates. With an empty destination nothing is written and the result is the
+    // component's size; otherwise the result is 0.
+    int32_t ExtractComponent(const std::string& name, const std::string& destination, uint32_t fileDate);
+    // Creates path with its missing parents and logs them (E existing, D created, T created
+    // with markFiles); true when the folder exists afterwards.
+    bool CreateFolder(const std::string& path, bool markFiles);
+    void AddLogEntry(TLogKind kind, const std::string& path);
+    void LogRegistryKey(TLogRoot root, const std::string& keyPath);
+    // Creates a shortcut file through the shell and logs it as a file.
+    void CreateShortcut(const std::string& linkPath, const std::string& target, const std::string& arguments,
+                        int iconIndex);
+    // Writes the uninstaller copy of the running program with the uninstall record appended,
+    // and registers it in the list of installed programs under keyName.
+    void WriteUninstaller(const std::string& uninstallerPath, const std::string& keyName,
+                          const std::string& displayName, const void* productData, int32_t productDataLength);
 
     // Looks up the top-level folder name and walks its tree into destination (ending with the
     // path delimiter, or empty to measure): folders go to target->PrepareFolder, files to
