@@ -67,7 +67,8 @@ void CreateShellLink(const std::string& linkFile, const std::string& target, con
 
 // Reads the target path and the arguments of the shortcut at linkFile. False when the file
 // cannot be loaded or the shortcut has no file-system path; the out values are then not
-// meaningful.
+// meaningful. Like CreateShellLink, raises EComError when the shell link object cannot be
+// created.
 bool ReadShellLink(const std::string& linkFile, std::string& target, std::string& arguments);
 
 // The icon for fileName: the file itself for .ico and .exe, otherwise the DefaultIcon of its
