@@ -263,6 +263,9 @@ public:
 
     ~TDriver() { KillProgram(); }
 
+    // The command's entry in Commands(); EScriptError for an unknown name or a wrong number
+    // of arguments.
+    static const TCommandInfo& Validate(const TCommand& command);
     void Execute(const TCommand& command);
     // The end of the script: a program that still runs is an error.
     void Finish();
@@ -422,14 +425,19 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
     return commands;
 }
 
-void TDriver::Execute(const TCommand& command) {
+const TDriver::TCommandInfo& TDriver::Validate(const TCommand& command) {
     auto found = Commands().find(command.Name);
     if (found == Commands().end())
-        throw EScriptError("unknown command " + command.Name);
+        throw EScriptError(command.Source + ":" + std::to_string(command.Line) + ": unknown command " +
+                           command.Name);
     const TCommandInfo& info = found->second;
     if (command.Args.size() < info.MinArgs || command.Args.size() > info.MaxArgs)
-        throw EScriptError("usage: " + std::string(info.Usage));
-    (this->*info.Handler)(command.Args);
+        throw EScriptError(command.Source + ":" + std::to_string(command.Line) + ": usage: " + info.Usage);
+    return info;
+}
+
+void TDriver::Execute(const TCommand& command) {
+    (this->*Validate(command).Handler)(command.Args);
 }
 
 void TDriver::Finish() {
@@ -729,6 +737,9 @@ int main(int argc, char** argv) {
                 part = ParseScript(ReadTextFile(arg), arg, lookup);
             script.insert(script.end(), part.begin(), part.end());
         }
+        // The whole script is checked before anything runs.
+        for (const TCommand& command : script)
+            TDriver::Validate(command);
     } catch (const EScriptError& error) {
         std::fprintf(stderr, "setupdriver: %s\n", error.what());
         return 2;

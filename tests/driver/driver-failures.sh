@@ -14,19 +14,23 @@ cp "${2:?DriverTarget.exe}" "$work/$name"
 target="Z:${work//\//\\}\\$name"
 status=0
 
-# expect_failure CODE TEXT COMMAND...: the driver ends with CODE, prints TEXT and leaves no
-# target process behind.
+# expect_failure CODE TEXT... -- COMMAND...: the driver ends with CODE, prints every TEXT
+# and leaves no target process behind.
 expect_failure() {
-  local code=$1 text=$2
-  shift 2
+  local code=$1 texts=()
+  shift
+  while [ "$1" != -- ]; do texts+=("$1"); shift; done
+  shift
   local out
   out=$("$wine_run" "$driver" TARGET="$target" "$@" 2>&1)
-  local rc=$?
-  if [ $rc != "$code" ] || ! grep -qF -- "$text" <<<"$out"; then
-    echo "FAIL: expected exit code $code and \"$text\"; got $rc from:"
-    printf '%s\n' "$out" | sed 's/^/    /'
-    status=1
-  fi
+  local rc=$? text
+  for text in "${texts[@]}"; do
+    if [ $rc != "$code" ] || ! grep -qF -- "$text" <<<"$out"; then
+      echo "FAIL: expected exit code $code and \"$text\"; got $rc from:"
+      printf '%s\n' "$out" | sed 's/^/    /'
+      status=1
+    fi
+  done
   for _ in $(seq 20); do pgrep -f "$name" >/dev/null || break; sleep 0.1; done
   if pgrep -f "$name" >/dev/null; then
     echo "FAIL: the target still runs after: $*"
@@ -39,15 +43,15 @@ expect_failure() {
 # gives up after one second.
 window=(-e 'start ${TARGET}' -e 'timeout 30' -e 'expect-window "Driver Target"' -e 'timeout 1')
 
-expect_failure 1 'FAIL: -e:5: no window "No such window" (waited 1.0 s)' "${window[@]}" -e 'expect-window "No such window"'
-expect_failure 1 'window "Driver Target" class DriverTarget' "${window[@]}" -e 'expect-window "No such window"'
-expect_failure 1 'no visible control shows "wrong"' "${window[@]}" -e 'expect-text wrong'
-expect_failure 1 'button "Disabled" stays disabled' "${window[@]}" -e 'press Disabled'
-expect_failure 1 'no visible control "Hidden text"' "${window[@]}" -e 'press "Hidden text"'
-expect_failure 1 'the push buttons are "&Apply" "Disabled" "&Close" "&Message"' "${window[@]}" -e 'expect-buttons OK'
-expect_failure 1 'is still running' "${window[@]}"
-expect_failure 1 'expected exit code 0, got 3' "${window[@]}" -e 'press Close' -e 'expect-exit 0'
-expect_failure 2 'unknown command frobnicate' "${window[@]}" -e 'frobnicate'
-expect_failure 2 'undefined variable ${NOPE}' -e 'start ${NOPE}'
+expect_failure 1 'FAIL: -e:5: no window "No such window" (waited 1.0 s)' \
+  'window "Driver Target" class DriverTarget' -- "${window[@]}" -e 'expect-window "No such window"'
+expect_failure 1 'no visible control shows "wrong"' -- "${window[@]}" -e 'expect-text wrong'
+expect_failure 1 'button "Disabled" stays disabled' -- "${window[@]}" -e 'press Disabled'
+expect_failure 1 'no visible control "Hidden text"' -- "${window[@]}" -e 'press "Hidden text"'
+expect_failure 1 'the push buttons are "&Apply" "Disabled" "&Close" "&Message"' -- "${window[@]}" -e 'expect-buttons OK'
+expect_failure 1 'is still running' -- "${window[@]}"
+expect_failure 1 'expected exit code 0, got 3' -- "${window[@]}" -e 'press Close' -e 'expect-exit 0'
+expect_failure 2 'setupdriver: -e:5: unknown command frobnicate' -- "${window[@]}" -e 'frobnicate'
+expect_failure 2 'undefined variable ${NOPE}' -- -e 'start ${NOPE}'
 
 exit $status
