@@ -21,7 +21,8 @@ bool IsUninstaller();
 // normally. Returns the process exit code.
 int RunSetup();
 
-// Uninstall mode. Errors are not caught here; they reach the top level.
+// Uninstall mode: reads the uninstall record and sets the application title to the product
+// name followed by " Uninstaller". Errors are not caught here; they reach the top level.
 void RunUninstaller();
 
 // The text of the stand-in for the wizard: product version and components with sizes.

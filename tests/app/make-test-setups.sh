@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the setup programs that the program-entry tests run: a small product packed with
-# setuppack onto Setup.exe, and copies of it with changed header fields or archive bytes.
+# setuppack onto Setup.exe, copies of it with changed header fields or archive bytes, and an
+# uninstaller copy with an uninstall record.
 # Usage: make-test-setups.sh SETUP_EXE SETUPPACK_EXE WORK_FOLDER
 # Each variant is a Setup.exe in its own folder below WORK_FOLDER, so that Setup.dat beside
 # it is the one the test means.
@@ -64,7 +65,18 @@ corrupted=$(variant corrupted "$packed")
 pos=$((offset + 100))
 byte=$(od -An -t u1 -j "$pos" -N 1 "$corrupted" | tr -d ' ')
 printf "$(printf '\\x%02x' $((byte ^ 0x01)))" | dd of="$corrupted" bs=1 seek="$pos" conv=notrunc status=none
-# The same damage in an uninstaller copy: it must still never show the setup flow.
-write_int32 "$(variant corrupted-flag-1 "$corrupted")" 52 1
+
+# An uninstaller: the program without archive, flagged, with an uninstall record appended
+# (signature, 20 unused bytes, the archive's version, an empty log and the product name).
+uninstaller=$(variant uninstaller "$work/plain.exe")
+{
+  printf 'QK/UNS/3'
+  head -c 20 /dev/zero
+  tail -c +$((offset + 29)) "$packed" | head -c 25
+  printf '\x00\x00\x00\x00\x07\x00\x00\x00'
+  printf 'Velmora'
+} >>"$uninstaller"
+write_int32 "$uninstaller" 48 "$offset"
+write_int32 "$uninstaller" 52 1
 
 echo "test setups in $work (archive at offset $offset)"
