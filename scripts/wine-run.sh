@@ -8,6 +8,10 @@ if [ -z "$build" ]; then
   d=$(cd "$(dirname "$1")" && pwd)
   while [ "$d" != / ] && [ ! -f "$d/CMakeCache.txt" ]; do d=$(dirname "$d"); done
   build=$d
+  if [ "$build" = / ]; then
+    echo "wine-run: $1 is not inside a build folder; set SETUP_BUILD_DIR" >&2
+    exit 2
+  fi
 fi
 . "$here/wine-env.sh" "$build"
 if [ -z "${DISPLAY:-}" ] || [ ! -f "$build/wine-session/display" ]; then

@@ -52,6 +52,14 @@ start)
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i </dev/null >/dev/null 2>&1
   fi
+  # Wine links the user's Desktop, Documents and similar folders to the Unix home folder.
+  # Tests create shortcuts and files there: give the prefix real folders of its own.
+  for link in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then
+      rm -f "$link"
+      mkdir -p "$link"
+    fi
+  done
   # Settings for tests, applied once per prefix (again when this list changes).
   settings='REGEDIT4
 
