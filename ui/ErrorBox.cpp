@@ -1,8 +1,6 @@
 #include "ui/ErrorBox.h"
 
-#include <windows.h>
-
-#include "ui/Application.h"
+#include "ui/MessageDialog.h"
 
 std::string ErrorBoxText(const std::string& message) {
     // Character codes compare unsigned, so letters of the upper half of the ANSI code page
@@ -13,8 +11,6 @@ std::string ErrorBoxText(const std::string& message) {
 }
 
 void ShowErrorBox(const std::string& message) {
-    // MB_TASKMODAL without an owner disables every top-level window of this thread while
-    // the box is up, which is what makes it modal to the application.
-    ::MessageBoxA(nullptr, ErrorBoxText(message).c_str(), Application().Title.c_str(),
-                  MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    // The error kind of the message dialogs adds the full stop through ErrorBoxText.
+    ShowMessage(message, mkError);
 }

@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -369,6 +370,8 @@ private:
     void ExpectButtons(const std::vector<std::string>& args);
     void ExpectIcon(const std::vector<std::string>& args);
     void Press(const std::vector<std::string>& args);
+    void Key(const std::vector<std::string>& args);
+    void Close(const std::vector<std::string>& args);
     void Check(const std::vector<std::string>& args);
     void Uncheck(const std::vector<std::string>& args);
     void SetText(const std::vector<std::string>& args);
@@ -405,6 +408,11 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
          {1, 1, &TDriver::ExpectIcon,
           "expect-icon error|warning|information|question  the message box's icon"}},
         {"press", {1, 1, &TDriver::Press, "press <control>  clicks a visible, enabled button"}},
+        {"key",
+         {1, 1, &TDriver::Key,
+          "key enter|escape|tab|space|<letter>  a key stroke to the current window's focused control"}},
+        {"close",
+         {0, 0, &TDriver::Close, "close  clicks the current window's close box, which must be enabled"}},
         {"check", {1, 1, &TDriver::Check, "check <control>  clicks a check box unless it is checked"}},
         {"uncheck", {1, 1, &TDriver::Uncheck, "uncheck <control>  clicks a check box if it is checked"}},
         {"set-text", {2, 2, &TDriver::SetText, "set-text <control> <text>  replaces an edit box's text"}},
@@ -585,6 +593,42 @@ void TDriver::Press(const std::vector<std::string>& args) {
         // Check boxes and radio buttons change their own state on a click.
         ::PostMessageA(button, BM_CLICK, 0, 0);
     }
+}
+
+void TDriver::Key(const std::vector<std::string>& args) {
+    RequireWindow();
+    static const std::map<std::string, UINT> names = {
+        {"enter", VK_RETURN}, {"escape", VK_ESCAPE}, {"tab", VK_TAB}, {"space", VK_SPACE}};
+    UINT key = 0;
+    auto named = names.find(args[0]);
+    if (named != names.end())
+        key = named->second;
+    else if (args[0].size() == 1 && std::isalnum(static_cast<unsigned char>(args[0][0])))
+        key = static_cast<UINT>(std::toupper(static_cast<unsigned char>(args[0][0])));
+    else
+        throw EScriptError("unknown key " + args[0]);
+    // The key goes where the keyboard would send it: the control that has the focus in the
+    // program's thread. Posted into the thread's queue, it passes through the program's
+    // message loop (and so through a dialog's keyboard handling) like a real key stroke.
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    HWND target = Window;
+    if (::GetGUIThreadInfo(::GetWindowThreadProcessId(Window, nullptr), &thread) && thread.hwndFocus)
+        target = thread.hwndFocus;
+    UINT scan = ::MapVirtualKeyA(key, 0 /* MAPVK_VK_TO_VSC */);
+    LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16);
+    // The program's message loop translates the key into its character.
+    ::PostMessageA(target, WM_KEYDOWN, key, down);
+    ::PostMessageA(target, WM_KEYUP, key, down | (1u << 30) | (1u << 31));
+}
+
+void TDriver::Close(const std::vector<std::string>&) {
+    RequireWindow();
+    // The close box is there and enabled only with a system menu and without CS_NOCLOSE;
+    // a click on it sends SC_CLOSE, which the window handles as a close request.
+    if (!(::GetWindowLongA(Window, GWL_STYLE) & WS_SYSMENU) || (::GetClassLongA(Window, GCL_STYLE) & CS_NOCLOSE))
+        throw EDriverFailure("the window " + QuoteWord(TextOf(Window)) + " has no enabled close box");
+    ::PostMessageA(Window, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 void TDriver::SetCheck(const std::string& selector, bool checked) {

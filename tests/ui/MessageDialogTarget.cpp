@@ -1,0 +1,24 @@
+// Shows one message dialog, chosen by the command line, and ends with the button the user
+// chose as its exit code (1 OK, 6 Yes, 7 No), for the driver tests of the dialog kinds.
+//   confirm | warning | information | error
+#include <windows.h>
+
+#include <string>
+
+#include "ui/Application.h"
+#include "ui/MessageDialog.h"
+#include "ui/Strings.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    const std::string kind = commandLine;
+    Application().Title = "Velmora Setup";
+    if (kind == "confirm")
+        return ShowMessage(FillMessage(LoadMessage(msConfirmUninstall), "Velmora 5.04"), mkConfirmation);
+    if (kind == "warning")
+        return ShowMessage(FillMessage(LoadMessage(msUninstallRightsRequired), "Velmora"), mkWarning);
+    if (kind == "information")
+        return ShowMessage(FillMessage(LoadMessage(msUninstallPartial), "A&B Tools"), mkInformation);
+    if (kind == "error")
+        return ShowMessage(LoadMessage(msNotEnoughSpace), mkError);
+    return 100;
+}

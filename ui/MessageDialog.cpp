@@ -1,0 +1,279 @@
+#include "ui/MessageDialog.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "common/WinHandle.h"
+#include "ui/Application.h"
+#include "ui/ErrorBox.h"
+
+namespace {
+
+// The control identifiers of the system's own message box, so that tools which read message
+// boxes find the icon and the text where they expect them.
+constexpr int IconId = 20;
+constexpr int TextId = 0xFFFF;
+
+// Layout in dialog units (a quarter of the font's average character width, an eighth of its
+// height), the measures the system's dialogs are designed in.
+constexpr int MarginX = 8;
+constexpr int MarginY = 8;
+constexpr int IconGap = 8;     // between the icon and the text
+constexpr int ButtonWidth = 50;
+constexpr int ButtonHeight = 14;
+constexpr int ButtonGap = 4;
+constexpr int ButtonPadding = 8; // around a caption wider than ButtonWidth
+
+struct TButton {
+    int Id;
+    const char* Caption;
+};
+
+const TButton OkButtons[] = {{IDOK, "OK"}};
+const TButton YesNoButtons[] = {{IDYES, "&Yes"}, {IDNO, "&No"}};
+
+// While a dialog is up, every other window of the application must refuse input, as with a
+// task-modal message box: the owner alone is not enough when the application has several
+// top-level windows, and in uninstall mode there is no owner at all.
+class TTaskModalLock {
+public:
+    TTaskModalLock() {
+        ::EnumThreadWindows(::GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&Disabled));
+        HWND active = ::GetActiveWindow();
+        Owner = std::find(Disabled.begin(), Disabled.end(), active) != Disabled.end()
+                    ? active
+                    : (Disabled.empty() ? nullptr : Disabled.front());
+        for (HWND window : Disabled)
+            ::EnableWindow(window, FALSE);
+    }
+    ~TTaskModalLock() { Release(); }
+    TTaskModalLock(const TTaskModalLock&) = delete;
+    TTaskModalLock& operator=(const TTaskModalLock&) = delete;
+
+    // The window the dialog belongs to, so that it stays above it; null when there is none.
+    HWND Owner = nullptr;
+
+    // Enables the windows again. Called before the dialog closes: if the owner were still
+    // disabled when the dialog disappears, Windows would activate another program's window.
+    void Release() {
+        for (HWND window : Disabled)
+            ::EnableWindow(window, TRUE);
+        Disabled.clear();
+    }
+
+private:
+    std::vector<HWND> Disabled;
+
+    static BOOL CALLBACK Collect(HWND window, LPARAM data) {
+        if (::IsWindowVisible(window) && ::IsWindowEnabled(window))
+            reinterpret_cast<std::vector<HWND>*>(data)->push_back(window);
+        return TRUE;
+    }
+};
+
+// The font the system uses for message boxes; the GUI font when it cannot be had.
+HFONT CreateMessageFont() {
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof metrics;
+    BOOL found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    if (!found) {
+        // Before Vista the structure ends before iPaddedBorderWidth, and a larger size is refused.
+        metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+        found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    }
+    return found ? ::CreateFontIndirectA(&metrics.lfMessageFont) : nullptr;
+}
+
+class TMessageDialog {
+public:
+    TMessageDialog(const std::string& text, TMessageKind kind) : Text(text), Kind(kind) {
+        if (Kind == mkError)
+            Text = ErrorBoxText(text);
+    }
+
+    TMessageResult Run();
+
+private:
+    std::string Text;
+    TMessageKind Kind;
+    HWND Window = nullptr;
+    UniqueGdiObject Font;      // the message font, owned; freed after the dialog is gone
+    HFONT ControlFont = nullptr; // the font the controls use: Font, or the stock GUI font
+    TTaskModalLock Lock;
+
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Build();
+    void Close(int id);
+    bool IsConfirmation() const { return Kind == mkConfirmation; }
+    // Escape, the close box and a dialog that could not be shown.
+    int CancelAnswer() const { return IsConfirmation() ? IDNO : IDOK; }
+    HWND AddControl(const char* className, const char* text, DWORD style, int id);
+};
+
+TMessageResult TMessageDialog::Run() {
+    // An empty dialog; Build creates the controls once the window exists and the text can be
+    // measured with the message font. The caption is set there too, since a template holds
+    // only Unicode text.
+    struct alignas(4) TEmptyTemplate {
+        DLGTEMPLATE Header;
+        WORD Menu, Class, Title;
+    } dialog = {};
+    dialog.Header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND;
+    INT_PTR result = ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), &dialog.Header, Lock.Owner,
+                                               DialogProc, reinterpret_cast<LPARAM>(this));
+    Lock.Release();
+    if (result != IDOK && result != IDYES && result != IDNO)
+        result = CancelAnswer();
+    return static_cast<TMessageResult>(result);
+}
+
+INT_PTR CALLBACK TMessageDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_INITDIALOG) {
+        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
+        reinterpret_cast<TMessageDialog*>(lParam)->Window = window;
+    }
+    auto* dialog = reinterpret_cast<TMessageDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+    if (!dialog)
+        return FALSE;
+    try {
+        return dialog->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind through the system's dialog code; a dialog that cannot be built
+        // ends with the cautious answer.
+        dialog->Close(dialog->CancelAnswer());
+        return TRUE;
+    }
+}
+
+INT_PTR TMessageDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        Build();
+        // Focus was set on the default button.
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDYES:
+        case IDNO:
+            Close(LOWORD(wParam));
+            return TRUE;
+        case IDCANCEL:
+            // The dialog manager sends IDCANCEL for Escape and for the close box.
+            Close(CancelAnswer());
+            return TRUE;
+        }
+        break;
+    }
+    return FALSE;
+}
+
+void TMessageDialog::Close(int id) {
+    Lock.Release();
+    ::EndDialog(Window, id);
+}
+
+HWND TMessageDialog::AddControl(const char* className, const char* text, DWORD style, int id) {
+    HWND control = ::CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Window,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                     ::GetModuleHandleA(nullptr), nullptr);
+    ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont), FALSE);
+    return control;
+}
+
+void TMessageDialog::Build() {
+    static const char* const Captions[] = {"Warning", "Information", "Confirm"};
+    static const LPCSTR Icons[] = {IDI_EXCLAMATION, IDI_INFORMATION, IDI_QUESTION, IDI_HAND};
+    ::SetWindowTextA(Window, Kind == mkError ? Application().Title.c_str() : Captions[Kind]);
+
+    Font.Reset(CreateMessageFont());
+    ControlFont = Font ? static_cast<HFONT>(Font.Get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+
+    // Measure with the font the controls draw with. The text control wraps words and breaks
+    // lines at each carriage return, as DrawText does with these flags.
+    const UINT textFormat = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_LEFT;
+    HMONITOR monitor = ::MonitorFromWindow(Lock.Owner ? Lock.Owner : Window, MONITOR_DEFAULTTOPRIMARY);
+    MONITORINFO screen = {};
+    screen.cbSize = sizeof screen;
+    ::GetMonitorInfoA(monitor, &screen);
+    const RECT& work = screen.rcWork;
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+
+    HDC dc = ::GetDC(Window);
+    HGDIOBJ previous = ::SelectObject(dc, ControlFont);
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    // The average character width as the dialog manager computes it.
+    SIZE alphabet = {};
+    ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
+    const int baseX = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
+    const int baseY = std::max(1, static_cast<int>(metrics.tmHeight));
+    auto dluX = [baseX](int units) { return ::MulDiv(units, baseX, 4); };
+    auto dluY = [baseY](int units) { return ::MulDiv(units, baseY, 8); };
+
+    const int maxTextWidth =
+        std::max(dluX(100), static_cast<int>((work.right - work.left) * 3 / 4) - iconWidth - dluX(2 * MarginX + IconGap));
+    RECT textRect = {0, 0, maxTextWidth, 0};
+    ::DrawTextA(dc, Text.c_str(), static_cast<int>(Text.size()), &textRect, textFormat | DT_CALCRECT);
+
+    const TButton* buttons = IsConfirmation() ? YesNoButtons : OkButtons;
+    const int buttonCount = IsConfirmation() ? 2 : 1;
+    int buttonWidth = dluX(ButtonWidth);
+    for (int i = 0; i < buttonCount; ++i) {
+        RECT caption = {0, 0, 0, 0};
+        ::DrawTextA(dc, buttons[i].Caption, -1, &caption, DT_SINGLELINE | DT_CALCRECT);
+        buttonWidth = std::max(buttonWidth, static_cast<int>(caption.right) + dluX(2 * ButtonPadding));
+    }
+    ::SelectObject(dc, previous);
+    ::ReleaseDC(Window, dc);
+
+    const int textWidth = textRect.right + 1;
+    const int textHeight = textRect.bottom;
+    const int buttonHeight = dluY(ButtonHeight);
+    const int buttonsWidth = buttonCount * buttonWidth + (buttonCount - 1) * dluX(ButtonGap);
+    const int contentHeight = std::max(iconHeight, textHeight);
+    const int clientWidth = std::max(dluX(2 * MarginX + IconGap) + iconWidth + textWidth,
+                                     buttonsWidth + dluX(2 * MarginX));
+    const int buttonsTop = dluY(MarginY) * 2 + contentHeight;
+    const int clientHeight = buttonsTop + buttonHeight + dluY(MarginY);
+
+    HWND icon = AddControl("STATIC", nullptr, SS_ICON, IconId);
+    ::SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconA(nullptr, Icons[Kind])), 0);
+    ::MoveWindow(icon, dluX(MarginX), dluY(MarginY), iconWidth, iconHeight, FALSE);
+
+    // A text shorter than the icon is centred beside it.
+    HWND text = AddControl("STATIC", Text.c_str(), SS_LEFT | SS_NOPREFIX, TextId);
+    ::MoveWindow(text, dluX(MarginX + IconGap) + iconWidth,
+                 dluY(MarginY) + std::max(0, (iconHeight - textHeight) / 2), textWidth, textHeight, FALSE);
+
+    int left = (clientWidth - buttonsWidth) / 2;
+    for (int i = 0; i < buttonCount; ++i) {
+        DWORD style = WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON | WS_GROUP : BS_PUSHBUTTON);
+        HWND button = AddControl("BUTTON", buttons[i].Caption, style, buttons[i].Id);
+        ::MoveWindow(button, left, buttonsTop, buttonWidth, buttonHeight, FALSE);
+        left += buttonWidth + dluX(ButtonGap);
+    }
+    // Enter presses the first button ("OK" or "&Yes").
+    ::SendMessageA(Window, DM_SETDEFID, buttons[0].Id, 0);
+    ::SetFocus(::GetDlgItem(Window, buttons[0].Id));
+
+    // Size the frame around the client area and centre the dialog on the work area.
+    RECT frame = {0, 0, clientWidth, clientHeight};
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(Window, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongA(Window, GWL_EXSTYLE)));
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(Window, nullptr, work.left + (work.right - work.left - width) / 2,
+                   work.top + (work.bottom - work.top - height) / 2, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace
+
+TMessageResult ShowMessage(const std::string& text, TMessageKind kind) {
+    return TMessageDialog(text, kind).Run();
+}
