@@ -1,5 +1,7 @@
-// The read side of the install engine: finding the archive, verifying it, looking members up
-// and walking the folder tree. Extraction plugs into the walk through IExtractTarget.
+// The install engine. The read side: finding the archive, verifying it, looking members up
+// and walking the folder tree; extraction plugs into the walk through IExtractTarget. The
+// write side (at the end): extraction into folders, folder creation and the install log.
+// Shortcuts and the uninstaller are Windows only, in InstallerWin32.cpp.
 //
 // The archive comes from a download and may be damaged or made up. The checksum catches
 // damage; what it cannot catch (an archive built with bad records and a matching checksum)
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
@@ -270,5 +273,178 @@ void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const st
         visit(path, reader.Record);
         if (reader.Record.IsFolder())
             VisitEntries(archive, reader.Content(), path, visit);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The write side: extraction into destination folders and the install log. Portable; the
+// shortcut and the uninstaller, which need the shell and the registry, are in
+// InstallerWin32.cpp.
+
+namespace {
+
+// The kind letters of the install log, indexed by TLogKind.
+constexpr char LogLetters[] = {'F', 'D', 'T', 'U', 'C', 'M', 'E'};
+static_assert(sizeof LogLetters == lkExistingFolder + 1, "one letter per TLogKind");
+
+// Files are copied from the inflater to the target through one buffer of this size, so that
+// memory stays the same whatever the size of the files.
+constexpr int32_t CopyBufferSize = 64 * 1024;
+
+// How long the root of a path is: "X:" for a drive path, "\\server\share" for a network path
+// (Windows), 0 for anything else. Nothing at or above the root can be created.
+size_t RootLength(const std::string& path) {
+    if (PathDelimiter() != '\\')
+        return 0;
+    if (path.size() >= 2 && path[1] == ':')
+        return 2;
+    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+        // Two components after the lead-in: the server and the share.
+        size_t end = 2;
+        for (int component = 0; component < 2 && end < path.size(); ++component) {
+            const size_t next = path.find('\\', end);
+            end = next == std::string::npos ? path.size() : next + (component == 0 ? 1 : 0);
+        }
+        return end;
+    }
+    return 0;
+}
+
+std::string WithoutTrailingDelimiter(const std::string& path) {
+    return !path.empty() && path.back() == PathDelimiter() ? path.substr(0, path.size() - 1) : path;
+}
+
+// The parent folder of a path, with its trailing delimiter: the path without a trailing
+// delimiter, cut after its last delimiter (or drive colon). The parent of "X:" is "X:" again;
+// a bare name has none (empty).
+std::string ParentFolder(const std::string& path) {
+    const std::string trimmed = WithoutTrailingDelimiter(path);
+    const size_t cut = trimmed.find_last_of(PathDelimiter() == '\\' ? "\\:" : "/");
+    return cut == std::string::npos ? std::string() : trimmed.substr(0, cut + 1);
+}
+
+// True when the log holds path as a folder that this installation created (D or T). Looked
+// for from the end: a subfolder's parent was logged shortly before.
+bool WasCreatedHere(const std::vector<std::string>& log, const std::string& path) {
+    for (auto entry = log.rbegin(); entry != log.rend(); ++entry) {
+        if (!entry->empty() &&
+            (entry->front() == LogLetters[lkFolder] || entry->front() == LogLetters[lkFolderFiles]) &&
+            SameText(std::string_view(*entry).substr(1), path))
+            return true;
+    }
+    return false;
+}
+
+// Extraction into the file system: every entry list's folder is created and logged through
+// CreateFolder, every file is streamed from the inflater into its target and logged.
+class TInstallTarget : public IExtractTarget {
+public:
+    explicit TInstallTarget(TInstaller& installer) : Installer(installer), Buffer(CopyBufferSize) {}
+
+    void PrepareFolder(const std::string& folder) override { Installer.CreateFolder(folder, false); }
+
+    void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string& entryTarget,
+                     uint32_t fileDate) override {
+        std::string target = entryTarget;
+        if (Installer.OnExtractFile)
+            Installer.OnExtractFile(Installer, target);
+        if (target.empty() || (!Installer.Overwrite && FileExists(target)))
+            return;
+        // CreateFileA with CREATE_ALWAYS fails on a read-only file (access denied).
+        ClearReadOnly(target);
+        TInflateStream inflater(archive, record.ContentLength, record.FileSize);
+        auto file = std::make_unique<TFileStream>(target, TFileMode::fmCreate);
+        try {
+            for (int32_t left = record.FileSize; left > 0;) {
+                const int32_t chunk = std::min(left, CopyBufferSize);
+                inflater.ReadBuffer(Buffer.data(), chunk);
+                file->WriteBuffer(Buffer.data(), chunk);
+                left -= chunk;
+            }
+        } catch (...) {
+            // A half-written file would not be logged, so the uninstaller would never remove
+            // it. (The archive was checked when it was opened: this takes a full disk, or an
+            // archive changed since.)
+            file.reset();
+            DeleteFileAt(target);
+            throw;
+        }
+        // Through the open file: a second open could meet a virus scanner that has just
+        // opened the new file. On failure the file keeps the time of writing.
+        SetFileDate(*file, fileDate);
+        file.reset();
+        Installer.AddLogEntry(lkFile, target);
+    }
+
+private:
+    TInstaller& Installer;
+    std::vector<uint8_t> Buffer;
+};
+
+} // namespace
+
+int32_t TInstaller::ExtractComponent(const std::string& name, const std::string& destination,
+                                     uint32_t fileDate) {
+    if (fileDate == 0)
+        fileDate = ArchiveFileDate;
+    // IncludeDelimiter on Windows; the platform's delimiter for the native build.
+    std::string folder = destination;
+    if (!folder.empty() && folder.back() != PathDelimiter())
+        folder += PathDelimiter();
+    if (folder.empty())
+        return ExtractFolder(name, folder, fileDate, nullptr);
+    TInstallTarget target(*this);
+    return ExtractFolder(name, folder, fileDate, &target);
+}
+
+bool TInstaller::CreateFolder(const std::string& path, bool markFiles) {
+    if (path.empty())
+        return false;
+    const bool exists = DirectoryExists(path);
+    if (!markFiles && exists) {
+        AddLogEntry(lkExistingFolder, path);
+        return true;
+    }
+    // A drive or network share that is not there: there is nothing above it to create (the
+    // parent of "Q:" is "Q:" again, and above "\\server\share" lies no folder at all).
+    const std::string trimmed = WithoutTrailingDelimiter(path);
+    if (!exists && trimmed.size() <= RootLength(trimmed))
+        return false;
+    // The recursion ends at the first ancestor that exists, logged as E. An ancestor that this
+    // installation has just created (the walk creates every list's folder before its
+    // subfolders) is not logged again: replayed backwards, an E entry between the parent's D
+    // entry and the child's would remove the parent as soon as it is empty, and the parent's
+    // own D entry would then find it gone and count as a failure.
+    const std::string parent = ParentFolder(path);
+    if (parent != path && !(DirectoryExists(parent) && WasCreatedHere(InstallLog, parent)))
+        CreateFolder(parent, false);
+    // Whatever the reason of a failure (it may exist already), what counts is whether the
+    // folder is there now.
+    CreateDir(path);
+    if (!DirectoryExists(path))
+        return false;
+    AddLogEntry(markFiles ? lkFolderFiles : lkFolder, path);
+    return true;
+}
+
+void TInstaller::AddLogEntry(TLogKind kind, const std::string& path) {
+    if (kind < lkFile || kind > lkExistingFolder)
+        return;
+    InstallLog.push_back(LogLetters[kind] + path);
+}
+
+void TInstaller::LogRegistryKey(TLogRoot root, const std::string& keyPath) {
+    switch (root) {
+    case lrClassesRoot:
+        AddLogEntry(lkClassesKey, keyPath);
+        break;
+    case lrCurrentUser:
+        AddLogEntry(lkUserKey, keyPath);
+        break;
+    case lrLocalMachine:
+        AddLogEntry(lkMachineKey, keyPath);
+        break;
+    case lrOther:
+        break;
     }
 }

@@ -1,0 +1,432 @@
+// The Windows-only side of TInstaller under Wine: folders on drives and shares that do not
+// exist, shortcuts, the uninstaller copy with its record and its registration, and an
+// installation made by the engine that the uninstall engine removes again.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "common/CommonUtils.h"
+#include "common/Errors.h"
+#include "common/FileSystem.h"
+#include "common/Stream.h"
+#include "common/WinHandle.h"
+#include "setupdata/ArchiveFormat.h"
+#include "setupdata/SetupData.h"
+#include "setupdata/UninstallRecord.h"
+#include "shell/ShellUtils.h"
+#include "tests/setupdata/ArchiveBuilder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// Every registration the tests make starts with this, so that they can all be removed.
+constexpr const char* TestPrefix = "SetupBuilderTest";
+constexpr const char* TestUserKey = "Software\\SetupBuilderTest";
+const std::string ProductName = "SetupBuilderTest Velmora 5";
+
+TProgramVersion Version504() {
+    TProgramVersion version;
+    version.Major = 5;
+    version.Release = 4;
+    return version;
+}
+
+std::vector<TTestEntry> ProductEntries() {
+    return {
+        TTestEntry::Dir("Plugins", {TTestEntry::File("Velmora.dll", std::string(70000, 'v'))}),
+        TTestEntry::Dir(
+            "Program",
+            {TTestEntry::Dir("Help", {TTestEntry::File("Manual.txt", "read me")}),
+             // Folders whose first entry is a subfolder, as in the sample product.
+             TTestEntry::Dir("Modules", {TTestEntry::Dir("Empty"), TTestEntry::File("m.dll", "m")}),
+             TTestEntry::Dir("Presets", {TTestEntry::Dir("Factory", {TTestEntry::File("a.preset", "a")})}),
+             TTestEntry::File("Velmora.exe", std::string(100000, 'e'))}),
+    };
+}
+
+std::string ErrorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Key(const std::string& name) {
+    return std::string(UninstallKey) + "\\" + name;
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+    UniqueHKey key;
+    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
+}
+
+void SetString(HKEY root, const std::string& path, const char* name, const std::string& value) {
+    UniqueHKey key;
+    ASSERT_EQ(
+        ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr),
+        ERROR_SUCCESS);
+    ::RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
+}
+
+std::optional<std::string> GetString(HKEY root, const std::string& path, const char* name) {
+    UniqueHKey key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    char buffer[1024];
+    DWORD size = sizeof buffer;
+    DWORD type = 0;
+    if (::RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::nullopt;
+    return std::string(buffer);
+}
+
+// Removes the registrations and the user key that tests of this file make.
+void DeleteTestKeys() {
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, TestUserKey);
+    UniqueHKey parent;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_ALL_ACCESS, parent.Put()) != ERROR_SUCCESS)
+        return;
+    std::vector<std::string> names;
+    char name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        if (::RegEnumKeyExA(parent.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        if (std::string(name, length).rfind(TestPrefix, 0) == 0)
+            names.emplace_back(name, length);
+    }
+    for (const std::string& n : names)
+        ::RegDeleteTreeA(parent.Get(), n.c_str());
+}
+
+std::string RecordHeaderVersionBytes() {
+    TMemoryStream stream;
+    Version504().SaveToStream(stream);
+    return std::string(stream.Bytes().begin(), stream.Bytes().end());
+}
+
+class UninstallerCopyTest : public ::testing::Test {
+protected:
+    TScratchFolder Scratch;
+
+    void SetUp() override { DeleteTestKeys(); }
+    void TearDown() override { DeleteTestKeys(); }
+
+    std::string Root() const { return Scratch.Path().string() + "\\"; }
+
+    // A setup program: a recognisable image of imageSize bytes, the archive appended at that
+    // offset and a trailer after it (as a signature block would be), which the copy leaves out.
+    std::string WriteSetup(int32_t imageSize) {
+        std::string bytes = AppendToStub(BuildArchive(ProductEntries(), Version504()), imageSize);
+        for (int32_t i = Archive::MinimumExecutableSize; i < imageSize; ++i)
+            bytes[static_cast<size_t>(i)] = static_cast<char>('A' + i % 26);
+        bytes += "TRAILER";
+        const std::string path = Root() + "Setup.exe";
+        WriteBytes(path, bytes);
+        return path;
+    }
+    // The uninstaller's place, in a folder whose path has blanks.
+    std::string UninstallerPath() {
+        const std::string folder = Root() + "Program Files\\Vendor\\Velmora\\";
+        fs::create_directories(folder);
+        return folder + "Uninst.exe";
+    }
+};
+
+TEST_F(UninstallerCopyTest, CopyIsTheImageFlaggedAsUninstallerWithTheRecordAppended) {
+    const std::string setup = WriteSetup(4096);
+    const std::string image = ReadBytes(setup).substr(0, 4096);
+    TInstaller installer("", setup);
+    installer.AddLogEntry(lkFolder, "C:\\Program Files\\Vendor\\");
+    installer.AddLogEntry(lkFile, "C:\\Program Files\\Vendor\\a.txt");
+    const std::string uninstaller = UninstallerPath();
+    installer.WriteUninstaller(uninstaller, ProductName, ProductName, "Velmora 5", 9);
+
+    const std::string machineEntry =
+        "M\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + ProductName;
+    ASSERT_EQ(installer.InstallLog.size(), 3u);
+    EXPECT_EQ(installer.InstallLog.back(), machineEntry);
+
+    const std::string bytes = ReadBytes(uninstaller);
+    const std::string logText =
+        "DC:\\Program Files\\Vendor\\\r\nFC:\\Program Files\\Vendor\\a.txt\r\n" + machineEntry + "\r\n";
+    ASSERT_EQ(bytes.size(), 4096 + 61 + logText.size() + 9);
+    // The image, with DataOffset = its size and the uninstall flag.
+    EXPECT_EQ(bytes.substr(0, 48), image.substr(0, 48));
+    EXPECT_EQ(Int32At(bytes, 48), 4096);
+    EXPECT_EQ(Int32At(bytes, 52), 1);
+    EXPECT_EQ(bytes.substr(56, 4096 - 56), image.substr(56));
+    // The record.
+    const std::string record = bytes.substr(4096);
+    EXPECT_EQ(record.substr(0, 8), "QK/UNS/3");
+    EXPECT_EQ(record.substr(28, 25), RecordHeaderVersionBytes());
+    EXPECT_EQ(Int32At(record, 53), static_cast<int32_t>(logText.size()));
+    EXPECT_EQ(Int32At(record, 57), 9);
+    EXPECT_EQ(record.substr(61, logText.size()), logText);
+    EXPECT_EQ(record.substr(61 + logText.size()), "Velmora 5");
+
+    // And read back as the uninstaller reads it.
+    TUninstaller reader(uninstaller);
+    EXPECT_EQ(reader.InstallLog, installer.InstallLog);
+    EXPECT_EQ(reader.Version.ToText(), "5.04");
+    EXPECT_EQ(reader.ProductDataLength, 9);
+    EXPECT_EQ(std::string(reader.ProductData.begin(), reader.ProductData.end()), "Velmora 5");
+}
+
+TEST_F(UninstallerCopyTest, SetupWithoutAppendedArchiveIsCopiedWhole) {
+    // DataOffset 0 (and, read the same way, a negative one): the archive is Setup.dat beside
+    // the program, and the program file is the image.
+    for (int32_t dataOffset : {0, -64}) {
+        std::string stub = AppendToStub(std::string(), 3000);
+        PutInt32At(stub, Archive::DataOffsetPosition, dataOffset);
+        for (size_t i = Archive::MinimumExecutableSize; i < stub.size(); ++i)
+            stub[i] = static_cast<char>('a' + i % 26);
+        WriteBytes(Root() + "Setup.exe", stub);
+        WriteBytes(Root() + "Setup.dat", BuildArchive(ProductEntries(), Version504()));
+        TInstaller installer("", Root() + "Setup.exe");
+        const std::string uninstaller = UninstallerPath();
+        installer.WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
+
+        const std::string bytes = ReadBytes(uninstaller);
+        ASSERT_GT(bytes.size(), stub.size() + 61);
+        EXPECT_EQ(Int32At(bytes, 48), static_cast<int32_t>(stub.size())) << dataOffset;
+        EXPECT_EQ(Int32At(bytes, 52), 1);
+        EXPECT_EQ(bytes.substr(56, stub.size() - 56), stub.substr(56));
+        EXPECT_EQ(bytes.substr(stub.size(), 8), "QK/UNS/3");
+        TUninstaller reader(uninstaller);
+        EXPECT_EQ(reader.InstallLog, installer.InstallLog);
+        EXPECT_EQ(reader.ProductDataLength, 0);
+        EXPECT_TRUE(reader.ProductData.empty());
+    }
+}
+
+TEST_F(UninstallerCopyTest, ExistingUninstallerIsReplaced) {
+    const std::string uninstaller = UninstallerPath();
+    WriteBytes(uninstaller, std::string(100000, 'x'));
+    TInstaller installer("", WriteSetup(1024));
+    installer.WriteUninstaller(uninstaller, ProductName, ProductName, "V", 1);
+    EXPECT_EQ(ReadBytes(uninstaller).size(), 1024 + 61 + installer.InstallLog[0].size() + 2 + 1);
+}
+
+TEST_F(UninstallerCopyTest, UninstallerThatCannotBeCreatedFailsAndRegistersNothing) {
+    TInstaller installer("", WriteSetup(1024));
+    const std::string path = Root() + "Missing\\Uninst.exe";
+    const std::string error =
+        ErrorOf([&] { installer.WriteUninstaller(path, ProductName, ProductName, nullptr, 0); });
+    EXPECT_EQ(error, "Cannot create file \"" + path + "\". " + SystemErrorMessage(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(ProductName)));
+}
+
+TEST_F(UninstallerCopyTest, RegistrationNamesTheUninstallerInQuotes) {
+    TInstaller installer("", WriteSetup(1024));
+    const std::string uninstaller = UninstallerPath();
+    ASSERT_NE(uninstaller.find(' '), std::string::npos);
+    installer.WriteUninstaller(uninstaller, ProductName, "Velmora 5 (display)", nullptr, 0);
+
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "DisplayName"), "Velmora 5 (display)");
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"), "\"" + uninstaller + "\"");
+}
+
+TEST_F(UninstallerCopyTest, RegistrationsNamingTheSameFileQuotedOrNotInAnyCaseAreRemoved) {
+    TInstaller installer("", WriteSetup(1024));
+    const std::string uninstaller = UninstallerPath();
+    const std::string prefix = std::string(TestPrefix) + " ";
+    // The same file: other letter case, unquoted and quoted; one with a subkey.
+    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Upper"), "UninstallString", Upper(uninstaller));
+    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Upper") + "\\Sub", "x", "y");
+    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Quoted"), "UninstallString",
+              "\"" + Lower(uninstaller) + "\"");
+    // Others: another file, the same file with arguments, a value of another type, none.
+    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Other"), "UninstallString",
+              "\"" + Root() + "Other\\Uninst.exe\"");
+    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Arguments"), "UninstallString", "\"" + uninstaller + "\" /S");
+    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Dword"), "DisplayName", "dword");
+    {
+        UniqueHKey key;
+        ASSERT_EQ(
+            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, Key(prefix + "Dword").c_str(), 0, KEY_ALL_ACCESS, key.Put()),
+            ERROR_SUCCESS);
+        const DWORD value = 7;
+        ::RegSetValueExA(key.Get(), "UninstallString", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                         sizeof value);
+    }
+    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "NoValue"), "DisplayName", "none");
+
+    installer.WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
+
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(prefix + "Upper")));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(prefix + "Quoted")));
+    for (const char* stays : {"Other", "Arguments", "Dword", "NoValue"})
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, Key(prefix + stays))) << stays;
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"), "\"" + uninstaller + "\"");
+}
+
+TEST_F(UninstallerCopyTest, NewRegistrationReplacesTheEarlierOneOfTheSameUninstaller) {
+    const std::string uninstaller = UninstallerPath();
+    const std::string earlierName = std::string(TestPrefix) + " Velmora 4";
+    {
+        TInstaller earlier("", WriteSetup(1024));
+        earlier.WriteUninstaller(uninstaller, earlierName, earlierName, nullptr, 0);
+    }
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, Key(earlierName)));
+    TInstaller installer("", WriteSetup(1024));
+    installer.WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(earlierName)));
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "DisplayName"), ProductName);
+
+    // Again under the same name: the key is removed and written anew.
+    SetString(HKEY_LOCAL_MACHINE, Key(ProductName), "Leftover", "x");
+    installer.WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "Leftover"), std::nullopt);
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"), "\"" + uninstaller + "\"");
+}
+
+// A drive letter that no drive of this machine (Wine prefix) uses, Q: if free.
+char UnusedDriveLetter() {
+    const DWORD drives = ::GetLogicalDrives();
+    for (char letter : std::string("QRSTUVWXYJKLMNOP")) {
+        if ((drives & (1u << (letter - 'A'))) == 0)
+            return letter;
+    }
+    return 0;
+}
+
+TEST_F(UninstallerCopyTest, FolderOnADriveOrShareThatDoesNotExistIsNotCreated) {
+    const char letter = UnusedDriveLetter();
+    ASSERT_NE(letter, 0);
+    const std::string drive = std::string(1, letter) + ":";
+    TInstaller installer("", WriteSetup(1024));
+    EXPECT_FALSE(installer.CreateFolder(drive + "\\Program Files\\Vendor\\Velmora\\", false));
+    EXPECT_FALSE(installer.CreateFolder(drive + "\\Vendor", true));
+    EXPECT_FALSE(installer.CreateFolder(drive + "\\", false));
+    EXPECT_FALSE(installer.CreateFolder(drive, false));
+    EXPECT_FALSE(installer.CreateFolder("\\\\nosuchserver\\share\\Vendor\\Velmora\\", false));
+    EXPECT_FALSE(installer.CreateFolder("\\\\nosuchserver\\", false));
+    EXPECT_TRUE(installer.InstallLog.empty());
+
+    // Extracting there fails on the first file, with the file layer's message.
+    const std::string error = ErrorOf([&] { installer.ExtractComponent("Plugins", drive + "\\Plugins", 0); });
+    EXPECT_EQ(error.rfind("Cannot create file \"" + drive + "\\Plugins\\Velmora.dll\". ", 0), 0u) << error;
+    EXPECT_TRUE(installer.InstallLog.empty());
+}
+
+TEST_F(UninstallerCopyTest, DriveRootThatExistsIsLoggedAsExisting) {
+    TInstaller installer("", WriteSetup(1024));
+    EXPECT_TRUE(installer.CreateFolder("C:\\", false));
+    EXPECT_EQ(installer.InstallLog, std::vector<std::string>{"EC:\\"});
+}
+
+TEST_F(UninstallerCopyTest, ShortcutIsCreatedThroughTheShellAndLoggedAsAFile) {
+    TComInitializer com;
+    TInstaller installer("", WriteSetup(1024));
+    const std::string target = Root() + "Velmora.exe";
+    WriteBytes(target, "MZ");
+    const std::string link = Root() + "Velmora 5.lnk";
+    installer.CreateShortcut(link, target, "/safe", 1);
+
+    EXPECT_EQ(installer.InstallLog, std::vector<std::string>{"F" + link});
+    std::string readTarget, arguments;
+    ASSERT_TRUE(ReadShellLink(link, readTarget, arguments));
+    EXPECT_TRUE(SameText(readTarget, target)) << readTarget;
+    EXPECT_EQ(arguments, "/safe");
+}
+
+TEST_F(UninstallerCopyTest, ShortcutServiceErrorPropagatesWithoutALogEntry) {
+    TInstaller installer("", WriteSetup(1024));
+    const std::string link = Root() + "Velmora 5.lnk";
+    std::string error;
+    // A thread of its own, on which the component model is not initialised: the shell link
+    // object cannot be created.
+    std::thread([&] {
+        try {
+            installer.CreateShortcut(link, Root() + "Velmora.exe", "", 0);
+            error = "(no error)";
+        } catch (const EComError& e) {
+            error = e.Message();
+        } catch (const std::exception& e) {
+            error = std::string("(not the shell's error) ") + e.what();
+        }
+    }).join();
+    EXPECT_NE(error, "(no error)");
+    EXPECT_EQ(error.find("(not the shell's error)"), std::string::npos) << error;
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(installer.InstallLog.empty());
+    EXPECT_FALSE(FileExists(link));
+}
+
+// End to end: what the installation run does through the engine, undone by the uninstall
+// engine over the record of the Uninst.exe that the engine wrote.
+TEST_F(UninstallerCopyTest, InstallationByTheEngineIsRemovedCompletelyByTheUninstaller) {
+    TComInitializer com;
+    const std::string programFiles = Root() + "Program Files\\"; // stands in for C:\Program Files
+    fs::create_directories(programFiles);
+    const std::string vendor = programFiles + "Vendor\\";
+    const std::string program = vendor + "Velmora\\";
+    const std::string vst3 = programFiles + "Common Files\\VST3\\";
+    const std::string userKey = std::string(TestUserKey) + "\\Velmora";
+    SetString(HKEY_CURRENT_USER, userKey + "\\5.0", "Location", program);
+
+    TInstaller installer("", WriteSetup(2048));
+    installer.ExtractComponent("Program", program, 0);
+    installer.OnExtractFile = [](TInstaller&, std::string& fileName) {
+        fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
+    };
+    installer.ExtractComponent("Plugins", vst3, 0);
+    installer.OnExtractFile = nullptr;
+    installer.CreateShortcut(program + "Velmora 5.lnk", program + "Velmora.exe", "", 0);
+    installer.LogRegistryKey(lrCurrentUser, "\\" + userKey);
+    installer.WriteUninstaller(program + "Uninst.exe", ProductName, ProductName, ProductName.data(),
+                               static_cast<int32_t>(ProductName.size()));
+    ASSERT_TRUE(FileExists(program + "Velmora 5.lnk"));
+    ASSERT_TRUE(FileExists(vst3 + "Velmora.vst3"));
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, Key(ProductName)));
+
+    TUninstaller uninstaller(program + "Uninst.exe");
+    EXPECT_EQ(std::string(uninstaller.ProductData.begin(), uninstaller.ProductData.end()), ProductName);
+    EXPECT_TRUE(uninstaller.Uninstall()) << ::testing::PrintToString(uninstaller.InstallLog);
+
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(ProductName)));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, userKey));
+    EXPECT_FALSE(DirectoryExists(programFiles + "Common Files"));
+    EXPECT_FALSE(DirectoryExists(program + "Help"));
+    EXPECT_FALSE(DirectoryExists(program + "Presets"));
+    EXPECT_FALSE(DirectoryExists(program + "Modules"));
+    EXPECT_FALSE(FileExists(program + "Velmora.exe"));
+    EXPECT_FALSE(FileExists(program + "Velmora 5.lnk"));
+    // Left to the batch file: the uninstaller and the folders that hold it.
+    EXPECT_EQ(uninstaller.DeferredFolders, (std::vector<std::string>{program, program, vendor}));
+    EXPECT_TRUE(DeleteFileAt(program + "Uninst.exe"));
+    EXPECT_TRUE(RemoveDir(program));
+    EXPECT_TRUE(RemoveDir(vendor));
+    // Nothing else is left where the product went.
+    EXPECT_TRUE(fs::is_empty(programFiles));
+}
+
+} // namespace
