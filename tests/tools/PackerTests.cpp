@@ -18,7 +18,7 @@
 #include "setupdata/SetupData.h"
 #include "tests/setupdata/ArchiveBuilder.h"
 #include "tools/setuppack/Charset.h"
-#include "tools/setuppack/Inspect.h"
+#include "tools/setuppack/ArchiveCommands.h"
 #include "tools/setuppack/Packer.h"
 
 namespace fs = std::filesystem;

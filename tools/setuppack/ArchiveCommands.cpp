@@ -3,7 +3,7 @@
 // the reader's tree walk; entry names are single plain path components (the reader refuses
 // anything else), so every path stays below the destination.
 
-#include "tools/setuppack/Inspect.h"
+#include "tools/setuppack/ArchiveCommands.h"
 
 #include <cstdio>
 #include <filesystem>

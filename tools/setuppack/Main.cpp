@@ -21,7 +21,7 @@
 
 #include "common/CommonUtils.h"
 #include "setupdata/ArchiveFormat.h"
-#include "tools/setuppack/Inspect.h"
+#include "tools/setuppack/ArchiveCommands.h"
 #include "tools/setuppack/Packer.h"
 
 namespace {
