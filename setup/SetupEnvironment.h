@@ -1,9 +1,11 @@
 // What the setup controller asks of the system while it detects earlier installations and
-// plug-in hosts: registry reads, special folders, the user's name and file existence. The
-// controller receives it at construction; the Windows implementation is SystemEnvironment(),
-// and tests can supply their own.
+// plug-in hosts (registry reads, special folders, the user's name and file existence) and while
+// it installs (registry writes, free disk space, the product's libraries, the shortcut
+// folders). The controller receives it at construction; the Windows implementation is
+// SystemEnvironment(), and tests can supply their own.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,11 +35,33 @@ public:
     virtual std::string UserName() = 0;
     virtual bool FileExists(const std::string& path) = 0;
 
+    // Registry writes: the key is opened, and created with its missing parents when it does
+    // not exist, then the value is written. False when the key cannot be opened or the value
+    // cannot be written.
+    virtual bool WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
+                             const std::string& value) = 0;
+    virtual bool WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name,
+                              int32_t value) = 0;
+
+    // The bytes available to the calling user on the volume whose root is given ("C:\" or
+    // "\\server\share\"); 0 when the system does not tell.
+    virtual uint64_t FreeDiskSpace(const std::string& root) = 0;
+    // Loads the library at path, calls its export of that exact name once as a procedure
+    // without parameters, and frees the library. False, without a message, when the library
+    // does not load or has no such export.
+    virtual bool CallLibraryExport(const std::string& path, const std::string& exportName) = 0;
+
+    // The current user's Programs folder of the Start menu and desktop folder, without a
+    // trailing backslash; empty when the shell has none.
+    virtual std::string StartMenuFolder() = 0;
+    virtual std::string DesktopFolder() = 0;
+
 protected:
     ~ISetupEnvironment() = default;
 };
 
 #ifdef _WIN32
-// The running system: the registry, the shell's folders and GetUserNameA.
+// The running system: the registry, the shell's folders, GetUserNameA, the volume's free space
+// and the product's libraries.
 ISetupEnvironment& SystemEnvironment();
 #endif

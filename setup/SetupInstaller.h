@@ -16,6 +16,7 @@
 #include "common/Version.h"
 #include "setup/SetupClasses.h"
 #include "setup/SetupEnvironment.h"
+#include "setup/SetupProgress.h"
 #include "setupdata/SetupData.h"
 
 class TPicture;
@@ -55,6 +56,14 @@ using TSetupPages = TEnumSet<TSetupPage>;
 struct TRegistryLocation {
     std::string KeyPath;
     std::string ValueName;
+};
+
+// The parts of a [Shortcuts] value TARGET,TITLE[,ARGS[,ICON]].
+struct TShortcutValue {
+    std::string Target;    // folder symbols not yet expanded
+    std::string Title;     // text symbols expanded
+    std::string Arguments; // as written
+    int32_t IconIndex = 0; // 0 or negative
 };
 
 // text with the first occurrence of symbol (letter case significant) replaced by value.
@@ -179,6 +188,32 @@ public:
     void DetectInstalledVersion();
     void DetectProgramFolder();
     void DetectOwnerName();
+
+    // The installation run and its steps, in the order in which it calls them. Install and
+    // RegisterUninstaller, CreateShortcuts and RemoveOldShortcuts are Windows only.
+    void Install(ISetupProgress& progress);
+    int32_t GetRequiredSpace();
+    // Raises ESetupError with the disk-space message when the destination's volume has less
+    // room than RequiredSpace and one mebibyte.
+    void CheckDiskSpace();
+    void InstallComponents(ISetupProgress& progress, int32_t start, int32_t end);
+    void InstallItemComponents(const TSetupBundleItem* item);
+    bool IsNoOverwrite(const std::string& component) const;
+    void RunCallLibraries();
+    void RegisterUninstaller();
+    // For the wizard: true when the folder exists or could be created. Creates what it needs
+    // to find out and removes it again.
+    bool CanCreateFolder(const std::string& path) const;
+
+    // The product's registry entries and shortcuts, written by the run.
+    void WriteProductLocation();
+    void WriteFolderLocations();
+    void WriteOwnerName();
+    void WriteRegistrySettings();
+    void WriteSettingsList(const std::vector<std::string>& list, TRegistryRoot root, const TSetupBundleItem* item);
+    TShortcutValue ReadShortcutValue(const std::string& value) const;
+    void CreateShortcuts();
+    void RemoveOldShortcuts(const std::string& folder, const std::string& target, const std::string& arguments);
 
 private:
     ISetupEnvironment& Environment;

@@ -112,6 +112,22 @@ public:
         }
         return ::FileExists(native);
     }
+
+    bool WriteString(TRegistryRoot root, const std::string& path, const std::string& name,
+                     const std::string& value) override {
+        Create(root, path).Values[Lower(name)] = {true, value};
+        return true;
+    }
+    bool WriteInteger(TRegistryRoot root, const std::string& path, const std::string& name,
+                      int32_t value) override {
+        Create(root, path).Values[Lower(name)] = {false, std::to_string(static_cast<uint32_t>(value))};
+        return true;
+    }
+    // Room enough for any test's components; libraries are never there.
+    uint64_t FreeDiskSpace(const std::string&) override { return uint64_t(1) << 40; }
+    bool CallLibraryExport(const std::string&, const std::string&) override { return false; }
+    std::string StartMenuFolder() override { return "C:\\Users\\Tester\\Start Menu\\Programs"; }
+    std::string DesktopFolder() override { return "C:\\Users\\Tester\\Desktop"; }
 };
 
 #ifdef _WIN32
@@ -165,6 +181,21 @@ void TTestSystem::WriteInteger(TRegistryRoot root, const std::string& key, const
     WriteValue(root, key, name, REG_DWORD, &data, sizeof data);
 }
 
+std::optional<uint32_t> TTestSystem::ReadInteger(TRegistryRoot root, const std::string& key, const std::string& name) {
+    HKEY handle;
+    if (::RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    const LONG result =
+        ::RegQueryValueExA(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    ::RegCloseKey(handle);
+    if (result != ERROR_SUCCESS || type != REG_DWORD)
+        return std::nullopt;
+    return data;
+}
+
 std::unique_ptr<TSetupInstaller> CreateInstaller(const std::string& path, TTestSystem&) {
     return std::make_unique<TSetupInstaller>(path);
 }
@@ -188,6 +219,16 @@ void TTestSystem::WriteString(TRegistryRoot root, const std::string& key, const 
 
 void TTestSystem::WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
     Fake->Create(root, key).Values[Lower(name)] = {false, std::to_string(value)};
+}
+
+std::optional<uint32_t> TTestSystem::ReadInteger(TRegistryRoot root, const std::string& key, const std::string& name) {
+    TFakeEnvironment::TKey* found = Fake->Find(root, key);
+    if (found == nullptr)
+        return std::nullopt;
+    auto value = found->Values.find(Lower(name));
+    if (value == found->Values.end() || value->second.IsString)
+        return std::nullopt;
+    return static_cast<uint32_t>(std::stoul(value->second.Text));
 }
 
 std::unique_ptr<TSetupInstaller> CreateInstaller(const std::string& path, TTestSystem& system) {

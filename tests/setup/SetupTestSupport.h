@@ -31,6 +31,8 @@ public:
     void WriteString(TRegistryRoot root, const std::string& key, const std::string& name, const std::string& value);
     // A 32-bit integer value: the wrong type wherever a string is expected.
     void WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name, uint32_t value);
+    // A 32-bit integer value; none when the key or value is missing or the value is another type.
+    std::optional<uint32_t> ReadInteger(TRegistryRoot root, const std::string& key, const std::string& name);
 
 private:
     class TFakeEnvironment;

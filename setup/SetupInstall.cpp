@@ -1,0 +1,131 @@
+// The installation run: measure, check the free space, extract, call the product's libraries,
+// write the registry entries, create the shortcuts and, last, write and register the
+// uninstaller. Windows only (shortcuts and the uninstaller).
+
+#include "setup/SetupInstaller.h"
+
+#include <windows.h>
+
+#include "common/CommonUtils.h"
+#include "common/FileEnumerator.h"
+#include "common/FileSystem.h"
+#include "common/IniFile.h"
+#include "shell/ShellUtils.h"
+#include "ui/Strings.h"
+
+namespace {
+
+// The folder part of a file path, with its trailing backslash.
+std::string FolderOf(const std::string& path) {
+    const size_t cut = path.find_last_of("\\:");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+} // namespace
+
+void TSetupInstaller::Install(ISetupProgress& progress) {
+    progress.SetProgress(0);
+    progress.SetStatus(LoadMessage(msPreparing));
+    RequiredSpace = GetRequiredSpace();
+    CheckDiskSpace();
+
+    // Without libraries to call, copying takes the stage of the library calls as well.
+    const bool callsLibraries = !CallLibraries.empty();
+    progress.SetProgress(25);
+    progress.SetStatus(LoadMessage(msCopying));
+    InstallComponents(progress, 25, callsLibraries ? 50 : 75);
+
+    if (callsLibraries) {
+        progress.SetProgress(50);
+        progress.SetStatus(LoadMessage(msInitializing));
+        RunCallLibraries();
+    }
+
+    progress.SetProgress(75);
+    progress.SetStatus(LoadMessage(msCreatingSettings));
+    // The uninstaller removes both product keys whole, with everything written below them.
+    Installer->LogRegistryKey(lrCurrentUser, RegistryKeyFor(VersionKey));
+    Installer->LogRegistryKey(lrLocalMachine, RegistryKeyFor(VersionKey));
+    WriteProductLocation();
+    WriteFolderLocations();
+    WriteOwnerName();
+    WriteRegistrySettings();
+    progress.SetProgress(100);
+
+    CreateShortcuts();
+    // Last: the uninstall record holds the log as it stands now.
+    RegisterUninstaller();
+}
+
+void TSetupInstaller::RegisterUninstaller() {
+    // The product folder is missing when no component went into it (a product of plug-ins
+    // only, say); the uninstaller needs it, and the log records it for removal.
+    if (!DirectoryExists(ProgramFolder))
+        Installer->CreateFolder(ProgramFolder, false);
+    Installer->WriteUninstaller(JoinPath(ProgramFolder, "Uninst.exe"), FullProductName(), FullProductName(),
+                                ProductName.data(), static_cast<int32_t>(ProductName.size()));
+}
+
+void TSetupInstaller::CreateShortcuts() {
+    for (const std::string& line : Shortcuts) {
+        // Locations are compared with regard to case; the Start menu and the desktop only as
+        // the user chose on the shortcut page.
+        const std::string location = LineName(line);
+        std::string folder;
+        if (location == "StartMenu") {
+            if (!SelectedShortcuts.Contains(scStartMenu))
+                continue;
+            folder = Environment.StartMenuFolder();
+        } else if (location == "Desktop") {
+            if (!SelectedShortcuts.Contains(scDesktop))
+                continue;
+            folder = Environment.DesktopFolder();
+        } else if (location == "ProgramFolder") {
+            folder = ProgramFolder;
+        } else {
+            continue;
+        }
+        folder = ExcludeDelimiter(folder);
+        if (folder.empty())
+            continue;
+
+        const TShortcutValue shortcut = ReadShortcutValue(LineValue(line));
+        const std::string linkFile = folder + "\\" + shortcut.Title + ".lnk";
+        // A target in the folder of a host the user declined is not installed.
+        const std::string target = ExpandFolderSymbols(shortcut.Target, nullptr);
+        if (target.empty())
+            continue;
+        RemoveOldShortcuts(FolderOf(linkFile), target, shortcut.Arguments);
+        Installer->CreateShortcut(linkFile, target, shortcut.Arguments, shortcut.IconIndex);
+    }
+}
+
+void TSetupInstaller::RemoveOldShortcuts(const std::string& folder, const std::string& target,
+                                         const std::string& arguments) {
+    // A product that renamed a shortcut between versions would otherwise leave the old one
+    // beside the new one. Names are gathered first, so that no file goes while the search is
+    // on it.
+    const std::string prefix = IncludeDelimiter(folder);
+    std::vector<std::string> links;
+    TFileEnumerator files(prefix + "*.lnk", faReadOnly | faArchive);
+    while (files.Next())
+        links.push_back(prefix + files.FileName());
+
+    for (const std::string& link : links) {
+        // A shortcut that this run has made already (a second line to the same target) is not
+        // an old one.
+        bool madeNow = false;
+        for (const std::string& entry : Installer->InstallLog)
+            madeNow = madeNow || (entry.size() > 1 && entry[0] == 'F' && SameText(entry.substr(1), link));
+        if (madeNow)
+            continue;
+        std::string linkTarget;
+        std::string linkArguments;
+        if (!ReadShellLink(link, linkTarget, linkArguments) || !SameText(linkTarget, target) ||
+            !SameText(linkArguments, arguments))
+            continue;
+        // DeleteFileA refuses a read-only file.
+        ClearReadOnly(link);
+        DeleteFileAt(link);
+    }
+}

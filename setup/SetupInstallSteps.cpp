@@ -1,0 +1,198 @@
+// The steps of the installation run that do not need the shell: measuring the components and
+// checking the free space, extracting the components (per bundle item and for the product),
+// calling the product's libraries, reading a shortcut line, and the destination folder test of
+// the wizard.
+
+#include "setup/SetupInstaller.h"
+
+#include <functional>
+
+#include "common/CommonUtils.h"
+#include "common/Errors.h"
+#include "common/FileSystem.h"
+#include "common/IniFile.h"
+#include "ui/Strings.h"
+
+namespace {
+
+// Room kept free beyond what the components need.
+const uint64_t SpaceMargin = 1048576;
+
+// The volume part of a path: "C:" of C:\Program Files, "\\server\share" of
+// \\server\share\Programs; empty when the path has neither.
+std::string DrivePart(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':')
+        return path.substr(0, 2);
+    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+        // Up to the backslash after the share name, or the end.
+        const size_t server = path.find('\\', 2);
+        if (server == std::string::npos)
+            return path;
+        const size_t share = path.find('\\', server + 1);
+        return share == std::string::npos ? path : path.substr(0, share);
+    }
+    return std::string();
+}
+
+// text without the characters of code 32 and below at both ends.
+std::string TrimControls(const std::string& text) {
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
+        ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
+        --last;
+    return text.substr(first, last - first);
+}
+
+// Sets the engine's switches for one extraction and restores the defaults afterwards (all
+// files replaced, no file-name hook), also when the extraction fails.
+class TExtractionSwitches {
+public:
+    TExtractionSwitches(TInstaller& installer, bool overwrite,
+                        std::function<void(TInstaller&, std::string&)> onExtractFile)
+        : Installer(installer) {
+        Installer.Overwrite = overwrite;
+        Installer.OnExtractFile = std::move(onExtractFile);
+    }
+    ~TExtractionSwitches() {
+        Installer.Overwrite = true;
+        Installer.OnExtractFile = nullptr;
+    }
+    TExtractionSwitches(const TExtractionSwitches&) = delete;
+    TExtractionSwitches& operator=(const TExtractionSwitches&) = delete;
+
+private:
+    TInstaller& Installer;
+};
+
+} // namespace
+
+int32_t TSetupInstaller::GetRequiredSpace() {
+    // Every line counts, also those that the extraction will skip; names are not expanded.
+    // The sum wraps like the 32-bit sizes it adds up.
+    uint32_t total = 0;
+    for (const std::string& line : Components)
+        total += static_cast<uint32_t>(Installer->ComponentSize(LineName(line)));
+    return static_cast<int32_t>(total);
+}
+
+void TSetupInstaller::CheckDiskSpace() {
+    // A drive root needs its backslash: "C:" alone would name the current folder of drive C.
+    const uint64_t available = Environment.FreeDiskSpace(DrivePart(ProgramFolder) + "\\");
+    if (available < static_cast<uint64_t>(static_cast<uint32_t>(RequiredSpace)) + SpaceMargin)
+        throw ESetupError(LoadMessage(msNotEnoughSpace));
+}
+
+void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start, int32_t end) {
+    if (IsBundle) {
+        int32_t selected = 0;
+        for (const auto& item : BundleItems) {
+            if (item->Selected)
+                ++selected;
+        }
+        int32_t index = 0;
+        for (const auto& item : BundleItems) {
+            if (!item->Selected)
+                continue;
+            progress.SetProgress(start + (end - start) * index / selected);
+            InstallItemComponents(item.get());
+            ++index;
+        }
+    }
+    // The product's own components, also after a bundle's items.
+    InstallItemComponents(nullptr);
+}
+
+void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
+    for (const std::string& line : Components) {
+        const std::string name = LineName(line);
+        const std::string target = LineValue(line);
+        // A component for a host the user declined, or one of a bundle item outside that
+        // item's pass, expands to nothing and is passed over.
+        const std::string source = ExpandFolderSymbols(name, item);
+        const std::string destination = ExpandFolderSymbols(target, item);
+        if (source.empty() || destination.empty())
+            continue;
+        const TExtractionSwitches switches(*Installer, !IsNoOverwrite(name),
+                                           IsVst3Component(target) ? RenameVst3File : nullptr);
+        Installer->ExtractComponent(source, destination, item != nullptr ? item->FileDate : 0);
+    }
+}
+
+bool TSetupInstaller::IsNoOverwrite(const std::string& component) const {
+    // Both the component's name and the option are compared with regard to case.
+    for (const std::string& line : ComponentsOptions) {
+        if (LineName(line) == component && LineValue(line) == "NoOverwrite")
+            return true;
+    }
+    return false;
+}
+
+void TSetupInstaller::RunCallLibraries() {
+    for (const std::string& line : CallLibraries) {
+        const std::string exportName = LineName(line);
+        const std::string path = ExpandFolderSymbols(LineValue(line), nullptr);
+        // A library whose path uses a declined host's folder is not there to call. What the
+        // export does, and whether the library or the export exists, is the product's affair.
+        if (exportName.empty() || path.empty())
+            continue;
+        Environment.CallLibraryExport(path, exportName);
+    }
+}
+
+TShortcutValue TSetupInstaller::ReadShortcutValue(const std::string& value) const {
+    TShortcutValue shortcut;
+    const TSplitResult target = SplitString(value, ',');
+    if (!target.Found) {
+        // Only a target: the link is named after the target's file.
+        shortcut.Target = value;
+        shortcut.Title = BaseFileName(value);
+        return shortcut;
+    }
+    const TSplitResult title = SplitString(target.After, ',');
+    const TSplitResult arguments = SplitString(title.After, ',');
+    shortcut.Target = TrimControls(target.Before);
+    shortcut.Title = TrimControls(ExpandTextSymbols(title.Before));
+    if (title.Found)
+        shortcut.Arguments = arguments.Before;
+    if (arguments.Found) {
+        // Icons are given by number and chosen by resource identifier, which the shell takes
+        // as a negative index. Anything after a further comma belongs to the number.
+        int32_t icon = 0;
+        if (!TryStrToInt(arguments.After, icon))
+            icon = 0;
+        shortcut.IconIndex = icon < 0 ? icon : -icon;
+    }
+    return shortcut;
+}
+
+bool TSetupInstaller::CanCreateFolder(const std::string& path) const {
+    // The folder and its ancestors, deepest first, down to (without) the volume's root.
+    std::vector<std::string> chain;
+    std::string current = path;
+    for (;;) {
+        const std::string folder = ExcludeDelimiter(current);
+        const size_t cut = folder.find_last_of("\\:");
+        const std::string parent = cut == std::string::npos ? std::string() : folder.substr(0, cut + 1);
+        if (parent.empty() || parent == folder || folder == DrivePart(folder))
+            break;
+        chain.push_back(folder);
+        current = parent;
+    }
+    bool result = !chain.empty();
+
+    // Shallowest first. A folder that cannot be created because it is there already does no
+    // harm; a file of that name, a missing drive or a lack of rights does.
+    std::vector<std::string> created;
+    for (auto folder = chain.rbegin(); folder != chain.rend(); ++folder) {
+        if (CreateDir(*folder))
+            created.push_back(*folder);
+        else if (!DirectoryExists(*folder))
+            result = false;
+    }
+    // Leave the disk as it was: remove what was created here, deepest first.
+    for (auto folder = created.rbegin(); folder != created.rend(); ++folder)
+        RemoveDir(*folder);
+    return result;
+}

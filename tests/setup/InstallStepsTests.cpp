@@ -1,0 +1,244 @@
+// The steps of the installation run on their own: the space the components need and the
+// free-space check against it, the NoOverwrite option, which library calls are made, how a
+// shortcut line is read, and (under Windows) the destination folder test of the wizard.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "common/Errors.h"
+#include "setup/SetupInstaller.h"
+#include "tests/setup/InstallTestSupport.h"
+#include "tests/setup/SetupTestSupport.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "common/FileSystem.h"
+#endif
+
+namespace {
+
+const char* const NotEnoughSpace =
+    "There is not enough space on the destination drive.\rPlease free up some space and then try again";
+const uint64_t MiB = 1048576;
+
+class InstallStepsTest : public ::testing::Test {
+protected:
+    TScratchFolder Folder;
+    TTestSystem System;
+    TInstallEnvironment Environment{System.Environment()};
+
+    std::unique_ptr<TSetupInstaller> Create(const std::string& iniTail,
+                                            std::vector<TTestEntry> entries = {}) {
+        TTestSetup setup;
+        setup.Ini = std::string(MinimalSetupSection) + iniTail;
+        setup.ProductVersion = Version("5.04");
+        setup.Entries = std::move(entries);
+        auto installer = std::make_unique<TSetupInstaller>(WriteSetup(Folder, setup), Environment);
+        installer->ProgramFolder = "C:\\Program Files\\Velmora 5\\";
+        return installer;
+    }
+};
+
+TEST_F(InstallStepsTest, AddsUpTheSizeOfEveryComponentLine) {
+    auto setup =
+        Create("[Components]\n"
+               "Program=$ProgramFolder\n"
+               "Vst=$VstPluginFolder\n"
+               "Missing=$ProgramFolder\\Missing\n"
+               "$BundleItem=$ProgramFolder\\$BundleItem\n"
+               "program=$ProgramFolder\\Again\n"
+               "no equals sign\n",
+               {TTestEntry::Dir("Program", {TTestEntry::File("Vm5.exe", std::string(1000, 'x')),
+                                            TTestEntry::Dir("Sub", {TTestEntry::File("a.txt", "abc")})}),
+                TTestEntry::Dir("Vst", {TTestEntry::File("Velmora.dll", std::string(200, 'v'))}),
+                TTestEntry::File("Loose.txt", std::string(5000, 'l'))});
+    // Lines count as written, also those the extraction passes over (a declined host); names
+    // are found in any letter case; a name that is no archive folder adds nothing.
+    setup->InstallVstPlugin = false;
+    EXPECT_EQ(setup->GetRequiredSpace(), 1003 + 200 + 0 + 0 + 1003);
+
+    auto empty = Create("");
+    EXPECT_EQ(empty->GetRequiredSpace(), 0);
+}
+
+TEST_F(InstallStepsTest, NeedsOneMebibyteMoreThanTheComponents) {
+    struct TCase {
+        const char* Name;
+        int32_t RequiredSpace;
+        uint64_t FreeSpace;
+        bool Enough;
+    };
+    const TCase cases[] = {
+        {"exactly enough", 5000, 5000 + MiB, true},
+        {"one byte short", 5000, 5000 + MiB - 1, false},
+        {"nothing to copy still needs the margin", 0, MiB - 1, false},
+        {"nothing to copy, margin free", 0, MiB, true},
+        {"the query failed", 0, 0, false},
+        // Sizes above 2 GiB wrap to negative 32-bit numbers and count as unsigned.
+        {"4 GiB less a byte, just enough", -1, 0xFFFFFFFFull + MiB, true},
+        {"4 GiB less a byte, a byte short", -1, 0xFFFFFFFFull + MiB - 1, false},
+        {"far more than 4 GiB free", -1, 1ull << 40, true},
+    };
+    auto setup = Create("");
+    for (const TCase& c : cases) {
+        setup->RequiredSpace = c.RequiredSpace;
+        Environment.FreeSpace = c.FreeSpace;
+        if (c.Enough) {
+            EXPECT_NO_THROW(setup->CheckDiskSpace()) << c.Name;
+        } else {
+            try {
+                setup->CheckDiskSpace();
+                ADD_FAILURE() << c.Name << ": no error";
+            } catch (const ESetupError& error) {
+                EXPECT_STREQ(error.what(), NotEnoughSpace) << c.Name;
+            }
+        }
+    }
+}
+
+TEST_F(InstallStepsTest, AsksForTheSpaceOnTheDestinationVolume) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\Program Files\\Velmora 5\\", "C:\\"},
+        {"d:\\Velmora\\", "d:\\"},
+        {"\\\\server\\share\\Programs\\Velmora 5\\", "\\\\server\\share\\"},
+        {"\\\\server\\share", "\\\\server\\share\\"},
+    };
+    auto setup = Create("");
+    Environment.FreeSpace = 2 * MiB;
+    for (const auto& [folder, root] : cases) {
+        setup->ProgramFolder = folder;
+        Environment.FreeSpaceQueries.clear();
+        setup->CheckDiskSpace();
+        EXPECT_EQ(Environment.FreeSpaceQueries, std::vector<std::string>{root}) << folder;
+    }
+}
+
+TEST_F(InstallStepsTest, NoOverwriteMatchesNameAndOptionExactly) {
+    auto setup = Create("[ComponentsOptions]\n"
+                        "Samples=NoOverwrite\n"
+                        "presets=NoOverwrite\n"
+                        "Program=nooverwrite\n"
+                        "Help=Overwrite\n"
+                        "Help=NoOverwrite\n");
+    const std::pair<const char*, bool> cases[] = {
+        {"Samples", true},  {"samples", false}, {"presets", true},  {"Presets", false},
+        {"Program", false}, {"Help", true},     {"Missing", false}, {"", false},
+    };
+    for (const auto& [component, expected] : cases)
+        EXPECT_EQ(setup->IsNoOverwrite(component), expected) << component;
+}
+
+TEST_F(InstallStepsTest, CallsEachLibraryThatHasAPath) {
+    auto setup = Create("[CallLibraries]\n"
+                        "RegisterComponents=$ProgramFolder\\Velmora.dll\n"
+                        "RegisterHost=$VstPluginFolder\\Velmora.dll\n"
+                        "=$ProgramFolder\\Nameless.dll\n"
+                        "no equals sign\n"
+                        "RegisterComponents=$ProgramFolder\\Missing.dll\n"
+                        "Plain=system.dll\n");
+    setup->InstallVstPlugin = false;
+    setup->RunCallLibraries();
+    // A declined host's library and a line without an export name are not called; the rest
+    // are, in order, and a library that is not there is passed over without an error.
+    const std::vector<std::string> expected = {
+        "RegisterComponents=C:\\Program Files\\Velmora 5\\Velmora.dll",
+        "RegisterComponents=C:\\Program Files\\Velmora 5\\Missing.dll",
+        "Plain=system.dll",
+    };
+    EXPECT_EQ(Environment.LibraryCalls, expected);
+    EXPECT_EQ(Environment.LibraryCallResults, std::vector<bool>(3, false));
+}
+
+TEST_F(InstallStepsTest, ReadsShortcutValues) {
+    struct TCase {
+        const char* Value;
+        const char* Target;
+        const char* Title;
+        const char* Arguments;
+        int32_t IconIndex;
+    };
+    const TCase cases[] = {
+        {"$ProgramFolder\\Vm5.exe,$ProductName $ProductVersion", "$ProgramFolder\\Vm5.exe", "Velmora 5.04",
+         "", 0},
+        {"$ProgramFolder\\Vm5.exe,$ProductName Viewer $ProductVersion,/View,11", "$ProgramFolder\\Vm5.exe",
+         "Velmora Viewer 5.04", "/View", -11},
+        // Without a comma the title is the target's file name without its extension, and
+        // nothing is trimmed.
+        {"$ProgramFolder\\Vm5.exe", "$ProgramFolder\\Vm5.exe", "Vm5", "", 0},
+        {" C:\\Tools.v2\\Tool ", " C:\\Tools.v2\\Tool ", "Tool ", "", 0},
+        {"C:\\Tool.exe.bak", "C:\\Tool.exe.bak", "Tool.exe", "", 0},
+        // Target and title are trimmed, the arguments are used as written.
+        {" \tC:\\Vm5.exe , Velmora ,  -a b , 3", "C:\\Vm5.exe", "Velmora", "  -a b ", -3},
+        {"C:\\Vm5.exe,Velmora,,-7", "C:\\Vm5.exe", "Velmora", "", -7},
+        {"C:\\Vm5.exe,Velmora,/a", "C:\\Vm5.exe", "Velmora", "/a", 0},
+        {"C:\\Vm5.exe,Velmora,", "C:\\Vm5.exe", "Velmora", "", 0},
+        {"C:\\Vm5.exe,", "C:\\Vm5.exe", "", "", 0},
+        // The icon number: the shared integer conversion, anything else counts as 0; text after
+        // a fourth comma belongs to it.
+        {"C:\\Vm5.exe,Velmora,/a,x", "C:\\Vm5.exe", "Velmora", "/a", 0},
+        {"C:\\Vm5.exe,Velmora,/a,1,2", "C:\\Vm5.exe", "Velmora", "/a", 0},
+        {"C:\\Vm5.exe,Velmora,/a,$10", "C:\\Vm5.exe", "Velmora", "/a", -16},
+        {"C:\\Vm5.exe,Velmora,/a,-2147483648", "C:\\Vm5.exe", "Velmora", "/a", INT32_MIN},
+        {"C:\\Vm5.exe,Velmora,/a,2147483647", "C:\\Vm5.exe", "Velmora", "/a", -INT32_MAX},
+    };
+    auto setup = Create("");
+    for (const TCase& c : cases) {
+        const TShortcutValue shortcut = setup->ReadShortcutValue(c.Value);
+        EXPECT_EQ(shortcut.Target, c.Target) << c.Value;
+        EXPECT_EQ(shortcut.Title, c.Title) << c.Value;
+        EXPECT_EQ(shortcut.Arguments, c.Arguments) << c.Value;
+        EXPECT_EQ(shortcut.IconIndex, c.IconIndex) << c.Value;
+    }
+}
+
+#ifdef _WIN32
+
+// A drive letter that names no drive.
+std::string MissingDrive() {
+    const DWORD drives = ::GetLogicalDrives();
+    for (char letter = 'B'; letter <= 'Y'; ++letter) {
+        if ((drives & (1u << (letter - 'A'))) == 0)
+            return std::string(1, letter) + ":";
+    }
+    return "Y:";
+}
+
+TEST_F(InstallStepsTest, TestsWhetherAFolderCanBeCreated) {
+    auto setup = Create("");
+    const std::string base = Folder / "Dest";
+    ASSERT_TRUE(CreateDir(base));
+    const std::string file = base + "\\Taken";
+    MakeFile(file);
+
+    struct TCase {
+        std::string Path;
+        bool Expected;
+    };
+    const TCase cases[] = {
+        {base, true},
+        {base + "\\", true},
+        {base + "\\Velmora 5\\Presets\\Factory", true},
+        // Only a root, nothing at all, a bare name.
+        {"C:\\", false},
+        {"C:", false},
+        {"", false},
+        {"Velmora", false},
+        {MissingDrive() + "\\Velmora 5", false},
+        // A file stands where a folder would have to be.
+        {file, false},
+        {file + "\\Sub", false},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(setup->CanCreateFolder(c.Path), c.Expected) << c.Path;
+        // The disk is as it was: nothing new below the base folder, the file still a file.
+        EXPECT_FALSE(DirectoryExists(base + "\\Velmora 5")) << c.Path;
+        EXPECT_TRUE(FileExists(file)) << c.Path;
+        EXPECT_TRUE(DirectoryExists(base)) << c.Path;
+    }
+}
+
+#endif
+
+} // namespace
