@@ -10,7 +10,7 @@
 #include "common/Stream.h"
 #include "setupdata/ArchiveFormat.h"
 #include "setupdata/SetupData.h"
-#include "setupdata/Uninstaller.h"
+#include "setup/SetupUninstaller.h"
 #include "ui/Application.h"
 #include "ui/ErrorBox.h"
 
@@ -58,11 +58,8 @@ int RunSetup() {
 void RunUninstaller() {
     // Reads the uninstall record appended to this program (or Uninstall.dat beside it); a
     // missing or damaged record raises its own error, which ends the program at the top level.
-    TUninstaller uninstaller;
-    Application().Title =
-        std::string(uninstaller.ProductData.begin(), uninstaller.ProductData.end()) + " Uninstaller";
-    // The uninstall run (confirmation, removal, final message, self-removal) is not part of
-    // this program yet; an uninstaller copy must still never fall through to the setup flow.
-    throw ESetupError("This uninstaller cannot remove the product: uninstalling is not "
-                      "supported by this version of the program.");
+    // The controller is freed on the way out, also when the run raises.
+    TSetupUninstaller uninstaller;
+    Application().Title = uninstaller.ProductName + " Uninstaller";
+    uninstaller.Execute();
 }

@@ -21,8 +21,9 @@ bool IsUninstaller();
 // normally. Returns the process exit code.
 int RunSetup();
 
-// Uninstall mode: reads the uninstall record and sets the application title to the product
-// name followed by " Uninstaller". Errors are not caught here; they reach the top level.
+// Uninstall mode: reads the uninstall record, sets the application title to the product name
+// followed by " Uninstaller" and runs the uninstall controller (confirmation, removal, final
+// message, self-removal). Errors are not caught here; they reach the top level.
 void RunUninstaller();
 
 // The text of the stand-in for the wizard: product version and components with sizes.

@@ -1,0 +1,50 @@
+// The uninstall controller: what the uninstaller copy Uninst.exe does when it runs. It checks
+// the user's rights, asks for confirmation, lets the uninstall engine remove what the
+// installation recorded, reports the outcome and has the engine delete the uninstaller.
+// Also the rights probe that the wizard uses before it installs. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "setupdata/Uninstaller.h"
+#include "ui/MessageDialog.h"
+
+// True when the user may create folders in the Program Files folder and open the machine's
+// SOFTWARE key with full access: an administrator or a power user.
+bool HasAdminRights();
+
+// The probe itself, against the given Program Files folder and machine key (tests point it at
+// folders and keys of their own). It creates and removes programFilesFolder\Test0, or Test1
+// when Test0 exists, and so on, leaving folders and files of those names alone; then it opens
+// (creating when missing) keyPath below root with full access and closes it again.
+bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const char* keyPath);
+
+class TSetupUninstaller {
+public:
+    // Reads the uninstall record of the running program (appended to it, or Uninstall.dat
+    // beside it); a missing or damaged record raises the engine's error.
+    TSetupUninstaller();
+    // Tests: the record of the uninstaller at executablePath, as if it were the running program.
+    explicit TSetupUninstaller(const std::string& executablePath);
+    ~TSetupUninstaller();
+
+    // The product name stored in the record.
+    std::string ProductName;
+    std::unique_ptr<TUninstaller> Uninstaller;
+
+    // How Execute talks to the user and checks the rights. Tests replace them; the program
+    // keeps the message dialogs and HasAdminRights.
+    std::function<TMessageResult(const std::string& text, TMessageKind kind)> OnShowMessage = ShowMessage;
+    std::function<bool()> OnCheckRights = HasAdminRights;
+
+    // The uninstall run: the rights warning, or the confirmation followed by the removal, the
+    // final message and the self-removal batch file.
+    void Execute();
+
+private:
+    void ReadProductName();
+};

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# The uninstall run end to end under Wine: a product installed by the install engine from a
+# packed Setup.exe is removed by the Uninst.exe that the installation wrote, driven through
+# its dialogs; afterwards the test compares what exists with what must.
+# Usage: uninstall-run.sh HELPER_EXE SETUPDRIVER_EXE SETUP_EXE SETUPPACK_EXE WORK_FOLDER
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+helper=${1:?UninstallRunHelper.exe}
+driver=${2:?setupdriver.exe}
+stub=${3:?Setup.exe}
+packer=${4:?setuppack.exe}
+work=${5:?work folder}
+wine_run="$here/../../scripts/wine-run.sh"
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+rm -rf "$work"
+mkdir -p "$work/product/Program/Data" "$work/product/Program/Help"
+printf '[Setup]\r\nProductName=Velmora\r\n' >"$work/product/Setup.ini"
+head -c 5000 /dev/urandom >"$work/product/Program/Velmora.exe"
+printf 'preset' >"$work/product/Program/Data/Factory.preset"
+printf 'manual' >"$work/product/Program/Help/Manual.txt"
+cp "$stub" "$work/stub.exe"
+"$wine_run" "$packer" pack --quiet --version 5.04 --date 2024-03-01 --stub "$(winpath "$work/stub.exe")" \
+  "$(winpath "$work/product")" "$(winpath "$work/Setup.exe")"
+
+"$wine_run" "$helper" clean
+trap '"$wine_run" "$helper" clean || true' EXIT
+
+# What exists below root, and which keys; CR LF from the Windows program becomes LF.
+state() { "$wine_run" "$helper" state "$(winpath "$1")" | tr -d '\r'; }
+expect_state() {
+  local root=$1 what=$2 expected=$3 actual
+  actual=$(state "$root")
+  if [ "$actual" != "$expected" ]; then
+    fail "$what"
+    diff <(echo "$expected") <(echo "$actual") | sed 's/^/  /' || true
+  fi
+}
+run_driver() {
+  "$wine_run" "$driver" "UNINST=$(winpath "$1")" "$(winpath "$2")" || fail "driver script $(basename "$2")"
+}
+# The batch file that removes the uninstaller runs after the uninstaller has ended; wait for
+# it to delete itself (its last line), at most 30 s.
+wait_for_batch() {
+  local batch
+  for _ in $(seq 60); do
+    batch=$(state "$1" | grep -c '^batch file$' || true)
+    [ "$batch" = 0 ] && [ ! -e "$2" ] && return 0
+    sleep 0.5
+  done
+  fail "the self-removal batch file did not finish"
+}
+
+installed='Desktop\
+Desktop\Velmora.lnk
+Menu\
+Menu\Velmora\
+Menu\Velmora\Velmora.lnk
+Programs\
+Programs\Other.txt
+Programs\Vendor\
+Programs\Vendor\Velmora\
+Programs\Vendor\Velmora\Data\
+Programs\Vendor\Velmora\Data\Factory.preset
+Programs\Vendor\Velmora\Help\
+Programs\Vendor\Velmora\Help\Manual.txt
+Programs\Vendor\Velmora\Uninst.exe
+Programs\Vendor\Velmora\Velmora.exe
+user key
+machine key
+registration'
+
+# Declined in every way: nothing changes, the uninstaller stays.
+root="$work/declined"
+mkdir -p "$root"
+"$wine_run" "$helper" install "$(winpath "$work/Setup.exe")" "$(winpath "$root")"
+expect_state "$root" "the installation" "$installed"
+run_driver "$root/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-refuse.driver"
+expect_state "$root" "nothing is removed when the confirmation is declined" "$installed"
+
+# Confirmed: every file, folder, key and the registration the installation created are gone,
+# the uninstaller and its folders too; what existed before stays.
+run_driver "$root/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-complete.driver"
+wait_for_batch "$root" "$root/Programs/Vendor/Velmora/Uninst.exe"
+expect_state "$root" "everything is removed" 'Desktop\
+Programs\
+Programs\Other.txt'
+
+# A file of the user's in a folder of the product: that folder and the folders around it
+# stay, with the file; everything else goes.
+root="$work/partial"
+mkdir -p "$root"
+"$wine_run" "$helper" install "$(winpath "$work/Setup.exe")" "$(winpath "$root")"
+printf 'mine' >"$root/Programs/Vendor/Velmora/Data/Mine.txt"
+run_driver "$root/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-partial.driver"
+wait_for_batch "$root" "$root/Programs/Vendor/Velmora/Uninst.exe"
+expect_state "$root" "only the user's file and its folders stay" 'Desktop\
+Programs\
+Programs\Other.txt
+Programs\Vendor\
+Programs\Vendor\Velmora\
+Programs\Vendor\Velmora\Data\
+Programs\Vendor\Velmora\Data\Mine.txt'
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo PASS
