@@ -187,26 +187,4 @@ TEST_F(UninstallRunTest, ConfirmationNamesTheVersionFromMajorOneOn) {
     }
 }
 
-TEST_F(UninstallRunTest, AnswerNoRemovesNothing) {
-    MakeController(MakeVersion(5, 0, 4), "Velmora")->Execute();
-    ASSERT_EQ(Shown.size(), 1u);
-    EXPECT_TRUE(FileExists(ProductFile));
-    EXPECT_TRUE(FileExists(Folder.PathOf("Uninst.exe")));
-}
-
-TEST_F(UninstallRunTest, DamagedRecordRaisesBeforeAnythingIsShown) {
-    const std::string path = Folder.File("Uninst.exe");
-    {
-        TFileStream file(path, TFileMode::fmCreate);
-        std::string image(128, 'x');
-        image[0] = 'M';
-        image[1] = 'Z';
-        file.Write(image.data(), static_cast<int32_t>(image.size()));
-        file.SetPosition(48);
-        file.WriteInt32(64);
-        file.WriteInt32(1);
-    }
-    EXPECT_THROW(TSetupUninstaller controller(path), ESetupError);
-}
-
 } // namespace
