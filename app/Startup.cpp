@@ -8,9 +8,9 @@
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/Stream.h"
+#include "setup/SetupUninstaller.h"
 #include "setupdata/ArchiveFormat.h"
 #include "setupdata/SetupData.h"
-#include "setup/SetupUninstaller.h"
 #include "ui/Application.h"
 #include "ui/ErrorBox.h"
 

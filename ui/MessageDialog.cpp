@@ -20,7 +20,7 @@ constexpr int TextId = 0xFFFF;
 // height), the measures the system's dialogs are designed in.
 constexpr int MarginX = 8;
 constexpr int MarginY = 8;
-constexpr int IconGap = 8;     // between the icon and the text
+constexpr int IconGap = 8; // between the icon and the text
 constexpr int ButtonWidth = 50;
 constexpr int ButtonHeight = 14;
 constexpr int ButtonGap = 4;
@@ -99,7 +99,7 @@ private:
     std::string Text;
     TMessageKind Kind;
     HWND Window = nullptr;
-    UniqueGdiObject Font;      // the message font, owned; freed after the dialog is gone
+    UniqueGdiObject Font;        // the message font, owned; freed after the dialog is gone
     HFONT ControlFont = nullptr; // the font the controls use: Font, or the stock GUI font
     TTaskModalLock Lock;
 
@@ -130,7 +130,8 @@ TMessageResult TMessageDialog::Run() {
     return static_cast<TMessageResult>(result);
 }
 
-INT_PTR CALLBACK TMessageDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+INT_PTR CALLBACK TMessageDialog::DialogProc(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) noexcept {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
         reinterpret_cast<TMessageDialog*>(lParam)->Window = window;
@@ -190,7 +191,8 @@ void TMessageDialog::Build() {
     ::SetWindowTextA(Window, Kind == mkError ? Application().Title.c_str() : Captions[Kind]);
 
     Font.Reset(CreateMessageFont());
-    ControlFont = Font ? static_cast<HFONT>(Font.Get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    ControlFont =
+        Font ? static_cast<HFONT>(Font.Get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 
     // Measure with the font the controls draw with. The text control wraps words and breaks
     // lines at each carriage return, as DrawText does with these flags.
@@ -215,8 +217,8 @@ void TMessageDialog::Build() {
     auto dluX = [baseX](int units) { return ::MulDiv(units, baseX, 4); };
     auto dluY = [baseY](int units) { return ::MulDiv(units, baseY, 8); };
 
-    const int maxTextWidth =
-        std::max(dluX(100), static_cast<int>((work.right - work.left) * 3 / 4) - iconWidth - dluX(2 * MarginX + IconGap));
+    const int maxTextWidth = std::max(dluX(100), static_cast<int>((work.right - work.left) * 3 / 4) -
+                                                     iconWidth - dluX(2 * MarginX + IconGap));
     RECT textRect = {0, 0, maxTextWidth, 0};
     ::DrawTextA(dc, Text.c_str(), static_cast<int>(Text.size()), &textRect, textFormat | DT_CALCRECT);
 
@@ -236,8 +238,8 @@ void TMessageDialog::Build() {
     const int buttonHeight = dluY(ButtonHeight);
     const int buttonsWidth = buttonCount * buttonWidth + (buttonCount - 1) * dluX(ButtonGap);
     const int contentHeight = std::max(iconHeight, textHeight);
-    const int clientWidth = std::max(dluX(2 * MarginX + IconGap) + iconWidth + textWidth,
-                                     buttonsWidth + dluX(2 * MarginX));
+    const int clientWidth =
+        std::max(dluX(2 * MarginX + IconGap) + iconWidth + textWidth, buttonsWidth + dluX(2 * MarginX));
     const int buttonsTop = dluY(MarginY) * 2 + contentHeight;
     const int clientHeight = buttonsTop + buttonHeight + dluY(MarginY);
 

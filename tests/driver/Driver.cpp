@@ -626,7 +626,8 @@ void TDriver::Close(const std::vector<std::string>&) {
     RequireWindow();
     // The close box is there and enabled only with a system menu and without CS_NOCLOSE;
     // a click on it sends SC_CLOSE, which the window handles as a close request.
-    if (!(::GetWindowLongA(Window, GWL_STYLE) & WS_SYSMENU) || (::GetClassLongA(Window, GCL_STYLE) & CS_NOCLOSE))
+    if (!(::GetWindowLongA(Window, GWL_STYLE) & WS_SYSMENU) ||
+        (::GetClassLongA(Window, GCL_STYLE) & CS_NOCLOSE))
         throw EDriverFailure("the window " + QuoteWord(TextOf(Window)) + " has no enabled close box");
     ::PostMessageA(Window, WM_SYSCOMMAND, SC_CLOSE, 0);
 }

@@ -124,7 +124,8 @@ protected:
 
     // An uninstaller as the install engine writes it: a small image, flagged, with the record
     // appended at DataOffset; its log holds the product file.
-    std::unique_ptr<TSetupUninstaller> MakeController(const TProgramVersion& version, const std::string& product) {
+    std::unique_ptr<TSetupUninstaller> MakeController(const TProgramVersion& version,
+                                                      const std::string& product) {
         const std::string path = Folder.File("Uninst.exe");
         {
             TFileStream file(path, TFileMode::fmCreate);
@@ -158,10 +159,10 @@ TEST_F(UninstallRunTest, MissingRightsOnlyWarn) {
     auto controller = MakeController(MakeVersion(5, 0, 4), "Velmora");
     controller->OnCheckRights = [] { return false; };
     controller->Execute();
-    const std::vector<TShownMessage> expected = {
-        {"You must have Administrator or Power User rights to uninstall Velmora.\rPlease log on as a different "
-         "user and try again.",
-         mkWarning}};
+    const std::vector<TShownMessage> expected = {{"You must have Administrator or Power User rights to "
+                                                  "uninstall Velmora.\rPlease log on as a different "
+                                                  "user and try again.",
+                                                  mkWarning}};
     EXPECT_EQ(Shown, expected);
     EXPECT_TRUE(FileExists(ProductFile));
 }
@@ -181,7 +182,8 @@ TEST_F(UninstallRunTest, ConfirmationNamesTheVersionFromMajorOneOn) {
         auto controller = MakeController(c.Version, "Velmora");
         controller->Execute();
         const std::vector<TShownMessage> expected = {
-            {std::string("Are you sure you want to completely remove ") + c.Name + "\rand all of its components?",
+            {std::string("Are you sure you want to completely remove ") + c.Name +
+                 "\rand all of its components?",
              mkConfirmation}};
         EXPECT_EQ(Shown, expected) << c.Name;
     }

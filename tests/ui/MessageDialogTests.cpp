@@ -52,8 +52,8 @@ TMessageResult ShowAndInspect(const std::string& text, TMessageKind kind,
 }
 
 UniqueWindow MakeWindow(const char* caption, int left) {
-    HWND window = ::CreateWindowExA(0, "STATIC", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, left, 50, 200, 100,
-                                    nullptr, nullptr, nullptr, nullptr);
+    HWND window = ::CreateWindowExA(0, "STATIC", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, left, 50, 200,
+                                    100, nullptr, nullptr, nullptr, nullptr);
     return UniqueWindow(window);
 }
 
@@ -132,7 +132,8 @@ TEST(MessageDialog, TextKeepsItsLinesAndTheDialogFitsTheScreen) {
             }
             ASSERT_NE(text, nullptr);
             HDC dc = ::GetDC(text);
-            HGDIOBJ previous = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(text, WM_GETFONT, 0, 0)));
+            HGDIOBJ previous =
+                ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(text, WM_GETFONT, 0, 0)));
             TEXTMETRICA metrics;
             ::GetTextMetricsA(dc, &metrics);
             ::SelectObject(dc, previous);

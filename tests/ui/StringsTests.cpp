@@ -27,16 +27,19 @@ const TMessageCase MessageCases[] = {
     {65236, msSelectDigiFolder, "Select the Pro Tools plug-in folder on your computer:"},
     {65237, msSelectPhotoshopFolder, "Select the Adobe Photoshop plug-ins folder on your computer:"},
     {65238, msCancelSetup,
-     "$FullProductName has not been fully installed yet.\rAre you sure you want to cancel $ProductName Setup?"},
+     "$FullProductName has not been fully installed yet.\rAre you sure you want to cancel $ProductName "
+     "Setup?"},
     {65239, msInstallRightsRequired,
      "You must have Administrator or Power User rights to install\r$ProductName on this computer. Setup will "
      "now close.\r\rPlease log on as a different user and try again."},
     {65240, msConfirmUninstall, "Are you sure you want to completely remove %s\rand all of its components?"},
     {65241, msUninstallComplete, "Uninstallation successfully completed."},
-    {65242, msUninstallPartial, "Uninstallation successfully completed.\r\rSome items could not be removed. You "
-                         "should manually \rremove items related to %s."},
-    {65243, msUninstallRightsRequired, "You must have Administrator or Power User rights to uninstall "
-                                "%s.\rPlease log on as a different user and try again."},
+    {65242, msUninstallPartial,
+     "Uninstallation successfully completed.\r\rSome items could not be removed. You "
+     "should manually \rremove items related to %s."},
+    {65243, msUninstallRightsRequired,
+     "You must have Administrator or Power User rights to uninstall "
+     "%s.\rPlease log on as a different user and try again."},
     {65248, msInvalidVersion, "'%s' is not a valid version number"},
     {65249, msInvalidVersionStream, "Invalid version number on stream"},
     {65253, msNotEnoughSpace,
