@@ -5,6 +5,9 @@
 #   3. opening that archive as Setup.exe does (TInstaller) against zlib's adler32 over the same
 #      file in 4096-byte blocks, under Wine
 #   4. the size of Setup.exe without an archive
+#   5. extracting a 200 MB component as Setup.exe does (TInstaller::ExtractComponent) against a
+#      plain loop inflating the same members into files and against inflating them to memory,
+#      with the peak working set of each, under Wine
 # Usage: bench/run.sh [BUILD_ROOT]   (default: $SETUP_BUILD_ROOT or ./build, as scripts/build.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,8 +15,8 @@ build=$(cd "${1:-${SETUP_BUILD_ROOT:-$root/build}}" && pwd)
 host=$build/host
 win=$build/win32
 
-cmake --build "$host" --target adler32_bench verify_bench make_payload setuppack >/dev/null
-cmake --build "$win" --target adler32_bench verify_bench >/dev/null
+cmake --build "$host" --target adler32_bench verify_bench make_payload make_tree setuppack >/dev/null
+cmake --build "$win" --target adler32_bench verify_bench extract_bench >/dev/null
 
 work=$build/bench-work
 rm -rf "$work"
@@ -67,3 +70,62 @@ if [ -f "$win/app/Setup.exe" ]; then
 else
   echo "  not built yet"
 fi
+
+echo
+echo "== 5. Extracting a 200 MB component as Setup.exe does, under Wine"
+# The mixed payload: large compressible files, incompressible ones and zeros (make_payload),
+# plus thousands of small files in nested folders with empty folders among them (make_tree).
+"$host/bench/make_payload" "$work/mixed" 160 >/dev/null
+"$host/bench/make_tree" "$work/mixed/Program/Library" 6000 | sed 's/^/  payload: /'
+"${pack[@]}" "$work/mixed" "$work/Mixed.dat"
+# For the memory figure: the same amount in two large files, one compressible, one not.
+mkdir -p "$work/large/Program"
+# (yes ends on SIGPIPE, which pipefail would count as a failure: not in a pipeline.)
+head -c 150000000 <(yes "velmora preset gain filter signal sample rate") >"$work/large/Program/Large.txt"
+head -c 50000000 /dev/urandom >"$work/large/Program/Noise.bin"
+"${pack[@]}" "$work/large" "$work/Large.dat"
+rm -rf "$work/mixed" "$work/large"
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# The wineserver of this session does part of every file operation; its CPU time is counted
+# next to the program's own. It is the server whose folder belongs to this prefix.
+. "$root/scripts/wine-env.sh" "$win"
+server_dir=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+server_pid=""
+for p in $(pgrep -x wineserver32 || true) $(pgrep -x wineserver || true); do
+  if [[ $(readlink "/proc/$p/cwd" 2>/dev/null) == */$server_dir ]]; then server_pid=$p; fi
+done
+server_ticks() { # user + system time of the server in clock ticks
+  if [ -n "$server_pid" ]; then awk '{ print $14 + $15 }' "/proc/$server_pid/stat"; else echo 0; fi
+}
+
+extract() { # extract MODE ARCHIVE: one run into an empty folder; prints the program's line
+  rm -rf "$work/out"
+  sync
+  local before after line
+  before=$(server_ticks)
+  line=$(run_wine "$win/bench/extract_bench.exe" "$1" "$(winpath "$2")" Program "$(winpath "$work/out")")
+  after=$(server_ticks)
+  echo "$line, wineserver CPU $(awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", t / hz }') s"
+}
+
+echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+results=$work/extract.txt
+: >"$results"
+for round in 1 2 3; do
+  for mode in engine plain memory; do
+    extract "$mode" "$work/Mixed.dat" | tee -a "$results" | sed 's/^/  /'
+  done
+done
+echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+best() { awk -v m="$1" '$1 == m && (b == "" || $8 < b) { b = $8 } END { print b }' "$results"; }
+engine=$(best engine)
+plain=$(best plain)
+memory=$(best memory)
+echo "  best of 3: engine ${engine} s, plain loop ${plain} s, to memory ${memory} s;" \
+  "engine / plain loop $(awk -v a="$engine" -v b="$plain" 'BEGIN { printf "%.2f", a / b }') (goal: at most 1.15)"
+echo "  memory, 200 MB in two large files (150 MB compressible, 50 MB noise):"
+for mode in engine plain memory; do
+  extract "$mode" "$work/Large.dat" | sed 's/^/  /'
+done
+rm -rf "$work/out"
