@@ -4,8 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
@@ -231,6 +237,29 @@ TEST_F(ExtractTest, EveryFileCarriesTheGivenDateOrTheArchivesInLocalTime) {
     EXPECT_EQ(GetFileDate(other + "x.dll"), std::optional<uint32_t>(SomeDate));
     EXPECT_EQ(GetFileDate(other + "readme.txt"), std::optional<uint32_t>(SomeDate));
 }
+
+#ifndef _WIN32
+// The stamp is local time: with the clock five hours behind UTC, 10:20:30 local is 15:20:30 UTC.
+// (Under Wine the prefix's zone is the machine's, usually UTC, where the two agree.)
+TEST_F(ExtractTest, FileDateIsReadAsLocalTime) {
+    const char* saved = std::getenv("TZ");
+    const std::string savedZone = saved != nullptr ? saved : "";
+    ::setenv("TZ", "EST5", 1);
+    ::tzset();
+    const std::string dest = Folder("Zone");
+    Installer->ExtractComponent("Plugins", dest, SomeDate);
+    struct stat st = {};
+    const int statResult = ::stat((dest + "x.dll").c_str(), &st);
+    if (saved != nullptr)
+        ::setenv("TZ", savedZone.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+    ASSERT_EQ(statResult, 0);
+    // 2019-03-04 15:20:30 UTC.
+    EXPECT_EQ(static_cast<long long>(st.st_mtime), 1551712830LL);
+}
+#endif
 
 TEST_F(ExtractTest, DateThatCannotBeSetIsIgnored) {
     auto installer = Open({TTestEntry::Dir("C", {TTestEntry::File("a.txt", "a")})});
