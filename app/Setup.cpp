@@ -5,6 +5,7 @@
 
 #include "app/Startup.h"
 #include "common/WinHandle.h"
+#include "ui/Font.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ void ShowApplicationError(const char* message) {
 }
 
 int Run() {
+    // The modules' start-up: resolution awareness and the interface font, in both modes.
+    InitializeUiFont();
     // The component model in the single-threaded apartment, for the shell services
     // (shortcuts, folder browsing); balanced when this function returns.
     TComInitializer com;

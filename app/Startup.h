@@ -5,8 +5,6 @@
 
 #include <string>
 
-class TInstaller;
-
 // True when the executable at path is flagged as an uninstaller: the 32-bit little-endian
 // UninstallFlag at file offset 52 holds exactly 1. The file is opened for reading with
 // reading and writing by others allowed; a file that cannot be opened or is shorter than
@@ -16,15 +14,12 @@ bool IsUninstallerFile(const std::string& path);
 // The same test for the running program's own executable (not the current folder's).
 bool IsUninstaller();
 
-// Setup mode: sets the application title and runs the setup flow. Errors raised while the
-// setup data is opened and verified are shown in the error box and end the program
-// normally. Returns the process exit code.
+// Setup mode: sets the application title to "Setup" and runs the wizard until it closes.
+// Errors raised while the setup data is opened and verified, or by the installation run, are
+// shown in the error box and end the program normally. Returns the process exit code.
 int RunSetup();
 
 // Uninstall mode: reads the uninstall record, sets the application title to the product name
 // followed by " Uninstaller" and runs the uninstall controller (confirmation, removal, final
 // message, self-removal). Errors are not caught here; they reach the top level.
 void RunUninstaller();
-
-// The text of the stand-in for the wizard: product version and components with sizes.
-std::string SetupSummaryText(TInstaller& installer);

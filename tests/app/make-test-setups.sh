@@ -15,10 +15,12 @@ wine_run="$here/../../scripts/wine-run.sh"
 rm -rf "$work"
 mkdir -p "$work"
 
-# The product: a configuration file and three components, one holding only an empty folder.
+# The product: a configuration file without the settings the wizard requires, a license
+# text, and three components, one holding only an empty folder.
 product="$work/product"
 mkdir -p "$product/Program/Sub/Deeper" "$product/Plugins" "$product/Empty/Inner"
 printf '[Setup]\r\nProductName=Velmora\r\n' >"$product/Setup.ini"
+printf 'License\r\n' >"$product/Setup.lic"
 head -c 3000 /dev/zero | tr '\0' 'a' >"$product/Program/App.txt"
 head -c 20000 /dev/urandom >"$product/Program/Sub/Data.bin"
 printf 'x' >"$product/Program/Sub/Deeper/One.txt"

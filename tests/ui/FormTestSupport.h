@@ -1,0 +1,87 @@
+// The wizard form in the test's own process: setup data built in a scratch folder, the
+// controller created over it, and the dialogs, the rights probe, the folder browser, the shell
+// and the installation run answered by a test double that records what was asked.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/setup/SetupTestSupport.h"
+#include "ui/FormMain.h"
+
+struct TShownMessage {
+    std::string Text;
+    TMessageKind Kind;
+};
+
+class TFakeWizardServices final : public IWizardServices {
+public:
+    std::function<std::unique_ptr<TSetupInstaller>()> Factory;
+    std::vector<TShownMessage> Messages;
+    // Answers to confirmations, in order; a confirmation nobody expected fails the test.
+    std::deque<TMessageResult> Answers;
+    std::vector<std::string> Errors;
+    bool AdminRights = true;
+    std::vector<std::string> BrowsePrompts;
+    std::optional<std::string> BrowseChoice;                 // none: the user cancels
+    std::vector<std::pair<std::string, std::string>> Opened; // file, working folder
+    std::function<void(TSetupInstaller&, ISetupProgress&)> InstallRun;
+    int InstallCalls = 0;
+    std::vector<DWORD> Pauses;
+
+    std::unique_ptr<TSetupInstaller> CreateController() override { return Factory(); }
+    TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override;
+    void ShowErrorBox(const std::string& message) override { Errors.push_back(message); }
+    bool HasAdminRights() override { return AdminRights; }
+    std::string BrowseForFolder(HWND owner, const std::string& prompt,
+                                const std::string& initialFolder) override;
+    void OpenFile(const std::string& file, const std::string& workingFolder) override {
+        Opened.emplace_back(file, workingFolder);
+    }
+    void Install(TSetupInstaller& controller, ISetupProgress& progress) override;
+    void Pause(DWORD milliseconds) override { Pauses.push_back(milliseconds); }
+};
+
+// A [Setup] section for the form tests (product Velmora, version 5.12 from the archive).
+std::string SetupIni(const std::string& moreSetupLines = std::string(),
+                     const std::string& moreSections = std::string());
+
+class FormTest : public ::testing::Test {
+protected:
+    TScratchFolder Folder;
+    TTestSystem System;
+    TFakeWizardServices Services;
+    // Changes the controller's fields after its construction, before the form reads them.
+    std::function<void(TSetupInstaller&)> Adjust;
+    std::unique_ptr<TMainForm> Form;
+
+    // Builds the setup data and creates and shows the wizard; asserts that it starts.
+    void Start(const std::string& ini, const std::optional<std::string>& bundleInfo = std::nullopt);
+    // Builds the setup data and creates the wizard; false when it did not start.
+    bool TryStart(const TTestSetup& setup);
+
+    TSetupInstaller& Controller() { return *Form->Controller; }
+    int Page() const { return Form->CurrentPage(); }
+    // Clicks a button or check box the way the mouse does, through its window.
+    void Click(int id);
+    // Next, Back; each asserts nothing by itself.
+    void Next() { Click(idNextButton); }
+    void Back() { Click(idBackButton); }
+    // The pages Next passes from the current page until the copying page is done.
+    std::vector<int> NextUntilReady();
+    // Next until page is shown (at most 11 times).
+    void NextTo(int page);
+    // Sends a key through the dialog manager as the message loop does, to the focused control.
+    void PressKey(WPARAM key, bool alt = false);
+    // A folder that exists, below the scratch folder.
+    std::string ExistingFolder(const std::string& name);
+};
+
+// The names of pages, for messages.
+std::string PageNames(const std::vector<int>& pages);
