@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/FileSystem.h"
+#include "common/Registry.h"
 #include "common/WinHandle.h"
 #include "setup/SetupEnvironment.h"
 #include "shell/ShellUtils.h"
@@ -56,21 +57,7 @@ public:
         UniqueHKey key = OpenKeyReadOnly(root, path);
         if (!key)
             return std::nullopt;
-        DWORD count = 0;
-        DWORD longest = 0;
-        if (::RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            return std::vector<std::string>();
-        std::vector<std::string> names;
-        std::vector<char> name(longest + 1);
-        for (DWORD index = 0; index < count; ++index) {
-            DWORD length = static_cast<DWORD>(name.size());
-            if (::RegEnumKeyExA(key.Get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
-                break;
-            names.emplace_back(name.data(), length);
-        }
-        return names;
+        return ::SubkeyNames(key.Get());
     }
 
     std::optional<std::string> ReadString(TRegistryRoot root, const std::string& path,
@@ -78,18 +65,7 @@ public:
         UniqueHKey key = OpenKeyReadOnly(root, path);
         if (!key)
             return std::nullopt;
-        DWORD type = 0;
-        DWORD size = 0;
-        if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-            return std::nullopt;
-        if (type != REG_SZ && type != REG_EXPAND_SZ)
-            return std::nullopt;
-        // The stored data need not end with a NUL: one more byte keeps the buffer terminated.
-        std::vector<char> data(size + 1, '\0');
-        if (::RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                               &size) != ERROR_SUCCESS)
-            return std::nullopt;
-        return std::string(data.data());
+        return ReadStringValue(key.Get(), name.c_str());
     }
 
     std::string ProgramFilesFolder() override { return GetProgramFilesFolder(); }

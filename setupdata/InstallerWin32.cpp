@@ -11,6 +11,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
+#include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
 #include "setupdata/ArchiveFormat.h"
@@ -25,51 +26,6 @@ constexpr const char* UninstallKeyPath = "\\Software\\Microsoft\\Windows\\Curren
 
 std::string RegistryPath(const std::string& path) {
     return !path.empty() && path[0] == '\\' ? path.substr(1) : path;
-}
-
-// Deletes a key after all of its subkeys, deepest first: RegDeleteKeyA refuses a key that
-// still has subkeys, and RegDeleteTreeA is missing on older systems. (The uninstall engine
-// has the same walk for the keys of the log.)
-bool DeleteKeyTree(HKEY parent, const std::string& subKey) {
-    UniqueHKey key;
-    if (::RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS)
-        return false;
-    std::vector<std::string> children;
-    char name[256]; // key names are at most 255 characters
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (::RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        children.emplace_back(name, length);
-    }
-    for (const std::string& child : children)
-        DeleteKeyTree(key.Get(), child);
-    key.Reset();
-    return ::RegDeleteKeyA(parent, subKey.c_str()) == ERROR_SUCCESS;
-}
-
-// The string value name of key; empty when it is missing. A value of another type, or one
-// that cannot be read, is a registry error: none.
-std::optional<std::string> ReadStringValue(HKEY key, const char* name) {
-    DWORD type = 0;
-    DWORD size = 0;
-    LONG result = ::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
-    if (result == ERROR_FILE_NOT_FOUND)
-        return std::string();
-    if (result != ERROR_SUCCESS || type != REG_SZ)
-        return std::nullopt;
-    std::string value(size + 1, '\0');
-    size = static_cast<DWORD>(value.size());
-    result = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
-    if (result != ERROR_SUCCESS || type != REG_SZ)
-        return std::nullopt;
-    value.resize(std::min<size_t>(size, value.size()));
-    // The stored size counts the terminator when the writer included it; cut at the first NUL.
-    const size_t end = value.find('\0');
-    if (end != std::string::npos)
-        value.resize(end);
-    return value;
 }
 
 void WriteStringValue(HKEY key, const char* name, const std::string& value) {
@@ -94,20 +50,7 @@ void RemoveRegistrationsOf(const std::string& path) {
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath.c_str(), 0, KEY_ALL_ACCESS, parent.Put()) !=
         ERROR_SUCCESS)
         return;
-    std::vector<std::string> names;
-    char name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        const LONG result =
-            ::RegEnumKeyExA(parent.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        if (result == ERROR_SUCCESS)
-            names.emplace_back(name, length);
-        else if (result != ERROR_MORE_DATA)
-            break;
-    }
-    for (const std::string& subKey : names) {
+    for (const std::string& subKey : SubkeyNames(parent.Get())) {
         std::optional<std::string> uninstallString;
         {
             UniqueHKey key;

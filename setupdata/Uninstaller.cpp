@@ -9,6 +9,7 @@
 #include "common/Errors.h"
 #include "common/FileEnumerator.h"
 #include "common/FileSystem.h"
+#include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
 #include "setupdata/ArchiveFormat.h"
@@ -21,28 +22,6 @@ namespace {
 std::string FolderOf(const std::string& path) {
     const size_t cut = path.rfind('\\');
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-// Deletes a key after all of its subkeys, deepest first: RegDeleteKeyA refuses a key that
-// still has subkeys, and RegDeleteTreeA is missing on older systems.
-bool DeleteKeyTree(HKEY parent, const std::string& subKey) {
-    UniqueHKey key;
-    if (::RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS)
-        return false;
-    // Collect the names first: deleting while enumerating would shift the indices.
-    std::vector<std::string> children;
-    char name[256];   // key names are at most 255 characters
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (::RegEnumKeyExA(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        children.emplace_back(name, length);
-    }
-    for (const std::string& child : children)
-        DeleteKeyTree(key.Get(), child);
-    key.Reset();
-    return ::RegDeleteKeyA(parent, subKey.c_str()) == ERROR_SUCCESS;
 }
 
 // GetTempPathA returns the length it needs, terminator included, when the buffer is too

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/CommonUtils.h"
+#include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
 
@@ -76,24 +77,6 @@ std::optional<std::string> PathFromItemList(LPCITEMIDLIST list) {
     if (!::SHGetPathFromIDListA(list, buffer))
         return std::nullopt;
     return std::string(buffer);
-}
-
-// The string value name of an open key (nullptr or "" for the key's default value). Nothing
-// when the value is missing or of another type than REG_SZ / REG_EXPAND_SZ; the text is cut at
-// its first NUL. Expandable strings are returned unexpanded.
-std::optional<std::string> ReadStringValue(HKEY key, const char* name) {
-    DWORD type = 0;
-    DWORD size = 0;
-    if (::RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        return std::nullopt;
-    // The stored data need not end with a NUL: one more byte keeps the buffer terminated.
-    std::vector<char> data(size + 1, '\0');
-    if (::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    return std::string(data.data());
 }
 
 UniqueHKey OpenKeyReadOnly(HKEY root, const std::string& path) {
