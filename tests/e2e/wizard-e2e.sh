@@ -1,0 +1,221 @@
+#!/usr/bin/env bash
+# The setup wizard end to end under Wine on the virtual display: the sample product packed
+# onto the real Setup.exe, driven page by page with setupdriver, and what the installation
+# left behind (files, registry values, shortcuts) checked afterwards, then removed again by
+# the uninstaller it wrote.
+# Usage: wizard-e2e.sh CASE SETUP_EXE SETUPPACK_EXE SETUPDRIVER_EXE E2EHELPER_EXE WORK_FOLDER
+#   CASE: install (at 96 and at 144 pixels per inch, screenshots of every page), cancel
+#         (Cancel, Escape and "&No" on the license page), damaged (a damaged archive member),
+#         no-space (a 512 KiB drive; needs root, skipped without)
+# Screenshots go to WORK_FOLDER/screenshots/<dpi>/ as BMP and PNG.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+case_name=${1:?case}
+stub=${2:?Setup.exe}
+packer=${3:?setuppack.exe}
+driver=${4:?setupdriver.exe}
+helper=${5:?E2eHelper.exe}
+work=${6:?work folder}
+build=${SETUP_BUILD_DIR:?build folder}
+wine_run="$root/scripts/wine-run.sh"
+. "$root/scripts/wine-env.sh" "$build"
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# The product goes to its own folder on drive C:, so that nothing of a real default is touched.
+dest_windows='C:\E2E Wizard\Velmora 5'
+dest_unix="$WINEPREFIX/drive_c/E2E Wizard/Velmora 5"
+product_key='Software\Vendor\Velmora'
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora 5.04'
+
+rm -rf "$work"
+mkdir -p "$work"
+cp "$stub" "$work/stub.exe"
+"$wine_run" "$packer" pack --quiet --version 5.04 --date 2024-03-01 --stub "$(winpath "$work/stub.exe")" \
+  "$(winpath "$root/examples/sample")" "$(winpath "$work/VelmoraSetup.exe")"
+setup="$work/VelmoraSetup.exe"
+
+unix_path() { wine winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+folder() { "$wine_run" "$helper" folder "$1" | tr -d '\r'; }
+programs=$(unix_path "$(folder programs)")
+desktop=$(unix_path "$(folder desktop)")
+documents=$(unix_path "$(folder documents)")
+
+# A registry value as reg.exe shows it ("" when the key or value is missing).
+reg_value() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]+/, ""); print; exit }'
+}
+key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+
+clean() {
+  wine reg delete "HKLM\\$product_key" /f >/dev/null 2>&1 || true
+  wine reg delete "HKCU\\$product_key" /f >/dev/null 2>&1 || true
+  wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+  rm -rf "$WINEPREFIX/drive_c/E2E Wizard" "$documents/Velmora 5"
+  # Wine's menu builder adds a desktop entry of its own beside the desktop shortcut.
+  rm -f "$programs/Velmora.lnk" "$programs/Velmora Readme.lnk" "$desktop/Velmora.lnk" "$desktop/Velmora.desktop"
+}
+
+set_dpi() {
+  # Wine takes the resolution from the user's desktop settings first; each program reads it
+  # when it starts.
+  if [ "$1" = 96 ]; then
+    wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1 || true
+  else
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  fi
+}
+
+restore() {
+  set_dpi 96
+  clean
+}
+trap restore EXIT
+clean
+# The user's own file: the Documents folder is not empty, so the uninstaller, which removes
+# folders that existed before when it leaves them empty, keeps it.
+mkdir -p "$documents"
+printf 'mine' >"$documents/E2E Wizard keep.txt"
+
+run_driver() {
+  local script=$1
+  shift
+  "$wine_run" "$driver" "SETUP=$(winpath "$setup")" "$@" "$(winpath "$here/$script")" || fail "driver script $script $*"
+}
+
+convert_shots() {
+  local bmp
+  for bmp in "$1"/*.bmp; do
+    [ -e "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png"
+  done
+  return 0
+}
+
+expect_equal() {
+  if [ "$2" != "$3" ]; then fail "$1: expected [$3], got [$2]"; fi
+}
+
+check_installed() {
+  local f
+  for f in Velmora.exe Readme.txt Plugins/Velmora.dll Presets/Bright.preset Presets/Warm.preset Uninst.exe; do
+    [ -f "$dest_unix/$f" ] || fail "not installed: $f"
+  done
+  [ -d "$dest_unix/Plugins/Empty" ] || fail "not installed: the empty folder Plugins\\Empty"
+  [ -f "$documents/Velmora 5/Presets/Default.preset" ] || fail "not installed: the custom folder's preset"
+  cmp -s "$root/examples/sample/Program/Readme.txt" "$dest_unix/Readme.txt" || fail "Readme.txt differs"
+
+  expect_equal "product location" "$(reg_value "HKLM\\$product_key\\5.0" Location)" "$dest_windows\\"
+  expect_equal "product version" "$(reg_value "HKLM\\$product_key\\5.0" VersionString)" "5.04"
+  expect_equal "owner" "$(reg_value "HKCU\\$product_key\\5.0\\General" Owner)" "E2E Owner"
+  expect_equal "per-user setting" "$(reg_value "HKCU\\$product_key\\5.0\\General" Language)" "English"
+  expect_equal "integer setting" "$(reg_value "HKCU\\$product_key\\5.0\\General" ShowTips)" "0x1"
+  expect_equal "machine setting" "$(reg_value "HKLM\\$product_key\\5.0\\General" InstallFolder)" "$dest_windows"
+  expect_equal "uninstall entry" "$(reg_value "$uninstall_key" DisplayName)" "Velmora 5.04"
+  case "$(reg_value "$uninstall_key" UninstallString)" in
+  *"$dest_windows\\Uninst.exe"*) ;;
+  *) fail "uninstall string: $(reg_value "$uninstall_key" UninstallString)" ;;
+  esac
+
+  expect_equal "Start menu shortcut" "$("$wine_run" "$helper" shortcut "$(folder programs)\\Velmora.lnk" | tr -d '\r')" \
+    "$dest_windows\\Velmora.exe|"
+  expect_equal "Readme shortcut" "$("$wine_run" "$helper" shortcut "$(folder programs)\\Velmora Readme.lnk" | tr -d '\r')" \
+    "$dest_windows\\Readme.txt|"
+  expect_equal "desktop shortcut" "$("$wine_run" "$helper" shortcut "$(folder desktop)\\Velmora.lnk" | tr -d '\r')" \
+    "$dest_windows\\Velmora.exe|"
+}
+
+check_removed() {
+  # The uninstaller's batch file removes Uninst.exe and the product folder after it has ended.
+  for _ in $(seq 60); do
+    [ -e "$dest_unix" ] || break
+    sleep 0.5
+  done
+  [ ! -e "$dest_unix" ] || fail "the product folder is still there: $(ls -R "$dest_unix" | tr '\n' ' ')"
+  [ ! -e "$documents/Velmora 5/Presets/Default.preset" ] || fail "the custom folder's preset is still there"
+  [ -f "$documents/E2E Wizard keep.txt" ] || fail "the user's own file in Documents is gone"
+  [ ! -e "$programs/Velmora.lnk" ] || fail "the Start menu shortcut is still there"
+  [ ! -e "$desktop/Velmora.lnk" ] || fail "the desktop shortcut is still there"
+  ! key_exists "HKLM\\$product_key\\5.0" || fail "the product's machine key is still there"
+  ! key_exists "HKCU\\$product_key\\5.0" || fail "the product's user key is still there"
+  ! key_exists "$uninstall_key" || fail "the uninstall entry is still there"
+}
+
+install_at() {
+  local dpi=$1 shots="$work/screenshots/$1"
+  mkdir -p "$shots"
+  set_dpi "$dpi"
+  run_driver full-install.driver "SHOTS=$(winpath "$shots")" "DEST=$dest_windows"
+  convert_shots "$shots"
+  check_installed
+  # Started by its Windows path, as the list of installed programs starts it: the uninstaller
+  # knows its own folder by the path it was started with.
+  "$wine_run" "$driver" "UNINST=$dest_windows\\Uninst.exe" "$(winpath "$here/uninstall.driver")" ||
+    fail "driver script uninstall.driver"
+  check_removed
+  set_dpi 96
+  echo "screenshots at $dpi pixels per inch: $shots"
+}
+
+case "$case_name" in
+install)
+  install_at 96
+  install_at 144
+  ;;
+cancel)
+  run_driver cancel.driver
+  run_driver license-no.driver
+  [ ! -e "$dest_unix" ] || fail "cancelling created the product folder"
+  ! key_exists "HKLM\\$product_key" || fail "cancelling wrote the product's key"
+  ;;
+damaged)
+  # The archive still verifies; extracting the member fails.
+  "$wine_run" "$helper" damage "$(winpath "$setup")" 'Program\Velmora.exe'
+  mkdir -p "$work/screenshots/damaged"
+  run_driver failure.driver "SHOTS=$(winpath "$work/screenshots/damaged")" "DEST=$dest_windows" \
+    "ERROR=The setup data is damaged. Please download the installer again."
+  convert_shots "$work/screenshots/damaged"
+  ! key_exists "$uninstall_key" || fail "a failed run registered an uninstaller"
+  [ ! -e "$dest_unix/Uninst.exe" ] || fail "a failed run wrote an uninstaller"
+  ;;
+no-space)
+  # A 512 KiB volume as drive R: is less than the one mebibyte the run keeps free besides the
+  # product. Mounting needs root; without it the case is skipped.
+  volume="$build/e2e-small-volume"
+  link="$WINEPREFIX/dosdevices/r:"
+  if [ -e "$link" ] || [ -L "$link" ]; then
+    echo "drive R: is taken in $WINEPREFIX; skipped"
+    exit 0
+  fi
+  mkdir -p "$volume"
+  if ! mount -t tmpfs -o size=512k setup-e2e-volume "$volume" 2>/dev/null; then
+    rmdir "$volume"
+    echo "cannot mount a small volume (needs root); skipped"
+    exit 0
+  fi
+  ln -s "$volume" "$link"
+  trap 'rm -f "$link"; umount "$volume" || true; rmdir "$volume" || true; restore' EXIT
+  mkdir -p "$work/screenshots/no-space"
+  # The message has no final full stop; the error box adds it.
+  run_driver failure.driver "SHOTS=$(winpath "$work/screenshots/no-space")" 'DEST=R:\Velmora 5' \
+    "ERROR=There is not enough space on the destination drive."$'\r'"Please free up some space and then try again."
+  convert_shots "$work/screenshots/no-space"
+  [ -z "$(ls -A "$volume")" ] || fail "the failed run wrote to the small volume: $(ls -A "$volume")"
+  ;;
+*)
+  echo "unknown case $case_name" >&2
+  exit 2
+  ;;
+esac
+
+if [ $failures -gt 0 ]; then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "PASS"
