@@ -1009,16 +1009,27 @@ void TMainForm::PhotoshopBrowseButtonClick() {
 
 // --- installation progress --------------------------------------------------------------------
 
+namespace {
+
+// Paints a control now, through WM_PAINT: the installation run takes no messages, so nothing
+// else would. (A static control draws new text straight into its device context, which Wine
+// hands on to the screen only with the next painting of the window.)
+void RepaintNow(HWND control) {
+    ::RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+} // namespace
+
 void TMainForm::SetProgress(int32_t position) {
     HWND bar = Control(idCopyProgressBar);
     ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-    ::UpdateWindow(bar);
+    RepaintNow(bar);
 }
 
 void TMainForm::SetStatus(const std::string& text) {
     HWND label = Control(idCopyStatusLabel);
     ::SetWindowTextA(label, text.c_str());
-    ::UpdateWindow(label);
+    RepaintNow(label);
     Services.Pause(500);
 }
 
