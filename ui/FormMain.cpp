@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "common/CommonUtils.h"
+#include "common/FileSystem.h"
 #include "setup/SetupUninstaller.h"
 #include "shell/ShellUtils.h"
 #include "ui/Application.h"
@@ -64,28 +65,22 @@ INT_PTR CALLBACK FormDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     } catch (const std::exception& error) {
         // Nothing may unwind through the system's code that called us: an error no handler
         // expected ends the program like an error of the installation run.
-        SystemWizardServices().ShowErrorBox(error.what());
+        form->EndWithError(error.what());
     } catch (...) {
-        SystemWizardServices().ShowErrorBox("Unexpected error");
+        form->EndWithError("Unexpected error");
     }
-    ::PostQuitMessage(0);
     return TRUE;
 }
 
 // An in-memory dialog template without controls: the form creates its controls itself from
 // the designed layout. The dialog class gives the form the dialog manager's keyboard handling
 // (Tab order, the default push button, Escape, accelerators) and the button-face background.
-struct TEmptyDialogTemplate {
+struct alignas(4) TEmptyDialogTemplate { // templates must start on a DWORD boundary
     DLGTEMPLATE Header;
     WORD Menu;
     WORD WindowClass;
     WORD Title;
 };
-
-bool DirectoryExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 // An edit control breaks lines only at CR LF; Setup.lic may use any line ending.
 std::string WithCrLf(const std::string& text) {
@@ -140,7 +135,7 @@ bool TMainForm::Create() {
     Window = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), &dialogTemplate.Header, nullptr,
                                           FormDialogProc, reinterpret_cast<LPARAM>(this));
     if (!Window) {
-        ShowErrorAndEnd("Cannot create the setup window.");
+        EndWithError("Cannot create the setup window.");
         return false;
     }
     if (HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), "MAINICON")) {
@@ -580,7 +575,7 @@ bool TMainForm::Confirm(const std::string& text) {
     return Services.ShowMessage(text, mkConfirmation) == mrYes;
 }
 
-void TMainForm::ShowErrorAndEnd(const std::string& message) {
+void TMainForm::EndWithError(const std::string& message) {
     Services.ShowErrorBox(message);
     Terminate();
 }
@@ -591,7 +586,7 @@ void TMainForm::FormCreate() {
     try {
         Controller = Services.CreateController();
     } catch (const std::exception& error) {
-        ShowErrorAndEnd(error.what());
+        EndWithError(error.what());
         return;
     }
     try {
@@ -678,7 +673,7 @@ void TMainForm::FormCreate() {
         ShowPage(wpWelcome);
     } catch (const std::exception& error) {
         // The steps after the failing one have not run, so the wizard cannot go on.
-        ShowErrorAndEnd(error.what());
+        EndWithError(error.what());
     }
 }
 
@@ -782,7 +777,7 @@ void TMainForm::ShowPage(int index) {
         try {
             Services.Install(*Controller, *this);
         } catch (const std::exception& error) {
-            ShowErrorAndEnd(error.what());
+            EndWithError(error.what());
             return;
         }
         ShowPage(wpReady);

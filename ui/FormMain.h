@@ -123,6 +123,9 @@ public:
     // The control that has the keyboard focus, or that will have it when the window is shown.
     int FocusedId() const;
 
+    // Shows message in the error box and tells the application to end.
+    void EndWithError(const std::string& message);
+
     // The window procedure's share; public for the window procedure only.
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnWindowDestroyed();
@@ -165,7 +168,6 @@ private:
     void ProcessMessages();
     void Terminate();
     bool Confirm(const std::string& text);
-    void ShowErrorAndEnd(const std::string& message);
     bool ValidatePluginPage(int inputId, bool& installFlag, std::string& folder);
     void Browse(int inputId, const std::string& prompt);
     void DrawImage(const DRAWITEMSTRUCT& item);

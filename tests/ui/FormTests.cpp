@@ -720,7 +720,16 @@ TEST_F(FormTest, FinishOpensTheCheckedFiles) {
 TEST_F(FormTest, EnterPressesNextAndEscapeCancels) {
     Start(SetupIni());
     Next();
-    // Enter in the read-only license text is "&Yes".
+    // The read-only license text passes Tab, Escape and Enter on: Tab moves on, Escape is
+    // "&No", Enter is "&Yes".
+    ::SetFocus(Form->Control(idLicenseMemo));
+    PressKey(VK_TAB);
+    EXPECT_EQ(Form->FocusedId(), idBackButton);
+    ::SetFocus(Form->Control(idLicenseMemo));
+    Services.Answers = {mrNo};
+    PressKey(VK_ESCAPE);
+    EXPECT_EQ(Services.Messages.size(), 1u);
+    Services.Messages.clear();
     ::SetFocus(Form->Control(idLicenseMemo));
     PressKey(VK_RETURN);
     EXPECT_EQ(Page(), wpDest);
