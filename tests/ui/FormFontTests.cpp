@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <string>
 
@@ -207,26 +206,6 @@ TEST(LayoutTest, NamesAndIdsAreUnique) {
             EXPECT_NE(FindDesign(design.Parent), nullptr) << design.Name;
         }
     }
-}
-
-TEST(LayoutTest, HeadingsAreBoldLabelsAtTheTopOfEveryPage) {
-    int headings = 0;
-    for (size_t i = 0; i < DesignedControlCount(); ++i) {
-        const TControlDesign& design = DesignedControls()[i];
-        if (!(design.Flags & cfHeadingFont))
-            continue;
-        ++headings;
-        EXPECT_EQ(design.Kind, TControlKind::Label);
-        EXPECT_EQ(design.Bounds.Left, 8);
-        EXPECT_EQ(design.Bounds.Top, 8);
-        EXPECT_EQ(design.Bounds.Height, 17);
-        const int width = design.Id == idBundleHeadingLabel      ? 305
-                          : design.Id == idPhotoshopHeadingLabel ? 241
-                                                                 : 237;
-        EXPECT_EQ(design.Bounds.Width, width) << design.Name;
-        EXPECT_NE(std::strstr(design.Name, "HeadingLabel"), nullptr) << design.Name;
-    }
-    EXPECT_EQ(headings, WizardPageCount);
 }
 
 TEST(LayoutTest, CreationOrderIsTheTabOrderWithLabelsBeforeTheirInputs) {
