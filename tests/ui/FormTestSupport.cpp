@@ -57,7 +57,8 @@ void FormTest::Start(const std::string& ini, const std::optional<std::string>& b
 
 bool FormTest::TryStart(const TTestSetup& given) {
     TTestSetup setup = given;
-    setup.Entries.push_back(TTestEntry::File("Setup.jpg", TestPicture()));
+    if (WithPicture)
+        setup.Entries.push_back(TTestEntry::File("Setup.jpg", TestPicture()));
     if (setup.BundleInfo)
         setup.Entries.push_back(TTestEntry::File("BundleInfo.ini", *setup.BundleInfo));
     const std::string path = WriteSetup(Folder, setup);

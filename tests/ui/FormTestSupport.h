@@ -59,6 +59,8 @@ protected:
     TFakeWizardServices Services;
     // Changes the controller's fields after its construction, before the form reads them.
     std::function<void(TSetupInstaller&)> Adjust;
+    // Whether the setup data carries Setup.jpg.
+    bool WithPicture = true;
     std::unique_ptr<TMainForm> Form;
 
     // Builds the setup data and creates and shows the wizard; asserts that it starts.

@@ -365,6 +365,17 @@ TEST_F(FormTest, ConstructionErrorEndsBeforeTheWizardShows) {
     EXPECT_FALSE(::IsWindowVisible(Form->Handle()));
 }
 
+TEST_F(FormTest, MissingPictureEndsTheWizardLikeAConstructionError) {
+    TTestSetup setup;
+    setup.Ini = SetupIni();
+    WithPicture = false;
+    EXPECT_FALSE(TryStart(setup));
+    EXPECT_TRUE(Form->Terminated());
+    ASSERT_EQ(Services.Errors.size(), 1u);
+    EXPECT_NE(Services.Errors[0].find("Setup.jpg"), std::string::npos) << Services.Errors[0];
+    EXPECT_EQ(Form->CurrentPage(), -1);
+}
+
 // --- input checks -------------------------------------------------------------------------------
 
 TEST_F(FormTest, WelcomeWithoutRightsEndsTheProgram) {
