@@ -74,7 +74,9 @@ uninstaller=$(variant uninstaller "$work/plain.exe")
 {
   printf 'QK/UNS/3'
   head -c 20 /dev/zero
-  tail -c +$((offset + 29)) "$packed" | head -c 25
+  # Read with dd: "tail | head" fails now and then under pipefail, when head has its bytes
+  # and closes the pipe while tail is still writing.
+  dd if="$packed" bs=1 skip=$((offset + 28)) count=25 status=none
   printf '\x00\x00\x00\x00\x07\x00\x00\x00'
   printf 'Velmora'
 } >>"$uninstaller"
