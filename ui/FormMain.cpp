@@ -167,7 +167,6 @@ void TMainForm::CreateControls() {
     for (const TControlDesign* design : CreationOrder()) {
         auto control = std::make_unique<TControl>();
         control->Id = design->Id;
-        control->Design = design;
         control->Parent = design->Parent;
         TControl* parent = Find(design->Parent);
         control->Handle = CreateControlWindow(*design, parent ? parent->Handle : Window,

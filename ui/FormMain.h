@@ -133,7 +133,6 @@ public:
 private:
     struct TControl {
         int Id = 0;
-        const TControlDesign* Design = nullptr; // null for the bundle item check boxes
         HWND Handle = nullptr;
         int Parent = idNone;
         TFontControl FontNode;
