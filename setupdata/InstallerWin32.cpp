@@ -85,7 +85,7 @@ void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std:
             // The setup program this engine reads (the running one unless a tool or test named
             // another): its image without the setup data archive and whatever follows it.
             // DataOffset 0 means nothing is appended; a negative one is read the same way, as
-            // the archive reader does (Part 2.2), so the whole file is copied.
+            // the archive reader does, so the whole file is copied.
             TFileStream image(ExecutablePath.empty() ? ProgramFileName() : ExecutablePath,
                               TFileMode::fmOpenReadShared);
             image.SetPosition(Archive::DataOffsetPosition);
