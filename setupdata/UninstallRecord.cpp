@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/Errors.h"
+#include "common/IniFile.h"
 #include "common/Stream.h"
 
 using namespace UninstallRecord;
@@ -58,19 +59,4 @@ void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& r
         stream.ReadBuffer(record.ProductData.data(), productDataLength);
 }
 
-std::vector<std::string> SplitLogLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
-            ++start;
-    }
-    return lines;
-}
+std::vector<std::string> SplitLogLines(const std::string& text) { return SplitLines(text); }
