@@ -10,8 +10,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -19,22 +17,9 @@
 #include "common/WinHandle.h"
 #include "setupdata/ArchiveFormat.h"
 #include "shell/ShellUtils.h"
+#include "tests/support/Bytes.h"
 
 namespace {
-
-int32_t Int32At(const std::string& bytes, size_t offset) {
-    if (offset + 4 > bytes.size())
-        throw std::runtime_error("the file ends inside a field");
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = value << 8 | static_cast<uint8_t>(bytes[offset + static_cast<size_t>(i)]);
-    return static_cast<int32_t>(value);
-}
-
-void PutInt32At(std::string& bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i) & 0xFF);
-}
 
 // Finds member (backslash-separated, letter case significant) in the entry list at position
 // and returns the offset and length of its stored content; throws when it is not there.
@@ -58,11 +43,7 @@ std::pair<size_t, size_t> FindMember(const std::string& bytes, size_t position, 
 }
 
 int Damage(const std::string& setup, const std::string& member) {
-    std::string bytes;
-    {
-        std::ifstream in(setup, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string bytes = ReadBytes(setup);
     const size_t archive = static_cast<size_t>(Int32At(bytes, Archive::DataOffsetPosition));
     const auto [content, length] = FindMember(bytes, archive + Archive::EntriesOffset, member);
     if (length < 4)
@@ -71,9 +52,8 @@ int Damage(const std::string& setup, const std::string& member) {
     const size_t checked = bytes.size() - archive - Archive::HeaderSize;
     PutInt32At(bytes, archive + 8, static_cast<uint32_t>(checked));
     PutInt32At(bytes, archive + 12, Adler32(1, bytes.data() + archive + Archive::HeaderSize, checked));
-    std::ofstream out(setup, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return out ? 0 : 1;
+    WriteBytes(setup, bytes);
+    return 0;
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "setup/SetupUninstaller.h"
 #include "setupdata/UninstallRecord.h"
 #include "tests/common/TestFolder.h"
+#include "tests/support/TestRegistry.h"
 #include "ui/Strings.h"
 
 namespace {
@@ -27,8 +28,7 @@ const char* const ProbeKey = "Software\\SetupBuilderTest RightsProbe";
 class RightsProbeTest : public ::testing::Test {
 protected:
     TTestFolder Folder;
-    void SetUp() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, ProbeKey); }
-    void TearDown() override { ::RegDeleteTreeA(HKEY_CURRENT_USER, ProbeKey); }
+    TRegistryKeyGuard ProbeKeyGuard{HKEY_CURRENT_USER, ProbeKey};
 
     // A key that the probe can open with full access.
     static bool Probe(const std::string& folder) {

@@ -19,6 +19,7 @@
 #include "common/FileSystem.h"
 #include "common/WinHandle.h"
 #include "setupdata/SetupData.h"
+#include "tests/support/TestRegistry.h"
 
 namespace fs = std::filesystem;
 
@@ -28,11 +29,6 @@ namespace {
 const std::string KeyName = "SetupBuilderTest UninstallRun";
 const std::string ProductKey = "Software\\SetupBuilderTest UninstallRun\\Velmora";
 const std::string RegistrationKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + KeyName;
-
-bool KeyExists(HKEY root, const std::string& path) {
-    UniqueHKey key;
-    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
-}
 
 void CreateKeyWithValue(HKEY root, const std::string& path) {
     UniqueHKey key;

@@ -23,16 +23,6 @@ std::string Compress(const std::string& data) {
     return out;
 }
 
-int32_t Int32At(const std::string& bytes, size_t offset) {
-    const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + offset);
-    return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
-}
-
-void PutInt32At(std::string& bytes, size_t offset, int32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = static_cast<char>(static_cast<uint32_t>(value) >> (8 * i));
-}
-
 namespace {
 
 std::string RecordBytes(uint8_t nameLength, const std::string& name, int32_t contentLength, int32_t fileSize) {
@@ -101,18 +91,6 @@ std::string AppendToStub(const std::string& archive, int32_t offset) {
     exe[1] = 'Z';
     PutInt32At(exe, DataOffsetPosition, offset);
     return exe + archive;
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path.u8string());
-}
-
-std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TScratchFolder::TScratchFolder() {

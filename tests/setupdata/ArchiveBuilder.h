@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/Version.h"
+#include "tests/support/Bytes.h"
 
 struct TTestEntry {
     std::string Name;
@@ -52,15 +53,9 @@ TTestEntry NestedFolders(int depth);
 // checks behind the checksum.
 void FixChecksum(std::string& archive);
 
-int32_t Int32At(const std::string& bytes, size_t offset);
-void PutInt32At(std::string& bytes, size_t offset, int32_t value);
-
 // A fake executable: "MZ", DataOffset and UninstallFlag in the DOS header, padding up to
 // offset, then the archive.
 std::string AppendToStub(const std::string& archive, int32_t offset);
-
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
-std::string ReadBytes(const std::filesystem::path& path);
 
 // A fresh folder below the temporary folder, removed with everything in it at the end.
 class TScratchFolder {

@@ -7,6 +7,7 @@
 #include "common/Errors.h"
 #include "common/Stream.h"
 #include "setupdata/UninstallRecord.h"
+#include "tests/support/Bytes.h"
 
 namespace {
 
@@ -34,17 +35,6 @@ TUninstallRecord ReadRecord(const std::vector<uint8_t>& bytes, int64_t start = 0
     TUninstallRecord record;
     ReadUninstallRecord(stream, static_cast<int64_t>(bytes.size()), record);
     return record;
-}
-
-int32_t Int32At(const std::vector<uint8_t>& bytes, size_t offset) {
-    return static_cast<int32_t>(uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 |
-                                uint32_t(bytes[offset + 2]) << 16 | uint32_t(bytes[offset + 3]) << 24);
-}
-
-void PutInt32At(std::vector<uint8_t>& bytes, size_t offset, int32_t value) {
-    const auto v = static_cast<uint32_t>(value);
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 std::string ErrorOf(const std::vector<uint8_t>& bytes) {

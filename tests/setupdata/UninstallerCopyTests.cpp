@@ -22,6 +22,7 @@
 #include "setupdata/UninstallRecord.h"
 #include "shell/ShellUtils.h"
 #include "tests/setupdata/ArchiveBuilder.h"
+#include "tests/support/TestRegistry.h"
 
 namespace fs = std::filesystem;
 
@@ -76,11 +77,6 @@ std::string Lower(std::string text) {
 
 std::string Key(const std::string& name) {
     return std::string(UninstallKey) + "\\" + name;
-}
-
-bool KeyExists(HKEY root, const std::string& path) {
-    UniqueHKey key;
-    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 void SetString(HKEY root, const std::string& path, const char* name, const std::string& value) {

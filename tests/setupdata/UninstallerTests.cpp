@@ -18,26 +18,12 @@
 #include "common/WinHandle.h"
 #include "setupdata/UninstallRecord.h"
 #include "setupdata/Uninstaller.h"
+#include "tests/support/Bytes.h"
+#include "tests/support/TestRegistry.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-void PutInt32At(std::string& bytes, size_t offset, int32_t value) {
-    const auto v = static_cast<uint32_t>(value);
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = static_cast<char>(v >> (8 * i));
-}
 
 std::string RecordBytes(const std::vector<std::string>& log, const std::string& product = "Velmora") {
     TProgramVersion version;
@@ -61,7 +47,7 @@ std::string EmptyImage() {
 void WriteUninstaller(const std::string& path, std::string image, const std::string& record) {
     PutInt32At(image, 48, static_cast<int32_t>(image.size()));
     PutInt32At(image, 52, 1);
-    WriteWholeFile(path, image + record);
+    WriteBytes(path, image + record);
 }
 
 // A fresh folder below the temporary-files folder, removed with everything in it at the end.
@@ -90,7 +76,7 @@ public:
         return Root + relative;
     }
     std::string File(const std::string& relative, const std::string& content = "data") const {
-        WriteWholeFile(Root + relative, content);
+        WriteBytes(Root + relative, content);
         return Root + relative;
     }
 
@@ -102,11 +88,6 @@ private:
 // A registry key of the test's own under HKEY_CURRENT_USER, removed before and after.
 constexpr const char* TestKeyPath = "Software\\UninstallerTests";
 
-void DeleteTestKeys() {
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, TestKeyPath);
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, TestKeyPath);
-}
-
 void CreateKey(HKEY root, const std::string& path) {
     UniqueHKey key;
     ASSERT_EQ(::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr),
@@ -116,15 +97,10 @@ void CreateKey(HKEY root, const std::string& path) {
     ::RegSetValueExA(key.Get(), "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
 }
 
-bool KeyExists(HKEY root, const std::string& path) {
-    UniqueHKey key;
-    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
-}
-
 class UninstallerTest : public testing::Test {
 protected:
-    void SetUp() override { DeleteTestKeys(); }
-    void TearDown() override { DeleteTestKeys(); }
+    TRegistryKeyGuard UserKey{HKEY_CURRENT_USER, TestKeyPath};
+    TRegistryKeyGuard MachineKey{HKEY_LOCAL_MACHINE, TestKeyPath};
 
     // An uninstaller in the folder "Program\" of the tree with the given log appended.
     TUninstaller MakeUninstaller(const std::vector<std::string>& log) {
@@ -162,11 +138,11 @@ TEST_F(UninstallerTest, ReadsTheRecordAppendedToTheExecutable) {
 
 TEST_F(UninstallerTest, ReadsUninstallDatBesideTheProgramWhenDataOffsetIsZero) {
     const std::string program = Tree.Folder("Program\\");
-    WriteWholeFile(program + "Uninst.exe", EmptyImage());
+    WriteBytes(program + "Uninst.exe", EmptyImage());
     EXPECT_EQ(ErrorOfConstruction(program + "Uninst.exe"),
               "Cannot open file \"" + program + "Uninstall.dat\". " + SystemErrorMessage(ERROR_FILE_NOT_FOUND));
 
-    WriteWholeFile(program + "Uninstall.dat", RecordBytes({"FC:\\x.txt"}, ""));
+    WriteBytes(program + "Uninstall.dat", RecordBytes({"FC:\\x.txt"}, ""));
     TUninstaller uninstaller(program + "Uninst.exe");
     EXPECT_EQ(uninstaller.InstallLog, std::vector<std::string>{"FC:\\x.txt"});
     EXPECT_EQ(uninstaller.ProductDataLength, 0);
@@ -200,7 +176,7 @@ TEST_F(UninstallerTest, DamagedRecordIsRejectedBeforeAnythingIsRemoved) {
 
     std::string negativeOffset = EmptyImage() + good;
     PutInt32At(negativeOffset, 48, -64);
-    WriteWholeFile(path, negativeOffset);
+    WriteBytes(path, negativeOffset);
     EXPECT_EQ(ErrorOfConstruction(path), "Invalid uninstall data");
 
     EXPECT_TRUE(FileExists(victim));
@@ -360,7 +336,7 @@ TEST(UninstallerSelfRemoval, BatchFileRemovesTheUninstallerAndItsEmptyFolders) {
     tree.File("Outer\\user.txt");   // keeps Outer from being removed
     tree.File("Outer\\Vendor\\Velmora\\Velmora.txt");
     const std::string uninstaller = program + "Uninst.exe";
-    WriteUninstaller(uninstaller, ReadWholeFile(ProgramDirectory() + "UninstallSelfRemovalHelper.exe"),
+    WriteUninstaller(uninstaller, ReadBytes(ProgramDirectory() + "UninstallSelfRemovalHelper.exe"),
                      RecordBytes({"D" + outer, "D" + vendor, "D" + program, "F" + program + "Velmora.txt"}));
     const std::string batch = IncludeDelimiter(TempDirectory()) + "Uninstall.bat";
     DeleteFileAt(batch);

@@ -1,11 +1,13 @@
-// Fixtures for the Windows shell tests: a temporary folder removed with everything in it, and
-// registry keys and values of the test's own, removed before and after each case.
+// Fixtures for the Windows shell tests: a temporary folder removed with everything in it; the
+// registry fixtures come from tests/support.
 #pragma once
 
 #include <windows.h>
 
 #include <stdexcept>
 #include <string>
+
+#include "tests/support/TestRegistry.h"
 
 // A fresh folder below the temporary-files folder; deleted with its contents (read-only and
 // hidden entries included) when the fixture ends.
@@ -75,65 +77,3 @@ private:
         ::RemoveDirectoryA(folder.c_str());
     }
 };
-
-// A registry key (with its subkeys) that belongs to the test: removed when the guard is
-// created, so that a crashed earlier run leaves nothing behind, and when it ends.
-class TRegistryKeyGuard {
-public:
-    TRegistryKeyGuard(HKEY root, std::string path) : Root(root), Path(std::move(path)) { Remove(); }
-    ~TRegistryKeyGuard() { Remove(); }
-    TRegistryKeyGuard(const TRegistryKeyGuard&) = delete;
-    TRegistryKeyGuard& operator=(const TRegistryKeyGuard&) = delete;
-
-    void Remove() const {
-        ::RegDeleteTreeA(Root, Path.c_str());
-        ::RegDeleteKeyA(Root, Path.c_str());
-    }
-
-private:
-    HKEY Root;
-    std::string Path;
-};
-
-// A value of the test's own in an existing key: removed before and after.
-class TRegistryValueGuard {
-public:
-    TRegistryValueGuard(HKEY root, std::string key, std::string name)
-        : Root(root), Key(std::move(key)), Name(std::move(name)) {
-        Remove();
-    }
-    ~TRegistryValueGuard() { Remove(); }
-    TRegistryValueGuard(const TRegistryValueGuard&) = delete;
-    TRegistryValueGuard& operator=(const TRegistryValueGuard&) = delete;
-
-    void Remove() const {
-        HKEY key;
-        if (::RegOpenKeyExA(Root, Key.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-            ::RegDeleteValueA(key, Name.c_str());
-            ::RegCloseKey(key);
-        }
-    }
-
-private:
-    HKEY Root;
-    std::string Key;
-    std::string Name;
-};
-
-// Writes a value below root\key, creating the key; throws when the registry refuses.
-inline void WriteRegistryValue(HKEY root, const std::string& key, const char* name, DWORD type,
-                               const void* data, DWORD size) {
-    HKEY handle;
-    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        throw std::runtime_error("cannot create registry key " + key);
-    const LONG result = ::RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(handle);
-    if (result != ERROR_SUCCESS)
-        throw std::runtime_error("cannot write registry value below " + key);
-}
-
-inline void WriteRegistryString(HKEY root, const std::string& key, const char* name, const std::string& value,
-                                DWORD type = REG_SZ) {
-    WriteRegistryValue(root, key, name, type, value.c_str(), static_cast<DWORD>(value.size() + 1));
-}
