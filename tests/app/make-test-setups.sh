@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 stub=${1:?Setup.exe}
 packer=${2:?setuppack.exe}
 work=${3:?work folder}
-wine_run="$here/../../scripts/wine-run.sh"
+. "$here/../support/test-lib.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -25,8 +25,6 @@ head -c 3000 /dev/zero | tr '\0' 'a' >"$product/Program/App.txt"
 head -c 20000 /dev/urandom >"$product/Program/Sub/Data.bin"
 printf 'x' >"$product/Program/Sub/Deeper/One.txt"
 head -c 1234 /dev/zero >"$product/Plugins/Plugin.txt"
-
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # setuppack.exe is the Windows build of the packing tool, run in the test's Wine session.
 mkdir -p "$work/packed"

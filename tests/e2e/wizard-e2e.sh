@@ -18,15 +18,8 @@ driver=${4:?setupdriver.exe}
 helper=${5:?E2eHelper.exe}
 work=${6:?work folder}
 build=${SETUP_BUILD_DIR:?build folder}
-wine_run="$root/scripts/wine-run.sh"
+. "$root/tests/support/test-lib.sh"
 . "$root/scripts/wine-env.sh" "$build"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 # The product goes to its own folder on drive C:, so that nothing of a real default is touched.
 dest_windows='C:\E2E Wizard\Velmora 5'
@@ -214,8 +207,4 @@ no-space)
   ;;
 esac
 
-if [ $failures -gt 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "PASS"
+finish PASS

@@ -10,14 +10,7 @@ driver=${2:?setupdriver.exe}
 stub=${3:?Setup.exe}
 packer=${4:?setuppack.exe}
 work=${5:?work folder}
-wine_run="$here/../../scripts/wine-run.sh"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$here/../support/test-lib.sh"
 
 rm -rf "$work"
 mkdir -p "$work/product/Program/Data" "$work/product/Program/Help"
@@ -108,8 +101,4 @@ Programs\Vendor\Velmora\
 Programs\Vendor\Velmora\Data\
 Programs\Vendor\Velmora\Data\Mine.txt'
 
-if [ "$failures" -gt 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo PASS
+finish PASS

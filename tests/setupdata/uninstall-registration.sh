@@ -8,7 +8,8 @@ run=$1
 helper=$2
 work=$(mktemp -d)
 windows_work="Z:${work//\//\\}"
-failures=0
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../support/test-lib.sh"
 
 cleanup() {
   # Whatever happened above: no registration of ours stays behind in the prefix.
@@ -16,8 +17,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 # One line per program: key name, "|||", display name.
 listed() { "$run" uninstaller --list 2>/dev/null | tr -d '\r'; }
@@ -36,5 +35,4 @@ if listed | grep -Fq "$name"; then
   fail "\"$name\" is still listed after the uninstaller's replay"
 fi
 
-[ $failures = 0 ] && echo "uninstall registration: listed by Wine and removed again"
-exit $((failures > 0))
+finish "uninstall registration: listed by Wine and removed again"
