@@ -4,12 +4,13 @@
 #include "shell/ShellUtils.h"
 #include "ui/Strings.h"
 
-TSetupUninstaller::TSetupUninstaller() : Uninstaller(std::make_unique<TUninstaller>()) {
+TSetupUninstaller::TSetupUninstaller(ISetupDialogs& dialogs)
+    : Uninstaller(std::make_unique<TUninstaller>()), Dialogs(dialogs) {
     ReadProductName();
 }
 
-TSetupUninstaller::TSetupUninstaller(const std::string& executablePath)
-    : Uninstaller(std::make_unique<TUninstaller>(executablePath)) {
+TSetupUninstaller::TSetupUninstaller(ISetupDialogs& dialogs, const std::string& executablePath)
+    : Uninstaller(std::make_unique<TUninstaller>(executablePath)), Dialogs(dialogs) {
     ReadProductName();
 }
 
@@ -23,20 +24,20 @@ void TSetupUninstaller::Execute() {
     if (!OnCheckRights()) {
         // Nothing is removed and the uninstaller stays, so that it can run again for a user
         // who has the rights.
-        OnShowMessage(FillMessage(LoadMessage(msUninstallRightsRequired), ProductName), mkWarning);
+        Dialogs.ShowMessage(FillMessage(LoadMessage(msUninstallRightsRequired), ProductName), mkWarning);
         return;
     }
     std::string name = ProductName;
     if (Uninstaller->Version.Major > 0)
         name += " " + Uninstaller->Version.ToText();
-    if (OnShowMessage(FillMessage(LoadMessage(msConfirmUninstall), name), mkConfirmation) != mrYes)
+    if (Dialogs.ShowMessage(FillMessage(LoadMessage(msConfirmUninstall), name), mkConfirmation) != mrYes)
         return;
 
     bool complete = Uninstaller->Uninstall();
     // The partial-removal text names the product without its version.
     std::string text = complete ? LoadMessage(msUninstallComplete)
                                 : FillMessage(LoadMessage(msUninstallPartial), ProductName);
-    OnShowMessage(text, mkInformation);
+    Dialogs.ShowMessage(text, mkInformation);
     // There is no main window in uninstall mode: the batch file is started on behalf of none.
     Uninstaller->RemoveSelf(nullptr);
 }
