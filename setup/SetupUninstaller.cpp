@@ -1,6 +1,6 @@
 #include "setup/SetupUninstaller.h"
 
-#include "common/WinHandle.h"
+#include "common/Registry.h"
 #include "shell/ShellUtils.h"
 #include "ui/Strings.h"
 
@@ -62,10 +62,7 @@ bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const ch
     }
     // Full access to the machine's software key: what writing the product's registry entries
     // and its uninstall registration needs.
-    UniqueHKey key;
-    DWORD disposition = 0;
-    return ::RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                             key.Put(), &disposition) == ERROR_SUCCESS;
+    return static_cast<bool>(CreateKey(root, keyPath));
 }
 
 bool HasAdminRights() {
