@@ -360,12 +360,18 @@ void TMainForm::CreateBundleItemChecks() {
     bold.Bold = true;
     for (int i = 0; i < Controller->BundleItemCount(); ++i) {
         const TSetupBundleItem& item = Controller->BundleItem(i);
-        const TControlDesign design = {static_cast<TControlId>(idBundleItemBase + i), "",
-                                       TControlKind::CheckBox, static_cast<TControlId>(PageId(wpBundleItems)),
-                                       TBounds(), item.Caption.c_str(), item.Selected ? cfChecked : cfNone,
-                                       -1, idNone};
+        const TControlDesign design = {static_cast<TControlId>(idBundleItemBase + i),
+                                       "",
+                                       TControlKind::CheckBox,
+                                       static_cast<TControlId>(PageId(wpBundleItems)),
+                                       TBounds(),
+                                       item.Caption.c_str(),
+                                       item.Selected ? cfChecked : cfNone,
+                                       -1,
+                                       idNone};
         // The page does not scroll: from the tenth item on, the boxes lie below its edge.
-        AddControl(design, {heading.Left, LayoutScale.Value(60 + 28 * i), heading.Width, LayoutScale.Value(24)},
+        AddControl(design,
+                   {heading.Left, LayoutScale.Value(60 + 28 * i), heading.Width, LayoutScale.Value(24)},
                    bold);
     }
 }

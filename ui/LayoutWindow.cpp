@@ -98,8 +98,8 @@ bool TLayoutWindow::CreateFromLayout() {
         control->Id = design->Id;
         control->Parent = design->Parent;
         TControl* parent = Find(design->Parent);
-        control->Handle =
-            CreateControlWindow(*design, parent ? parent->Handle : window, LayoutScale.Bounds(design->Bounds));
+        control->Handle = CreateControlWindow(*design, parent ? parent->Handle : window,
+                                              LayoutScale.Bounds(design->Bounds));
         TFontControl& node = control->FontNode;
         node.CanHoldChildren = design->Kind == TControlKind::Panel ||
                                design->Kind == TControlKind::Notebook || design->Kind == TControlKind::Page;
@@ -365,4 +365,3 @@ void TLayoutWindow::Focus(int id) {
         PendingFocus = control;
     }
 }
-
