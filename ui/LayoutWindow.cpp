@@ -49,7 +49,10 @@ std::string WindowText(HWND window) {
 } // namespace
 
 TLayoutWindow::~TLayoutWindow() {
-    // The window goes first: its controls still use the fonts.
+    // The window goes first: its controls still use the fonts. The class built on this one
+    // is gone already, so the last messages find no object and take the default handling.
+    if (Window)
+        ::SetWindowLongPtrA(Window.Get(), DWLP_USER, 0);
     Window.Reset();
 }
 
