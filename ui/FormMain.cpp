@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "ui/Application.h"
