@@ -49,27 +49,6 @@ int SpecialFolderCsidl(TSpecialFolder kind) {
     return -1;
 }
 
-// An item list (PIDL) handed out by the shell, freed through the shell's allocator. The
-// allocator must outlive the item list.
-class TItemList {
-public:
-    explicit TItemList(IMalloc* allocator) : Allocator(allocator) {}
-    TItemList(IMalloc* allocator, LPITEMIDLIST list) : Allocator(allocator), List(list) {}
-    ~TItemList() {
-        if (List)
-            Allocator->Free(List);
-    }
-    TItemList(const TItemList&) = delete;
-    TItemList& operator=(const TItemList&) = delete;
-
-    LPITEMIDLIST Get() const { return List; }
-    LPITEMIDLIST* Put() { return &List; }
-
-private:
-    IMalloc* Allocator;
-    LPITEMIDLIST List = nullptr;
-};
-
 // The file-system path of an item list, or nothing for a virtual item (Recycle Bin, Control
 // Panel, a computer on the network). The shell writes at most MAX_PATH characters.
 std::optional<std::string> PathFromItemList(LPCITEMIDLIST list) {
@@ -141,10 +120,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data
 } // namespace
 
 std::string GetSpecialFolder(TSpecialFolder kind) {
-    TComPtr<IMalloc> allocator;
-    if (FAILED(::SHGetMalloc(allocator.Put())))
-        return std::string();
-    TItemList list(allocator.Get());
+    UniquePidl list;
     if (FAILED(::SHGetSpecialFolderLocation(nullptr, SpecialFolderCsidl(kind), list.Put())))
         return std::string();
     return PathFromItemList(list.Get()).value_or(std::string());
@@ -183,9 +159,6 @@ std::string GetDocumentsFolder() {
 }
 
 std::string BrowseForFolder(HWND owner, const std::string& prompt, const std::string& initialFolder) {
-    TComPtr<IMalloc> allocator;
-    if (FAILED(::SHGetMalloc(allocator.Put())))
-        return initialFolder;
     char displayName[MAX_PATH] = {};
 
     BROWSEINFOA info = {};
@@ -198,7 +171,7 @@ std::string BrowseForFolder(HWND owner, const std::string& prompt, const std::st
     info.lParam = reinterpret_cast<LPARAM>(initialFolder.c_str());
 
     // No item list: the user cancelled.
-    TItemList chosen(allocator.Get(), ::SHBrowseForFolderA(&info));
+    UniquePidl chosen(::SHBrowseForFolderA(&info));
     if (!chosen.Get())
         return initialFolder;
     return PathFromItemList(chosen.Get()).value_or(initialFolder);
