@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "common/Registry.h"
 #include "common/WinHandle.h"
@@ -21,9 +22,8 @@ UniqueHKey KeyForWriting(TRegistryRoot root, const std::string& path) {
 // A full path (C:\x.dll or \\server\share\x.dll), the only kind for which the loader
 // defines the altered search order.
 bool IsFullPath(const std::string& path) {
-    const auto isDelimiter = [](char c) { return c == '\\' || c == '/'; };
-    return (path.size() >= 3 && path[1] == ':' && isDelimiter(path[2])) ||
-           (path.size() >= 2 && isDelimiter(path[0]) && isDelimiter(path[1]));
+    return (path.size() >= 3 && path[1] == ':' && IsPathDelimiter(path[2])) ||
+           (path.size() >= 2 && IsPathDelimiter(path[0]) && IsPathDelimiter(path[1]));
 }
 
 class TSystemEnvironment final : public ISetupEnvironment {

@@ -18,17 +18,6 @@ namespace {
 // Room kept free beyond what the components need.
 const uint64_t SpaceMargin = 1048576;
 
-// text without the characters of code 32 and below at both ends.
-std::string TrimControls(const std::string& text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
-    return text.substr(first, last - first);
-}
-
 // Sets the engine's switches for one extraction and restores the defaults afterwards (all
 // files replaced, no file-name hook), also when the extraction fails.
 class TExtractionSwitches {
@@ -136,8 +125,8 @@ TShortcutValue TSetupInstaller::ReadShortcutValue(const std::string& value) cons
     }
     const TSplitResult title = SplitString(target.After, ',');
     const TSplitResult arguments = SplitString(title.After, ',');
-    shortcut.Target = TrimControls(target.Before);
-    shortcut.Title = TrimControls(ExpandTextSymbols(title.Before));
+    shortcut.Target = TrimText(target.Before);
+    shortcut.Title = TrimText(ExpandTextSymbols(title.Before));
     if (title.Found)
         shortcut.Arguments = arguments.Before;
     if (arguments.Found) {

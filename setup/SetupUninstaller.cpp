@@ -1,5 +1,6 @@
 #include "setup/SetupUninstaller.h"
 
+#include "common/CommonUtils.h"
 #include "common/Registry.h"
 #include "shell/ShellUtils.h"
 #include "ui/Strings.h"
@@ -43,11 +44,9 @@ void TSetupUninstaller::Execute() {
 }
 
 bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const char* keyPath) {
-    std::string base = programFilesFolder;
     // A drive root keeps its backslash in the shell's answer ("C:\"); the probe folders are
     // joined with one of their own.
-    while (!base.empty() && base.back() == '\\')
-        base.pop_back();
+    const std::string base = ExcludeDelimiter(programFilesFolder);
     // Creating a folder is what the installation will do there. A name that is taken (by a
     // folder or a file) is left alone and the next number tried; any other refusal (access
     // denied, a path that is not a folder) means the user lacks the rights.

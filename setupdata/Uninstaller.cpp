@@ -162,10 +162,7 @@ std::string BuildRemoveSelfBatch(const std::string& executablePath,
     text += "del \"" + program + "\"\r\n";
     text += "if exist \"" + program + "\" goto Repeat\r\n";
     for (const std::string& folder : deferredFolders) {
-        std::string name = folder;
-        if (!name.empty() && name.back() == '\\')
-            name.pop_back();
-        text += "rd \"" + BatchText(name) + "\"\r\n";
+        text += "rd \"" + BatchText(ExcludeDelimiter(folder)) + "\"\r\n";
     }
     text += "del \"" + BatchText(batchPath) + "\"\r\n";
     return text;

@@ -95,9 +95,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data
         case BFFM_INITIALIZED: {
             // Open the dialog on the starting folder, spelt as the shell spells folder paths:
             // without a trailing backslash.
-            std::string folder(reinterpret_cast<const char*>(data));
-            if (!folder.empty() && folder.back() == '\\')
-                folder.pop_back();
+            const std::string folder = ExcludeDelimiter(reinterpret_cast<const char*>(data));
             // wParam TRUE: lParam is a path, not an item list.
             ::SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
             break;

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/Registry.h"
+
 // A fresh folder below the temporary-files folder; deleted with its contents (read-only and
 // hidden entries included) when the fixture ends.
 class TTempFolder {
@@ -123,13 +125,10 @@ private:
 // Writes a value below root\key, creating the key; throws when the registry refuses.
 inline void WriteRegistryValue(HKEY root, const std::string& key, const char* name, DWORD type,
                                const void* data, DWORD size) {
-    HKEY handle;
-    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
+    const UniqueHKey handle = CreateKey(root, key, KEY_SET_VALUE);
+    if (!handle)
         throw std::runtime_error("cannot create registry key " + key);
-    const LONG result = ::RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(handle);
-    if (result != ERROR_SUCCESS)
+    if (::RegSetValueExA(handle.Get(), name, 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS)
         throw std::runtime_error("cannot write registry value below " + key);
 }
 
