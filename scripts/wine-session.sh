@@ -49,9 +49,14 @@ start)
   # close, and a server that kept them open would hold the test until its timeout.
   mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    wineboot -i </dev/null >/dev/null 2>&1
-  fi
+  # A new prefix is created by the first Wine program itself, together with the one boot of the
+  # session (service manager, device services, COM's RPC service). That program must not be
+  # "wineboot -i": it boots the prefix a second time, and two service managers then answer
+  # the service pipe. Every program that uses COM afterwards (shortcuts, the shell, and the
+  # desktop process each window-using test starts, which keeps the test's output open) waits
+  # many seconds for an RPC service that never comes up, and the first run on a new machine
+  # took five times as long as the next.
+  wineboot </dev/null >/dev/null 2>&1
   # Wine links the user's Desktop, Documents and similar folders to the Unix home folder.
   # Tests create shortcuts and files there: give the prefix real folders of its own.
   for link in "$WINEPREFIX"/drive_c/users/*/*; do
