@@ -8,6 +8,19 @@
 #include "setupdata/ArchiveFormat.h"
 #include "ui/Application.h"
 #include "ui/FormMain.h"
+#include "ui/MessageDialog.h"
+
+namespace {
+
+// The uninstall controller's messages, in the program's message dialogs.
+class TMessageDialogs final : public ISetupDialogs {
+public:
+    TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override {
+        return ::ShowMessage(text, kind);
+    }
+};
+
+} // namespace
 
 bool IsUninstallerFile(const std::string& path) {
     TFileStream file(path, TFileMode::fmOpenReadShared);
@@ -30,7 +43,8 @@ void RunUninstaller() {
     // Reads the uninstall record appended to this program (or Uninstall.dat beside it); a
     // missing or damaged record raises its own error, which ends the program at the top level.
     // The controller is freed on the way out, also when the run raises.
-    TSetupUninstaller uninstaller;
+    TMessageDialogs dialogs;
+    TSetupUninstaller uninstaller(dialogs);
     Application().Title = uninstaller.ProductName + " Uninstaller";
     uninstaller.Execute();
 }

@@ -1,6 +1,6 @@
-// Small portable helpers: the shared integer conversion, text comparison, path utilities and
-// the Adler-32 checksum. No system calls here except through the platform layer
-// (ProgramFileName, PathDelimiter).
+// Small portable helpers: the shared integer conversion, the text helpers, the path helpers
+// and the Adler-32 checksum. No system calls here except through the platform layer
+// (ProgramFileName).
 
 #include "common/CommonUtils.h"
 
@@ -97,10 +97,80 @@ bool SameText(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string TrimText(const std::string& text) {
+    const auto isBlankOrControl = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && isBlankOrControl(text[first]))
+        ++first;
+    while (last > first && isBlankOrControl(text[last - 1]))
+        --last;
+    return text.substr(first, last - first);
+}
+
+std::string ReplaceFirst(const std::string& text, const std::string& symbol, const std::string& value) {
+    const size_t at = text.find(symbol);
+    if (at == std::string::npos || symbol.empty())
+        return text;
+    std::string result = text;
+    return result.replace(at, symbol.size(), value);
+}
+
+std::string ReplaceAll(const std::string& text, const std::string& symbol, const std::string& value) {
+    if (symbol.empty())
+        return text;
+    std::string result;
+    size_t start = 0;
+    for (size_t at; (at = text.find(symbol, start)) != std::string::npos; start = at + symbol.size())
+        result.append(text, start, at - start).append(value);
+    return result.append(text, start, std::string::npos);
+}
+
+TSplitResult SplitString(const std::string& text, char separator) {
+    const size_t at = text.find(separator);
+    if (at == std::string::npos)
+        return {false, text, std::string()};
+    return {true, text.substr(0, at), text.substr(at + 1)};
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
+    }
+    return lines;
+}
+
+namespace {
+
+// Where the folder part of a path ends: its last delimiter or drive colon.
+constexpr const char* FolderEnds = "\\/:";
+
+} // namespace
+
+bool IsPathDelimiter(char c) {
+    return c == '\\' || c == '/';
+}
+
 std::string IncludeDelimiter(const std::string& path) {
     if (path.empty() || path.back() == '\\')
         return path;
     return path + '\\';
+}
+
+std::string ExcludeDelimiter(const std::string& path) {
+    if (!path.empty() && IsPathDelimiter(path.back()))
+        return path.substr(0, path.size() - 1);
+    return path;
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -120,31 +190,38 @@ std::string BaseFileName(const std::string& path) {
     return name;
 }
 
-TSplitResult SplitString(const std::string& text, char separator) {
-    const size_t at = text.find(separator);
-    if (at == std::string::npos)
-        return {false, text, std::string()};
-    return {true, text.substr(0, at), text.substr(at + 1)};
+std::string FileFolder(const std::string& path) {
+    const size_t cut = path.find_last_of(FolderEnds);
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string ParentFolder(const std::string& path) {
+    return FileFolder(ExcludeDelimiter(path));
+}
+
+std::string FileExtension(const std::string& path) {
+    const size_t dot = path.find_last_of(std::string(FolderEnds) + '.');
+    if (dot == std::string::npos || path[dot] != '.')
+        return std::string();
+    return path.substr(dot);
+}
+
+std::string VolumeRoot(const std::string& path) {
+    if (path.size() >= 2 && path[1] == ':')
+        return path.substr(0, 2);
+    if (path.size() >= 2 && IsPathDelimiter(path[0]) && IsPathDelimiter(path[1])) {
+        // A network path: the server and the share, up to the delimiter after the share.
+        const size_t server = path.find_first_of("\\/", 2);
+        if (server == std::string::npos)
+            return path;
+        const size_t share = path.find_first_of("\\/", server + 1);
+        return share == std::string::npos ? path : path.substr(0, share);
+    }
+    return std::string();
 }
 
 std::string ProgramDirectory() {
-    const std::string file = ProgramFileName();
-    const size_t cut = file.rfind(PathDelimiter());
-    return cut == std::string::npos ? std::string() : file.substr(0, cut + 1);
-}
-
-bool IsValidDosDateTime(uint32_t dosDateTime) {
-    static const int monthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const int year = static_cast<int>(dosDateTime >> 25) + 1980;
-    const int month = static_cast<int>((dosDateTime >> 21) & 15);
-    const int day = static_cast<int>((dosDateTime >> 16) & 31);
-    const int hour = static_cast<int>((dosDateTime >> 11) & 31);
-    const int minute = static_cast<int>((dosDateTime >> 5) & 63);
-    const int second = static_cast<int>(dosDateTime & 31) * 2;
-    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59)
-        return false;
-    const bool leapYear = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return day <= monthDays[month - 1] + (month == 2 && leapYear ? 1 : 0);
+    return FileFolder(ProgramFileName());
 }
 
 // Adler-32 as RFC 1950 defines it, with the modulo deferred: NMAX is the largest n for which

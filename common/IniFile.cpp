@@ -1,43 +1,10 @@
-// The in-memory INI file and the line helpers that configuration readers share.
+// The in-memory INI file and the "Name=Value" line helpers that configuration readers share.
 
 #include "common/IniFile.h"
 
 #include <cstdint>
 
 #include "common/CommonUtils.h"
-
-namespace {
-
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-} // namespace
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
-            ++start;
-    }
-    return lines;
-}
-
-std::string TrimText(const std::string& text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && IsBlankOrControl(text[first]))
-        ++first;
-    while (last > first && IsBlankOrControl(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
 
 std::string LineName(const std::string& line) {
     const size_t at = line.find('=');

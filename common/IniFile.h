@@ -1,17 +1,12 @@
-// Configuration texts: line splitting, "Name=Value" lines, and an in-memory INI file read
-// once from a list of lines (Setup.ini). Portable.
+// Configuration texts: "Name=Value" lines, and an in-memory INI file read once from a list of
+// lines (Setup.ini). Portable. The line splitting and trimming it builds on are the shared
+// text helpers of CommonUtils.
 #pragma once
 
 #include <string>
 #include <vector>
 
-// Splits a text into lines at CR, LF or CR LF. A line break at the very end does not start
-// another (empty) line.
-std::vector<std::string> SplitLines(const std::string& text);
-
-// The text without the blanks and control characters (codes 0 to 32) at both ends; characters
-// of the upper half of the code page (accented letters) are kept.
-std::string TrimText(const std::string& text);
+#include "common/CommonUtils.h"
 
 // The parts of a "Name=Value" line: the text before its first "=" and the text after it.
 // A line without "=" has an empty name and an empty value.

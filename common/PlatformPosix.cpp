@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/CommonUtils.h"
+#include "common/DosDate.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
 #include "common/Stream.h"
@@ -146,24 +147,20 @@ namespace {
 bool DosDateTimeToTm(uint32_t dosDateTime, struct tm& t) {
     if (!IsValidDosDateTime(dosDateTime))
         return false;
+    const TDosDateTime value = UnpackDosDateTime(dosDateTime);
     t = {};
-    t.tm_year = static_cast<int>(dosDateTime >> 25) + 1980 - 1900;
-    t.tm_mon = static_cast<int>((dosDateTime >> 21) & 15) - 1;
-    t.tm_mday = static_cast<int>((dosDateTime >> 16) & 31);
-    t.tm_hour = static_cast<int>((dosDateTime >> 11) & 31);
-    t.tm_min = static_cast<int>((dosDateTime >> 5) & 63);
-    t.tm_sec = static_cast<int>(dosDateTime & 31) * 2;
+    t.tm_year = value.Year - 1900;
+    t.tm_mon = value.Month - 1;
+    t.tm_mday = value.Day;
+    t.tm_hour = value.Hour;
+    t.tm_min = value.Minute;
+    t.tm_sec = value.Second;
     t.tm_isdst = -1;
     return true;
 }
 
 uint32_t TmToDosDateTime(const struct tm& t) {
-    const int year = t.tm_year + 1900;
-    if (year < 1980 || year > 2107)
-        return 0;
-    return static_cast<uint32_t>(year - 1980) << 25 | static_cast<uint32_t>(t.tm_mon + 1) << 21 |
-           static_cast<uint32_t>(t.tm_mday) << 16 | static_cast<uint32_t>(t.tm_hour) << 11 |
-           static_cast<uint32_t>(t.tm_min) << 5 | static_cast<uint32_t>(t.tm_sec / 2);
+    return PackDosDateTime({t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec});
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/CommonUtils.h"
+#include "common/DosDate.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
 #include "common/Stream.h"
@@ -160,11 +161,20 @@ std::optional<uint32_t> GetFileDate(const std::string& path) {
 }
 
 std::string TempDirectory() {
-    char buffer[MAX_PATH + 1];
-    const DWORD length = ::GetTempPathA(sizeof buffer, buffer);
-    if (length == 0 || length > MAX_PATH)
+    // TMP or TEMP may name a folder longer than MAX_PATH. GetTempPathA then returns the length
+    // it needs, terminator included, instead of the path: ask once more with that size.
+    std::string buffer(MAX_PATH + 1, '\0');
+    DWORD length = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length >= buffer.size()) {
+        buffer.assign(length + 1, '\0');
+        length = ::GetTempPathA(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length >= buffer.size())
+            return std::string();
+    }
+    if (length == 0)
         return std::string();
-    return IncludeDelimiter(std::string(buffer, length));
+    buffer.resize(length);
+    return IncludeDelimiter(buffer);
 }
 
 char PathDelimiter() {

@@ -1,6 +1,24 @@
 #include "common/Registry.h"
 
-#include "common/WinHandle.h"
+std::string RelativeKeyPath(const std::string& path) {
+    const size_t start = path.find_first_not_of('\\');
+    return start == std::string::npos ? std::string() : path.substr(start);
+}
+
+UniqueHKey OpenKey(HKEY root, const std::string& path, REGSAM access) {
+    UniqueHKey key;
+    if (::RegOpenKeyExA(root, RelativeKeyPath(path).c_str(), 0, access, key.Put()) != ERROR_SUCCESS)
+        return UniqueHKey();
+    return key;
+}
+
+UniqueHKey CreateKey(HKEY root, const std::string& path, REGSAM access) {
+    UniqueHKey key;
+    if (::RegCreateKeyExA(root, RelativeKeyPath(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                          nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
+        return UniqueHKey();
+    return key;
+}
 
 std::vector<std::string> SubkeyNames(HKEY key) {
     std::vector<std::string> names;
@@ -30,9 +48,33 @@ std::optional<std::string> ReadStringValue(HKEY key, const char* name) {
     return std::string(data.data());
 }
 
-bool DeleteKeyTree(HKEY parent, const std::string& subKey) {
-    UniqueHKey key;
-    if (::RegOpenKeyExA(parent, subKey.c_str(), 0, KEY_ALL_ACCESS, key.Put()) != ERROR_SUCCESS)
+std::optional<DWORD> ReadDwordValue(HKEY key, const char* name) {
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return std::nullopt;
+    return value;
+}
+
+bool WriteStringValue(HKEY key, const char* name, const std::string& value) {
+    return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+}
+
+bool WriteDwordValue(HKEY key, const char* name, DWORD value) {
+    return ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+           ERROR_SUCCESS;
+}
+
+bool DeleteKeyTree(HKEY parent, const std::string& path) {
+    const std::string subKey = RelativeKeyPath(path);
+    if (subKey.empty())
+        return false;
+    UniqueHKey key = OpenKey(parent, subKey, KEY_ALL_ACCESS);
+    if (!key)
         return false;
     // The names first: deleting while enumerating would shift the indices.
     for (const std::string& child : SubkeyNames(key.Get()))

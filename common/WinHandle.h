@@ -1,45 +1,61 @@
-// RAII for Win32 handles: one small template and one-line aliases.
-// Windows only.
+// RAII for Win32 handles: one small template with a validity policy and one-line aliases,
+// the device-context pair that needs its window to be released, a selection that puts the
+// previous object back, a COM pointer and the COM apartment of the thread. Windows only.
 #pragma once
 
 #include <windows.h>
 // CoInitialize and friends; WIN32_LEAN_AND_MEAN keeps them out of windows.h.
 #include <objbase.h>
+// ITEMIDLIST, without the rest of the shell.
+#include <shtypes.h>
 
 #include <utility>
 
-// Owns a value of type T and releases it with Close when it is not Invalid.
-template <typename T, auto Close, T Invalid = T()>
+// Validity policies: which value of a handle type means "nothing held".
+template <typename T>
+struct TNullIsEmpty {
+    static T Empty() { return T(); }
+};
+// Files and find handles, whose failure value is INVALID_HANDLE_VALUE (a null HANDLE is a
+// valid handle value for them in principle).
+struct TInvalidIsEmpty {
+    static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+};
+
+// Owns a value of type T and releases it with Close unless it is the policy's empty value.
+template <typename T, auto Close, typename Policy = TNullIsEmpty<T>>
 class TUniqueAny {
 public:
     TUniqueAny() = default;
     explicit TUniqueAny(T value) : Value(value) {}
     ~TUniqueAny() { Reset(); }
-    TUniqueAny(TUniqueAny&& other) noexcept : Value(std::exchange(other.Value, Invalid)) {}
+    TUniqueAny(TUniqueAny&& other) noexcept : Value(other.Release()) {}
     TUniqueAny& operator=(TUniqueAny&& other) noexcept {
         if (this != &other)
-            Reset(std::exchange(other.Value, Invalid));
+            Reset(other.Release());
         return *this;
     }
     TUniqueAny(const TUniqueAny&) = delete;
     TUniqueAny& operator=(const TUniqueAny&) = delete;
 
     T Get() const { return Value; }
-    explicit operator bool() const { return Value != Invalid; }
+    explicit operator bool() const { return Value != Policy::Empty(); }
     // For out-parameters: releases the current value and returns its address.
     T* Put() {
         Reset();
         return &Value;
     }
-    T Release() { return std::exchange(Value, Invalid); }
-    void Reset(T value = Invalid) {
-        if (Value != Invalid)
-            Close(Value);
-        Value = value;
+    T Release() { return std::exchange(Value, Policy::Empty()); }
+    // The old value is let go before it is closed, so that code the closing calls back (a
+    // window's WM_NCDESTROY) already sees this empty.
+    void Reset(T value = Policy::Empty()) {
+        const T old = std::exchange(Value, value);
+        if (old != Policy::Empty())
+            Close(old);
     }
 
 private:
-    T Value = Invalid;
+    T Value = Policy::Empty();
 };
 
 namespace WinHandleDetail {
@@ -48,50 +64,58 @@ inline void FindClose(HANDLE h) { ::FindClose(h); }
 inline void RegCloseKey(HKEY k) { ::RegCloseKey(k); }
 inline void FreeLibrary(HMODULE m) { ::FreeLibrary(m); }
 inline void DeleteObject(HGDIOBJ o) { ::DeleteObject(o); }
+inline void DeleteDC(HDC dc) { ::DeleteDC(dc); }
 inline void DestroyWindow(HWND w) { ::DestroyWindow(w); }
+inline void FreeItemList(LPITEMIDLIST list) { ::CoTaskMemFree(list); }
 } // namespace WinHandleDetail
 
-// INVALID_HANDLE_VALUE is not a constant expression, so file-like handles use this sentinel.
-inline const HANDLE InvalidHandleValue = INVALID_HANDLE_VALUE;
-
-using UniqueHandle = TUniqueAny<HANDLE, WinHandleDetail::CloseHandle>;    // NULL = empty
+using UniqueHandle = TUniqueAny<HANDLE, WinHandleDetail::CloseHandle>; // NULL = empty
+using UniqueFile = TUniqueAny<HANDLE, WinHandleDetail::CloseHandle, TInvalidIsEmpty>;
+using UniqueFind = TUniqueAny<HANDLE, WinHandleDetail::FindClose, TInvalidIsEmpty>;
 using UniqueHKey = TUniqueAny<HKEY, WinHandleDetail::RegCloseKey>;
 using UniqueModule = TUniqueAny<HMODULE, WinHandleDetail::FreeLibrary>;
 using UniqueGdiObject = TUniqueAny<HGDIOBJ, WinHandleDetail::DeleteObject>;
+// A memory device context (CreateCompatibleDC).
+using UniqueDc = TUniqueAny<HDC, WinHandleDetail::DeleteDC>;
 using UniqueWindow = TUniqueAny<HWND, WinHandleDetail::DestroyWindow>;
+// An item list (PIDL) from the shell. Since Windows 2000 the shell allocates item lists with
+// the COM task allocator (SHGetMalloc hands out that same allocator), so CoTaskMemFree frees them.
+using UniquePidl = TUniqueAny<LPITEMIDLIST, WinHandleDetail::FreeItemList>;
 
-// Handles whose empty value is INVALID_HANDLE_VALUE (files, find handles).
-template <auto Close>
-class TUniqueInvalidHandle {
+// The device context of a window (of the screen for null) from GetDC; ReleaseDC needs the
+// window again, so both are kept.
+class TWindowDc {
 public:
-    TUniqueInvalidHandle() = default;
-    explicit TUniqueInvalidHandle(HANDLE h) : Value(h) {}
-    ~TUniqueInvalidHandle() { Reset(); }
-    TUniqueInvalidHandle(TUniqueInvalidHandle&& o) noexcept
-        : Value(std::exchange(o.Value, INVALID_HANDLE_VALUE)) {}
-    TUniqueInvalidHandle& operator=(TUniqueInvalidHandle&& o) noexcept {
-        if (this != &o)
-            Reset(std::exchange(o.Value, INVALID_HANDLE_VALUE));
-        return *this;
+    explicit TWindowDc(HWND window) : Window(window), Dc(::GetDC(window)) {}
+    ~TWindowDc() {
+        if (Dc)
+            ::ReleaseDC(Window, Dc);
     }
-    TUniqueInvalidHandle(const TUniqueInvalidHandle&) = delete;
-    TUniqueInvalidHandle& operator=(const TUniqueInvalidHandle&) = delete;
-
-    HANDLE Get() const { return Value; }
-    explicit operator bool() const { return Value != INVALID_HANDLE_VALUE; }
-    HANDLE Release() { return std::exchange(Value, INVALID_HANDLE_VALUE); }
-    void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
-        if (Value != INVALID_HANDLE_VALUE)
-            Close(Value);
-        Value = h;
-    }
+    TWindowDc(const TWindowDc&) = delete;
+    TWindowDc& operator=(const TWindowDc&) = delete;
+    HDC Get() const { return Dc; }
 
 private:
-    HANDLE Value = INVALID_HANDLE_VALUE;
+    HWND Window;
+    HDC Dc;
 };
 
-using UniqueFile = TUniqueInvalidHandle<WinHandleDetail::CloseHandle>;
-using UniqueFind = TUniqueInvalidHandle<WinHandleDetail::FindClose>;
+// Selects a GDI object (a font, a bitmap) into a device context and puts the previous one
+// back on destruction: a device context must not be released or deleted with our object in it.
+class TSelectObject {
+public:
+    TSelectObject(HDC dc, HGDIOBJ object) : Dc(dc), Previous(::SelectObject(dc, object)) {}
+    ~TSelectObject() {
+        if (Previous)
+            ::SelectObject(Dc, Previous);
+    }
+    TSelectObject(const TSelectObject&) = delete;
+    TSelectObject& operator=(const TSelectObject&) = delete;
+
+private:
+    HDC Dc;
+    HGDIOBJ Previous;
+};
 
 // Balances CoInitialize / CoUninitialize for the user-interface thread (single-threaded apartment).
 class TComInitializer {

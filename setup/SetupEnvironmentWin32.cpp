@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "common/Registry.h"
 #include "common/WinHandle.h"
@@ -12,49 +13,23 @@ namespace {
 
 HKEY RootKey(TRegistryRoot root) { return root == rrCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
-// Key paths are absolute below their root and written with a leading backslash, which
-// RegOpenKeyEx does not accept.
-UniqueHKey OpenKeyReadOnly(TRegistryRoot root, const std::string& path) {
-    const char* relative = path.c_str();
-    while (*relative == '\\')
-        ++relative;
-    UniqueHKey key;
-    if (::RegOpenKeyExA(RootKey(root), relative, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-        return UniqueHKey();
-    return key;
-}
-
-// Opens the key for writing values, creating it and its missing parents.
-UniqueHKey CreateKeyForWriting(TRegistryRoot root, const std::string& path) {
-    const char* relative = path.c_str();
-    while (*relative == '\\')
-        ++relative;
-    UniqueHKey key;
-    if (::RegCreateKeyExA(RootKey(root), relative, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
-                          key.Put(), nullptr) != ERROR_SUCCESS)
-        return UniqueHKey();
-    return key;
-}
-
-bool WriteValue(TRegistryRoot root, const std::string& path, const std::string& name, DWORD type, const void* data,
-                DWORD size) {
-    UniqueHKey key = CreateKeyForWriting(root, path);
-    return key && ::RegSetValueExA(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
-                      ERROR_SUCCESS;
+// Key paths are absolute below their root and written with a leading backslash, which the
+// registry module drops. Values are written into the key, created with its missing parents.
+UniqueHKey KeyForWriting(TRegistryRoot root, const std::string& path) {
+    return CreateKey(RootKey(root), path, KEY_SET_VALUE);
 }
 
 // A full path (C:\x.dll or \\server\share\x.dll), the only kind for which the loader
 // defines the altered search order.
 bool IsFullPath(const std::string& path) {
-    const auto isDelimiter = [](char c) { return c == '\\' || c == '/'; };
-    return (path.size() >= 3 && path[1] == ':' && isDelimiter(path[2])) ||
-           (path.size() >= 2 && isDelimiter(path[0]) && isDelimiter(path[1]));
+    return (path.size() >= 3 && path[1] == ':' && IsPathDelimiter(path[2])) ||
+           (path.size() >= 2 && IsPathDelimiter(path[0]) && IsPathDelimiter(path[1]));
 }
 
 class TSystemEnvironment final : public ISetupEnvironment {
 public:
     std::optional<std::vector<std::string>> SubkeyNames(TRegistryRoot root, const std::string& path) override {
-        UniqueHKey key = OpenKeyReadOnly(root, path);
+        UniqueHKey key = OpenKey(RootKey(root), path);
         if (!key)
             return std::nullopt;
         return ::SubkeyNames(key.Get());
@@ -62,7 +37,7 @@ public:
 
     std::optional<std::string> ReadString(TRegistryRoot root, const std::string& path,
                                           const std::string& name) override {
-        UniqueHKey key = OpenKeyReadOnly(root, path);
+        UniqueHKey key = OpenKey(RootKey(root), path);
         if (!key)
             return std::nullopt;
         return ReadStringValue(key.Get(), name.c_str());
@@ -86,13 +61,14 @@ public:
 
     bool WriteString(TRegistryRoot root, const std::string& path, const std::string& name,
                      const std::string& value) override {
-        return WriteValue(root, path, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+        UniqueHKey key = KeyForWriting(root, path);
+        return key && WriteStringValue(key.Get(), name.c_str(), value);
     }
 
     bool WriteInteger(TRegistryRoot root, const std::string& path, const std::string& name,
                       int32_t value) override {
-        const DWORD data = static_cast<DWORD>(value);
-        return WriteValue(root, path, name, REG_DWORD, &data, sizeof data);
+        UniqueHKey key = KeyForWriting(root, path);
+        return key && WriteDwordValue(key.Get(), name.c_str(), static_cast<DWORD>(value));
     }
 
     uint64_t FreeDiskSpace(const std::string& root) override {

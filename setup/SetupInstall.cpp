@@ -13,16 +13,6 @@
 #include "shell/ShellUtils.h"
 #include "ui/Strings.h"
 
-namespace {
-
-// The folder part of a file path, with its trailing backslash.
-std::string FolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of("\\:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-} // namespace
-
 void TSetupInstaller::Install(ISetupProgress& progress) {
     progress.SetProgress(0);
     progress.SetStatus(LoadMessage(msPreparing));
@@ -95,7 +85,7 @@ void TSetupInstaller::CreateShortcuts() {
         const std::string target = ExpandFolderSymbols(shortcut.Target, nullptr);
         if (target.empty())
             continue;
-        RemoveOldShortcuts(FolderOf(linkFile), target, shortcut.Arguments);
+        RemoveOldShortcuts(FileFolder(linkFile), target, shortcut.Arguments);
         Installer->CreateShortcut(linkFile, target, shortcut.Arguments, shortcut.IconIndex);
     }
 }

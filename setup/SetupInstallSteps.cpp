@@ -18,33 +18,6 @@ namespace {
 // Room kept free beyond what the components need.
 const uint64_t SpaceMargin = 1048576;
 
-// The volume part of a path: "C:" of C:\Program Files, "\\server\share" of
-// \\server\share\Programs; empty when the path has neither.
-std::string DrivePart(const std::string& path) {
-    if (path.size() >= 2 && path[1] == ':')
-        return path.substr(0, 2);
-    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
-        // Up to the backslash after the share name, or the end.
-        const size_t server = path.find('\\', 2);
-        if (server == std::string::npos)
-            return path;
-        const size_t share = path.find('\\', server + 1);
-        return share == std::string::npos ? path : path.substr(0, share);
-    }
-    return std::string();
-}
-
-// text without the characters of code 32 and below at both ends.
-std::string TrimControls(const std::string& text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
-    return text.substr(first, last - first);
-}
-
 // Sets the engine's switches for one extraction and restores the defaults afterwards (all
 // files replaced, no file-name hook), also when the extraction fails.
 class TExtractionSwitches {
@@ -79,7 +52,7 @@ int32_t TSetupInstaller::GetRequiredSpace() {
 
 void TSetupInstaller::CheckDiskSpace() {
     // A drive root needs its backslash: "C:" alone would name the current folder of drive C.
-    const uint64_t available = Environment.FreeDiskSpace(DrivePart(ProgramFolder) + "\\");
+    const uint64_t available = Environment.FreeDiskSpace(VolumeRoot(ProgramFolder) + "\\");
     if (available < static_cast<uint64_t>(static_cast<uint32_t>(RequiredSpace)) + SpaceMargin)
         throw ESetupError(LoadMessage(msNotEnoughSpace));
 }
@@ -152,8 +125,8 @@ TShortcutValue TSetupInstaller::ReadShortcutValue(const std::string& value) cons
     }
     const TSplitResult title = SplitString(target.After, ',');
     const TSplitResult arguments = SplitString(title.After, ',');
-    shortcut.Target = TrimControls(target.Before);
-    shortcut.Title = TrimControls(ExpandTextSymbols(title.Before));
+    shortcut.Target = TrimText(target.Before);
+    shortcut.Title = TrimText(ExpandTextSymbols(title.Before));
     if (title.Found)
         shortcut.Arguments = arguments.Before;
     if (arguments.Found) {
@@ -173,9 +146,8 @@ bool TSetupInstaller::CanCreateFolder(const std::string& path) const {
     std::string current = path;
     for (;;) {
         const std::string folder = ExcludeDelimiter(current);
-        const size_t cut = folder.find_last_of("\\:");
-        const std::string parent = cut == std::string::npos ? std::string() : folder.substr(0, cut + 1);
-        if (parent.empty() || parent == folder || folder == DrivePart(folder))
+        const std::string parent = ParentFolder(folder);
+        if (parent.empty() || parent == folder || folder == VolumeRoot(folder))
             break;
         chain.push_back(folder);
         current = parent;

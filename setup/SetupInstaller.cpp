@@ -18,12 +18,6 @@ const char* const DefaultCompleteMessage =
 const char* const VstKey = "Software\\Vst";
 const char* const PhotoshopKey = "SOFTWARE\\Adobe\\Photoshop";
 
-// The folder part of a path with its trailing delimiter; empty for a bare file name.
-std::string FolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of(PathDelimiter() == '/' ? "/" : "\\/:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 bool Contains(const std::string& text, const char* symbol) { return text.find(symbol) != std::string::npos; }
 
 // A text of decimal digits only, read as a number; 0 for anything else.
@@ -48,30 +42,6 @@ std::string ReadStreamText(TStream& stream) {
 
 } // namespace
 
-std::string ReplaceFirst(const std::string& text, const std::string& symbol, const std::string& value) {
-    const size_t at = text.find(symbol);
-    if (at == std::string::npos || symbol.empty())
-        return text;
-    std::string result = text;
-    return result.replace(at, symbol.size(), value);
-}
-
-std::string ReplaceAll(const std::string& text, const std::string& symbol, const std::string& value) {
-    if (symbol.empty())
-        return text;
-    std::string result;
-    size_t start = 0;
-    for (size_t at; (at = text.find(symbol, start)) != std::string::npos; start = at + symbol.size())
-        result.append(text, start, at - start).append(value);
-    return result.append(text, start, std::string::npos);
-}
-
-std::string ExcludeDelimiter(const std::string& path) {
-    if (!path.empty() && path.back() == '\\')
-        return path.substr(0, path.size() - 1);
-    return path;
-}
-
 // --- Construction ----------------------------------------------------------------------------
 
 #ifdef _WIN32
@@ -90,7 +60,7 @@ TSetupInstaller::TSetupInstaller(const std::string& executablePath, ISetupEnviro
 void TSetupInstaller::Construct(const std::string& executablePath) {
     // The bundle item list, the version and the string lists exist already as members.
     Installer = std::make_unique<TInstaller>(std::string(), executablePath);
-    SetupFolder = executablePath.empty() ? ProgramDirectory() : FolderOf(executablePath);
+    SetupFolder = executablePath.empty() ? ProgramDirectory() : FileFolder(executablePath);
     LoadConfiguration();
     VersionKey = VersionKeyFor(ProductVersion().Major, ProductVersion().Minor);
     ApplicationDataFolder = Environment.ApplicationDataFolder();
@@ -403,9 +373,8 @@ bool TSetupInstaller::HasVst3Content(const TSetupBundleItem* item) const {
 }
 
 void TSetupInstaller::RenameVst3File(TInstaller&, std::string& fileName) {
-    const size_t dot = fileName.find_last_of(".\\:");
-    if (dot != std::string::npos && fileName[dot] == '.' && SameText(fileName.substr(dot), ".dll"))
-        fileName = fileName.substr(0, dot) + ".vst3";
+    if (SameText(FileExtension(fileName), ".dll"))
+        fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
 }
 
 // --- Earlier installation ----------------------------------------------------------------------

@@ -66,13 +66,6 @@ struct TShortcutValue {
     int32_t IconIndex = 0; // 0 or negative
 };
 
-// text with the first occurrence of symbol (letter case significant) replaced by value.
-std::string ReplaceFirst(const std::string& text, const std::string& symbol, const std::string& value);
-// text with every occurrence of symbol replaced by value; the replacement is not scanned again.
-std::string ReplaceAll(const std::string& text, const std::string& symbol, const std::string& value);
-// path without one trailing backslash.
-std::string ExcludeDelimiter(const std::string& path);
-
 class TSetupInstaller {
 public:
 #ifdef _WIN32

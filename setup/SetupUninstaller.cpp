@@ -1,15 +1,17 @@
 #include "setup/SetupUninstaller.h"
 
-#include "common/WinHandle.h"
+#include "common/CommonUtils.h"
+#include "common/Registry.h"
 #include "shell/ShellUtils.h"
 #include "ui/Strings.h"
 
-TSetupUninstaller::TSetupUninstaller() : Uninstaller(std::make_unique<TUninstaller>()) {
+TSetupUninstaller::TSetupUninstaller(ISetupDialogs& dialogs)
+    : Uninstaller(std::make_unique<TUninstaller>()), Dialogs(dialogs) {
     ReadProductName();
 }
 
-TSetupUninstaller::TSetupUninstaller(const std::string& executablePath)
-    : Uninstaller(std::make_unique<TUninstaller>(executablePath)) {
+TSetupUninstaller::TSetupUninstaller(ISetupDialogs& dialogs, const std::string& executablePath)
+    : Uninstaller(std::make_unique<TUninstaller>(executablePath)), Dialogs(dialogs) {
     ReadProductName();
 }
 
@@ -23,30 +25,28 @@ void TSetupUninstaller::Execute() {
     if (!OnCheckRights()) {
         // Nothing is removed and the uninstaller stays, so that it can run again for a user
         // who has the rights.
-        OnShowMessage(FillMessage(LoadMessage(msUninstallRightsRequired), ProductName), mkWarning);
+        Dialogs.ShowMessage(FillMessage(LoadMessage(msUninstallRightsRequired), ProductName), mkWarning);
         return;
     }
     std::string name = ProductName;
     if (Uninstaller->Version.Major > 0)
         name += " " + Uninstaller->Version.ToText();
-    if (OnShowMessage(FillMessage(LoadMessage(msConfirmUninstall), name), mkConfirmation) != mrYes)
+    if (Dialogs.ShowMessage(FillMessage(LoadMessage(msConfirmUninstall), name), mkConfirmation) != mrYes)
         return;
 
     bool complete = Uninstaller->Uninstall();
     // The partial-removal text names the product without its version.
     std::string text = complete ? LoadMessage(msUninstallComplete)
                                 : FillMessage(LoadMessage(msUninstallPartial), ProductName);
-    OnShowMessage(text, mkInformation);
+    Dialogs.ShowMessage(text, mkInformation);
     // There is no main window in uninstall mode: the batch file is started on behalf of none.
     Uninstaller->RemoveSelf(nullptr);
 }
 
 bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const char* keyPath) {
-    std::string base = programFilesFolder;
     // A drive root keeps its backslash in the shell's answer ("C:\"); the probe folders are
     // joined with one of their own.
-    while (!base.empty() && base.back() == '\\')
-        base.pop_back();
+    const std::string base = ExcludeDelimiter(programFilesFolder);
     // Creating a folder is what the installation will do there. A name that is taken (by a
     // folder or a file) is left alone and the next number tried; any other refusal (access
     // denied, a path that is not a folder) means the user lacks the rights.
@@ -61,10 +61,7 @@ bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const ch
     }
     // Full access to the machine's software key: what writing the product's registry entries
     // and its uninstall registration needs.
-    UniqueHKey key;
-    DWORD disposition = 0;
-    return ::RegCreateKeyExA(root, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                             key.Put(), &disposition) == ERROR_SUCCESS;
+    return static_cast<bool>(CreateKey(root, keyPath));
 }
 
 bool HasAdminRights() {

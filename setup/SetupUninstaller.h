@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "setup/SetupDialogs.h"
 #include "setupdata/Uninstaller.h"
-#include "ui/MessageDialog.h"
 
 // True when the user may create folders in the Program Files folder and open the machine's
 // SOFTWARE key with full access: an administrator or a power user.
@@ -26,19 +26,18 @@ bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const ch
 class TSetupUninstaller {
 public:
     // Reads the uninstall record of the running program (appended to it, or Uninstall.dat
-    // beside it); a missing or damaged record raises the engine's error.
-    TSetupUninstaller();
+    // beside it); a missing or damaged record raises the engine's error. Execute shows its
+    // messages through dialogs, which must outlive the controller.
+    explicit TSetupUninstaller(ISetupDialogs& dialogs);
     // Tests: the record of the uninstaller at executablePath, as if it were the running program.
-    explicit TSetupUninstaller(const std::string& executablePath);
+    TSetupUninstaller(ISetupDialogs& dialogs, const std::string& executablePath);
     ~TSetupUninstaller();
 
     // The product name stored in the record.
     std::string ProductName;
     std::unique_ptr<TUninstaller> Uninstaller;
 
-    // How Execute talks to the user and checks the rights. Tests replace them; the program
-    // keeps the message dialogs and HasAdminRights.
-    std::function<TMessageResult(const std::string& text, TMessageKind kind)> OnShowMessage = ShowMessage;
+    // How Execute checks the rights. Tests replace it; the program keeps HasAdminRights.
     std::function<bool()> OnCheckRights = HasAdminRights;
 
     // The uninstall run: the rights warning, or the confirmation followed by the removal, the
@@ -46,5 +45,7 @@ public:
     void Execute();
 
 private:
+    ISetupDialogs& Dialogs;
+
     void ReadProductName();
 };

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/DosDate.h"
+
 namespace Archive {
 
 namespace {
@@ -102,20 +104,6 @@ constexpr int64_t MillisecondsPerDay = 86400000;
 // Day number of 1970-01-01 counted from 1899-12-30.
 constexpr int64_t UnixEpochDay = 25569;
 
-// Proleptic Gregorian calendar date of a day counted from 1970-01-01 (H. Hinnant's
-// civil_from_days), exact for every day number in range.
-void CivilFromDays(int64_t days, int& year, int& month, int& day) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-}
-
 } // namespace
 
 uint32_t DateTimeToDosDateTime(double dateTime) {
@@ -132,25 +120,12 @@ uint32_t DateTimeToDosDateTime(double dateTime) {
     const int64_t timeOfDay = milliseconds % MillisecondsPerDay;
     int year, month, day;
     CivilFromDays(dayNumber - UnixEpochDay, year, month, day);
-    if (year < 1980 || year > 2107)
-        return 0;
-    const auto seconds = static_cast<uint32_t>(timeOfDay / 1000);
-    const uint32_t hours = seconds / 3600;
-    const uint32_t minutes = seconds / 60 % 60;
-    const uint32_t date = static_cast<uint32_t>(day) + static_cast<uint32_t>(month) * 32 +
-                          static_cast<uint32_t>(year - 1980) * 512;
-    const uint32_t time = seconds % 60 / 2 + minutes * 32 + hours * 2048;
-    return date << 16 | time;
+    const auto seconds = static_cast<int>(timeOfDay / 1000);
+    return PackDosDateTime({year, month, day, seconds / 3600, seconds / 60 % 60, seconds % 60});
 }
 
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second) {
-    // Day number of a civil date (the inverse of CivilFromDays).
-    const int y = month <= 2 ? year - 1 : year;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    const int64_t days = int64_t(era) * 146097 + dayOfEra - 719468 + UnixEpochDay;
+    const int64_t days = DaysFromCivil(year, month, day) + UnixEpochDay;
     return static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / 86400.0;
 }
 

@@ -71,12 +71,6 @@ std::unique_ptr<TStream> OpenResource(const std::string& name) {
     throw Exception("Resource " + name + " not found");
 }
 
-// The folder part of a path, with its trailing delimiter; empty for a bare file name.
-std::string FolderOf(const std::string& path) {
-    const size_t cut = path.find_last_of(PathDelimiter() == '/' ? "/" : "\\/:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 } // namespace
 
 // Reads one entry list record by record and refuses any record that breaks the structure:
@@ -147,7 +141,7 @@ std::unique_ptr<TStream> TInstaller::OpenArchive() {
         return file;
     }
     file.reset();
-    const std::string folder = ExecutablePath.empty() ? ProgramDirectory() : FolderOf(ExecutablePath);
+    const std::string folder = ExecutablePath.empty() ? ProgramDirectory() : FileFolder(ExecutablePath);
     return std::make_unique<TFileStream>(folder + "Setup.dat", TFileMode::fmOpenReadExclusive);
 }
 
@@ -291,38 +285,6 @@ static_assert(sizeof LogLetters == lkExistingFolder + 1, "one letter per TLogKin
 // memory stays the same whatever the size of the files.
 constexpr int32_t CopyBufferSize = 64 * 1024;
 
-// How long the root of a path is: "X:" for a drive path, "\\server\share" for a network path
-// (Windows), 0 for anything else. Nothing at or above the root can be created.
-size_t RootLength(const std::string& path) {
-    if (PathDelimiter() != '\\')
-        return 0;
-    if (path.size() >= 2 && path[1] == ':')
-        return 2;
-    if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
-        // Two components after the lead-in: the server and the share.
-        size_t end = 2;
-        for (int component = 0; component < 2 && end < path.size(); ++component) {
-            const size_t next = path.find('\\', end);
-            end = next == std::string::npos ? path.size() : next + (component == 0 ? 1 : 0);
-        }
-        return end;
-    }
-    return 0;
-}
-
-std::string WithoutTrailingDelimiter(const std::string& path) {
-    return !path.empty() && path.back() == PathDelimiter() ? path.substr(0, path.size() - 1) : path;
-}
-
-// The parent folder of a path, with its trailing delimiter: the path without a trailing
-// delimiter, cut after its last delimiter (or drive colon). The parent of "X:" is "X:" again;
-// a bare name has none (empty).
-std::string ParentFolder(const std::string& path) {
-    const std::string trimmed = WithoutTrailingDelimiter(path);
-    const size_t cut = trimmed.find_last_of(PathDelimiter() == '\\' ? "\\:" : "/");
-    return cut == std::string::npos ? std::string() : trimmed.substr(0, cut + 1);
-}
-
 // True when the log holds path as a folder that this installation created (D or T). Looked
 // for from the end: a subfolder's parent was logged shortly before.
 bool WasCreatedHere(const std::vector<std::string>& log, const std::string& path) {
@@ -407,8 +369,8 @@ bool TInstaller::CreateFolder(const std::string& path, bool markFiles) {
     }
     // A drive or network share that is not there: there is nothing above it to create (the
     // parent of "Q:" is "Q:" again, and above "\\server\share" lies no folder at all).
-    const std::string trimmed = WithoutTrailingDelimiter(path);
-    if (!exists && trimmed.size() <= RootLength(trimmed))
+    const std::string trimmed = ExcludeDelimiter(path);
+    if (!exists && trimmed.size() <= VolumeRoot(trimmed).size())
         return false;
     // The recursion ends at the first ancestor that exists, logged as E. An ancestor that this
     // installation has just created (the walk creates every list's folder before its

@@ -19,28 +19,6 @@ using namespace UninstallRecord;
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const size_t cut = path.rfind('\\');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-// GetTempPathA returns the length it needs, terminator included, when the buffer is too
-// small; ask once more with that size.
-std::string TemporaryFolder() {
-    char buffer[MAX_PATH];
-    DWORD length = ::GetTempPathA(sizeof buffer, buffer);
-    if (length == 0)
-        return "C:\\";
-    if (length < sizeof buffer)
-        return std::string(buffer, length);
-    std::string larger(length + 1, '\0');
-    const DWORD again = ::GetTempPathA(static_cast<DWORD>(larger.size()), larger.data());
-    if (again == 0 || again >= larger.size())
-        return "C:\\";
-    larger.resize(again);
-    return larger;
-}
-
 // cmd.exe expands %NAME% in batch files even inside quotes; a doubled %% stands for one %.
 std::string BatchText(const std::string& path) {
     std::string text;
@@ -57,7 +35,7 @@ std::string BatchText(const std::string& path) {
 TUninstaller::TUninstaller() : TUninstaller(ProgramFileName()) {}
 
 TUninstaller::TUninstaller(const std::string& executablePath)
-    : ExecutablePath(executablePath), ProgramFolder(FolderOf(executablePath)) {
+    : ExecutablePath(executablePath), ProgramFolder(FileFolder(executablePath)) {
     DeferredFolders.push_back(ProgramFolder);
     ReadRecord();
 }
@@ -147,14 +125,9 @@ void TUninstaller::DeleteRegistryKey(char kind, const std::string& path) {
     const HKEY root = kind == KindClassesRootKey   ? HKEY_CLASSES_ROOT
                       : kind == KindCurrentUserKey ? HKEY_CURRENT_USER
                                                    : HKEY_LOCAL_MACHINE;
-    // Key paths are relative to the root; the log may write them with a leading backslash,
-    // which RegOpenKeyExA does not accept.
-    const std::string subKey = !path.empty() && path[0] == '\\' ? path.substr(1) : path;
-    // An empty path would name the root itself: never delete everything below a root because
-    // of a damaged line.
-    if (subKey.empty())
-        return;
-    DeleteKeyTree(root, subKey);
+    // The log writes key paths with a leading backslash. An empty path would name the root
+    // itself, which DeleteKeyTree refuses: a damaged line never empties a whole root.
+    DeleteKeyTree(root, path);
 }
 
 void TUninstaller::NoteResult(bool success) {
@@ -163,7 +136,9 @@ void TUninstaller::NoteResult(bool success) {
 }
 
 void TUninstaller::RemoveSelf(void* ownerWindow) {
-    const std::string tempFolder = IncludeDelimiter(TemporaryFolder());
+    std::string tempFolder = TempDirectory();
+    if (tempFolder.empty())
+        tempFolder = "C:\\";
     const std::string batchPath = tempFolder + "Uninstall.bat";
     const std::string text = BuildRemoveSelfBatch(ExecutablePath, DeferredFolders, batchPath);
     {
@@ -187,10 +162,7 @@ std::string BuildRemoveSelfBatch(const std::string& executablePath,
     text += "del \"" + program + "\"\r\n";
     text += "if exist \"" + program + "\" goto Repeat\r\n";
     for (const std::string& folder : deferredFolders) {
-        std::string name = folder;
-        if (!name.empty() && name.back() == '\\')
-            name.pop_back();
-        text += "rd \"" + BatchText(name) + "\"\r\n";
+        text += "rd \"" + BatchText(ExcludeDelimiter(folder)) + "\"\r\n";
     }
     text += "del \"" + BatchText(batchPath) + "\"\r\n";
     return text;

@@ -49,27 +49,6 @@ int SpecialFolderCsidl(TSpecialFolder kind) {
     return -1;
 }
 
-// An item list (PIDL) handed out by the shell, freed through the shell's allocator. The
-// allocator must outlive the item list.
-class TItemList {
-public:
-    explicit TItemList(IMalloc* allocator) : Allocator(allocator) {}
-    TItemList(IMalloc* allocator, LPITEMIDLIST list) : Allocator(allocator), List(list) {}
-    ~TItemList() {
-        if (List)
-            Allocator->Free(List);
-    }
-    TItemList(const TItemList&) = delete;
-    TItemList& operator=(const TItemList&) = delete;
-
-    LPITEMIDLIST Get() const { return List; }
-    LPITEMIDLIST* Put() { return &List; }
-
-private:
-    IMalloc* Allocator;
-    LPITEMIDLIST List = nullptr;
-};
-
 // The file-system path of an item list, or nothing for a virtual item (Recycle Bin, Control
 // Panel, a computer on the network). The shell writes at most MAX_PATH characters.
 std::optional<std::string> PathFromItemList(LPCITEMIDLIST list) {
@@ -77,40 +56,6 @@ std::optional<std::string> PathFromItemList(LPCITEMIDLIST list) {
     if (!::SHGetPathFromIDListA(list, buffer))
         return std::nullopt;
     return std::string(buffer);
-}
-
-UniqueHKey OpenKeyReadOnly(HKEY root, const std::string& path) {
-    UniqueHKey key;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-        return UniqueHKey();
-    return key;
-}
-
-// Removes characters of code 32 or below (blanks, tabs, line breaks) at both ends.
-std::string Trim(const std::string& text) {
-    auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && isBlank(text[first]))
-        ++first;
-    while (last > first && isBlank(text[last - 1]))
-        --last;
-    return text.substr(first, last - first);
-}
-
-// The extension of a path with its full stop, or empty; a full stop in a folder name does not
-// count.
-std::string FileExtension(const std::string& path) {
-    const size_t dot = path.find_last_of(".\\:");
-    if (dot == std::string::npos || path[dot] != '.')
-        return std::string();
-    return path.substr(dot);
-}
-
-// The folder part of a path with its trailing backslash (or drive colon), or empty.
-std::string FileFolder(const std::string& path) {
-    const size_t cut = path.find_last_of("\\:");
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
 // IPersistFile takes wide paths; everything else here is ANSI in the system code page.
@@ -150,9 +95,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data
         case BFFM_INITIALIZED: {
             // Open the dialog on the starting folder, spelt as the shell spells folder paths:
             // without a trailing backslash.
-            std::string folder(reinterpret_cast<const char*>(data));
-            if (!folder.empty() && folder.back() == '\\')
-                folder.pop_back();
+            const std::string folder = ExcludeDelimiter(reinterpret_cast<const char*>(data));
             // wParam TRUE: lParam is a path, not an item list.
             ::SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
             break;
@@ -175,10 +118,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data
 } // namespace
 
 std::string GetSpecialFolder(TSpecialFolder kind) {
-    TComPtr<IMalloc> allocator;
-    if (FAILED(::SHGetMalloc(allocator.Put())))
-        return std::string();
-    TItemList list(allocator.Get());
+    UniquePidl list;
     if (FAILED(::SHGetSpecialFolderLocation(nullptr, SpecialFolderCsidl(kind), list.Put())))
         return std::string();
     return PathFromItemList(list.Get()).value_or(std::string());
@@ -190,8 +130,7 @@ std::string GetCurrentVersionFolder(TSpecialFolder kind, const std::string& valu
     if (!folder.empty())
         return folder;
     // Older systems: the shell knows no such folder, but Windows Setup recorded it here.
-    if (UniqueHKey key =
-            OpenKeyReadOnly(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion")) {
+    if (UniqueHKey key = OpenKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion")) {
         std::optional<std::string> value = ReadStringValue(key.Get(), valueName.c_str());
         if (value && !value->empty())
             return *value;
@@ -218,9 +157,6 @@ std::string GetDocumentsFolder() {
 }
 
 std::string BrowseForFolder(HWND owner, const std::string& prompt, const std::string& initialFolder) {
-    TComPtr<IMalloc> allocator;
-    if (FAILED(::SHGetMalloc(allocator.Put())))
-        return initialFolder;
     char displayName[MAX_PATH] = {};
 
     BROWSEINFOA info = {};
@@ -233,7 +169,7 @@ std::string BrowseForFolder(HWND owner, const std::string& prompt, const std::st
     info.lParam = reinterpret_cast<LPARAM>(initialFolder.c_str());
 
     // No item list: the user cancelled.
-    TItemList chosen(allocator.Get(), ::SHBrowseForFolderA(&info));
+    UniquePidl chosen(::SHBrowseForFolderA(&info));
     if (!chosen.Get())
         return initialFolder;
     return PathFromItemList(chosen.Get()).value_or(initialFolder);
@@ -285,24 +221,24 @@ void GetDefaultIcon(const std::string& fileName, std::string& iconFile, int& ico
     // HKEY_CLASSES_ROOT\.ext names the file type; the type's DefaultIcon key holds
     // "file" or "file,index".
     std::optional<std::string> className;
-    if (UniqueHKey key = OpenKeyReadOnly(HKEY_CLASSES_ROOT, extension))
+    if (UniqueHKey key = OpenKey(HKEY_CLASSES_ROOT, extension))
         className = ReadStringValue(key.Get(), nullptr);
     if (!className || className->empty())
         return;
-    UniqueHKey iconKey = OpenKeyReadOnly(HKEY_CLASSES_ROOT, *className + "\\DefaultIcon");
+    UniqueHKey iconKey = OpenKey(HKEY_CLASSES_ROOT, *className + "\\DefaultIcon");
     if (!iconKey)
         return;
     std::optional<std::string> value = ReadStringValue(iconKey.Get(), nullptr);
     if (!value)
         return;
 
-    iconFile = Trim(*value);
+    iconFile = TrimText(*value);
     const size_t comma = iconFile.find(',');
     if (comma == std::string::npos)
         return;
     int32_t index = 0;
     // A non-numeric index leaves the whole value, comma included, as the icon file.
-    if (!TryStrToInt(Trim(iconFile.substr(comma + 1)), index))
+    if (!TryStrToInt(TrimText(iconFile.substr(comma + 1)), index))
         return;
     iconIndex = index;
     iconFile.erase(comma);

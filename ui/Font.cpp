@@ -8,41 +8,8 @@ namespace {
 // Only the user-interface thread uses it.
 int DesignTextHeight = 0;
 
-// A device context of a window (or of the screen for null), released on destruction.
-class TWindowDc {
-public:
-    explicit TWindowDc(HWND window) : Window(window), Dc(::GetDC(window)) {}
-    ~TWindowDc() {
-        if (Dc)
-            ::ReleaseDC(Window, Dc);
-    }
-    TWindowDc(const TWindowDc&) = delete;
-    TWindowDc& operator=(const TWindowDc&) = delete;
-    HDC Get() const { return Dc; }
-
-private:
-    HWND Window;
-    HDC Dc;
-};
-
-// Selects a font into a device context and puts the previous one back on destruction.
-class TSelectFont {
-public:
-    TSelectFont(HDC dc, HGDIOBJ font) : Dc(dc), Previous(::SelectObject(dc, font)) {}
-    ~TSelectFont() {
-        if (Previous)
-            ::SelectObject(Dc, Previous);
-    }
-    TSelectFont(const TSelectFont&) = delete;
-    TSelectFont& operator=(const TSelectFont&) = delete;
-
-private:
-    HDC Dc;
-    HGDIOBJ Previous;
-};
-
 int TextHeightOfZero(HDC dc, HFONT font) {
-    TSelectFont select(dc, font);
+    TSelectObject select(dc, font);
     SIZE size = {};
     if (!::GetTextExtentPoint32A(dc, "0", 1, &size))
         return 0;
@@ -170,7 +137,7 @@ int GetDesignTextHeight() {
 }
 
 int ScaleValueBy(int length, int textHeight) {
-    return length * textHeight / DesignedTextHeight;
+    return TLayoutScale{textHeight, DesignedTextHeight}.Value(length);
 }
 
 int ScaleValue(int length) {
@@ -224,7 +191,7 @@ void CollectFontControls(const TFontControl& parent, const TFontForm& form,
     }
 }
 
-void AdaptFormFont(TFontForm& form, const TUiFont& uiFont, const std::function<int(int)>& scale) {
+void AdaptFormFont(TFontForm& form, const TUiFont& uiFont) {
     std::vector<TFontControl*> list;
     CollectFontControls(form, form, list);
     form.Font = TFont();
@@ -234,16 +201,8 @@ void AdaptFormFont(TFontForm& form, const TUiFont& uiFont, const std::function<i
         control->Font.Face = uiFont.Face;
         control->Font.SetSize(uiFont.Size, form.PixelsPerInch);
     }
-    auto scaleLimit = [&](int& limit) {
-        if (limit != 0)
-            limit = scale(limit);
-    };
-    scaleLimit(form.Constraints.MaxWidth);
-    scaleLimit(form.Constraints.MaxHeight);
-    scaleLimit(form.Constraints.MinWidth);
-    scaleLimit(form.Constraints.MinHeight);
 }
 
 void AdaptFormFont(TFontForm& form) {
-    AdaptFormFont(form, UiFont(), ScaleValue);
+    AdaptFormFont(form, UiFont());
 }

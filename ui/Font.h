@@ -65,14 +65,6 @@ int ScreenPixelsPerInch();
 // Height in pixels of the text "0" in font on the screen.
 int MeasureTextHeight(const TFont& font);
 
-// Design units to screen pixels: length × the measured text height of the design font / 13,
-// truncated. The height is measured on the first call and kept for the life of the process.
-int ScaleValue(int length);
-// The same with a given text height, for callers and tests that have measured it themselves.
-int ScaleValueBy(int length, int textHeight);
-// The text height ScaleValue uses (measuring it when that has not happened yet).
-int GetDesignTextHeight();
-
 // A rectangle in its parent's coordinates.
 struct TBounds {
     int Left = 0;
@@ -84,21 +76,33 @@ struct TBounds {
     }
 };
 
-// How the form loader scales its designed layout: the form font's text height M at the
-// screen's resolution against the designed D = 13.
+// The one scaler from design units to screen pixels: the design font's text height M at the
+// screen's resolution against the designed D = 13. The form loader rounds to the nearest
+// pixel (as MulDiv does) when it scales the designed layout; lengths that the wizard computes
+// at run time truncate, and may therefore come out one pixel short of a loaded neighbour.
 struct TLayoutScale {
     int M = DesignedTextHeight;
     int D = DesignedTextHeight;
     bool Identity() const { return M == D; }
-    // Left and top scale on their own; width and height as the difference of the scaled
-    // edges, so that neighbours that touch at design time still touch.
+    // The loader: left and top scale on their own; width and height as the difference of the
+    // scaled edges, so that neighbours that touch at design time still touch.
     TBounds Bounds(const TBounds& design) const;
-    // A client size.
+    // The loader: a client size.
     int Length(int value) const;
+    // A length computed at run time: length × M / D in 32-bit integers, truncated toward zero.
+    int Value(int length) const { return length * M / D; }
     // The points of a control's own font after loading: its designed pixel height taken as
     // whole points at the screen's resolution, then scaled by M/D.
     int OwnFontSize(int designHeight, int ppi) const;
 };
+
+// TLayoutScale::Value over the design font's text height, which is measured on the first call
+// and kept for the life of the process.
+int ScaleValue(int length);
+// The same with a given text height, for callers and tests that have measured it themselves.
+int ScaleValueBy(int length, int textHeight);
+// The text height ScaleValue uses (measuring it when that has not happened yet).
+int GetDesignTextHeight();
 
 // The form font's height after loading at ppi (the designed height rescaled from 96).
 int LoadedFormFontHeight(int ppi);
@@ -113,16 +117,7 @@ struct TFontControl {
     std::vector<TFontControl*> Children;
 };
 
-// Size limits of a form in pixels; 0 means none.
-struct TSizeConstraints {
-    int MaxWidth = 0;
-    int MaxHeight = 0;
-    int MinWidth = 0;
-    int MinHeight = 0;
-};
-
 struct TFontForm : TFontControl {
-    TSizeConstraints Constraints;
     int PixelsPerInch = DesignPixelsPerInch;
     TFontForm() {
         ParentFont = false;
@@ -135,9 +130,9 @@ struct TFontForm : TFontControl {
 void CollectFontControls(const TFontControl& parent, const TFontForm& form, std::vector<TFontControl*>& list);
 // Switches form to uiFont: the form's font becomes a copy of it, and the controls that carry
 // the form's face and size in their own font take its face and size (keeping bold and the
-// rest). Non-zero size constraints go through scale.
-void AdaptFormFont(TFontForm& form, const TUiFont& uiFont, const std::function<int(int)>& scale);
-// The same with UiFont() and ScaleValue.
+// rest).
+void AdaptFormFont(TFontForm& form, const TUiFont& uiFont);
+// The same with UiFont().
 void AdaptFormFont(TFontForm& form);
 
 // A GDI font for font at the screen's resolution; owned by the caller.

@@ -1,86 +1,80 @@
 #include "ui/FormMain.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
-
-#include <algorithm>
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
-#include "setup/SetupUninstaller.h"
-#include "shell/ShellUtils.h"
 #include "ui/Application.h"
-#include "ui/ErrorBox.h"
 #include "ui/Strings.h"
 
-namespace {
-
-constexpr const char* ContainerClass = "SetupWizardContainer";
-
-// Pages, the notebook and the panel are plain windows that hold controls. They pass the
-// notifications of their controls (clicks, owner drawing) on to the form, whose dialog
-// procedure handles them; WS_EX_CONTROLPARENT lets the dialog manager step into them with Tab.
-LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    switch (message) {
-    case WM_COMMAND:
-    case WM_DRAWITEM:
-    case WM_NOTIFY:
-        return ::SendMessageA(::GetAncestor(window, GA_ROOT), message, wParam, lParam);
-    case WM_CLOSE:
-        // An edit control posts this to its parent for Escape; a page is never closed by
-        // itself (the default would destroy it).
-        return 0;
-    default:
-        return ::DefWindowProcA(window, message, wParam, lParam);
-    }
-}
-
-void RegisterContainerClass() {
-    static bool registered = false;
-    if (registered)
-        return;
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = ContainerProc;
-    windowClass.hInstance = ::GetModuleHandleA(nullptr);
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = ContainerClass;
-    registered = ::RegisterClassA(&windowClass) != 0;
-}
-
-INT_PTR CALLBACK FormDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    if (message == WM_INITDIALOG) {
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        return FALSE; // the form sets the focus itself
-    }
-    auto* form = reinterpret_cast<TMainForm*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!form)
-        return FALSE;
-    if (message == WM_NCDESTROY) {
-        form->OnWindowDestroyed();
-        return FALSE;
-    }
-    try {
-        return form->HandleMessage(message, wParam, lParam);
-    } catch (const std::exception& error) {
-        // Nothing may unwind through the system's code that called us: an error no handler
-        // expected ends the program like an error of the installation run.
-        form->EndWithError(error.what());
-    } catch (...) {
-        form->EndWithError("Unexpected error");
-    }
-    return TRUE;
-}
-
-// An in-memory dialog template without controls: the form creates its controls itself from
-// the designed layout. The dialog class gives the form the dialog manager's keyboard handling
-// (Tab order, the default push button, Escape, accelerators) and the button-face background.
-struct alignas(4) TEmptyDialogTemplate { // templates must start on a DWORD boundary
-    DLGTEMPLATE Header;
-    WORD Menu;
-    WORD WindowClass;
-    WORD Title;
+// What sets a page apart: when it is shown (null: always), where the focus goes when it is
+// shown, and what Next checks and stores (null: nothing, the wizard steps on).
+struct TMainForm::TPageRow {
+    TWizardPage Page;
+    bool (*Shown)(const TSetupInstaller& controller);
+    int FocusId;
+    bool (TMainForm::*Validate)();
 };
+
+// A plug-in host's page: the [Pages] entry that shows it, its controls, its browse prompt,
+// and the controller's install flag and folder that its check box and folder box stand for.
+// ExtraCheck, where there is one, is a second install check box that the page stores when
+// it passes (the VST 3 plug-in beside the VST 2 one).
+struct TMainForm::TPluginRow {
+    TWizardPage Page;
+    TSetupPage ShownBy;
+    int DescriptionLabel, InstallCheck, FolderLabel, FolderInput, BrowseButton;
+    TMessageNumber Prompt;
+    bool TSetupInstaller::*Install;
+    std::string TSetupInstaller::*Folder;
+    int ExtraCheck;
+    bool TSetupInstaller::*ExtraInstall;
+};
+
+const TMainForm::TPageRow TMainForm::PageRows[] = {
+    {wpWelcome, nullptr, idNextButton, &TMainForm::ValidateWelcomePage},
+    {wpLicense, nullptr, idNextButton, nullptr},
+    {wpBundleItems, [](const TSetupInstaller& c) { return c.IsBundle; }, idNextButton,
+     &TMainForm::ValidateBundleItemsPage},
+    {wpDest, nullptr, idDestFolderInput, &TMainForm::ValidateDestPage},
+    {wpPersonalize, [](const TSetupInstaller& c) { return c.VisiblePages.Contains(spPersonalization); },
+     idNameInput, &TMainForm::ValidatePersonalizePage},
+    {wpIcon, [](const TSetupInstaller& c) { return !c.AvailableShortcuts.Empty(); }, idNextButton,
+     &TMainForm::ValidateIconPage},
+    {wpCopy, nullptr, idNextButton, nullptr},
+    {wpReady, nullptr, idNextButton, &TMainForm::ValidateReadyPage},
+};
+
+// clang-format off
+const TMainForm::TPluginRow TMainForm::PluginRows[] = {
+    {wpVstPlugins, spVstPluginFolder, idVst2DescriptionLabel, idVst2InstallCheck, idVst2FolderLabel,
+     idVst2FolderInput, idVst2BrowseButton, msSelectVst2Folder,
+     &TSetupInstaller::InstallVstPlugin, &TSetupInstaller::VstPluginFolder,
+     idVst3InstallCheck, &TSetupInstaller::InstallVst3Plugin},
+    {wpDigiPlugins, spDigiPluginFolder, idDigiDescriptionLabel, idDigiInstallCheck, idDigiFolderLabel,
+     idDigiFolderInput, idDigiBrowseButton, msSelectDigiFolder,
+     &TSetupInstaller::InstallDigiPlugin, &TSetupInstaller::DigiPluginFolder, idNone, nullptr},
+    {wpPhotoshopPlugin, spPhotoshopPluginFolder, idPhotoshopInfoLabel, idPhotoshopInstallCheck,
+     idPhotoshopFolderLabel, idPhotoshopFolderInput, idPhotoshopBrowseButton, msSelectPhotoshopFolder,
+     &TSetupInstaller::InstallPhotoshopPlugin, &TSetupInstaller::PhotoshopPluginFolder, idNone, nullptr},
+};
+// clang-format on
+
+const TMainForm::TPageRow* TMainForm::PageRow(int page) {
+    for (const TPageRow& row : PageRows)
+        if (row.Page == page)
+            return &row;
+    return nullptr;
+}
+
+const TMainForm::TPluginRow* TMainForm::PluginRow(int page) {
+    for (const TPluginRow& row : PluginRows)
+        if (row.Page == page)
+            return &row;
+    return nullptr;
+}
+
+namespace {
 
 // An edit control breaks lines only at CR LF; Setup.lic may use any line ending.
 std::string WithCrLf(const std::string& text) {
@@ -99,15 +93,6 @@ std::string WithCrLf(const std::string& text) {
     return result;
 }
 
-std::string WindowText(HWND window) {
-    if (!window)
-        return std::string();
-    const int length = ::GetWindowTextLengthA(window);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    text.resize(static_cast<size_t>(::GetWindowTextA(window, &text[0], length + 1)));
-    return text;
-}
-
 } // namespace
 
 // --- construction and the window -------------------------------------------------------------
@@ -115,186 +100,22 @@ std::string WindowText(HWND window) {
 TMainForm::TMainForm(IWizardServices& services) : Services(services) {}
 
 TMainForm::~TMainForm() {
-    if (Window)
-        ::DestroyWindow(Window);
+    // The window goes while the form is whole: its last messages still reach HandleMessage.
+    Destroy();
     FormDestroy();
 }
 
 bool TMainForm::Create() {
-    RegisterContainerClass();
-    INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&commonControls);
-
-    // A fixed single border, a system menu and a minimize box, no maximize box.
-    static const TEmptyDialogTemplate dialogTemplate = {
-        {WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_3DLOOK,
-         WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, 0, 0, 0, 0, 0},
-        0,
-        0,
-        0};
-    Window = ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), &dialogTemplate.Header, nullptr,
-                                          FormDialogProc, reinterpret_cast<LPARAM>(this));
-    if (!Window) {
+    if (!CreateFromLayout()) {
         EndWithError("Cannot create the setup window.");
         return false;
     }
-    if (HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), "MAINICON")) {
-        ::SendMessageA(Window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        ::SendMessageA(Window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    }
-    ::SetWindowTextA(Window, FormCaption);
-    CreateControls();
     FormCreate();
-    return !IsTerminated && Window;
-}
-
-void TMainForm::CreateControls() {
-    // The form loader's scaling: the design font rescaled to the screen's resolution, then
-    // every bound by the ratio of its measured text height to the designed 13.
-    PixelsPerInch = ScreenPixelsPerInch();
-    LayoutScale = MeasureLayoutScale(PixelsPerInch);
-    FontForm.PixelsPerInch = PixelsPerInch;
-    FontForm.Font = TFont();
-    FontForm.Font.Height = LoadedFormFontHeight(PixelsPerInch);
-
-    const DWORD style = static_cast<DWORD>(::GetWindowLongPtrA(Window, GWL_STYLE));
-    const DWORD exStyle = static_cast<DWORD>(::GetWindowLongPtrA(Window, GWL_EXSTYLE));
-    RECT frame = {0, 0, LayoutScale.Length(FormClientWidth), LayoutScale.Length(FormClientHeight)};
-    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    ::SetWindowPos(Window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
-    for (const TControlDesign* design : CreationOrder()) {
-        auto control = std::make_unique<TControl>();
-        control->Id = design->Id;
-        control->Parent = design->Parent;
-        TControl* parent = Find(design->Parent);
-        control->Handle = CreateControlWindow(*design, parent ? parent->Handle : Window,
-                                              LayoutScale.Bounds(design->Bounds));
-        TFontControl& node = control->FontNode;
-        node.CanHoldChildren = design->Kind == TControlKind::Panel ||
-                               design->Kind == TControlKind::Notebook || design->Kind == TControlKind::Page;
-        if (design->Flags & cfHeadingFont) {
-            node.ParentFont = false;
-            node.Font.Bold = true;
-            if (!LayoutScale.Identity())
-                node.Font.SetSize(LayoutScale.OwnFontSize(DesignFontHeight, PixelsPerInch), PixelsPerInch);
-        }
-        (parent ? parent->FontNode : FontForm).Children.push_back(&node);
-        Controls.push_back(std::move(control));
-    }
-    // Enter presses the Next button wherever the focus is, unless it is on another push button.
-    ::SendMessageA(Window, DM_SETDEFID, idNextButton, 0);
-    ApplyFonts();
-}
-
-HWND TMainForm::CreateControlWindow(const TControlDesign& design, HWND parent, const TBounds& bounds) {
-    // Every control is a group of its own: the arrow keys then never move the focus onto a
-    // label; Tab and the accelerators do the moving.
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_GROUP;
-    DWORD exStyle = 0;
-    const char* windowClass = "STATIC";
-    switch (design.Kind) {
-    case TControlKind::Panel:
-        windowClass = ContainerClass;
-        style |= WS_CLIPCHILDREN;
-        exStyle = WS_EX_CONTROLPARENT | WS_EX_CLIENTEDGE;
-        break;
-    case TControlKind::Notebook:
-        windowClass = ContainerClass;
-        exStyle = WS_EX_CONTROLPARENT;
-        break;
-    case TControlKind::Page:
-        windowClass = ContainerClass;
-        style &= ~WS_VISIBLE; // ShowPage shows one page at a time
-        exStyle = WS_EX_CONTROLPARENT;
-        break;
-    case TControlKind::Image:
-        style |= SS_OWNERDRAW;
-        break;
-    case TControlKind::Button:
-        windowClass = "BUTTON";
-        style |= WS_TABSTOP | ((design.Flags & cfDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        break;
-    case TControlKind::CheckBox:
-        windowClass = "BUTTON";
-        style |= WS_TABSTOP | BS_AUTOCHECKBOX;
-        break;
-    case TControlKind::Label:
-        style |= (design.Flags & cfWraps) ? SS_LEFT : SS_LEFTNOWORDWRAP;
-        break;
-    case TControlKind::Edit:
-        windowClass = "EDIT";
-        style |= WS_TABSTOP | ES_AUTOHSCROLL;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    case TControlKind::Memo:
-        // Read-only with a vertical scroll bar and word wrap (no horizontal scrolling). Without
-        // ES_WANTRETURN, Enter in it presses the default button.
-        windowClass = "EDIT";
-        style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
-        exStyle = WS_EX_CLIENTEDGE;
-        break;
-    case TControlKind::ProgressBar:
-        windowClass = PROGRESS_CLASSA;
-        break;
-    }
-    HWND window =
-        ::CreateWindowExA(exStyle, windowClass, design.Caption, style, bounds.Left, bounds.Top, bounds.Width,
-                          bounds.Height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.Id)),
-                          ::GetModuleHandleA(nullptr), nullptr);
-    if (!window)
-        return nullptr;
-    if (design.Kind == TControlKind::CheckBox && (design.Flags & cfChecked))
-        ::SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0);
-    if (design.Kind == TControlKind::ProgressBar) {
-        ::SendMessageA(window, PBM_SETRANGE32, 0, 100);
-        ::SendMessageA(window, PBM_SETPOS, 0, 0);
-    }
-    if (design.Kind == TControlKind::Memo)
-        ::SendMessageA(window, EM_SETLIMITTEXT, 0, 0); // no limit for a long license text
-    return window;
-}
-
-TFont TMainForm::EffectiveFont(const TControl& control) const {
-    if (!control.FontNode.ParentFont)
-        return control.FontNode.Font;
-    const TControl* parent = Find(control.Parent);
-    return parent ? EffectiveFont(*parent) : FontForm.Font;
-}
-
-HFONT TMainForm::GdiFont(const TFont& font) {
-    for (const auto& entry : Fonts)
-        if (entry.first == font)
-            return static_cast<HFONT>(entry.second.Get());
-    Fonts.emplace_back(font, UniqueGdiObject(CreateGdiFont(font)));
-    return static_cast<HFONT>(Fonts.back().second.Get());
-}
-
-void TMainForm::ApplyFonts() {
-    for (const auto& control : Controls)
-        if (control->Handle)
-            ::SendMessageA(control->Handle, WM_SETFONT,
-                           reinterpret_cast<WPARAM>(GdiFont(EffectiveFont(*control))), FALSE);
-}
-
-void TMainForm::Show() {
-    if (!Window)
-        return;
-    RECT frame;
-    ::GetWindowRect(Window, &frame);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    ::SetWindowPos(Window, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    ::ShowWindow(Window, SW_SHOW);
-    ::SetForegroundWindow(Window);
-    if (HWND focus = std::exchange(PendingFocus, nullptr))
-        ::SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focus), TRUE);
-    ::UpdateWindow(Window);
+    return !IsTerminated && Handle();
 }
 
 bool TMainForm::PreTranslateMessage(MSG& message) {
-    if (!Window)
+    if (!Handle())
         return false;
     // The license text is a multi-line edit box, which asks the dialog manager for every key
     // and then hands Enter, Escape and Tab to its parent, here a page that is no dialog. Read
@@ -311,13 +132,13 @@ bool TMainForm::PreTranslateMessage(MSG& message) {
                 CancelButtonClick();
             return true;
         case VK_TAB:
-            ::SendMessageA(Window, WM_NEXTDLGCTL, ::GetKeyState(VK_SHIFT) < 0, FALSE);
+            ::SendMessageA(Handle(), WM_NEXTDLGCTL, ::GetKeyState(VK_SHIFT) < 0, FALSE);
             return true;
         default:
             break;
         }
     }
-    return ::IsDialogMessageA(Window, &message) != FALSE;
+    return IsDialogKey(message);
 }
 
 INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -346,13 +167,6 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void TMainForm::OnWindowDestroyed() {
-    Window = nullptr;
-    IsClosed = true;
-    for (auto& control : Controls)
-        control->Handle = nullptr;
-}
-
 void TMainForm::OnCommand(int id, int code) {
     if (code != BN_CLICKED)
         return;
@@ -361,42 +175,30 @@ void TMainForm::OnCommand(int id, int code) {
         // Escape: the Cancel button's click, when the button can be pressed at all.
         if (CanFocus(idCancelButton))
             CancelButtonClick();
-        break;
+        return;
     case idBackButton:
         BackButtonClick();
-        break;
+        return;
     case idNextButton:
         NextButtonClick();
-        break;
+        return;
     case idCancelButton:
         CancelButtonClick();
-        break;
-    case idVst2InstallCheck:
-        Vst2InstallCheckClick();
-        break;
-    case idDigiInstallCheck:
-        DigiInstallCheckClick();
-        break;
-    case idPhotoshopInstallCheck:
-        PhotoshopInstallCheckClick();
-        break;
+        return;
     case idDestBrowseButton:
         DestBrowseButtonClick();
-        break;
-    case idVst2BrowseButton:
-        Vst2BrowseButtonClick();
-        break;
-    case idDigiBrowseButton:
-        DigiBrowseButtonClick();
-        break;
-    case idPhotoshopBrowseButton:
-        PhotoshopBrowseButtonClick();
-        break;
+        return;
     default:
-        if (id >= idBundleItemBase && Controller && id < idBundleItemBase + Controller->BundleItemCount())
-            BundleItemCheckClick(id - idBundleItemBase);
         break;
     }
+    for (const TPluginRow& plugin : PluginRows) {
+        if (id == plugin.InstallCheck)
+            PluginInstallCheckClick(plugin);
+        else if (id == plugin.BrowseButton)
+            PluginBrowseButtonClick(plugin);
+    }
+    if (id >= idBundleItemBase && Controller && id < idBundleItemBase + Controller->BundleItemCount())
+        BundleItemCheckClick(id - idBundleItemBase);
 }
 
 void TMainForm::DrawImage(const DRAWITEMSTRUCT& item) {
@@ -418,123 +220,7 @@ void TMainForm::DrawImage(const DRAWITEMSTRUCT& item) {
     ::SelectObject(memory.Get(), previous);
 }
 
-// --- controls ----------------------------------------------------------------------------------
-
-TMainForm::TControl* TMainForm::Find(int id) const {
-    for (const auto& control : Controls)
-        if (control->Id == id)
-            return control.get();
-    return nullptr;
-}
-
-HWND TMainForm::Control(int id) const {
-    const TControl* control = Find(id);
-    return control ? control->Handle : nullptr;
-}
-
-std::string TMainForm::Text(int id) const {
-    return WindowText(Control(id));
-}
-
-void TMainForm::SetText(int id, const std::string& text) {
-    if (HWND window = Control(id))
-        ::SetWindowTextA(window, text.c_str());
-}
-
-bool TMainForm::Checked(int id) const {
-    HWND window = Control(id);
-    return window && ::SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-void TMainForm::SetChecked(int id, bool checked) {
-    if (HWND window = Control(id))
-        ::SendMessageA(window, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void TMainForm::SetVisible(int id, bool visible) {
-    if (HWND window = Control(id))
-        ::ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE);
-}
-
-void TMainForm::SetEnabled(int id, bool enabled) {
-    if (HWND window = Control(id))
-        ::EnableWindow(window, enabled);
-}
-
-bool TMainForm::IsShown(int id) const {
-    for (const TControl* control = Find(id); control; control = Find(control->Parent)) {
-        if (!control->Handle || !(::GetWindowLongPtrA(control->Handle, GWL_STYLE) & WS_VISIBLE))
-            return false;
-    }
-    return Find(id) != nullptr;
-}
-
-bool TMainForm::CanFocus(int id) const {
-    if (!IsShown(id))
-        return false;
-    for (const TControl* control = Find(id); control; control = Find(control->Parent))
-        if (!::IsWindowEnabled(control->Handle))
-            return false;
-    return true;
-}
-
-TBounds TMainForm::Bounds(int id) const {
-    TBounds bounds;
-    HWND window = Control(id);
-    if (!window)
-        return bounds;
-    RECT rect;
-    ::GetWindowRect(window, &rect);
-    ::MapWindowPoints(nullptr, ::GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
-    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
-}
-
-int TMainForm::ParentId(int id) const {
-    const TControl* control = Find(id);
-    return control ? control->Parent : idNone;
-}
-
-TFont TMainForm::FontOf(int id) const {
-    const TControl* control = Find(id);
-    return control ? EffectiveFont(*control) : FontForm.Font;
-}
-
-int TMainForm::FocusedId() const {
-    HWND focus = PendingFocus;
-    if (!focus && Window && ::IsWindowVisible(Window))
-        focus = ::GetFocus();
-    for (const auto& control : Controls)
-        if (focus && control->Handle == focus)
-            return control->Id;
-    return idNone;
-}
-
-void TMainForm::MoveTo(int id, int parent, int left, int top) {
-    TControl* control = Find(id);
-    TControl* newParent = Find(parent);
-    if (!control || !control->Handle || !newParent)
-        return;
-    const TBounds bounds = Bounds(id);
-    if (control->Parent != parent) {
-        ::SetParent(control->Handle, newParent->Handle);
-        control->Parent = parent;
-    }
-    ::SetWindowPos(control->Handle, nullptr, left, top, bounds.Width, bounds.Height,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void TMainForm::Focus(int id) {
-    if (!CanFocus(id))
-        return;
-    HWND control = Control(id);
-    if (Window && ::IsWindowVisible(Window)) {
-        // Through the dialog manager, which also moves the default-button look.
-        ::SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
-        PendingFocus = nullptr;
-    } else {
-        PendingFocus = control;
-    }
-}
+// --- helpers ---------------------------------------------------------------------------------
 
 void TMainForm::ExpandCaption(int id) {
     SetText(id, Controller->ExpandTextSymbols(Text(id)));
@@ -594,7 +280,7 @@ void TMainForm::FormCreate() {
 
         // The panel's border is the system's client edge, drawn in the current visual style.
         const std::string caption = Controller->ExpandTextSymbols(FormCaption);
-        ::SetWindowTextA(Window, caption.c_str());
+        ::SetWindowTextA(Handle(), caption.c_str());
         Application().Title = caption;
 
         Controller->LoadPicture(Picture);
@@ -611,17 +297,13 @@ void TMainForm::FormCreate() {
 
         // The install check boxes follow the controller's flags, and their folder controls
         // follow the check boxes, as a click would set them.
-        PluginCaption(idDigiDescriptionLabel);
-        PluginCaption(idDigiInstallCheck);
-        SetChecked(idDigiInstallCheck, Controller->InstallDigiPlugin);
-        DigiInstallCheckClick();
-        SetText(idDigiFolderInput, Controller->DigiPluginFolder);
-
-        PluginCaption(idVst2DescriptionLabel);
-        PluginCaption(idVst2InstallCheck);
-        SetChecked(idVst2InstallCheck, Controller->InstallVstPlugin);
-        Vst2InstallCheckClick();
-        SetText(idVst2FolderInput, Controller->VstPluginFolder);
+        for (const TPluginRow& plugin : PluginRows) {
+            PluginCaption(plugin.DescriptionLabel);
+            PluginCaption(plugin.InstallCheck);
+            SetChecked(plugin.InstallCheck, (*Controller).*plugin.Install);
+            PluginInstallCheckClick(plugin);
+            SetText(plugin.FolderInput, (*Controller).*plugin.Folder);
+        }
 
         PluginCaption(idVst3DescriptionLabel);
         SetVisible(idVst3DescriptionLabel, Controller->HasVst3Plugin);
@@ -635,12 +317,6 @@ void TMainForm::FormCreate() {
         if (!listShown) // the VST 3 check box stands directly above its description
             MoveTo(idVst3InstallCheck, ParentId(idVst3InstallCheck), Bounds(idVst3InstallCheck).Left,
                    Bounds(idVst3ListLabel).Top);
-
-        PluginCaption(idPhotoshopInfoLabel);
-        PluginCaption(idPhotoshopInstallCheck);
-        SetChecked(idPhotoshopInstallCheck, Controller->InstallPhotoshopPlugin);
-        PhotoshopInstallCheckClick();
-        SetText(idPhotoshopFolderInput, Controller->PhotoshopPluginFolder);
 
         ExpandCaption(idDestDescriptionLabel);
         SetText(idDestFolderInput, Controller->ProgramFolder);
@@ -656,7 +332,7 @@ void TMainForm::FormCreate() {
 
         InstallPage = NextVisiblePage(wpCopy, -1);
         if (InstallPage == wpDest)
-            MoveTo(idInstallLabel, PageId(wpDest), Bounds(idInstallLabel).Left, ScaleValue(220));
+            MoveTo(idInstallLabel, PageId(wpDest), Bounds(idInstallLabel).Left, LayoutScale.Value(220));
         else if (InstallPage == wpIcon && !desktop)
             MoveTo(idInstallLabel, PageId(wpIcon), Bounds(idInstallLabel).Left,
                    Bounds(idIconDesktopLabel).Top);
@@ -680,23 +356,21 @@ void TMainForm::CreateBundleItemChecks() {
     const TBounds heading = Bounds(idBundleHeadingLabel);
     TFont bold = FontForm.Font;
     bold.Bold = true;
-    HWND page = Control(PageId(wpBundleItems));
     for (int i = 0; i < Controller->BundleItemCount(); ++i) {
         const TSetupBundleItem& item = Controller->BundleItem(i);
-        auto control = std::make_unique<TControl>();
-        control->Id = idBundleItemBase + i;
-        control->Parent = PageId(wpBundleItems);
-        control->FontNode.ParentFont = false;
-        control->FontNode.Font = bold;
+        const TControlDesign design = {static_cast<TControlId>(idBundleItemBase + i),
+                                       "",
+                                       TControlKind::CheckBox,
+                                       static_cast<TControlId>(PageId(wpBundleItems)),
+                                       TBounds(),
+                                       item.Caption.c_str(),
+                                       item.Selected ? cfChecked : cfNone,
+                                       -1,
+                                       idNone};
         // The page does not scroll: from the tenth item on, the boxes lie below its edge.
-        control->Handle = ::CreateWindowExA(
-            0, "BUTTON", item.Caption.c_str(),
-            WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, heading.Left,
-            ScaleValue(60 + 28 * i), heading.Width, ScaleValue(24), page,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control->Id)), ::GetModuleHandleA(nullptr), nullptr);
-        ::SendMessageA(control->Handle, WM_SETFONT, reinterpret_cast<WPARAM>(GdiFont(bold)), FALSE);
-        ::SendMessageA(control->Handle, BM_SETCHECK, item.Selected ? BST_CHECKED : BST_UNCHECKED, 0);
-        Controls.push_back(std::move(control));
+        AddControl(design,
+                   {heading.Left, LayoutScale.Value(60 + 28 * i), heading.Width, LayoutScale.Value(24)},
+                   bold);
     }
 }
 
@@ -707,33 +381,15 @@ void TMainForm::FormDestroy() {
 // --- page flow ------------------------------------------------------------------------------
 
 int TMainForm::NextVisiblePage(int index, int direction) const {
+    // Pages without a condition (Welcome, License, Dest, Copy, Ready) are always shown; beyond
+    // the pages there is nothing to look for, and ShowPage ignores such an index.
     for (;;) {
         index += direction;
         bool shown = true;
-        switch (index) {
-        case wpBundleItems:
-            shown = Controller->IsBundle;
-            break;
-        case wpVstPlugins:
-            shown = Controller->VisiblePages.Contains(spVstPluginFolder);
-            break;
-        case wpDigiPlugins:
-            shown = Controller->VisiblePages.Contains(spDigiPluginFolder);
-            break;
-        case wpPhotoshopPlugin:
-            shown = Controller->VisiblePages.Contains(spPhotoshopPluginFolder);
-            break;
-        case wpPersonalize:
-            shown = Controller->VisiblePages.Contains(spPersonalization);
-            break;
-        case wpIcon:
-            shown = !Controller->AvailableShortcuts.Empty();
-            break;
-        default:
-            // Welcome, License, Dest, Copy and Ready are always shown; beyond the pages there
-            // is nothing to look for, and ShowPage ignores such an index.
-            break;
-        }
+        if (const TPluginRow* plugin = PluginRow(index))
+            shown = Controller->VisiblePages.Contains(plugin->ShownBy);
+        else if (const TPageRow* page = PageRow(index); page && page->Shown)
+            shown = page->Shown(*Controller);
         if (shown)
             return index;
     }
@@ -784,25 +440,10 @@ void TMainForm::ShowPage(int index) {
     }
 
     int focus = idNextButton;
-    switch (index) {
-    case wpVstPlugins:
-        focus = idVst2FolderInput;
-        break;
-    case wpDigiPlugins:
-        focus = idDigiFolderInput;
-        break;
-    case wpPhotoshopPlugin:
-        focus = idPhotoshopFolderInput;
-        break;
-    case wpDest:
-        focus = idDestFolderInput;
-        break;
-    case wpPersonalize:
-        focus = idNameInput;
-        break;
-    default:
-        break;
-    }
+    if (const TPluginRow* plugin = PluginRow(index))
+        focus = plugin->FolderInput;
+    else if (const TPageRow* page = PageRow(index))
+        focus = page->FocusId;
     Focus(focus);
 }
 
@@ -827,8 +468,8 @@ void TMainForm::CancelButtonClick() {
 }
 
 void TMainForm::Close() {
-    if (Window && FormCloseQuery())
-        ::DestroyWindow(Window);
+    if (Handle() && FormCloseQuery())
+        Destroy();
 }
 
 bool TMainForm::FormCloseQuery() {
@@ -841,93 +482,95 @@ bool TMainForm::FormCloseQuery() {
 
 // --- input checks ---------------------------------------------------------------------------
 
-bool TMainForm::ValidatePluginPage(int inputId, bool& installFlag, std::string& folder) {
-    const std::string text = Text(inputId);
+bool TMainForm::ValidatePage(int index) {
+    if (const TPluginRow* plugin = PluginRow(index))
+        return ValidatePluginPage(*plugin);
+    const TPageRow* page = PageRow(index);
+    if (!page)
+        return false;
+    return page->Validate ? (this->*page->Validate)() : true;
+}
+
+bool TMainForm::ValidatePluginPage(const TPluginRow& plugin) {
+    TSetupInstaller& controller = *Controller;
+    const std::string text = Text(plugin.FolderInput);
+    bool& install = controller.*plugin.Install;
     if (text.empty())
-        installFlag = false;
-    if (installFlag) {
+        install = false;
+    if (install) {
         if (!DirectoryExists(text)) {
             Services.ShowMessage(FillMessage(LoadMessage(msFolderNotFound), text), mkWarning);
-            Focus(inputId);
+            Focus(plugin.FolderInput);
             return false;
         }
-        folder = text;
+        controller.*plugin.Folder = text;
+    }
+    if (plugin.ExtraInstall)
+        controller.*plugin.ExtraInstall = Checked(plugin.ExtraCheck);
+    return true;
+}
+
+bool TMainForm::ValidateWelcomePage() {
+    if (!Services.HasAdminRights()) {
+        Services.ShowMessage(Controller->ExpandTextSymbols(LoadMessage(msInstallRightsRequired)),
+                             mkInformation);
+        Terminate();
     }
     return true;
 }
 
-bool TMainForm::ValidatePage(int index) {
+bool TMainForm::ValidateBundleItemsPage() {
+    for (int i = 0; i < Controller->BundleItemCount(); ++i)
+        if (Controller->BundleItem(i).Selected)
+            return true;
+    Services.ShowMessage(LoadMessage(msSelectOneItem), mkWarning);
+    return false;
+}
+
+bool TMainForm::ValidateDestPage() {
+    // An empty box is tested as a lone backslash, which no folder can be.
+    std::string path = Text(idDestFolderInput);
+    if (path.empty() || path.back() != '\\')
+        path += '\\';
+    if (CheckDestination(path)) {
+        Controller->SetProgramFolder(path);
+        return true;
+    }
+    Focus(idDestFolderInput);
+    return false;
+}
+
+bool TMainForm::ValidatePersonalizePage() {
+    if (!Text(idNameInput).empty()) {
+        Controller->OwnerName = Text(idNameInput);
+        return true;
+    }
+    Services.ShowMessage(LoadMessage(msEnterName), mkWarning);
+    Focus(idNameInput);
+    return false;
+}
+
+bool TMainForm::ValidateIconPage() {
+    // Hidden check boxes count with the state they have.
     TSetupInstaller& controller = *Controller;
-    switch (index) {
-    case wpWelcome:
-        if (!Services.HasAdminRights()) {
-            Services.ShowMessage(controller.ExpandTextSymbols(LoadMessage(msInstallRightsRequired)),
-                                 mkInformation);
-            Terminate();
-        }
-        return true;
-    case wpLicense:
-        return true;
-    case wpBundleItems:
-        for (int i = 0; i < controller.BundleItemCount(); ++i)
-            if (controller.BundleItem(i).Selected)
-                return true;
-        Services.ShowMessage(LoadMessage(msSelectOneItem), mkWarning);
-        return false;
-    case wpVstPlugins:
-        if (!ValidatePluginPage(idVst2FolderInput, controller.InstallVstPlugin, controller.VstPluginFolder))
-            return false;
-        controller.InstallVst3Plugin = Checked(idVst3InstallCheck);
-        return true;
-    case wpDigiPlugins:
-        return ValidatePluginPage(idDigiFolderInput, controller.InstallDigiPlugin,
-                                  controller.DigiPluginFolder);
-    case wpPhotoshopPlugin:
-        return ValidatePluginPage(idPhotoshopFolderInput, controller.InstallPhotoshopPlugin,
-                                  controller.PhotoshopPluginFolder);
-    case wpDest: {
-        // An empty box is tested as a lone backslash, which no folder can be.
-        std::string path = Text(idDestFolderInput);
-        if (path.empty() || path.back() != '\\')
-            path += '\\';
-        if (CheckDestination(path)) {
-            controller.SetProgramFolder(path);
-            return true;
-        }
-        Focus(idDestFolderInput);
-        return false;
-    }
-    case wpPersonalize:
-        if (!Text(idNameInput).empty()) {
-            controller.OwnerName = Text(idNameInput);
-            return true;
-        }
-        Services.ShowMessage(LoadMessage(msEnterName), mkWarning);
-        Focus(idNameInput);
-        return false;
-    case wpIcon:
-        // Hidden check boxes count with the state they have.
-        controller.SelectedShortcuts.Clear();
-        if (Checked(idIconStartMenuCheck))
-            controller.SelectedShortcuts.Include(scStartMenu);
-        if (Checked(idIconDesktopCheck))
-            controller.SelectedShortcuts.Include(scDesktop);
-        return true;
-    case wpCopy:
-        return true;
-    case wpReady: {
-        // An empty name would ask the shell to open nothing at all; leave it out.
-        const std::string readme = controller.ReadmeFile();
-        if (Checked(idReadyReadmeCheck) && !readme.empty())
-            Services.OpenFile(readme, std::string());
-        if (IsShown(idReadyStartCheck) && Checked(idReadyStartCheck))
-            Services.OpenFile(controller.ProductFile(), controller.ProgramFolder);
-        Close();
-        return false;
-    }
-    default:
-        return false;
-    }
+    controller.SelectedShortcuts.Clear();
+    if (Checked(idIconStartMenuCheck))
+        controller.SelectedShortcuts.Include(scStartMenu);
+    if (Checked(idIconDesktopCheck))
+        controller.SelectedShortcuts.Include(scDesktop);
+    return true;
+}
+
+bool TMainForm::ValidateReadyPage() {
+    // An empty name would ask the shell to open nothing at all; leave it out.
+    TSetupInstaller& controller = *Controller;
+    const std::string readme = controller.ReadmeFile();
+    if (Checked(idReadyReadmeCheck) && !readme.empty())
+        Services.OpenFile(readme, std::string());
+    if (IsShown(idReadyStartCheck) && Checked(idReadyStartCheck))
+        Services.OpenFile(controller.ProductFile(), controller.ProgramFolder);
+    Close();
+    return false;
 }
 
 bool TMainForm::CheckDestination(const std::string& path) {
@@ -955,50 +598,25 @@ void TMainForm::BundleItemCheckClick(int itemIndex) {
     Controller->BundleItem(itemIndex).Selected = Checked(idBundleItemBase + itemIndex);
 }
 
-void TMainForm::Vst2InstallCheckClick() {
-    const bool checked = Checked(idVst2InstallCheck);
-    SetEnabled(idVst2FolderLabel, checked);
-    SetEnabled(idVst2FolderInput, checked);
-    SetEnabled(idVst2BrowseButton, checked);
-    Controller->InstallVstPlugin = checked;
-}
-
-void TMainForm::DigiInstallCheckClick() {
-    const bool checked = Checked(idDigiInstallCheck);
-    SetEnabled(idDigiFolderLabel, checked);
-    SetEnabled(idDigiFolderInput, checked);
-    SetEnabled(idDigiBrowseButton, checked);
-    Controller->InstallDigiPlugin = checked;
-}
-
-void TMainForm::PhotoshopInstallCheckClick() {
-    // The Photoshop check box governs its plug-in like the other two: cleared, nothing is
-    // installed there, whatever the folder box holds.
-    const bool checked = Checked(idPhotoshopInstallCheck);
-    SetEnabled(idPhotoshopFolderLabel, checked);
-    SetEnabled(idPhotoshopFolderInput, checked);
-    SetEnabled(idPhotoshopBrowseButton, checked);
-    Controller->InstallPhotoshopPlugin = checked;
+void TMainForm::PluginInstallCheckClick(const TPluginRow& plugin) {
+    // Cleared, nothing is installed for the host, whatever the folder box holds.
+    const bool checked = Checked(plugin.InstallCheck);
+    SetEnabled(plugin.FolderLabel, checked);
+    SetEnabled(plugin.FolderInput, checked);
+    SetEnabled(plugin.BrowseButton, checked);
+    (*Controller).*plugin.Install = checked;
 }
 
 void TMainForm::Browse(int inputId, const std::string& prompt) {
-    SetText(inputId, Services.BrowseForFolder(Window, prompt, Text(inputId)));
+    SetText(inputId, Services.BrowseForFolder(Handle(), prompt, Text(inputId)));
 }
 
 void TMainForm::DestBrowseButtonClick() {
     Browse(idDestFolderInput, Controller->ExpandTextSymbols(LoadMessage(msSelectDestFolder)));
 }
 
-void TMainForm::Vst2BrowseButtonClick() {
-    Browse(idVst2FolderInput, LoadMessage(msSelectVst2Folder));
-}
-
-void TMainForm::DigiBrowseButtonClick() {
-    Browse(idDigiFolderInput, LoadMessage(msSelectDigiFolder));
-}
-
-void TMainForm::PhotoshopBrowseButtonClick() {
-    Browse(idPhotoshopFolderInput, LoadMessage(msSelectPhotoshopFolder));
+void TMainForm::PluginBrowseButtonClick(const TPluginRow& plugin) {
+    Browse(plugin.FolderInput, LoadMessage(plugin.Prompt));
 }
 
 // --- installation progress --------------------------------------------------------------------
@@ -1025,43 +643,6 @@ void TMainForm::SetStatus(const std::string& text) {
     ::SetWindowTextA(label, text.c_str());
     RepaintNow(label);
     Services.Pause(500);
-}
-
-// --- the running program ------------------------------------------------------------------------
-
-namespace {
-
-class TSystemWizardServices final : public IWizardServices {
-public:
-    std::unique_ptr<TSetupInstaller> CreateController() override {
-        return std::make_unique<TSetupInstaller>();
-    }
-    TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override {
-        return ::ShowMessage(text, kind);
-    }
-    void ShowErrorBox(const std::string& message) override { ::ShowErrorBox(message); }
-    bool HasAdminRights() override { return ::HasAdminRights(); }
-    std::string BrowseForFolder(HWND owner, const std::string& prompt,
-                                const std::string& initialFolder) override {
-        return ::BrowseForFolder(owner, prompt, initialFolder);
-    }
-    void OpenFile(const std::string& file, const std::string& workingFolder) override {
-        // The result is not looked at: a Readme or product that does not open is no error of
-        // the installation.
-        ::ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr,
-                        workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_SHOWNORMAL);
-    }
-    void Install(TSetupInstaller& controller, ISetupProgress& progress) override {
-        controller.Install(progress);
-    }
-    void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
-};
-
-} // namespace
-
-IWizardServices& SystemWizardServices() {
-    static TSystemWizardServices services;
-    return services;
 }
 
 int RunWizard(IWizardServices& services) {

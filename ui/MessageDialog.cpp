@@ -7,6 +7,7 @@
 
 #include "common/WinHandle.h"
 #include "ui/Application.h"
+#include "ui/DialogWindow.h"
 #include "ui/ErrorBox.h"
 
 namespace {
@@ -86,7 +87,7 @@ HFONT CreateMessageFont() {
     return found ? ::CreateFontIndirectA(&metrics.lfMessageFont) : nullptr;
 }
 
-class TMessageDialog {
+class TMessageDialog final : public TDialogWindow<TMessageDialog> {
 public:
     TMessageDialog(const std::string& text, TMessageKind kind) : Text(text), Kind(kind) {
         if (Kind == mkError)
@@ -96,15 +97,17 @@ public:
     TMessageResult Run();
 
 private:
+    friend class TDialogWindow<TMessageDialog>;
+
     std::string Text;
     TMessageKind Kind;
-    HWND Window = nullptr;
     UniqueGdiObject Font;        // the message font, owned; freed after the dialog is gone
     HFONT ControlFont = nullptr; // the font the controls use: Font, or the stock GUI font
     TTaskModalLock Lock;
 
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // A dialog that cannot be built ends with the cautious answer.
+    void OnUnexpectedError(const char*) { Close(CancelAnswer()); }
     void Build();
     void Close(int id);
     bool IsConfirmation() const { return Kind == mkConfirmation; }
@@ -115,12 +118,8 @@ private:
 
 TMessageResult TMessageDialog::Run() {
     // An empty dialog; Build creates the controls once the window exists and the text can be
-    // measured with the message font. The caption is set there too, since a template holds
-    // only Unicode text.
-    struct alignas(4) TEmptyTemplate {
-        DLGTEMPLATE Header;
-        WORD Menu, Class, Title;
-    } dialog = {};
+    // measured with the message font, and sets the caption.
+    TEmptyDialogTemplate dialog = {};
     dialog.Header.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND;
     INT_PTR result = ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), &dialog.Header, Lock.Owner,
                                                DialogProc, reinterpret_cast<LPARAM>(this));
@@ -128,25 +127,6 @@ TMessageResult TMessageDialog::Run() {
     if (result != IDOK && result != IDYES && result != IDNO)
         result = CancelAnswer();
     return static_cast<TMessageResult>(result);
-}
-
-INT_PTR CALLBACK TMessageDialog::DialogProc(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam) noexcept {
-    if (message == WM_INITDIALOG) {
-        ::SetWindowLongPtrA(window, DWLP_USER, lParam);
-        reinterpret_cast<TMessageDialog*>(lParam)->Window = window;
-    }
-    auto* dialog = reinterpret_cast<TMessageDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!dialog)
-        return FALSE;
-    try {
-        return dialog->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind through the system's dialog code; a dialog that cannot be built
-        // ends with the cautious answer.
-        dialog->Close(dialog->CancelAnswer());
-        return TRUE;
-    }
 }
 
 INT_PTR TMessageDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -174,11 +154,11 @@ INT_PTR TMessageDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
 
 void TMessageDialog::Close(int id) {
     Lock.Release();
-    ::EndDialog(Window, id);
+    ::EndDialog(Handle(), id);
 }
 
 HWND TMessageDialog::AddControl(const char* className, const char* text, DWORD style, int id) {
-    HWND control = ::CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Window,
+    HWND control = ::CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, Handle(),
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                      ::GetModuleHandleA(nullptr), nullptr);
     ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont), FALSE);
@@ -188,7 +168,7 @@ HWND TMessageDialog::AddControl(const char* className, const char* text, DWORD s
 void TMessageDialog::Build() {
     static const char* const Captions[] = {"Warning", "Information", "Confirm"};
     static const LPCSTR Icons[] = {IDI_EXCLAMATION, IDI_INFORMATION, IDI_QUESTION, IDI_HAND};
-    ::SetWindowTextA(Window, Kind == mkError ? Application().Title.c_str() : Captions[Kind]);
+    ::SetWindowTextA(Handle(), Kind == mkError ? Application().Title.c_str() : Captions[Kind]);
 
     Font.Reset(CreateMessageFont());
     ControlFont =
@@ -197,7 +177,7 @@ void TMessageDialog::Build() {
     // Measure with the font the controls draw with. The text control wraps words and breaks
     // lines at each carriage return, as DrawText does with these flags.
     const UINT textFormat = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_LEFT;
-    HMONITOR monitor = ::MonitorFromWindow(Lock.Owner ? Lock.Owner : Window, MONITOR_DEFAULTTOPRIMARY);
+    HMONITOR monitor = ::MonitorFromWindow(Lock.Owner ? Lock.Owner : Handle(), MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO screen = {};
     screen.cbSize = sizeof screen;
     ::GetMonitorInfoA(monitor, &screen);
@@ -205,36 +185,40 @@ void TMessageDialog::Build() {
     const int iconWidth = ::GetSystemMetrics(SM_CXICON);
     const int iconHeight = ::GetSystemMetrics(SM_CYICON);
 
-    HDC dc = ::GetDC(Window);
-    HGDIOBJ previous = ::SelectObject(dc, ControlFont);
-    TEXTMETRICA metrics = {};
-    ::GetTextMetricsA(dc, &metrics);
-    // The average character width as the dialog manager computes it.
-    SIZE alphabet = {};
-    ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
-    const int baseX = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
-    const int baseY = std::max(1, static_cast<int>(metrics.tmHeight));
-    auto dluX = [baseX](int units) { return ::MulDiv(units, baseX, 4); };
-    auto dluY = [baseY](int units) { return ::MulDiv(units, baseY, 8); };
-
-    const int maxTextWidth = std::max(dluX(100), static_cast<int>((work.right - work.left) * 3 / 4) -
-                                                     iconWidth - dluX(2 * MarginX + IconGap));
-    RECT textRect = {0, 0, maxTextWidth, 0};
-    ::DrawTextA(dc, Text.c_str(), static_cast<int>(Text.size()), &textRect, textFormat | DT_CALCRECT);
-
     const TButton* buttons = IsConfirmation() ? YesNoButtons : OkButtons;
     const int buttonCount = IsConfirmation() ? 2 : 1;
-    int buttonWidth = dluX(ButtonWidth);
-    for (int i = 0; i < buttonCount; ++i) {
-        RECT caption = {0, 0, 0, 0};
-        ::DrawTextA(dc, buttons[i].Caption, -1, &caption, DT_SINGLELINE | DT_CALCRECT);
-        buttonWidth = std::max(buttonWidth, static_cast<int>(caption.right) + dluX(2 * ButtonPadding));
-    }
-    ::SelectObject(dc, previous);
-    ::ReleaseDC(Window, dc);
+    int baseX = 1, baseY = 1;
+    auto dluX = [&baseX](int units) { return ::MulDiv(units, baseX, 4); };
+    auto dluY = [&baseY](int units) { return ::MulDiv(units, baseY, 8); };
+    int textWidth = 0, textHeight = 0, buttonWidth = 0;
+    {
+        // The window's device context only for measuring; released before the controls exist.
+        TWindowDc windowDc(Handle());
+        const HDC dc = windowDc.Get();
+        TSelectObject selectFont(dc, ControlFont);
+        TEXTMETRICA metrics = {};
+        ::GetTextMetricsA(dc, &metrics);
+        // The average character width as the dialog manager computes it.
+        SIZE alphabet = {};
+        ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
+        baseX = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
+        baseY = std::max(1, static_cast<int>(metrics.tmHeight));
 
-    const int textWidth = textRect.right + 1;
-    const int textHeight = textRect.bottom;
+        const int maxTextWidth = std::max(dluX(100), static_cast<int>((work.right - work.left) * 3 / 4) -
+                                                         iconWidth - dluX(2 * MarginX + IconGap));
+        RECT textRect = {0, 0, maxTextWidth, 0};
+        ::DrawTextA(dc, Text.c_str(), static_cast<int>(Text.size()), &textRect, textFormat | DT_CALCRECT);
+        textWidth = textRect.right + 1;
+        textHeight = textRect.bottom;
+
+        buttonWidth = dluX(ButtonWidth);
+        for (int i = 0; i < buttonCount; ++i) {
+            RECT caption = {0, 0, 0, 0};
+            ::DrawTextA(dc, buttons[i].Caption, -1, &caption, DT_SINGLELINE | DT_CALCRECT);
+            buttonWidth = std::max(buttonWidth, static_cast<int>(caption.right) + dluX(2 * ButtonPadding));
+        }
+    }
+
     const int buttonHeight = dluY(ButtonHeight);
     const int buttonsWidth = buttonCount * buttonWidth + (buttonCount - 1) * dluX(ButtonGap);
     const int contentHeight = std::max(iconHeight, textHeight);
@@ -260,16 +244,16 @@ void TMessageDialog::Build() {
         left += buttonWidth + dluX(ButtonGap);
     }
     // Enter presses the first button ("OK" or "&Yes").
-    ::SendMessageA(Window, DM_SETDEFID, buttons[0].Id, 0);
-    ::SetFocus(::GetDlgItem(Window, buttons[0].Id));
+    ::SendMessageA(Handle(), DM_SETDEFID, buttons[0].Id, 0);
+    ::SetFocus(::GetDlgItem(Handle(), buttons[0].Id));
 
     // Size the frame around the client area and centre the dialog on the work area.
     RECT frame = {0, 0, clientWidth, clientHeight};
-    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(Window, GWL_STYLE)), FALSE,
-                         static_cast<DWORD>(::GetWindowLongA(Window, GWL_EXSTYLE)));
+    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongA(Handle(), GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongA(Handle(), GWL_EXSTYLE)));
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    ::SetWindowPos(Window, nullptr, work.left + (work.right - work.left - width) / 2,
+    ::SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - width) / 2,
                    work.top + (work.bottom - work.top - height) / 2, width, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -1,5 +1,7 @@
 // The program's message texts, kept as numbered string resources of the executable and
-// loaded by number when they are needed.
+// loaded by number when they are needed, and the kinds of dialog that show them. Portable: the
+// dialogs themselves are in ui/MessageDialog.h, which the controllers below the wizard reach
+// only through an interface of their own.
 #pragma once
 
 #include <string>
@@ -41,3 +43,14 @@ std::string LoadMessage(int number);
 // text with its first "%s" replaced by value. A message text is never used as a printf
 // format: a "%" in value, or any other "%" in the text, stays as it is.
 std::string FillMessage(const std::string& text, const std::string& value);
+
+// The kinds of message dialog.
+enum TMessageKind {
+    mkWarning,      // "Warning", exclamation icon, "OK"
+    mkInformation,  // "Information", information icon, "OK"
+    mkConfirmation, // "Confirm", question icon, "&Yes" (Enter) and "&No" (Escape, close box)
+    mkError,        // the application's title, error icon, "OK"; the text as ErrorBoxText makes it
+};
+
+// The button that ended a dialog; the values are those of the system's IDOK, IDYES and IDNO.
+enum TMessageResult { mrOK = 1, mrYes = 6, mrNo = 7 };

@@ -168,6 +168,74 @@ TEST(PathUtilities, SplitString) {
     }
 }
 
+// One row per path: what each helper makes of it. Backslash, slash and drive colon are treated
+// alike on every platform.
+TEST(PathUtilities, FoldersParentsAndVolumes) {
+    struct TCase {
+        const char* Path;
+        const char* Folder;    // FileFolder
+        const char* Parent;    // ParentFolder
+        const char* Excluded;  // ExcludeDelimiter
+        const char* Volume;    // VolumeRoot
+        const char* Extension; // FileExtension
+    };
+    const TCase cases[] = {
+        {"C:\\a\\b.txt", "C:\\a\\", "C:\\a\\", "C:\\a\\b.txt", "C:", ".txt"},
+        {"C:\\a\\b\\", "C:\\a\\b\\", "C:\\a\\", "C:\\a\\b", "C:", ""},
+        {"C:/a/b.dll", "C:/a/", "C:/a/", "C:/a/b.dll", "C:", ".dll"},
+        {"C:\\a.d\\b", "C:\\a.d\\", "C:\\a.d\\", "C:\\a.d\\b", "C:", ""},
+        {"C:\\", "C:\\", "C:", "C:", "C:", ""},
+        {"C:", "C:", "C:", "C:", "C:", ""},
+        {"C:b.x", "C:", "C:", "C:b.x", "C:", ".x"},
+        {"\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share\\dir\\", "\\\\srv\\share\\dir\\",
+         "\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share", ".txt"},
+        {"\\\\srv\\share", "\\\\srv\\", "\\\\srv\\", "\\\\srv\\share", "\\\\srv\\share", ""},
+        {"\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\", "\\\\srv\\share", "\\\\srv\\share", ""},
+        {"//srv/share/x", "//srv/share/", "//srv/share/", "//srv/share/x", "//srv/share", ""},
+        {"\\\\srv", "\\\\", "\\\\", "\\\\srv", "\\\\srv", ""},
+        {"/tmp/x.y/z", "/tmp/x.y/", "/tmp/x.y/", "/tmp/x.y/z", "", ""},
+        {"a\\b/c", "a\\b/", "a\\b/", "a\\b/c", "", ""},
+        {"name.tar.gz", "", "", "name.tar.gz", "", ".gz"},
+        {".hidden", "", "", ".hidden", "", ".hidden"},
+        {"", "", "", "", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        EXPECT_EQ(FileFolder(c.Path), c.Folder);
+        EXPECT_EQ(ParentFolder(c.Path), c.Parent);
+        EXPECT_EQ(ExcludeDelimiter(c.Path), c.Excluded);
+        EXPECT_EQ(VolumeRoot(c.Path), c.Volume);
+        EXPECT_EQ(FileExtension(c.Path), c.Extension);
+    }
+}
+
+TEST(TextHelpers, TrimAndReplace) {
+    EXPECT_EQ(TrimText(" \t\r\nab c\x01 "), "ab c");
+    EXPECT_EQ(TrimText("\xA0x\xE4"), "\xA0x\xE4"); // the upper half of the code page is text
+    EXPECT_EQ(TrimText(std::string("\0 a\0", 4)), "a");
+    EXPECT_EQ(TrimText("  "), "");
+
+    struct TCase {
+        const char* Text;
+        const char* Symbol;
+        const char* Value;
+        const char* First;
+        const char* All;
+    };
+    const TCase cases[] = {
+        {"$A and $A", "$A", "x", "x and $A", "x and x"},
+        {"$AB $A", "$A", "$A$A", "$A$AB $A", "$A$AB $A$A"}, // the replacement is not scanned again
+        {"$a", "$A", "x", "$a", "$a"},                      // letter case counts
+        {"abc", "", "x", "abc", "abc"},
+        {"aaa", "aa", "b", "ba", "ba"},
+        {"", "$A", "x", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReplaceFirst(c.Text, c.Symbol, c.Value), c.First) << c.Text;
+        EXPECT_EQ(ReplaceAll(c.Text, c.Symbol, c.Value), c.All) << c.Text;
+    }
+}
+
 TEST(PathUtilities, ProgramFileAndDirectory) {
     const std::string file = ProgramFileName();
     const std::string dir = ProgramDirectory();

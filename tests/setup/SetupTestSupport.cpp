@@ -10,6 +10,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "common/Registry.h"
 #endif
 
 const char* const TestRegistryRoot = "Software\\SetupControllerTests\\Velmora";
@@ -136,16 +138,12 @@ namespace {
 
 HKEY RootKey(TRegistryRoot root) { return root == rrCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
-void WriteValue(TRegistryRoot root, const std::string& key, const std::string& name, DWORD type, const void* data,
-                DWORD size) {
-    HKEY handle;
-    if (::RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
+// root\key opened for writing values, created when missing; throws when the registry refuses.
+UniqueHKey KeyForWriting(TRegistryRoot root, const std::string& key) {
+    UniqueHKey handle = ::CreateKey(RootKey(root), key, KEY_SET_VALUE);
+    if (!handle)
         throw std::runtime_error("cannot create registry key " + key);
-    const LONG result = ::RegSetValueExA(handle, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    ::RegCloseKey(handle);
-    if (result != ERROR_SUCCESS)
-        throw std::runtime_error("cannot write registry value below " + key);
+    return handle;
 }
 
 } // namespace
@@ -163,37 +161,25 @@ void TTestSystem::RemoveTestKeys() {
 
 ISetupEnvironment& TTestSystem::Environment() { return SystemEnvironment(); }
 
-void TTestSystem::CreateKey(TRegistryRoot root, const std::string& key) {
-    HKEY handle;
-    if (::RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
-        ERROR_SUCCESS)
-        throw std::runtime_error("cannot create registry key " + key);
-    ::RegCloseKey(handle);
-}
+void TTestSystem::CreateKey(TRegistryRoot root, const std::string& key) { KeyForWriting(root, key); }
 
 void TTestSystem::WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
                               const std::string& value) {
-    WriteValue(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+    if (!WriteStringValue(KeyForWriting(root, key).Get(), name.c_str(), value))
+        throw std::runtime_error("cannot write registry value below " + key);
 }
 
 void TTestSystem::WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
-    const DWORD data = value;
-    WriteValue(root, key, name, REG_DWORD, &data, sizeof data);
+    if (!WriteDwordValue(KeyForWriting(root, key).Get(), name.c_str(), value))
+        throw std::runtime_error("cannot write registry value below " + key);
 }
 
 std::optional<uint32_t> TTestSystem::ReadInteger(TRegistryRoot root, const std::string& key, const std::string& name) {
-    HKEY handle;
-    if (::RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+    const UniqueHKey handle = OpenKey(RootKey(root), key);
+    if (!handle)
         return std::nullopt;
-    DWORD type = 0;
-    DWORD data = 0;
-    DWORD size = sizeof data;
-    const LONG result =
-        ::RegQueryValueExA(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
-    ::RegCloseKey(handle);
-    if (result != ERROR_SUCCESS || type != REG_DWORD)
-        return std::nullopt;
-    return data;
+    const std::optional<DWORD> value = ReadDwordValue(handle.Get(), name.c_str());
+    return value ? std::optional<uint32_t>(*value) : std::nullopt;
 }
 
 std::unique_ptr<TSetupInstaller> CreateInstaller(const std::string& path, TTestSystem&) {

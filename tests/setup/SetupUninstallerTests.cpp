@@ -113,7 +113,9 @@ TProgramVersion MakeVersion(int major, int minor, int release) {
     return version;
 }
 
-class UninstallRunTest : public ::testing::Test {
+// The test answers the controller's dialogs: it records each message and answers a
+// confirmation with Answer.
+class UninstallRunTest : public ::testing::Test, public ISetupDialogs {
 protected:
     TTestFolder Folder;
     std::string ProductFile = Folder.File("Velmora.exe");
@@ -121,6 +123,11 @@ protected:
     TMessageResult Answer = mrNo;
 
     void SetUp() override { std::ofstream(ProductFile) << "product"; }
+
+    TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override {
+        Shown.push_back({text, kind});
+        return kind == mkConfirmation ? Answer : mrOK;
+    }
 
     // An uninstaller as the install engine writes it: a small image, flagged, with the record
     // appended at DataOffset; its log holds the product file.
@@ -140,11 +147,7 @@ protected:
             WriteUninstallRecord(file, version, {"F" + ProductFile}, product.data(),
                                  static_cast<int32_t>(product.size()));
         }
-        auto controller = std::make_unique<TSetupUninstaller>(path);
-        controller->OnShowMessage = [this](const std::string& text, TMessageKind kind) {
-            Shown.push_back({text, kind});
-            return kind == mkConfirmation ? Answer : mrOK;
-        };
+        auto controller = std::make_unique<TSetupUninstaller>(*this, path);
         controller->OnCheckRights = [] { return true; };
         return controller;
     }

@@ -17,6 +17,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Registry.h"
 #include "common/WinHandle.h"
 #include "setupdata/SetupData.h"
 #include "tests/support/TestRegistry.h"
@@ -31,12 +32,10 @@ const std::string ProductKey = "Software\\SetupBuilderTest UninstallRun\\Velmora
 const std::string RegistrationKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + KeyName;
 
 void CreateKeyWithValue(HKEY root, const std::string& path) {
-    UniqueHKey key;
-    if (::RegCreateKeyExA(root, (path + "\\Settings").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          key.Put(), nullptr) != ERROR_SUCCESS)
+    UniqueHKey key = CreateKey(root, path + "\\Settings");
+    if (!key)
         throw std::runtime_error("cannot create " + path);
-    const char value[] = "on";
-    ::RegSetValueExA(key.Get(), "Mode", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+    WriteStringValue(key.Get(), "Mode", "on");
 }
 
 int Install(const std::string& setupExe, std::string root) {

@@ -15,6 +15,7 @@
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
+#include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
 #include "setupdata/ArchiveFormat.h"
@@ -80,46 +81,26 @@ std::string Key(const std::string& name) {
 }
 
 void SetString(HKEY root, const std::string& path, const char* name, const std::string& value) {
-    UniqueHKey key;
-    ASSERT_EQ(
-        ::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr),
-        ERROR_SUCCESS);
-    ::RegSetValueExA(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>(value.size() + 1));
+    UniqueHKey key = CreateKey(root, path);
+    ASSERT_TRUE(key);
+    WriteStringValue(key.Get(), name, value);
 }
 
 std::optional<std::string> GetString(HKEY root, const std::string& path, const char* name) {
-    UniqueHKey key;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-        return std::nullopt;
-    char buffer[1024];
-    DWORD size = sizeof buffer;
-    DWORD type = 0;
-    if (::RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_SZ)
-        return std::nullopt;
-    return std::string(buffer);
+    UniqueHKey key = OpenKey(root, path);
+    return key ? ReadStringValue(key.Get(), name) : std::nullopt;
 }
 
 // Removes the registrations and the user key that tests of this file make.
 void DeleteTestKeys() {
     ::RegDeleteTreeA(HKEY_CURRENT_USER, TestUserKey);
-    UniqueHKey parent;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallKey, 0, KEY_ALL_ACCESS, parent.Put()) != ERROR_SUCCESS)
+    UniqueHKey parent = OpenKey(HKEY_LOCAL_MACHINE, UninstallKey, KEY_ALL_ACCESS);
+    if (!parent)
         return;
-    std::vector<std::string> names;
-    char name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (::RegEnumKeyExA(parent.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        if (std::string(name, length).rfind(TestPrefix, 0) == 0)
-            names.emplace_back(name, length);
+    for (const std::string& name : SubkeyNames(parent.Get())) {
+        if (name.rfind(TestPrefix, 0) == 0)
+            ::RegDeleteTreeA(parent.Get(), name.c_str());
     }
-    for (const std::string& n : names)
-        ::RegDeleteTreeA(parent.Get(), n.c_str());
 }
 
 std::string RecordHeaderVersionBytes() {

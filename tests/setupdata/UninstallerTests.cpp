@@ -14,6 +14,7 @@
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
+#include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
 #include "setupdata/UninstallRecord.h"
@@ -88,13 +89,10 @@ private:
 // A registry key of the test's own under HKEY_CURRENT_USER, removed before and after.
 constexpr const char* TestKeyPath = "Software\\UninstallerTests";
 
-void CreateKey(HKEY root, const std::string& path) {
-    UniqueHKey key;
-    ASSERT_EQ(::RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr),
-              ERROR_SUCCESS)
-        << path;
-    const char value[] = "x";
-    ::RegSetValueExA(key.Get(), "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof value);
+void CreateKeyWithValue(HKEY root, const std::string& path) {
+    UniqueHKey key = CreateKey(root, path);
+    ASSERT_TRUE(key) << path;
+    WriteStringValue(key.Get(), "Value", "x");
 }
 
 class UninstallerTest : public testing::Test {
@@ -250,11 +248,11 @@ TEST_F(UninstallerTest, FolderMarkedForFilesLosesItsPlainFilesButNotItsSubfolder
 
 TEST_F(UninstallerTest, RegistryKeysAreDeletedWithTheirSubkeysAndNeverCount) {
     const std::string product = std::string(TestKeyPath) + "\\Product";
-    CreateKey(HKEY_CURRENT_USER, product + "\\Settings\\Deep");
-    CreateKey(HKEY_CURRENT_USER, product + "\\Other");
-    CreateKey(HKEY_CURRENT_USER, std::string(TestKeyPath) + "\\Plain");
-    CreateKey(HKEY_CURRENT_USER, std::string(TestKeyPath) + "\\Stays");
-    CreateKey(HKEY_LOCAL_MACHINE, std::string(TestKeyPath) + "\\Machine\\Sub");
+    CreateKeyWithValue(HKEY_CURRENT_USER, product + "\\Settings\\Deep");
+    CreateKeyWithValue(HKEY_CURRENT_USER, product + "\\Other");
+    CreateKeyWithValue(HKEY_CURRENT_USER, std::string(TestKeyPath) + "\\Plain");
+    CreateKeyWithValue(HKEY_CURRENT_USER, std::string(TestKeyPath) + "\\Stays");
+    CreateKeyWithValue(HKEY_LOCAL_MACHINE, std::string(TestKeyPath) + "\\Machine\\Sub");
 
     TUninstaller uninstaller = MakeUninstaller({
         "U\\" + product,

@@ -2,29 +2,22 @@
 
 #include <stdexcept>
 
+#include "common/Registry.h"
 #include "common/WinHandle.h"
 
-void TRegistryKeyGuard::Remove() const {
-    ::RegDeleteTreeA(Root, Path.c_str());
-    ::RegDeleteKeyA(Root, Path.c_str());
-}
+void TRegistryKeyGuard::Remove() const { DeleteKeyTree(Root, Path); }
 
 void TRegistryValueGuard::Remove() const {
-    UniqueHKey key;
-    if (::RegOpenKeyExA(Root, Key.c_str(), 0, KEY_SET_VALUE, key.Put()) == ERROR_SUCCESS)
+    if (const UniqueHKey key = OpenKey(Root, Key, KEY_SET_VALUE))
         ::RegDeleteValueA(key.Get(), Name.c_str());
 }
 
-bool KeyExists(HKEY root, const std::string& path) {
-    UniqueHKey key;
-    return ::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
-}
+bool KeyExists(HKEY root, const std::string& path) { return static_cast<bool>(OpenKey(root, path)); }
 
 void WriteRegistryValue(HKEY root, const std::string& key, const char* name, DWORD type, const void* data,
                         DWORD size) {
-    UniqueHKey handle;
-    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, handle.Put(), nullptr) !=
-        ERROR_SUCCESS)
+    const UniqueHKey handle = CreateKey(root, key, KEY_SET_VALUE);
+    if (!handle)
         throw std::runtime_error("cannot create registry key " + key);
     if (::RegSetValueExA(handle.Get(), name, 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS)
         throw std::runtime_error("cannot write registry value below " + key);

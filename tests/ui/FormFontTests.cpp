@@ -161,7 +161,7 @@ TEST(UiFontTest, AdaptFormFontSwitchesTheControlsThatCarryTheDesignFont) {
         CollectFontControls(sample.Form, sample.Form, collected);
         EXPECT_EQ(collected.size(), c.HeadingAdapted ? 1u : 0u);
 
-        AdaptFormFont(sample.Form, segoe, [](int value) { return value * 2; });
+        AdaptFormFont(sample.Form, segoe);
         EXPECT_EQ(sample.Form.Font.Face, "Segoe UI");
         EXPECT_EQ(sample.Form.Font.Size(c.Ppi), 9);
         EXPECT_FALSE(sample.Form.Font.Bold);
@@ -179,16 +179,6 @@ TEST(UiFontTest, FaceComparisonIsExact) {
     std::vector<TFontControl*> collected;
     CollectFontControls(sample.Form, sample.Form, collected);
     EXPECT_TRUE(collected.empty());
-}
-
-TEST(UiFontTest, SizeConstraintsScaleOnlyWhenSet) {
-    TSampleForm sample(96, 8);
-    sample.Form.Constraints = {600, 0, 300, 0};
-    AdaptFormFont(sample.Form, TUiFont{"Tahoma", 8}, [](int value) { return ScaleValueBy(value, 16); });
-    EXPECT_EQ(sample.Form.Constraints.MaxWidth, 738);
-    EXPECT_EQ(sample.Form.Constraints.MaxHeight, 0);
-    EXPECT_EQ(sample.Form.Constraints.MinWidth, 369);
-    EXPECT_EQ(sample.Form.Constraints.MinHeight, 0);
 }
 
 // --- the designed layout ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/CommonUtils.h"
+#include "common/DosDate.h"
 #include "common/FileSystem.h"
 #include "setupdata/Inflate.h"
 #include "setupdata/SetupData.h"
@@ -106,8 +107,9 @@ std::string FormatDosDateTime(uint32_t packed) {
     if (packed == 0)
         return "unknown";
     char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", (packed >> 25) + 1980, (packed >> 21) & 15,
-                  (packed >> 16) & 31, (packed >> 11) & 31, (packed >> 5) & 63, (packed & 31) * 2);
+    const TDosDateTime t = UnpackDosDateTime(packed);
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
+                  t.Second);
     return text;
 }
 

@@ -20,6 +20,7 @@
 #endif
 
 #include "common/CommonUtils.h"
+#include "common/DosDate.h"
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/ArchiveCommands.h"
 #include "tools/setuppack/Packer.h"
@@ -108,10 +109,7 @@ void ParseDate(const std::string& text, int& year, int& month, int& day) {
     year = ParseNumber(text.substr(0, 4), "date");
     month = ParseNumber(text.substr(5, 2), "date");
     day = ParseNumber(text.substr(8, 2), "date");
-    static const int monthDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (year < 1980 || year > 2107 || month < 1 || month > 12 || day < 1 || day > monthDays[month - 1] ||
-        (month == 2 && day == 29 && !leap))
+    if (year < 1980 || year > 2107 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
         throw EUsage("Invalid date (1980-01-01 to 2107-12-31): " + text);
 }
 

@@ -1,0 +1,39 @@
+#!/bin/bash
+# Every section and key that the configuration loader reads from Setup.ini has its place in the
+# vendors' guide: a key as a table row "| `Key` |" under the section's "### `[Section]`" heading,
+# a list section as such a heading. Usage: configuration-keys-documented.sh SOURCE_DIR
+set -euo pipefail
+source_dir=${1:?source folder}
+guide="$source_dir/docs/product-folder.md"
+loaders=("$source_dir"/setup/*.cpp)
+
+# The text of the guide's subsections whose heading names [section], up to the next heading.
+section_text() {
+    awk -v heading="\`[$1]\`" '
+        /^##/ { inside = ($0 ~ /^### / && index($0, heading) > 0) }
+        inside' "$guide"
+}
+
+keys=$(grep -ohE 'Read(String|Bool)\("[A-Za-z]+", "[A-Za-z]+"' "${loaders[@]}" |
+    sed -E 's/.*\("([A-Za-z]+)", "([A-Za-z]+)"/\1 \2/' | sort -u)
+lists=$(grep -ohE 'ReadSection\("[A-Za-z]+"\)' "${loaders[@]}" | sed -E 's/.*\("([A-Za-z]+)"\)/\1/' | sort -u)
+if [ -z "$keys" ] || [ -z "$lists" ]; then
+    echo "found no keys or no list sections in the loader; has the way it reads them changed?" >&2
+    exit 1
+fi
+
+missing=0
+while read -r section key; do
+    if ! section_text "$section" | grep -qF "| \`$key\` |"; then
+        echo "[$section] $key: read by the loader, not in a table of the guide's [$section] section" >&2
+        missing=1
+    fi
+done <<<"$keys"
+for section in $lists; do
+    if [ -z "$(section_text "$section")" ]; then
+        echo "[$section]: read by the loader, the guide has no section for it" >&2
+        missing=1
+    fi
+done
+[ "$missing" = 0 ] && echo "$(wc -l <<<"$keys") keys and $(wc -w <<<"$lists") list sections documented"
+exit "$missing"

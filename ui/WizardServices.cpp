@@ -1,0 +1,42 @@
+#include "ui/WizardServices.h"
+
+#include <shellapi.h>
+
+#include "setup/SetupUninstaller.h"
+#include "shell/ShellUtils.h"
+#include "ui/ErrorBox.h"
+
+namespace {
+
+class TSystemWizardServices final : public IWizardServices {
+public:
+    std::unique_ptr<TSetupInstaller> CreateController() override {
+        return std::make_unique<TSetupInstaller>();
+    }
+    TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override {
+        return ::ShowMessage(text, kind);
+    }
+    void ShowErrorBox(const std::string& message) override { ::ShowErrorBox(message); }
+    bool HasAdminRights() override { return ::HasAdminRights(); }
+    std::string BrowseForFolder(HWND owner, const std::string& prompt,
+                                const std::string& initialFolder) override {
+        return ::BrowseForFolder(owner, prompt, initialFolder);
+    }
+    void OpenFile(const std::string& file, const std::string& workingFolder) override {
+        // The result is not looked at: a Readme or product that does not open is no error of
+        // the installation.
+        ::ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr,
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_SHOWNORMAL);
+    }
+    void Install(TSetupInstaller& controller, ISetupProgress& progress) override {
+        controller.Install(progress);
+    }
+    void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
+};
+
+} // namespace
+
+IWizardServices& SystemWizardServices() {
+    static TSystemWizardServices services;
+    return services;
+}
