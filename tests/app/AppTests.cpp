@@ -11,7 +11,7 @@
 #include "common/Stream.h"
 #include "common/WinHandle.h"
 #include "setupdata/SetupData.h"
-#include "tests/common/TestFolder.h"
+#include "tests/support/TestFolder.h"
 #include "ui/ErrorBox.h"
 
 namespace {
@@ -39,7 +39,7 @@ TEST(AppTests, OnlyTheLittleEndianValueOneMeansUninstaller) {
         {{1, 0, 0, 0x80}, false}, {{0xFF, 0xFF, 0xFF, 0xFF}, false},
     };
     for (const auto& c : cases) {
-        std::string path = folder.File("flag" + std::to_string(&c - cases) + ".exe");
+        std::string path = folder.PathOf("flag" + std::to_string(&c - cases) + ".exe");
         WriteHeaderFile(path, 4096, c.Flag);
         EXPECT_EQ(IsUninstallerFile(path), c.Uninstaller) << "case " << (&c - cases);
     }
@@ -47,11 +47,11 @@ TEST(AppTests, OnlyTheLittleEndianValueOneMeansUninstaller) {
 
 TEST(AppTests, ReadsExactlyTheFourBytesAt52) {
     TTestFolder folder;
-    std::string exact = folder.File("exact.exe");
+    std::string exact = folder.PathOf("exact.exe");
     WriteHeaderFile(exact, 56, {1, 0, 0, 0});
     EXPECT_TRUE(IsUninstallerFile(exact)) << "a 56-byte file is long enough";
 
-    std::string shortFile = folder.File("short.exe");
+    std::string shortFile = folder.PathOf("short.exe");
     WriteHeaderFile(shortFile, 55, {1, 0, 0});
     EXPECT_THROW(IsUninstallerFile(shortFile), EReadError);
 
@@ -61,7 +61,7 @@ TEST(AppTests, ReadsExactlyTheFourBytesAt52) {
 TEST(AppTests, ReadsTheFlagWhileAnotherProgramWritesTheFile) {
     // Opening without FILE_SHARE_WRITE would fail with a sharing violation here.
     TTestFolder folder;
-    std::string path = folder.File("open.exe");
+    std::string path = folder.PathOf("open.exe");
     WriteHeaderFile(path, 64, {1, 0, 0, 0});
     UniqueFile writer(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "tests/shell/ShellTestSupport.h"
+#include "tests/support/TestFolder.h"
 
 namespace {
 
@@ -27,10 +29,17 @@ std::vector<std::string> Enumerate(const std::string& mask, uint32_t attributes)
 
 using TNames = std::vector<std::string>;
 
+// An empty file created with the given attributes, as a program would create it.
+void MakeFileWith(const std::string& path, DWORD attributes) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    ::CloseHandle(file);
+}
+
 } // namespace
 
 TEST(FileEnumerator, EmptyFolderYieldsNothing) {
-    TTempFolder folder;
+    TTestFolder folder;
     TFileEnumerator files(folder.PathOf("*.lnk"), faReadOnly | faArchive);
     EXPECT_EQ(files.FileName(), "");
     EXPECT_FALSE(files.Next());
@@ -39,12 +48,12 @@ TEST(FileEnumerator, EmptyFolderYieldsNothing) {
 }
 
 TEST(FileEnumerator, MissingFolderYieldsNothing) {
-    TTempFolder folder;
+    TTestFolder folder;
     EXPECT_EQ(Enumerate(folder.PathOf("missing\\*.*"), 0x3F), TNames{});
 }
 
 TEST(FileEnumerator, WildcardSelectsNames) {
-    TTempFolder folder;
+    TTestFolder folder;
     folder.MakeFile("Velmora.lnk");
     folder.MakeFile("Readme.LNK");
     folder.MakeFile("Readme.txt");
@@ -59,16 +68,16 @@ TEST(FileEnumerator, WildcardSelectsNames) {
 class FileEnumeratorFilter : public testing::Test {
 protected:
     void SetUp() override {
-        Folder.MakeFile("archive.txt", FILE_ATTRIBUTE_ARCHIVE);
-        Folder.MakeFile("normal.txt", FILE_ATTRIBUTE_NORMAL);
-        Folder.MakeFile("readonly.txt", FILE_ATTRIBUTE_READONLY);
-        Folder.MakeFile("hidden.txt", FILE_ATTRIBUTE_HIDDEN);
-        Folder.MakeFile("system.txt", FILE_ATTRIBUTE_SYSTEM);
+        MakeFileWith(Folder.PathOf("archive.txt"), FILE_ATTRIBUTE_ARCHIVE);
+        MakeFileWith(Folder.PathOf("normal.txt"), FILE_ATTRIBUTE_NORMAL);
+        MakeFileWith(Folder.PathOf("readonly.txt"), FILE_ATTRIBUTE_READONLY);
+        MakeFileWith(Folder.PathOf("hidden.txt"), FILE_ATTRIBUTE_HIDDEN);
+        MakeFileWith(Folder.PathOf("system.txt"), FILE_ATTRIBUTE_SYSTEM);
         Folder.MakeFolder("sub");
     }
     std::string All() const { return Folder.PathOf("*.*"); }
 
-    TTempFolder Folder;
+    TTestFolder Folder;
 };
 
 TEST_F(FileEnumeratorFilter, PlainFilesOnly) {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Stream.h"
-#include "tests/common/TestFolder.h"
+#include "tests/support/TestFolder.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,8 +25,8 @@ void MakeFile(const std::string& path, const char* content = "x") {
 
 TEST(FileSystem, FilesAndFolders) {
     TTestFolder folder;
-    const std::string sub = folder.SubFolder("sub");
-    const std::string file = folder.File("file.txt");
+    const std::string sub = folder.PathOf("sub");
+    const std::string file = folder.PathOf("file.txt");
 
     EXPECT_TRUE(DirectoryExists(folder.Path())) << "a trailing delimiter is allowed";
     EXPECT_FALSE(FileExists(folder.Path()));
@@ -45,7 +45,7 @@ TEST(FileSystem, FilesAndFolders) {
     EXPECT_FALSE(DeleteFileAt(sub)) << "a folder is no file";
     EXPECT_FALSE(RemoveDir(file)) << "a file is no folder";
 
-    const std::string inner = folder.File("sub" + std::string(1, PathDelimiter()) + "inner.txt");
+    const std::string inner = folder.PathOf("sub" + std::string(1, PathDelimiter()) + "inner.txt");
     MakeFile(inner);
     EXPECT_FALSE(RemoveDir(sub)) << "not empty";
     EXPECT_TRUE(DeleteFileAt(inner));
@@ -58,7 +58,7 @@ TEST(FileSystem, FilesAndFolders) {
 
 TEST(FileSystem, ClearReadOnly) {
     TTestFolder folder;
-    const std::string file = folder.File("readonly.txt");
+    const std::string file = folder.PathOf("readonly.txt");
     MakeFile(file, "keep");
 #ifdef _WIN32
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
@@ -79,7 +79,7 @@ TEST(FileSystem, ClearReadOnly) {
 
 TEST(FileSystem, SetFileDateRoundTrip) {
     TTestFolder folder;
-    const std::string path = folder.File("dated.bin");
+    const std::string path = folder.PathOf("dated.bin");
     const uint32_t dates[] = {
         PackDosDateTime(1980, 1, 1, 0, 0, 0),     PackDosDateTime(1999, 12, 31, 23, 59, 58),
         PackDosDateTime(2021, 6, 15, 12, 34, 56), PackDosDateTime(2024, 2, 29, 8, 0, 2),
@@ -100,7 +100,7 @@ TEST(FileSystem, SetFileDateRoundTrip) {
 
 TEST(FileSystem, SetFileDateRefusesImpossibleDates) {
     TTestFolder folder;
-    const std::string path = folder.File("dated.bin");
+    const std::string path = folder.PathOf("dated.bin");
     TFileStream file(path, TFileMode::fmCreate);
     const uint32_t bad[] = {
         PackDosDateTime(2020, 0, 1, 0, 0, 0),  PackDosDateTime(2020, 13, 1, 0, 0, 0),

@@ -6,7 +6,8 @@
 #include <numeric>
 
 #include "common/Errors.h"
-#include "tests/common/TestFolder.h"
+#include "common/FileSystem.h"
+#include "tests/support/TestFolder.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -132,7 +133,7 @@ TEST(Stream, CopyFrom) {
 
 TEST(FileStream, CreateWriteReopenRead) {
     TTestFolder folder;
-    const std::string path = folder.File("data.bin");
+    const std::string path = folder.PathOf("data.bin");
     {
         TFileStream file(path, TFileMode::fmCreate);
         EXPECT_EQ(file.FileName(), path);
@@ -223,7 +224,7 @@ TEST(FileStream, FolderIsNotAFile) {
     TTestFolder folder;
     auto open = [](const std::string& path, TFileMode mode) { TFileStream file(path, mode); };
     EXPECT_THROW(open(folder.Path(), TFileMode::fmOpenReadShared), EFOpenError);
-    const std::string sub = folder.SubFolder("sub");
+    const std::string sub = folder.PathOf("sub");
     ASSERT_TRUE(CreateDir(sub));
     EXPECT_THROW(open(sub, TFileMode::fmOpenReadExclusive), EFOpenError);
     EXPECT_THROW(open(sub, TFileMode::fmCreate), EFCreateError);
@@ -235,7 +236,7 @@ TEST(FileStream, FolderIsNotAFile) {
 // the system holds it open, and an extracted file is written without others reading along.
 TEST(FileStream, ShareModes) {
     TTestFolder folder;
-    const std::string path = folder.File("shared.bin");
+    const std::string path = folder.PathOf("shared.bin");
     { TFileStream create(path, TFileMode::fmCreate); }
 
     {

@@ -15,7 +15,7 @@ const std::string BundleRoot = TestBundleRoot;
 
 class InstallRegistryTest : public ::testing::Test {
 protected:
-    TScratchFolder Folder;
+    TTestFolder Folder;
     TTestSystem System;
 
     std::unique_ptr<TSetupInstaller> Create(const std::string& ini,

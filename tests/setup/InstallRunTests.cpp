@@ -85,7 +85,7 @@ TLink ReadLink(const std::string& path) {
 class InstallRunTest : public ::testing::Test {
 protected:
     TComInitializer Com;
-    std::unique_ptr<TScratchFolder> Folder;
+    std::unique_ptr<TTestFolder> Folder;
     std::unique_ptr<TTestSystem> System;
     std::unique_ptr<TInstallEnvironment> Environment;
     TRecordingProgress Progress;
@@ -107,13 +107,13 @@ protected:
         Environment.reset();
         System.reset();
         RemoveRegistrations();
-        Folder = std::make_unique<TScratchFolder>();
+        Folder = std::make_unique<TTestFolder>();
         System = std::make_unique<TTestSystem>();
         Environment = std::make_unique<TInstallEnvironment>(System->Environment());
         Progress = TRecordingProgress();
-        ProgramFolder = *Folder / "Program Files" + "\\Velmora 5\\";
-        StartMenu = *Folder / "Start Menu";
-        Desktop = *Folder / "Desktop";
+        ProgramFolder = Folder->PathOf("Program Files") + "\\Velmora 5\\";
+        StartMenu = Folder->PathOf("Start Menu");
+        Desktop = Folder->PathOf("Desktop");
         CreateDir(StartMenu);
         CreateDir(Desktop);
         Environment->StartMenu = StartMenu;
@@ -136,13 +136,13 @@ protected:
         std::string program = ReadBytes(BuildFile(SETUP_EXE));
         ASSERT_GT(program.size(), 64u);
         PutInt32At(program, Archive::DataOffsetPosition, static_cast<int32_t>(program.size()));
-        const std::string path = *Folder / "Setup.exe";
+        const std::string path = Folder->PathOf("Setup.exe");
         WriteBytes(path, program + BuildArchive(entries, Version("5.04")));
 
         Setup = std::make_unique<TSetupInstaller>(path, *Environment);
         Setup->SetProgramFolder(ProgramFolder);
-        Setup->VstPluginFolder = *Folder / "Vst";
-        Setup->Vst3PluginFolder = *Folder / "Common Files\\VST3";
+        Setup->VstPluginFolder = Folder->PathOf("Vst");
+        Setup->Vst3PluginFolder = Folder->PathOf("Common Files\\VST3");
         Setup->SelectedShortcuts = {scStartMenu, scDesktop};
         Setup->OwnerName = "Ann Example";
     }

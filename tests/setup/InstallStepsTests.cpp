@@ -25,7 +25,7 @@ const uint64_t MiB = 1048576;
 
 class InstallStepsTest : public ::testing::Test {
 protected:
-    TScratchFolder Folder;
+    TTestFolder Folder;
     TTestSystem System;
     TInstallEnvironment Environment{System.Environment()};
 
@@ -207,7 +207,7 @@ std::string MissingDrive() {
 
 TEST_F(InstallStepsTest, TestsWhetherAFolderCanBeCreated) {
     auto setup = Create("");
-    const std::string base = Folder / "Dest";
+    const std::string base = Folder.PathOf("Dest");
     ASSERT_TRUE(CreateDir(base));
     const std::string file = base + "\\Taken";
     MakeFile(file);

@@ -16,7 +16,7 @@ namespace {
 
 class SetupConfigurationTest : public ::testing::Test {
 protected:
-    TScratchFolder Folder;
+    TTestFolder Folder;
     TTestSystem System;
 
     std::unique_ptr<TSetupInstaller> Create(const TTestSetup& setup) {
@@ -190,8 +190,8 @@ TEST_F(SetupConfigurationTest, SetupFilesBesideTheProgramStandInForMissingMember
     setup.Ini = std::string(MinimalSetupSection) + "ProductName=From the archive";
     setup.License.reset();
     const std::string path = WriteSetup(Folder, setup);
-    WriteBytes(Folder / "Setup.lic", "Beside\nthe program");
-    WriteBytes(Folder / "Setup.ini", std::string(MinimalSetupSection) + "ProductName=Beside");
+    WriteBytes(Folder.PathOf("Setup.lic"), "Beside\nthe program");
+    WriteBytes(Folder.PathOf("Setup.ini"), std::string(MinimalSetupSection) + "ProductName=Beside");
 
     auto installer = CreateInstaller(path, System);
     EXPECT_EQ(installer->ProductName, "From the archive");

@@ -17,13 +17,13 @@ const std::string VersionRoot = TestRegistryRoot;
 
 class SetupDetectionTest : public ::testing::Test {
 public: // the cases' preparations use the helpers
-    std::unique_ptr<TScratchFolder> Folder = std::make_unique<TScratchFolder>();
+    std::unique_ptr<TTestFolder> Folder = std::make_unique<TTestFolder>();
     std::unique_ptr<TTestSystem> System = std::make_unique<TTestSystem>();
 
     // A fresh system and folder for the next case of a table.
     void Reset() {
         System.reset();
-        Folder = std::make_unique<TScratchFolder>();
+        Folder = std::make_unique<TTestFolder>();
         System = std::make_unique<TTestSystem>();
     }
     std::unique_ptr<TSetupInstaller> Create(const std::string& iniTail, const std::string& version = "5.12",
@@ -36,7 +36,7 @@ public: // the cases' preparations use the helpers
     }
     // An earlier installation's folder in the scratch folder, with files in it.
     std::string InstalledFolder(const std::string& name, const std::vector<std::string>& files) {
-        const std::string folder = *Folder / name;
+        const std::string folder = Folder->PathOf(name);
         MakeFile(folder + PathDelimiter() + "marker");
         for (const std::string& file : files)
             MakeFile(folder + PathDelimiter() + file);

@@ -17,7 +17,7 @@ std::string TestPicture(const std::string& name) { return ReadBytes(std::string(
 
 class SetupPictureTest : public ::testing::Test {
 protected:
-    TScratchFolder Folder;
+    TTestFolder Folder;
     TTestSystem System;
 
     std::unique_ptr<TSetupInstaller> CreateWithPicture(const std::optional<std::string>& jpeg) {

@@ -9,7 +9,7 @@ namespace {
 
 class SetupSymbolsTest : public ::testing::Test {
 protected:
-    TScratchFolder Folder;
+    TTestFolder Folder;
     TTestSystem System;
     std::unique_ptr<TSetupInstaller> Setup;
     std::unique_ptr<TSetupBundleItem> Reverb;

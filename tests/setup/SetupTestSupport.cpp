@@ -229,7 +229,7 @@ TProgramVersion Version(const std::string& text) {
     return version;
 }
 
-std::string WriteSetup(const TScratchFolder& folder, const TTestSetup& setup) {
+std::string WriteSetup(const TTestFolder& folder, const TTestSetup& setup) {
     std::vector<TTestEntry> entries = setup.Entries;
     if (setup.IniInArchive)
         entries.push_back(TTestEntry::File("Setup.ini", setup.Ini));
@@ -237,7 +237,7 @@ std::string WriteSetup(const TScratchFolder& folder, const TTestSetup& setup) {
         entries.push_back(TTestEntry::File("Setup.lic", *setup.License));
     if (setup.BundleInfo)
         entries.push_back(TTestEntry::File("BundleInfo.ini", *setup.BundleInfo));
-    const std::string path = folder / "Setup.dat";
+    const std::string path = folder.PathOf("Setup.dat");
     WriteBytes(path, BuildArchive(entries, setup.ProductVersion, setup.BuildDate));
     return path;
 }

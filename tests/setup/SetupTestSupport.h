@@ -12,6 +12,7 @@
 
 #include "setup/SetupInstaller.h"
 #include "tests/setupdata/ArchiveBuilder.h"
+#include "tests/support/TestFolder.h"
 
 // Registry keys the tests write to; TTestSystem removes them.
 extern const char* const TestRegistryRoot; // the product's RegistryRoot, without leading backslash
@@ -57,7 +58,7 @@ struct TTestSetup {
 extern const char* const MinimalSetupSection;
 
 // Writes the setup data as a bare archive into folder and returns its path.
-std::string WriteSetup(const TScratchFolder& folder, const TTestSetup& setup);
+std::string WriteSetup(const TTestFolder& folder, const TTestSetup& setup);
 
 // The controller over the setup data at path, on the system of the test (the running system's
 // constructor under Windows).

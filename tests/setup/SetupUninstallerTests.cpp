@@ -15,7 +15,7 @@
 #include "common/WinHandle.h"
 #include "setup/SetupUninstaller.h"
 #include "setupdata/UninstallRecord.h"
-#include "tests/common/TestFolder.h"
+#include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
 #include "ui/Strings.h"
 
@@ -37,7 +37,7 @@ protected:
 };
 
 TEST_F(RightsProbeTest, WritableFolderPassesAndKeepsNoProbeFolder) {
-    const std::string base = Folder.SubFolder("Programs");
+    const std::string base = Folder.PathOf("Programs");
     ASSERT_TRUE(CreateDir(base));
     EXPECT_TRUE(Probe(base));
     EXPECT_FALSE(DirectoryExists(base + "\\Test0"));
@@ -48,13 +48,13 @@ TEST_F(RightsProbeTest, WritableFolderPassesAndKeepsNoProbeFolder) {
 
 TEST_F(RightsProbeTest, TakenNamesAreSkippedAndLeftAlone) {
     // Test0 a folder with a file in it, Test1 a file: the probe uses Test2.
-    const std::string base = Folder.SubFolder("Programs");
+    const std::string base = Folder.PathOf("Programs");
     ASSERT_TRUE(CreateDir(base));
-    const std::string test0 = Folder.SubFolder("Programs\\Test0");
+    const std::string test0 = Folder.PathOf("Programs\\Test0");
     ASSERT_TRUE(CreateDir(test0));
-    const std::string inside = Folder.File("Programs\\Test0\\keep.txt");
+    const std::string inside = Folder.PathOf("Programs\\Test0\\keep.txt");
     std::ofstream(inside) << "keep";
-    const std::string test1 = Folder.File("Programs\\Test1");
+    const std::string test1 = Folder.PathOf("Programs\\Test1");
     std::ofstream(test1) << "a file named like a probe folder";
 
     EXPECT_TRUE(Probe(base));
@@ -68,7 +68,7 @@ TEST_F(RightsProbeTest, FolderThatCannotBeWrittenFails) {
     // Wine runs the tests with full rights on its drives, so the Program Files folder is
     // replaced by paths in which no folder can be created: a file standing where the folder
     // should be, and a folder that does not exist. Neither answers "already exists".
-    const std::string file = Folder.File("Program Files");
+    const std::string file = Folder.PathOf("Program Files");
     std::ofstream(file) << "not a folder";
     EXPECT_FALSE(Probe(file));
     EXPECT_FALSE(Probe(Folder.PathOf("Missing\\Program Files")));
@@ -81,7 +81,7 @@ TEST_F(RightsProbeTest, KeyThatCannotBeOpenedFailsEvenWithAWritableFolder) {
     ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, ProbeKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
                                 nullptr, parent.Put(), nullptr),
               ERROR_SUCCESS);
-    const std::string base = Folder.SubFolder("Programs");
+    const std::string base = Folder.PathOf("Programs");
     ASSERT_TRUE(CreateDir(base));
     const std::string child = std::string(ProbeKey) + "\\Child";
     EXPECT_FALSE(ProbeAdminRights(base, HKEY_CURRENT_USER, child.c_str()));
@@ -118,7 +118,7 @@ TProgramVersion MakeVersion(int major, int minor, int release) {
 class UninstallRunTest : public ::testing::Test, public ISetupDialogs {
 protected:
     TTestFolder Folder;
-    std::string ProductFile = Folder.File("Velmora.exe");
+    std::string ProductFile = Folder.PathOf("Velmora.exe");
     std::vector<TShownMessage> Shown;
     TMessageResult Answer = mrNo;
 
@@ -133,7 +133,7 @@ protected:
     // appended at DataOffset; its log holds the product file.
     std::unique_ptr<TSetupUninstaller> MakeController(const TProgramVersion& version,
                                                       const std::string& product) {
-        const std::string path = Folder.File("Uninst.exe");
+        const std::string path = Folder.PathOf("Uninst.exe");
         {
             TFileStream file(path, TFileMode::fmCreate);
             std::string image(64, '\0');

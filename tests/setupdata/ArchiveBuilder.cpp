@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <random>
 #include <stdexcept>
 
 #include "common/CommonUtils.h"
@@ -92,23 +91,3 @@ std::string AppendToStub(const std::string& archive, int32_t offset) {
     PutInt32At(exe, DataOffsetPosition, offset);
     return exe + archive;
 }
-
-TScratchFolder::TScratchFolder() {
-    std::random_device seed;
-    std::mt19937 random(seed());
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto candidate = std::filesystem::temp_directory_path() / ("archivetest-" + std::to_string(random()));
-        if (std::filesystem::create_directory(candidate)) {
-            Folder = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a scratch folder");
-}
-
-TScratchFolder::~TScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(Folder, ignored);
-}
-
-std::string TScratchFolder::operator/(const std::string& name) const { return (Folder / name).string(); }

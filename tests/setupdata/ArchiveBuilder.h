@@ -56,19 +56,3 @@ void FixChecksum(std::string& archive);
 // A fake executable: "MZ", DataOffset and UninstallFlag in the DOS header, padding up to
 // offset, then the archive.
 std::string AppendToStub(const std::string& archive, int32_t offset);
-
-// A fresh folder below the temporary folder, removed with everything in it at the end.
-class TScratchFolder {
-public:
-    TScratchFolder();
-    ~TScratchFolder();
-    TScratchFolder(const TScratchFolder&) = delete;
-    TScratchFolder& operator=(const TScratchFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return Folder; }
-    // A native path string inside the folder.
-    std::string operator/(const std::string& name) const;
-
-private:
-    std::filesystem::path Folder;
-};

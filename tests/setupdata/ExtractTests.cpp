@@ -19,6 +19,7 @@
 #include "setupdata/ArchiveFormat.h"
 #include "setupdata/SetupData.h"
 #include "tests/setupdata/ArchiveBuilder.h"
+#include "tests/support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -72,19 +73,19 @@ std::string ErrorOf(const std::function<void()>& action) {
 
 class ExtractTest : public ::testing::Test {
 protected:
-    TScratchFolder Scratch;
+    TTestFolder Scratch;
     std::unique_ptr<TInstaller> Installer;
 
     void SetUp() override { Installer = Open(ProductEntries()); }
 
     std::unique_ptr<TInstaller> Open(const std::vector<TTestEntry>& entries) {
-        const std::string path = Scratch / "Setup.dat";
+        const std::string path = Scratch.PathOf("Setup.dat");
         WriteBytes(path, BuildArchive(entries, Version504()));
         return std::make_unique<TInstaller>("", path);
     }
     // A folder path inside the scratch folder, with a trailing delimiter.
-    std::string Folder(const std::string& name) const { return (Scratch / name) + Sep; }
-    std::string Root() const { return Scratch.Path().string() + Sep; }
+    std::string Folder(const std::string& name) const { return (Scratch.PathOf(name)) + Sep; }
+    std::string Root() const { return Scratch.Path(); }
 };
 
 TEST_F(ExtractTest, ExtractsTheWholeTreeAndLogsEveryFolderAndFileInOrder) {
@@ -347,7 +348,7 @@ TEST_F(ExtractTest, CreateFolderThatCannotBeCreatedReportsFalseAndLogsNothingFor
     EXPECT_TRUE(Installer->InstallLog.empty());
 
     // A file in the way.
-    WriteBytes(Scratch / "File", "x");
+    WriteBytes(Scratch.PathOf("File"), "x");
     EXPECT_FALSE(Installer->CreateFolder(Root() + "File" + Sep + "Sub" + Sep, false));
     EXPECT_EQ(Installer->InstallLog, std::vector<std::string>{"E" + Root()});
 }

@@ -11,6 +11,7 @@
 #include "setupdata/Inflate.h"
 #include "setupdata/SetupData.h"
 #include "tests/setupdata/ArchiveBuilder.h"
+#include "tests/support/TestFolder.h"
 
 using Archive::TEntryRecord;
 
@@ -72,10 +73,10 @@ public:
 
 class InstallerTest : public ::testing::Test {
 protected:
-    TScratchFolder Scratch;
+    TTestFolder Scratch;
 
     std::string WriteDat(const std::string& archive) {
-        const std::string path = Scratch / "Setup.dat";
+        const std::string path = Scratch.PathOf("Setup.dat");
         WriteBytes(path, archive);
         return path;
     }
@@ -87,7 +88,7 @@ protected:
 
 TEST_F(InstallerTest, FindsTheArchiveAppendedOrBesideTheProgram) {
     const std::string archive = BuildArchive(SampleEntries(), Version504());
-    const std::string exe = Scratch / "Setup.exe";
+    const std::string exe = Scratch.PathOf("Setup.exe");
 
     WriteBytes(exe, AppendToStub(archive, 1000));
     TInstaller appended("", exe);
@@ -104,7 +105,7 @@ TEST_F(InstallerTest, FindsTheArchiveAppendedOrBesideTheProgram) {
         TInstaller beside("", exe);
         EXPECT_EQ(beside.EntriesStart, 53);
         EXPECT_EQ(Text(beside.ReadFile("Setup.lic")), "License text");
-        std::filesystem::remove(Scratch.Path() / "Setup.dat");
+        std::filesystem::remove(Scratch.PathOf("Setup.dat"));
     }
 }
 

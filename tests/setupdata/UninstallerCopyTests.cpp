@@ -23,6 +23,7 @@
 #include "setupdata/UninstallRecord.h"
 #include "shell/ShellUtils.h"
 #include "tests/setupdata/ArchiveBuilder.h"
+#include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
 
 namespace fs = std::filesystem;
@@ -111,12 +112,12 @@ std::string RecordHeaderVersionBytes() {
 
 class UninstallerCopyTest : public ::testing::Test {
 protected:
-    TScratchFolder Scratch;
+    TTestFolder Scratch;
 
     void SetUp() override { DeleteTestKeys(); }
     void TearDown() override { DeleteTestKeys(); }
 
-    std::string Root() const { return Scratch.Path().string() + "\\"; }
+    std::string Root() const { return Scratch.Path(); }
 
     // A setup program: a recognisable image of imageSize bytes, the archive appended at that
     // offset and a trailer after it (as a signature block would be), which the copy leaves out.

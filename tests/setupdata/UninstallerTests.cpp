@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,9 +19,8 @@
 #include "setupdata/UninstallRecord.h"
 #include "setupdata/Uninstaller.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -51,41 +49,6 @@ void WriteUninstaller(const std::string& path, std::string image, const std::str
     WriteBytes(path, image + record);
 }
 
-// A fresh folder below the temporary-files folder, removed with everything in it at the end.
-class TTempTree {
-public:
-    TTempTree() {
-        char name[64];
-        std::snprintf(name, sizeof name, "uninstalltest-%lu-%lu\\", ::GetCurrentProcessId(),
-                      static_cast<unsigned long>(Counter++));
-        Root = TempDirectory() + name;
-        fs::remove_all(Root);
-        fs::create_directories(Root);
-    }
-    ~TTempTree() {
-        std::error_code ignored;
-        fs::remove_all(Root, ignored);
-    }
-    TTempTree(const TTempTree&) = delete;
-    TTempTree& operator=(const TTempTree&) = delete;
-
-    // The root with a trailing backslash.
-    const std::string& Path() const { return Root; }
-    // Creates the folders of a path below the root ("a\b\") and returns its full path.
-    std::string Folder(const std::string& relative) const {
-        fs::create_directories(Root + relative);
-        return Root + relative;
-    }
-    std::string File(const std::string& relative, const std::string& content = "data") const {
-        WriteBytes(Root + relative, content);
-        return Root + relative;
-    }
-
-private:
-    std::string Root;
-    static inline unsigned long Counter = 0;
-};
-
 // A registry key of the test's own under HKEY_CURRENT_USER, removed before and after.
 constexpr const char* TestKeyPath = "Software\\UninstallerTests";
 
@@ -102,12 +65,12 @@ protected:
 
     // An uninstaller in the folder "Program\" of the tree with the given log appended.
     TUninstaller MakeUninstaller(const std::vector<std::string>& log) {
-        const std::string path = Tree.Folder("Program\\") + "Uninst.exe";
+        const std::string path = Tree.MakeFolder("Program\\") + "Uninst.exe";
         WriteUninstaller(path, EmptyImage(), RecordBytes(log));
         return TUninstaller(path);
     }
 
-    TTempTree Tree;
+    TTestFolder Tree;
 };
 
 std::string ErrorOfConstruction(const std::string& executablePath) {
@@ -135,7 +98,7 @@ TEST_F(UninstallerTest, ReadsTheRecordAppendedToTheExecutable) {
 }
 
 TEST_F(UninstallerTest, ReadsUninstallDatBesideTheProgramWhenDataOffsetIsZero) {
-    const std::string program = Tree.Folder("Program\\");
+    const std::string program = Tree.MakeFolder("Program\\");
     WriteBytes(program + "Uninst.exe", EmptyImage());
     EXPECT_EQ(ErrorOfConstruction(program + "Uninst.exe"),
               "Cannot open file \"" + program + "Uninstall.dat\". " + SystemErrorMessage(ERROR_FILE_NOT_FOUND));
@@ -150,9 +113,9 @@ TEST_F(UninstallerTest, ReadsUninstallDatBesideTheProgramWhenDataOffsetIsZero) {
 }
 
 TEST_F(UninstallerTest, DamagedRecordIsRejectedBeforeAnythingIsRemoved) {
-    const std::string victim = Tree.File("victim.txt");
+    const std::string victim = Tree.MakeFile("victim.txt");
     const std::string good = RecordBytes({"F" + victim});
-    const std::string path = Tree.Folder("Program\\") + "Uninst.exe";
+    const std::string path = Tree.MakeFolder("Program\\") + "Uninst.exe";
 
     std::string badSignature = good;
     badSignature[0] = 'X';
@@ -181,12 +144,12 @@ TEST_F(UninstallerTest, DamagedRecordIsRejectedBeforeAnythingIsRemoved) {
 }
 
 TEST_F(UninstallerTest, ReplayRemovesFilesAndFoldersDeepestFirst) {
-    Tree.Folder("Data\\Sub\\");
+    Tree.MakeFolder("Data\\Sub\\");
     const std::string data = Tree.Path() + "Data\\";
-    const std::string existing = Tree.Folder("Existing\\");
-    Tree.File("Existing\\user.txt");
-    Tree.File("Data\\a.txt");
-    Tree.File("Data\\Sub\\b.txt");
+    const std::string existing = Tree.MakeFolder("Existing\\");
+    Tree.MakeFile("Existing\\user.txt");
+    Tree.MakeFile("Data\\a.txt");
+    Tree.MakeFile("Data\\Sub\\b.txt");
     TUninstaller uninstaller = MakeUninstaller({
         "E" + existing,
         "D" + data,
@@ -202,9 +165,9 @@ TEST_F(UninstallerTest, ReplayRemovesFilesAndFoldersDeepestFirst) {
 }
 
 TEST_F(UninstallerTest, UserFileInACreatedFolderMakesTheRemovalIncomplete) {
-    const std::string data = Tree.Folder("Data\\");
-    Tree.File("Data\\a.txt");
-    Tree.File("Data\\mine.txt");
+    const std::string data = Tree.MakeFolder("Data\\");
+    Tree.MakeFile("Data\\a.txt");
+    Tree.MakeFile("Data\\mine.txt");
     TUninstaller uninstaller = MakeUninstaller({"D" + data, "F" + data + "a.txt"});
 
     EXPECT_FALSE(uninstaller.Uninstall());
@@ -214,7 +177,7 @@ TEST_F(UninstallerTest, UserFileInACreatedFolderMakesTheRemovalIncomplete) {
 }
 
 TEST_F(UninstallerTest, EntriesRemovedByHandFailButEveryEntryIsProcessed) {
-    const std::string kept = Tree.File("first.txt");
+    const std::string kept = Tree.MakeFile("first.txt");
     TUninstaller uninstaller = MakeUninstaller({
         "F" + kept,
         "D" + Tree.Path() + "Gone\\",
@@ -226,14 +189,14 @@ TEST_F(UninstallerTest, EntriesRemovedByHandFailButEveryEntryIsProcessed) {
 }
 
 TEST_F(UninstallerTest, FolderMarkedForFilesLosesItsPlainFilesButNotItsSubfolders) {
-    const std::string plain = Tree.Folder("Plain\\");
-    Tree.File("Plain\\a.log");
-    Tree.File("Plain\\b.log");
+    const std::string plain = Tree.MakeFolder("Plain\\");
+    Tree.MakeFile("Plain\\a.log");
+    Tree.MakeFile("Plain\\b.log");
     ::SetFileAttributesA((plain + "b.log").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    Tree.Folder("Nested\\Inner\\");
+    Tree.MakeFolder("Nested\\Inner\\");
     const std::string nested = Tree.Path() + "Nested\\";
-    Tree.File("Nested\\c.log");
-    Tree.File("Nested\\Inner\\d.log");
+    Tree.MakeFile("Nested\\c.log");
+    Tree.MakeFile("Nested\\Inner\\d.log");
 
     TUninstaller plainOnly = MakeUninstaller({"T" + plain});
     EXPECT_TRUE(plainOnly.Uninstall());
@@ -273,7 +236,7 @@ TEST_F(UninstallerTest, RegistryKeysAreDeletedWithTheirSubkeysAndNeverCount) {
 }
 
 TEST_F(UninstallerTest, UnknownLettersAndEmptyLinesAreSkipped) {
-    const std::string file = Tree.File("x.txt");
+    const std::string file = Tree.MakeFile("x.txt");
     TUninstaller uninstaller = MakeUninstaller({"X" + file, "", "f" + file, "Z"});
 
     EXPECT_TRUE(uninstaller.Uninstall());
@@ -281,10 +244,10 @@ TEST_F(UninstallerTest, UnknownLettersAndEmptyLinesAreSkipped) {
 }
 
 TEST_F(UninstallerTest, ProgramFolderAndItsParentsAreDeferredFoldersBelowAreRemoved) {
-    const std::string vendor = Tree.Folder("Vendor\\");
-    const std::string program = Tree.Folder("Vendor\\Velmora\\");
-    const std::string below = Tree.Folder("Vendor\\Velmora\\Plugins\\");
-    const std::string sibling = Tree.Folder("Vendor\\Vel");   // a prefix by characters
+    const std::string vendor = Tree.MakeFolder("Vendor\\");
+    const std::string program = Tree.MakeFolder("Vendor\\Velmora\\");
+    const std::string below = Tree.MakeFolder("Vendor\\Velmora\\Plugins\\");
+    const std::string sibling = Tree.MakeFolder("Vendor\\Vel");   // a prefix by characters
     const std::string path = program + "Uninst.exe";
     std::string upperVendor = vendor;
     for (char& c : upperVendor)
@@ -327,12 +290,12 @@ TEST(UninstallerBatch, PercentSignsInPathsAreDoubledForTheCommandProcessor) {
 // the batch file and exits; the batch file, run by the command processor, deletes the
 // uninstaller once it has ended, removes the deferred folders that are empty and itself.
 TEST(UninstallerSelfRemoval, BatchFileRemovesTheUninstallerAndItsEmptyFolders) {
-    TTempTree tree;
-    const std::string outer = tree.Folder("Outer\\");
-    const std::string vendor = tree.Folder("Outer\\Vendor\\");
-    const std::string program = tree.Folder("Outer\\Vendor\\Velmora\\");
-    tree.File("Outer\\user.txt");   // keeps Outer from being removed
-    tree.File("Outer\\Vendor\\Velmora\\Velmora.txt");
+    TTestFolder tree;
+    const std::string outer = tree.MakeFolder("Outer\\");
+    const std::string vendor = tree.MakeFolder("Outer\\Vendor\\");
+    const std::string program = tree.MakeFolder("Outer\\Vendor\\Velmora\\");
+    tree.MakeFile("Outer\\user.txt");   // keeps Outer from being removed
+    tree.MakeFile("Outer\\Vendor\\Velmora\\Velmora.txt");
     const std::string uninstaller = program + "Uninst.exe";
     WriteUninstaller(uninstaller, ReadBytes(ProgramDirectory() + "UninstallSelfRemovalHelper.exe"),
                      RecordBytes({"D" + outer, "D" + vendor, "D" + program, "F" + program + "Velmora.txt"}));

@@ -15,7 +15,8 @@
 
 #include "common/CommonUtils.h"
 #include "common/WinHandle.h"
-#include "tests/shell/ShellTestSupport.h"
+#include "tests/support/TestFolder.h"
+#include "tests/support/TestRegistry.h"
 
 namespace {
 
@@ -220,7 +221,7 @@ protected:
         Program = Folder.MakeFile("Velmora 5\\Vm5.exe");
     }
 
-    TTempFolder Folder;
+    TTestFolder Folder;
     std::string Product;
     std::string Program;
 };
@@ -315,7 +316,7 @@ TEST_F(ShellLink, ShortcutWithoutPathReadsAsFalse) {
 
 TEST(ShellLinkWithoutCom, CreatingTheObjectFailsLoudly) {
     // A thread that never initialised the component model cannot create the shell link object.
-    TTempFolder folder;
+    TTestFolder folder;
     std::string message;
     HRESULT code = S_OK;
     std::thread worker([&] {
@@ -434,7 +435,7 @@ class BrowseForFolderDialog : public ShellTest {
 protected:
     void SetUp() override {
         Product = Folder.MakeFolder("Velmora 5");
-        SettleAccessTime(Folder.Path());
+        SettleAccessTime(ExcludeDelimiter(Folder.Path()));
         SettleAccessTime(Product);
     }
 
@@ -460,7 +461,7 @@ protected:
         EXPECT_EQ(State.Selection, "Velmora 5");
     }
 
-    TTempFolder Folder{"C:\\"};
+    TTestFolder Folder{"C:\\"};
     std::string Product;
     TBrowseWatch State;
 };

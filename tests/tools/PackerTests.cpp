@@ -17,6 +17,7 @@
 #include "setupdata/ArchiveFormat.h"
 #include "setupdata/SetupData.h"
 #include "tests/setupdata/ArchiveBuilder.h"
+#include "tests/support/TestFolder.h"
 #include "tools/setuppack/Charset.h"
 #include "tools/setuppack/ArchiveCommands.h"
 #include "tools/setuppack/Packer.h"
@@ -62,10 +63,10 @@ std::map<std::string, std::string> SampleProduct() {
 }
 
 // The product version 5.04, built 2024-05-01 at 05:04.
-TPackOptions Options(const TScratchFolder& scratch, const std::string& output = "Setup.dat") {
+TPackOptions Options(const TTestFolder& scratch, const std::string& output = "Setup.dat") {
     TPackOptions options;
-    options.ProductFolder = scratch / "product";
-    options.OutputPath = scratch / output;
+    options.ProductFolder = scratch.PathOf("product");
+    options.OutputPath = scratch.PathOf(output);
     options.Version.FromText("5.04");
     options.BuildDate = EncodeDateTime(2024, 5, 1, 5, 4, 0);
     return options;
@@ -110,8 +111,8 @@ void ParseList(const std::string& bytes, size_t& pos, const std::string& parent,
 
 class PackerTest : public ::testing::Test {
 protected:
-    TScratchFolder Scratch;
-    fs::path Product() const { return Scratch.Path() / "product"; }
+    TTestFolder Scratch;
+    fs::path Product() const { return Scratch.PathOf("product"); }
 };
 
 TEST_F(PackerTest, RoundTripThroughTheProgramsReader) {
@@ -128,7 +129,7 @@ TEST_F(PackerTest, RoundTripThroughTheProgramsReader) {
     EXPECT_EQ(std::string(ini->Bytes().begin(), ini->Bytes().end()), "[Setup]\r\nProductName=Velmora\r\n");
     EXPECT_EQ(installer.ComponentSize("program"), 200000 + 50000 + 15);
 
-    const fs::path out = Scratch.Path() / "out";
+    const fs::path out = Scratch.PathOf("out");
     ExtractSetup(options.OutputPath, out.string());
     std::map<std::string, std::string> extracted;
     for (const auto& item : fs::recursive_directory_iterator(out)) {
@@ -258,7 +259,7 @@ TEST_F(PackerTest, AppendsToACopyOfTheSetupProgram) {
     std::string stub = "MZ" + Noise(998, 3);
     PutInt32At(stub, DataOffsetPosition, 0);
     PutInt32At(stub, UninstallFlagPosition, 1);
-    const std::string stubPath = Scratch / "stub.exe";
+    const std::string stubPath = Scratch.PathOf("stub.exe");
     WriteBytes(stubPath, stub);
 
     TPackOptions options = Options(Scratch, "Setup.exe");
@@ -301,8 +302,8 @@ TEST_F(PackerTest, RefusesWhatTheFormatCannotCarryAndNamesTheFile) {
 #endif
     };
     for (const auto& c : cases) {
-        TScratchFolder scratch;
-        MakeTree(scratch.Path() / "product", {{"Setup.ini", "x"}, {c.Path, "data"}});
+        TTestFolder scratch;
+        MakeTree(scratch.PathOf("product"), {{"Setup.ini", "x"}, {c.Path, "data"}});
         const TPackOptions options = Options(scratch);
         const std::string error = PackError(options);
         EXPECT_NE(error.find(c.Message), std::string::npos) << c.What << ": " << error;
@@ -330,13 +331,13 @@ TEST_F(PackerTest, RefusesBadOutputsAndStubs) {
     TPackOptions inside = Options(Scratch, "product/Program/Setup.dat");
     EXPECT_NE(PackError(inside).find("lies inside the product folder"), std::string::npos);
 
-    WriteBytes(Scratch / "notes.txt", std::string(100, 'n'));
+    WriteBytes(Scratch.PathOf("notes.txt"), std::string(100, 'n'));
     TPackOptions stub = Options(Scratch, "Setup.exe");
-    stub.StubPath = Scratch / "notes.txt";
+    stub.StubPath = Scratch.PathOf("notes.txt");
     EXPECT_NE(PackError(stub).find("is not a Windows program"), std::string::npos);
 
     TPackOptions missing = Options(Scratch);
-    missing.ProductFolder = Scratch / "nothing";
+    missing.ProductFolder = Scratch.PathOf("nothing");
     EXPECT_NE(PackError(missing).find("is not a folder"), std::string::npos);
 }
 
@@ -360,9 +361,9 @@ TEST_F(PackerTest, ExtractWritesNothingWhenAMemberIsDamaged) {
     bad.FileSize = 6;
     const std::string archive =
         BuildArchive({TTestEntry::Dir("Program", {TTestEntry::File("a.txt", "fine"), bad})}, TProgramVersion());
-    const std::string path = Scratch / "Setup.dat";
+    const std::string path = Scratch.PathOf("Setup.dat");
     WriteBytes(path, archive);
-    const fs::path out = Scratch.Path() / "out";
+    const fs::path out = Scratch.PathOf("out");
     EXPECT_THROW(ExtractSetup(path, out.string()), ESetupError);
     EXPECT_FALSE(fs::exists(out));
 

@@ -112,7 +112,7 @@ void FormTest::PressKey(WPARAM key, bool alt) {
 }
 
 std::string FormTest::ExistingFolder(const std::string& name) {
-    const std::string path = Folder / name;
+    const std::string path = Folder.PathOf(name);
     std::filesystem::create_directories(path);
     return path;
 }

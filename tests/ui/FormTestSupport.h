@@ -54,7 +54,7 @@ std::string SetupIni(const std::string& moreSetupLines = std::string(),
 
 class FormTest : public ::testing::Test {
 protected:
-    TScratchFolder Folder;
+    TTestFolder Folder;
     TTestSystem System;
     TFakeWizardServices Services;
     // Changes the controller's fields after its construction, before the form reads them.

@@ -75,7 +75,7 @@ TEST_F(FormTest, PageSequencesOfConfigurations) {
         Form->SetText(idDigiFolderInput, plugins);
         Form->SetText(idPhotoshopFolderInput, plugins);
         Form->SetText(idNameInput, "Owner");
-        Form->SetText(idDestFolderInput, Folder / "Product");
+        Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
         EXPECT_EQ(Form->InstallPage, c.InstallPage);
         std::vector<int> pages{Page()};
         Services.InstallCalls = 0;
@@ -120,7 +120,7 @@ TEST_F(FormTest, ShortcutPageShowsOnlyTheOfferedQuestions) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Start(SetupIni("", c.Shortcuts));
-        Form->SetText(idDestFolderInput, Folder / "Product");
+        Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
         NextTo(wpIcon);
         EXPECT_TRUE(Form->IsShown(idIconStartMenuLabel));
         EXPECT_TRUE(Form->IsShown(idIconStartMenuCheck));
@@ -137,7 +137,7 @@ TEST_F(FormTest, ShortcutPageShowsOnlyTheOfferedQuestions) {
 
 TEST_F(FormTest, ButtonsOnEachKindOfPage) {
     Start(SetupIni());
-    Form->SetText(idDestFolderInput, Folder / "Product");
+    Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
     struct TState {
         std::string Back, Next, Cancel;
         bool BackShown, BackEnabled, NextShown, CancelShown, CancelEnabled;
@@ -200,7 +200,7 @@ TEST_F(FormTest, BackGoesToThePreviousShownPageAndStoresNothing) {
     Form->SetText(idVst2FolderInput, ExistingFolder("Vst"));
     NextTo(wpDest);
     const std::string stored = Controller().ProgramFolder;
-    Form->SetText(idDestFolderInput, Folder / "Elsewhere");
+    Form->SetText(idDestFolderInput, Folder.PathOf("Elsewhere"));
     Back();
     EXPECT_EQ(Page(), wpVstPlugins);
     EXPECT_EQ(Controller().ProgramFolder, stored);
@@ -231,7 +231,7 @@ TEST_F(FormTest, CloseRequestsAskBeforeCopyingOnly) {
 
     // The title bar's close button asks the same; on the copying page nothing is asked and
     // the window stays.
-    Form->SetText(idDestFolderInput, Folder / "Product");
+    Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
     bool closedDuringRun = true;
     Services.InstallRun = [&](TSetupInstaller&, ISetupProgress&) {
         ::SendMessageA(Form->Handle(), WM_CLOSE, 0, 0);
@@ -413,7 +413,7 @@ TEST_F(FormTest, PluginFolderChecks) {
         NextTo(c.Page);
         EXPECT_EQ(Form->FocusedId(), c.Input);
         // A folder that does not exist, exactly as typed, between the quotes.
-        const std::string missing = Folder / "No Such Folder ";
+        const std::string missing = Folder.PathOf("No Such Folder ");
         Form->SetText(c.Input, missing);
         Services.Messages.clear();
         Next();
@@ -480,7 +480,7 @@ TEST_F(FormTest, Vst3ChoiceIsReadWhenTheVstPageIsLeft) {
 TEST_F(FormTest, PhotoshopCheckBoxGovernsItsPlugin) {
     Start(SetupIni("", "[Pages]\r\nPhotoshopPluginFolder=1\r\n"));
     NextTo(wpPhotoshopPlugin);
-    Form->SetText(idPhotoshopFolderInput, Folder / "Missing");
+    Form->SetText(idPhotoshopFolderInput, Folder.PathOf("Missing"));
     Click(idPhotoshopInstallCheck);
     EXPECT_FALSE(Form->CanFocus(idPhotoshopFolderInput));
     Next();
@@ -498,7 +498,7 @@ TEST_F(FormTest, DestinationChecks) {
         std::string Message; // the warning, when refused
         std::string Stored;  // ProgramFolder, when accepted
     };
-    const std::string product = Folder / "Velmora 5";
+    const std::string product = Folder.PathOf("Velmora 5");
     const TCase cases[] = {
         {"", false, "Could not create the folder '\\'.\rPlease specify a valid name.", ""},
         {"C:\\", false, "Could not create the folder 'C:\\'.\rPlease specify a valid name.", ""},
@@ -582,7 +582,7 @@ TEST_F(FormTest, DestinationRecommendationsForAnEarlierInstallation) {
 
 TEST_F(FormTest, PersonalizationNeedsAName) {
     Start(SetupIni("", "[Pages]\r\nPersonalization=1\r\n"));
-    Form->SetText(idDestFolderInput, Folder / "Product");
+    Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
     NextTo(wpPersonalize);
     EXPECT_EQ(Form->FocusedId(), idNameInput);
     Form->SetText(idNameInput, "");
@@ -635,7 +635,7 @@ TEST_F(FormTest, BrowseButtonsWriteTheChosenFolderBack) {
 
 TEST_F(FormTest, ProgressAndStatusReachTheCopyingPage) {
     Start(SetupIni());
-    Form->SetText(idDestFolderInput, Folder / "Product");
+    Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
     std::vector<std::pair<int, std::string>> seen;
     Services.InstallRun = [&](TSetupInstaller& controller, ISetupProgress& progress) {
         EXPECT_EQ(&controller, Form->Controller.get());
@@ -659,7 +659,7 @@ TEST_F(FormTest, ProgressAndStatusReachTheCopyingPage) {
 
 TEST_F(FormTest, InstallationErrorEndsOnTheCopyingPage) {
     Start(SetupIni());
-    Form->SetText(idDestFolderInput, Folder / "Product");
+    Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
     Services.InstallRun = [](TSetupInstaller&, ISetupProgress&) {
         throw ESetupError(LoadMessage(msNotEnoughSpace));
     };
@@ -702,7 +702,7 @@ TEST_F(FormTest, FinishOpensTheCheckedFiles) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         Start(SetupIni("", c.Complete));
-        Form->SetText(idDestFolderInput, Folder / "Product");
+        Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
         NextTo(wpReady);
         EXPECT_TRUE(Form->IsShown(idReadyReadmeCheck));
         EXPECT_TRUE(Form->IsShown(idReadyReadmeLabel));
@@ -714,7 +714,7 @@ TEST_F(FormTest, FinishOpensTheCheckedFiles) {
         Next();
         EXPECT_TRUE(Form->Closed());
         std::vector<std::pair<std::string, std::string>> wanted;
-        const std::string folder = Folder / "Product\\";
+        const std::string folder = Folder.PathOf("Product\\");
         for (auto [file, working] : c.Opened) {
             file.replace(0, 8, folder);
             if (!working.empty())
@@ -794,7 +794,7 @@ TEST_F(FormTest, LabelAcceleratorsFocusTheirInputs) {
     Form->SetText(idVst2FolderInput, plugins);
     Form->SetText(idDigiFolderInput, plugins);
     Form->SetText(idPhotoshopFolderInput, plugins);
-    Form->SetText(idDestFolderInput, Folder / "Product");
+    Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
     for (const TCase& c : cases) {
         SCOPED_TRACE(PageNames({c.Page}));
         NextTo(c.Page);
