@@ -23,6 +23,7 @@
 #include "shell/ShellUtils.h"
 #include "tests/setup/InstallTestSupport.h"
 #include "tests/setup/SetupTestSupport.h"
+#include "tests/support/TestRegistry.h"
 
 namespace {
 
@@ -120,10 +121,12 @@ protected:
         Environment->Desktop = Desktop;
     }
 
-    static void RemoveRegistrations() {
-        for (const char* name : {"Velmora 5.04", "Velmora"})
-            ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, (std::string(UninstallKey) + name).c_str());
+    void RemoveRegistrations() const {
+        VersionRegistration.Remove();
+        ProductRegistration.Remove();
     }
+    TRegistryKeyGuard VersionRegistration{HKEY_LOCAL_MACHINE, std::string(UninstallKey) + "Velmora 5.04"};
+    TRegistryKeyGuard ProductRegistration{HKEY_LOCAL_MACHINE, std::string(UninstallKey) + "Velmora"};
 
     // Packs the product into a copy of Setup.exe (the archive appended, DataOffset pointing at
     // it) and creates the controller over it, with the choices the wizard would make.

@@ -154,9 +154,9 @@ TTestSystem::~TTestSystem() { RemoveTestKeys(); }
 
 void TTestSystem::RemoveTestKeys() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-        ::RegDeleteTreeA(root, "Software\\SetupControllerTests");
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, TestVstKey);
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, TestPhotoshopKey);
+        DeleteKeyTree(root, "Software\\SetupControllerTests");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, TestVstKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, TestPhotoshopKey);
 }
 
 ISetupEnvironment& TTestSystem::Environment() { return SystemEnvironment(); }

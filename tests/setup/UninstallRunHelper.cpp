@@ -85,8 +85,8 @@ int State(const std::string& root) {
 
 int Clean() {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
-        ::RegDeleteTreeA(root, "Software\\SetupBuilderTest UninstallRun");
-    ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, RegistrationKey.c_str());
+        DeleteKeyTree(root, "Software\\SetupBuilderTest UninstallRun");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, RegistrationKey);
     return 0;
 }
 

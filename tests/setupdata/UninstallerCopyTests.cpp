@@ -92,15 +92,14 @@ std::optional<std::string> GetString(HKEY root, const std::string& path, const c
     return key ? ReadStringValue(key.Get(), name) : std::nullopt;
 }
 
-// Removes the registrations and the user key that tests of this file make.
-void DeleteTestKeys() {
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, TestUserKey);
+// Removes the registrations that tests of this file make, whatever their product names.
+void DeleteTestRegistrations() {
     UniqueHKey parent = OpenKey(HKEY_LOCAL_MACHINE, UninstallKey, KEY_ALL_ACCESS);
     if (!parent)
         return;
     for (const std::string& name : SubkeyNames(parent.Get())) {
         if (name.rfind(TestPrefix, 0) == 0)
-            ::RegDeleteTreeA(parent.Get(), name.c_str());
+            DeleteKeyTree(parent.Get(), name);
     }
 }
 
@@ -113,9 +112,10 @@ std::string RecordHeaderVersionBytes() {
 class UninstallerCopyTest : public ::testing::Test {
 protected:
     TTestFolder Scratch;
+    TRegistryKeyGuard UserKey{HKEY_CURRENT_USER, TestUserKey};
 
-    void SetUp() override { DeleteTestKeys(); }
-    void TearDown() override { DeleteTestKeys(); }
+    void SetUp() override { DeleteTestRegistrations(); }
+    void TearDown() override { DeleteTestRegistrations(); }
 
     std::string Root() const { return Scratch.Path(); }
 
