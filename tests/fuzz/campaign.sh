@@ -18,6 +18,8 @@ fuzz=$build/tests/fuzz
 out=$fuzz/campaign
 seeds=$root/tests/fuzz/seeds
 mkdir -p "$out" "$fuzz/generated/archive" "$fuzz/generated/record"
+# The controller targets write their setup data for every input: into memory where possible.
+[ -w /dev/shm ] && export TMPDIR=/dev/shm
 "$build/tests/fuzz/MakeFuzzSeeds" "$fuzz/generated/archive" >/dev/null
 "$build/tests/fuzz/UninstallRecordSeeds" "$fuzz/generated/record" >/dev/null
 
