@@ -29,7 +29,9 @@ using namespace Archive;
 
 namespace {
 
-[[noreturn]] void ThrowDamaged() { throw ESetupError(DamagedDataMessage); }
+[[noreturn]] void ThrowDamaged() {
+    throw ESetupError(DamagedDataMessage);
+}
 
 // A read-only view of bytes that stay valid for the stream's life (a module's resource data).
 class TResourceStream : public TStream {
@@ -46,7 +48,10 @@ public:
     }
     int32_t Write(const void*, int32_t) override { return 0; }
     int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-        Pos = (origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? Pos : Length) + offset;
+        Pos = (origin == TSeekOrigin::soBeginning ? 0
+               : origin == TSeekOrigin::soCurrent ? Pos
+                                                  : Length) +
+              offset;
         return Pos;
     }
 
@@ -77,7 +82,70 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+// Reads a little-endian field of a file's headers; false when the file is too short.
+bool ReadField(TStream& file, int64_t position, void* value, int32_t size) {
+    file.SetPosition(position);
+    return file.Read(value, size) == size;
+}
+
+// Accepts what follows the archive in a setup program's file: nothing, or the program's
+// Authenticode signature. Signing tools pad the file with zeros to a multiple of eight bytes
+// and then append the certificate table, a chain of WIN_CERTIFICATE entries (length,
+// revision, type), each starting on a multiple of eight, that ends exactly at the end of the
+// file. Anything else there is damage, or data someone added to a signed download.
+TCertificateTable CheckWhatFollows(TStream& file, int64_t archiveEnd) {
+    const int64_t fileSize = file.Size();
+    if (archiveEnd >= fileSize)
+        return {};
+    const TCertificateTable table = FindCertificateTable(file);
+    const auto damaged = [] {
+        throw ESetupError("The installer appears to be corrupted. Please download it again");
+    };
+    if (table.Size == 0 || table.Offset < archiveEnd || table.Offset - archiveEnd >= 8 ||
+        table.Offset + table.Size != fileSize)
+        damaged();
+    uint8_t padding[8] = {};
+    if (!ReadField(file, archiveEnd, padding, static_cast<int32_t>(table.Offset - archiveEnd)) ||
+        std::any_of(padding, padding + 8, [](uint8_t b) { return b != 0; }))
+        damaged();
+    for (int64_t entry = table.Offset; entry < fileSize;) {
+        uint32_t length = 0;
+        uint16_t revisionAndType[2] = {};
+        if (!ReadField(file, entry, &length, 4) || !ReadField(file, entry + 4, revisionAndType, 4))
+            damaged();
+        // Revision 1 or 2 (0x0100, 0x0200); type 2 is a PKCS #7 signed-data block.
+        if (length < 8 || length > fileSize - entry ||
+            (revisionAndType[0] != 0x0100 && revisionAndType[0] != 0x0200) || revisionAndType[1] != 2)
+            damaged();
+        entry += (length + 7) & ~int64_t(7);
+    }
+    return table;
+}
+
 } // namespace
+
+TCertificateTable FindCertificateTable(TStream& file) {
+    // DOS header: "MZ", and at 0x3C the offset of the PE signature "PE\0\0", which a 20-byte
+    // file header and the optional header follow. The optional header's magic tells 32-bit
+    // (0x10B) from 64-bit (0x20B) layouts; the security directory is data directory 4.
+    char magic[2] = {};
+    uint32_t peOffset = 0;
+    char peSignature[4] = {};
+    uint16_t optionalMagic = 0;
+    if (!ReadField(file, 0, magic, 2) || magic[0] != 'M' || magic[1] != 'Z' ||
+        !ReadField(file, 0x3C, &peOffset, 4) || !ReadField(file, peOffset, peSignature, 4) ||
+        std::memcmp(peSignature, "PE\0\0", 4) != 0 || !ReadField(file, peOffset + 24, &optionalMagic, 2))
+        return {};
+    const int64_t optionalHeader = int64_t(peOffset) + 24;
+    const int64_t directoryCountAt = optionalHeader + (optionalMagic == 0x20B ? 108 : 92);
+    uint32_t directoryCount = 0;
+    uint32_t security[2] = {}; // file offset, size
+    if ((optionalMagic != 0x10B && optionalMagic != 0x20B) ||
+        !ReadField(file, directoryCountAt, &directoryCount, 4) || directoryCount <= 4 ||
+        !ReadField(file, directoryCountAt + 4 + 4 * 8, security, 8) || security[1] == 0)
+        return {};
+    return {security[0], security[1], directoryCountAt + 4 + 4 * 8};
+}
 
 // Reads one entry list record by record and refuses any record that breaks the structure:
 // a name that is not one plain path component, a negative length, a length that runs past the
@@ -85,7 +153,8 @@ std::string FolderOf(const std::string& path) {
 // only grow, so no walk can loop, and every record lies inside its list.
 class TInstaller::TListReader {
 public:
-    TListReader(TStream& archive, const TEntryList& list) : Archive(archive), List(list), NextRecord(list.Start) {}
+    TListReader(TStream& archive, const TEntryList& list)
+        : Archive(archive), List(list), NextRecord(list.Start) {}
 
     // Reads the next record; false at the list's terminator.
     bool Read() {
@@ -98,9 +167,9 @@ public:
         if (Record.IsTerminator())
             return false;
         ContentStart = NextRecord + RecordSize;
-        if (Record.NameLength > MaxNameLength || !IsValidEntryName(Record.NameText()) || Record.ContentLength < 0 ||
-            Record.ContentLength > List.End - ContentStart || Record.FileSize < FolderSize ||
-            (Record.IsFolder() && List.Depth >= MaxFolderDepth))
+        if (Record.NameLength > MaxNameLength || !IsValidEntryName(Record.NameText()) ||
+            Record.ContentLength < 0 || Record.ContentLength > List.End - ContentStart ||
+            Record.FileSize < FolderSize || (Record.IsFolder() && List.Depth >= MaxFolderDepth))
             ThrowDamaged();
         NextRecord = ContentStart + Record.ContentLength;
         return true;
@@ -118,7 +187,9 @@ private:
     int64_t NextRecord;
 };
 
-TInstaller::TInstaller(const std::string& resourceName) : ResourceName(resourceName) { ReadHeader(); }
+TInstaller::TInstaller(const std::string& resourceName) : ResourceName(resourceName) {
+    ReadHeader();
+}
 
 TInstaller::TInstaller(const std::string& resourceName, const std::string& executablePath)
     : ResourceName(resourceName), ExecutablePath(executablePath) {
@@ -187,6 +258,10 @@ void TInstaller::ReadHeader() {
 
     VisitEntries(*archive, TopLevelList(*archive), std::string(),
                  [](const std::string&, const TEntryRecord&) {});
+    // The walk has just read the top-level terminator, the archive's last record. A data
+    // resource holds the archive alone.
+    if (ResourceName.empty())
+        CodeSignature = CheckWhatFollows(*archive, archive->Position());
 }
 
 TInstaller::TEntryList TInstaller::TopLevelList(TStream& archive) const {
@@ -221,7 +296,9 @@ std::unique_ptr<TMemoryStream> TInstaller::ReadFile(const std::string& name) {
     return result;
 }
 
-int32_t TInstaller::ComponentSize(const std::string& name) { return ExtractFolder(name, std::string(), 0, nullptr); }
+int32_t TInstaller::ComponentSize(const std::string& name) {
+    return ExtractFolder(name, std::string(), 0, nullptr);
+}
 
 int32_t TInstaller::ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
                                   IExtractTarget* target) {
@@ -248,8 +325,10 @@ int32_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, con
     while (reader.Read()) {
         const TEntryRecord& record = reader.Record;
         if (record.IsFolder()) {
-            const std::string child = extracting ? destination + record.NameText() + PathDelimiter() : std::string();
-            total += static_cast<uint32_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
+            const std::string child =
+                extracting ? destination + record.NameText() + PathDelimiter() : std::string();
+            total +=
+                static_cast<uint32_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
         } else if (!extracting) {
             total += static_cast<uint32_t>(record.FileSize);
         } else {
@@ -269,7 +348,8 @@ void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const st
                               const std::function<void(const std::string&, const TEntryRecord&)>& visit) {
     TListReader reader(archive, list);
     while (reader.Read()) {
-        const std::string path = parent.empty() ? reader.Record.NameText() : parent + '\\' + reader.Record.NameText();
+        const std::string path =
+            parent.empty() ? reader.Record.NameText() : parent + '\\' + reader.Record.NameText();
         visit(path, reader.Record);
         if (reader.Record.IsFolder())
             VisitEntries(archive, reader.Content(), path, visit);

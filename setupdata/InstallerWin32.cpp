@@ -95,6 +95,15 @@ void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std:
             image.SetPosition(0);
             copy.CopyFrom(image, imageSize);
         }
+        // A signed setup program's signature follows its archive, so the copy has none: its
+        // security directory would point past the image, which Windows reports as a broken
+        // signature. The copy is left unsigned.
+        const TCertificateTable signature = FindCertificateTable(copy);
+        if (signature.Size != 0) {
+            copy.SetPosition(signature.DirectoryPosition);
+            copy.WriteInt32(0);
+            copy.WriteInt32(0);
+        }
         copy.SetPosition(Archive::DataOffsetPosition);
         copy.WriteInt32(imageSize);
         copy.WriteInt32(1); // UninstallFlag at offset 52

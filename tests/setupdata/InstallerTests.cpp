@@ -28,12 +28,11 @@ std::vector<TTestEntry> SampleEntries() {
     ini.NamePadding = "\x01garbage\xFF"; // leftover memory after the name
     return {
         TTestEntry::Dir("Help", {TTestEntry::File("Manual.txt", "read me")}),
-        TTestEntry::Dir("Program",
-                        {TTestEntry::File("Vm5.exe", std::string(5000, 'e')),
-                         TTestEntry::Dir("Empty"),
-                         TTestEntry::Dir("Presets", {TTestEntry::File("a.preset", std::string(300, 'p')),
-                                                     TTestEntry::Dir("Nothing", {TTestEntry::Dir("Deeper")})}),
-                         TTestEntry::File("zero.dat", "")}),
+        TTestEntry::Dir(
+            "Program", {TTestEntry::File("Vm5.exe", std::string(5000, 'e')), TTestEntry::Dir("Empty"),
+                        TTestEntry::Dir("Presets", {TTestEntry::File("a.preset", std::string(300, 'p')),
+                                                    TTestEntry::Dir("Nothing", {TTestEntry::Dir("Deeper")})}),
+                        TTestEntry::File("zero.dat", "")}),
         ini,
         TTestEntry::File("Setup.lic", "License text"),
     };
@@ -60,7 +59,8 @@ public:
     void PrepareFolder(const std::string& folder) override { Calls.push_back("folder " + folder); }
     void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string& target,
                      uint32_t fileDate) override {
-        Calls.push_back("file " + target + " " + std::to_string(record.FileSize) + " " + std::to_string(fileDate));
+        Calls.push_back("file " + target + " " + std::to_string(record.FileSize) + " " +
+                        std::to_string(fileDate));
         if (InflateFiles) {
             TInflateStream inflater(archive, record.ContentLength, record.FileSize);
             std::vector<char> sink(static_cast<size_t>(record.FileSize) + 1);
@@ -131,10 +131,72 @@ TEST_F(InstallerTest, AnyChangeInTheChecksummedRangeIsRefused) {
     for (size_t at : {size_t(28), size_t(40), size_t(53), size_t(60), good.size() / 2, good.size() - 1}) {
         std::string archive = good;
         archive[at] ^= 0x20;
-        EXPECT_EQ(OpenError(archive), "The installer appears to be corrupted. Please download it again") << at;
+        EXPECT_EQ(OpenError(archive), "The installer appears to be corrupted. Please download it again")
+            << at;
     }
     EXPECT_EQ(OpenError(good.substr(0, good.size() - 1)),
               "The installer appears to be corrupted. Please download it again");
+}
+
+// After the archive only a code signing tool's certificate table may follow: zero padding to
+// a multiple of eight bytes, then WIN_CERTIFICATE entries up to the end of the file, where
+// the PE security directory says. Anything else is refused as damage.
+TEST_F(InstallerTest, OnlyACertificateTableMayFollowTheArchive) {
+    const std::string archive = BuildArchive(SampleEntries(), Version504());
+    const int32_t stubSize = 256, peAt = 64, securityAt = peAt + 24 + 96 + 4 * 8;
+    const auto program = [&](const std::string& trailer, int32_t tableAt, int32_t tableSize) {
+        std::string exe = AppendToStub(archive, stubSize);
+        PutInt32At(exe, 0x3C, peAt);
+        exe.replace(peAt, 4, std::string("PE\0\0", 4));
+        PutInt32At(exe, peAt + 24, 0x10B); // 32-bit optional header
+        PutInt32At(exe, peAt + 24 + 92, 16);
+        PutInt32At(exe, securityAt, tableAt);
+        PutInt32At(exe, securityAt + 4, tableSize);
+        return exe + trailer;
+    };
+    const auto certificate = [](int32_t length, int32_t revisionAndType) {
+        std::string entry(8, '\0');
+        PutInt32At(entry, 0, length);
+        PutInt32At(entry, 4, revisionAndType);
+        return entry + std::string(static_cast<size_t>(length) - 8, 'c') +
+               std::string((8 - length % 8) % 8, '\0');
+    };
+    const int32_t end = stubSize + static_cast<int32_t>(archive.size());
+    const int32_t tableAt = end + 4;
+    const std::string pad(4, '\0');
+    const std::string signature = certificate(37, 0x00020200) + certificate(16, 0x00020200);
+    const int32_t tableSize = static_cast<int32_t>(signature.size());
+
+    TInstaller signedProgram("", [&] {
+        const std::string path = Scratch / "Signed.exe";
+        WriteBytes(path, program(pad + signature, tableAt, tableSize));
+        return path;
+    }());
+    EXPECT_EQ(signedProgram.CodeSignature.Offset, tableAt);
+    EXPECT_EQ(signedProgram.CodeSignature.Size, tableSize);
+
+    const std::string corrupted = "The installer appears to be corrupted. Please download it again";
+    const struct {
+        const char* What;
+        std::string Bytes;
+    } refused[] = {
+        {"a byte after the signature", program(pad + signature + "x", tableAt, tableSize)},
+        {"a table that does not reach the end",
+         program(pad + signature + std::string(8, '\0'), tableAt, tableSize)},
+        {"padding that is not zero", program(std::string("\0\0p\0", 4) + signature, tableAt, tableSize)},
+        {"a gap of eight bytes", program(std::string(8, '\0') + signature, end + 8, tableSize)},
+        {"a table that starts inside the archive", program(pad + signature, end - 8, tableSize + 12)},
+        {"an entry of another type", program(pad + certificate(24, 0x00010200), tableAt, 24)},
+        {"an entry longer than the table",
+         program(pad + certificate(24, 0x00020200).substr(0, 16), tableAt, 16)},
+        {"trailing bytes in a program that is not signed", program("tail", 0, 0)},
+        {"trailing bytes after a Setup.dat", archive + pad + signature},
+    };
+    for (const auto& c : refused) {
+        const std::string path = Scratch / "Refused.exe";
+        WriteBytes(path, c.Bytes);
+        EXPECT_EQ(ErrorOf([&] { TInstaller installer("", path); }), corrupted) << c.What;
+    }
 }
 
 TEST_F(InstallerTest, BuildDateAndFileCountAreNotChecked) {
@@ -195,8 +257,9 @@ TEST_F(InstallerTest, ComponentSizeAddsUpTheWholeSubtree) {
 }
 
 TEST_F(InstallerTest, ComponentSizeOfEmptyFoldersIsZero) {
-    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("Only", {TTestEntry::Dir("a"), TTestEntry::Dir("b")})},
-                                                   Version504())));
+    TInstaller installer(
+        "", WriteDat(BuildArchive({TTestEntry::Dir("Only", {TTestEntry::Dir("a"), TTestEntry::Dir("b")})},
+                                  Version504())));
     EXPECT_EQ(installer.ComponentSize("Only"), 0);
 }
 
@@ -245,9 +308,18 @@ TEST_F(InstallerTest, ListEntriesGivesEveryEntryInStoredOrder) {
         paths.push_back(path + (record.IsFolder() ? "\\" : ""));
     });
     const std::vector<std::string> expected = {
-        "Help\\", "Help\\Manual.txt", "Program\\", "Program\\Vm5.exe", "Program\\Empty\\", "Program\\Presets\\",
-        "Program\\Presets\\a.preset", "Program\\Presets\\Nothing\\", "Program\\Presets\\Nothing\\Deeper\\",
-        "Program\\zero.dat", "Setup.ini", "Setup.lic",
+        "Help\\",
+        "Help\\Manual.txt",
+        "Program\\",
+        "Program\\Vm5.exe",
+        "Program\\Empty\\",
+        "Program\\Presets\\",
+        "Program\\Presets\\a.preset",
+        "Program\\Presets\\Nothing\\",
+        "Program\\Presets\\Nothing\\Deeper\\",
+        "Program\\zero.dat",
+        "Setup.ini",
+        "Setup.lic",
     };
     EXPECT_EQ(paths, expected);
 }
@@ -300,14 +372,16 @@ TEST_F(InstallerTest, FolderLengthsThatLeaveTheirListAreRefused) {
     TTestEntry child = TTestEntry::File("child", "data");
     child.ContentLength = 200;
     const TTestEntry folder = TTestEntry::Dir("Program", {child});
-    EXPECT_EQ(OpenError(BuildArchive({folder, TTestEntry::File("Setup.lic", std::string(500, 'l'))}, Version504())),
-              damaged);
+    EXPECT_EQ(
+        OpenError(BuildArchive({folder, TTestEntry::File("Setup.lic", std::string(500, 'l'))}, Version504())),
+        damaged);
 
     // A folder too short to hold its own terminator.
     TTestEntry shortFolder = TTestEntry::Dir("Program", {TTestEntry::File("a", "a")});
     shortFolder.ContentLength = 40;
-    EXPECT_EQ(OpenError(BuildArchive({shortFolder, TTestEntry::File("z", std::string(200, 'z'))}, Version504())),
-              damaged);
+    EXPECT_EQ(
+        OpenError(BuildArchive({shortFolder, TTestEntry::File("z", std::string(200, 'z'))}, Version504())),
+        damaged);
 
     // A top-level list without a terminator: cut it off and fix the checksum.
     std::string archive = BuildArchive({TTestEntry::File("a", "a")}, Version504());
@@ -333,12 +407,14 @@ TEST_F(InstallerTest, MemberThatInflatesToTheWrongSizeFailsWhenRead) {
     lic.FileSize = 100;
     TTestEntry tool = TTestEntry::File("tool.exe", "abc");
     tool.FileSize = 4;
-    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("Program", {tool}), ini, lic}, Version504())));
+    TInstaller installer(
+        "", WriteDat(BuildArchive({TTestEntry::Dir("Program", {tool}), ini, lic}, Version504())));
     EXPECT_EQ(ErrorOf([&] { installer.ReadFile("Setup.ini"); }), Archive::DamagedDataMessage);
     EXPECT_EQ(ErrorOf([&] { installer.ReadFile("Setup.lic"); }), Archive::DamagedDataMessage);
     TRecordingTarget target;
     target.InflateFiles = true;
-    EXPECT_EQ(ErrorOf([&] { installer.ExtractFolder("Program", "x/", 0, &target); }), Archive::DamagedDataMessage);
+    EXPECT_EQ(ErrorOf([&] { installer.ExtractFolder("Program", "x/", 0, &target); }),
+              Archive::DamagedDataMessage);
 }
 
 TEST_F(InstallerTest, DamagedMemberDataIsRefusedByReadFile) {

@@ -54,7 +54,8 @@ std::vector<TTopLevelEntry> ReachableTopLevel(TInstaller& installer) {
 void Drain(TStream& stream, int64_t count) {
     std::vector<uint8_t> buffer(64 * 1024);
     while (count > 0) {
-        const auto chunk = static_cast<int32_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer.size())));
+        const auto chunk =
+            static_cast<int32_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer.size())));
         stream.ReadBuffer(buffer.data(), chunk);
         count -= chunk;
     }
@@ -106,9 +107,37 @@ std::string FormatDosDateTime(uint32_t packed) {
     if (packed == 0)
         return "unknown";
     char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", (packed >> 25) + 1980, (packed >> 21) & 15,
-                  (packed >> 16) & 31, (packed >> 11) & 31, (packed >> 5) & 63, (packed & 31) * 2);
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", (packed >> 25) + 1980,
+                  (packed >> 21) & 15, (packed >> 16) & 31, (packed >> 11) & 31, (packed >> 5) & 63,
+                  (packed & 31) * 2);
     return text;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped; the text is UTF-8.
+std::string JsonString(const std::string& text) {
+    std::string result = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            result += '\\';
+            result += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            result += escape;
+        } else {
+            result += c;
+        }
+    }
+    return result + "\"";
+}
+
+// ISO 8601 without a zone, as the build date is a local time; null when unknown.
+std::string JsonDosDateTime(uint32_t packed) {
+    if (packed == 0)
+        return "null";
+    std::string text = FormatDosDateTime(packed);
+    text[10] = 'T';
+    return JsonString(text);
 }
 
 } // namespace
@@ -116,8 +145,13 @@ std::string FormatDosDateTime(uint32_t packed) {
 void ListSetup(const std::string& setupPath, std::ostream& out) {
     TInstaller installer("", setupPath);
     out << "Setup data of " << setupPath << " at offset " << installer.EntriesStart - Archive::EntriesOffset
-        << ": version " << installer.Version.ToText() << ", built " << FormatDosDateTime(installer.ArchiveFileDate)
-        << "\n";
+        << ": version " << installer.Version.ToText() << ", built "
+        << FormatDosDateTime(installer.ArchiveFileDate) << "\n";
+    if (installer.CodeSignature.Size != 0)
+        out << "Signed: an Authenticode signature of " << installer.CodeSignature.Size
+            << " bytes follows the setup data at offset " << installer.CodeSignature.Offset << "\n";
+    else
+        out << "Not signed\n";
     out << "        Size       Stored  Name\n";
     int32_t files = 0;
     int32_t folders = 0;
@@ -126,7 +160,8 @@ void ListSetup(const std::string& setupPath, std::ostream& out) {
         char columns[40];
         if (record.IsFolder()) {
             ++folders;
-            std::snprintf(columns, sizeof columns, "%12s %12ld  ", "<folder>", static_cast<long>(record.ContentLength));
+            std::snprintf(columns, sizeof columns, "%12s %12ld  ", "<folder>",
+                          static_cast<long>(record.ContentLength));
         } else {
             ++files;
             bytes += record.FileSize;
@@ -136,6 +171,38 @@ void ListSetup(const std::string& setupPath, std::ostream& out) {
         out << columns << NativeName(path) << (record.IsFolder() ? "\\" : "") << "\n";
     });
     out << files << " files, " << folders << " folders, " << bytes << " bytes\n";
+}
+
+void ListSetupJson(const std::string& setupPath, std::ostream& out) {
+    TInstaller installer("", setupPath);
+    out << "{\n  \"file\": " << JsonString(setupPath)
+        << ",\n  \"offset\": " << installer.EntriesStart - Archive::EntriesOffset
+        << ",\n  \"version\": " << JsonString(installer.Version.ToText())
+        << ",\n  \"built\": " << JsonDosDateTime(installer.ArchiveFileDate) << ",\n  \"signature\": ";
+    if (installer.CodeSignature.Size != 0)
+        out << "{\"offset\": " << installer.CodeSignature.Offset
+            << ", \"size\": " << installer.CodeSignature.Size << "}";
+    else
+        out << "null";
+    out << ",\n  \"entries\": [";
+    int32_t files = 0;
+    int32_t folders = 0;
+    int64_t bytes = 0;
+    const char* separator = "\n";
+    installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
+        out << separator << "    {\"path\": " << JsonString(Windows1252ToUtf8(path));
+        if (record.IsFolder()) {
+            ++folders;
+            out << ", \"folder\": true, \"stored\": " << record.ContentLength << "}";
+        } else {
+            ++files;
+            bytes += record.FileSize;
+            out << ", \"size\": " << record.FileSize << ", \"stored\": " << record.ContentLength << "}";
+        }
+        separator = ",\n";
+    });
+    out << "\n  ],\n  \"files\": " << files << ",\n  \"folders\": " << folders << ",\n  \"bytes\": " << bytes
+        << "\n}\n";
 }
 
 TVerifyResult VerifySetup(const std::string& setupPath) {
@@ -167,7 +234,8 @@ TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& dest
     TFolderWriter writer(rootText);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {
-            installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), installer.ArchiveFileDate, &writer);
+            installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), installer.ArchiveFileDate,
+                                    &writer);
         } else {
             const std::unique_ptr<TMemoryStream> content = installer.ReadFile(entry.Name);
             writer.WriteFile(entry.Name, *content, installer.ArchiveFileDate);
