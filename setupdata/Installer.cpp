@@ -29,9 +29,7 @@ using namespace Archive;
 
 namespace {
 
-[[noreturn]] void ThrowDamaged() {
-    throw ESetupError(DamagedDataMessage);
-}
+[[noreturn]] void ThrowDamaged() { throw ESetupError(DamagedDataMessage); }
 
 // A read-only view of bytes that stay valid for the stream's life (a module's resource data).
 class TResourceStream : public TStream {
@@ -48,10 +46,7 @@ public:
     }
     int32_t Write(const void*, int32_t) override { return 0; }
     int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-        Pos = (origin == TSeekOrigin::soBeginning ? 0
-               : origin == TSeekOrigin::soCurrent ? Pos
-                                                  : Length) +
-              offset;
+        Pos = (origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? Pos : Length) + offset;
         return Pos;
     }
 
@@ -153,8 +148,7 @@ TCertificateTable FindCertificateTable(TStream& file) {
 // only grow, so no walk can loop, and every record lies inside its list.
 class TInstaller::TListReader {
 public:
-    TListReader(TStream& archive, const TEntryList& list)
-        : Archive(archive), List(list), NextRecord(list.Start) {}
+    TListReader(TStream& archive, const TEntryList& list) : Archive(archive), List(list), NextRecord(list.Start) {}
 
     // Reads the next record; false at the list's terminator.
     bool Read() {
@@ -167,9 +161,9 @@ public:
         if (Record.IsTerminator())
             return false;
         ContentStart = NextRecord + RecordSize;
-        if (Record.NameLength > MaxNameLength || !IsValidEntryName(Record.NameText()) ||
-            Record.ContentLength < 0 || Record.ContentLength > List.End - ContentStart ||
-            Record.FileSize < FolderSize || (Record.IsFolder() && List.Depth >= MaxFolderDepth))
+        if (Record.NameLength > MaxNameLength || !IsValidEntryName(Record.NameText()) || Record.ContentLength < 0 ||
+            Record.ContentLength > List.End - ContentStart || Record.FileSize < FolderSize ||
+            (Record.IsFolder() && List.Depth >= MaxFolderDepth))
             ThrowDamaged();
         NextRecord = ContentStart + Record.ContentLength;
         return true;
@@ -187,9 +181,7 @@ private:
     int64_t NextRecord;
 };
 
-TInstaller::TInstaller(const std::string& resourceName) : ResourceName(resourceName) {
-    ReadHeader();
-}
+TInstaller::TInstaller(const std::string& resourceName) : ResourceName(resourceName) { ReadHeader(); }
 
 TInstaller::TInstaller(const std::string& resourceName, const std::string& executablePath)
     : ResourceName(resourceName), ExecutablePath(executablePath) {
@@ -296,9 +288,7 @@ std::unique_ptr<TMemoryStream> TInstaller::ReadFile(const std::string& name) {
     return result;
 }
 
-int32_t TInstaller::ComponentSize(const std::string& name) {
-    return ExtractFolder(name, std::string(), 0, nullptr);
-}
+int32_t TInstaller::ComponentSize(const std::string& name) { return ExtractFolder(name, std::string(), 0, nullptr); }
 
 int32_t TInstaller::ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
                                   IExtractTarget* target) {
@@ -325,10 +315,8 @@ int32_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, con
     while (reader.Read()) {
         const TEntryRecord& record = reader.Record;
         if (record.IsFolder()) {
-            const std::string child =
-                extracting ? destination + record.NameText() + PathDelimiter() : std::string();
-            total +=
-                static_cast<uint32_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
+            const std::string child = extracting ? destination + record.NameText() + PathDelimiter() : std::string();
+            total += static_cast<uint32_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
         } else if (!extracting) {
             total += static_cast<uint32_t>(record.FileSize);
         } else {
@@ -348,8 +336,7 @@ void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const st
                               const std::function<void(const std::string&, const TEntryRecord&)>& visit) {
     TListReader reader(archive, list);
     while (reader.Read()) {
-        const std::string path =
-            parent.empty() ? reader.Record.NameText() : parent + '\\' + reader.Record.NameText();
+        const std::string path = parent.empty() ? reader.Record.NameText() : parent + '\\' + reader.Record.NameText();
         visit(path, reader.Record);
         if (reader.Record.IsFolder())
             VisitEntries(archive, reader.Content(), path, visit);

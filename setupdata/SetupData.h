@@ -128,7 +128,7 @@ private:
     int32_t ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
                            uint32_t fileDate, IExtractTarget* target);
     void VisitEntries(TStream& archive, const TEntryList& list, const std::string& parent,
-                      const std::function<void(const std::string&, const Archive::TEntryRecord&)>& visit);
+                     const std::function<void(const std::string&, const Archive::TEntryRecord&)>& visit);
 };
 
 // The uninstall engine lives in its own header.

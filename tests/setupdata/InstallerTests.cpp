@@ -28,11 +28,12 @@ std::vector<TTestEntry> SampleEntries() {
     ini.NamePadding = "\x01garbage\xFF"; // leftover memory after the name
     return {
         TTestEntry::Dir("Help", {TTestEntry::File("Manual.txt", "read me")}),
-        TTestEntry::Dir(
-            "Program", {TTestEntry::File("Vm5.exe", std::string(5000, 'e')), TTestEntry::Dir("Empty"),
-                        TTestEntry::Dir("Presets", {TTestEntry::File("a.preset", std::string(300, 'p')),
-                                                    TTestEntry::Dir("Nothing", {TTestEntry::Dir("Deeper")})}),
-                        TTestEntry::File("zero.dat", "")}),
+        TTestEntry::Dir("Program",
+                        {TTestEntry::File("Vm5.exe", std::string(5000, 'e')),
+                         TTestEntry::Dir("Empty"),
+                         TTestEntry::Dir("Presets", {TTestEntry::File("a.preset", std::string(300, 'p')),
+                                                     TTestEntry::Dir("Nothing", {TTestEntry::Dir("Deeper")})}),
+                         TTestEntry::File("zero.dat", "")}),
         ini,
         TTestEntry::File("Setup.lic", "License text"),
     };
@@ -59,8 +60,7 @@ public:
     void PrepareFolder(const std::string& folder) override { Calls.push_back("folder " + folder); }
     void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string& target,
                      uint32_t fileDate) override {
-        Calls.push_back("file " + target + " " + std::to_string(record.FileSize) + " " +
-                        std::to_string(fileDate));
+        Calls.push_back("file " + target + " " + std::to_string(record.FileSize) + " " + std::to_string(fileDate));
         if (InflateFiles) {
             TInflateStream inflater(archive, record.ContentLength, record.FileSize);
             std::vector<char> sink(static_cast<size_t>(record.FileSize) + 1);
@@ -131,8 +131,7 @@ TEST_F(InstallerTest, AnyChangeInTheChecksummedRangeIsRefused) {
     for (size_t at : {size_t(28), size_t(40), size_t(53), size_t(60), good.size() / 2, good.size() - 1}) {
         std::string archive = good;
         archive[at] ^= 0x20;
-        EXPECT_EQ(OpenError(archive), "The installer appears to be corrupted. Please download it again")
-            << at;
+        EXPECT_EQ(OpenError(archive), "The installer appears to be corrupted. Please download it again") << at;
     }
     EXPECT_EQ(OpenError(good.substr(0, good.size() - 1)),
               "The installer appears to be corrupted. Please download it again");
@@ -257,9 +256,8 @@ TEST_F(InstallerTest, ComponentSizeAddsUpTheWholeSubtree) {
 }
 
 TEST_F(InstallerTest, ComponentSizeOfEmptyFoldersIsZero) {
-    TInstaller installer(
-        "", WriteDat(BuildArchive({TTestEntry::Dir("Only", {TTestEntry::Dir("a"), TTestEntry::Dir("b")})},
-                                  Version504())));
+    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("Only", {TTestEntry::Dir("a"), TTestEntry::Dir("b")})},
+                                                   Version504())));
     EXPECT_EQ(installer.ComponentSize("Only"), 0);
 }
 
@@ -308,18 +306,9 @@ TEST_F(InstallerTest, ListEntriesGivesEveryEntryInStoredOrder) {
         paths.push_back(path + (record.IsFolder() ? "\\" : ""));
     });
     const std::vector<std::string> expected = {
-        "Help\\",
-        "Help\\Manual.txt",
-        "Program\\",
-        "Program\\Vm5.exe",
-        "Program\\Empty\\",
-        "Program\\Presets\\",
-        "Program\\Presets\\a.preset",
-        "Program\\Presets\\Nothing\\",
-        "Program\\Presets\\Nothing\\Deeper\\",
-        "Program\\zero.dat",
-        "Setup.ini",
-        "Setup.lic",
+        "Help\\", "Help\\Manual.txt", "Program\\", "Program\\Vm5.exe", "Program\\Empty\\", "Program\\Presets\\",
+        "Program\\Presets\\a.preset", "Program\\Presets\\Nothing\\", "Program\\Presets\\Nothing\\Deeper\\",
+        "Program\\zero.dat", "Setup.ini", "Setup.lic",
     };
     EXPECT_EQ(paths, expected);
 }
@@ -372,16 +361,14 @@ TEST_F(InstallerTest, FolderLengthsThatLeaveTheirListAreRefused) {
     TTestEntry child = TTestEntry::File("child", "data");
     child.ContentLength = 200;
     const TTestEntry folder = TTestEntry::Dir("Program", {child});
-    EXPECT_EQ(
-        OpenError(BuildArchive({folder, TTestEntry::File("Setup.lic", std::string(500, 'l'))}, Version504())),
-        damaged);
+    EXPECT_EQ(OpenError(BuildArchive({folder, TTestEntry::File("Setup.lic", std::string(500, 'l'))}, Version504())),
+              damaged);
 
     // A folder too short to hold its own terminator.
     TTestEntry shortFolder = TTestEntry::Dir("Program", {TTestEntry::File("a", "a")});
     shortFolder.ContentLength = 40;
-    EXPECT_EQ(
-        OpenError(BuildArchive({shortFolder, TTestEntry::File("z", std::string(200, 'z'))}, Version504())),
-        damaged);
+    EXPECT_EQ(OpenError(BuildArchive({shortFolder, TTestEntry::File("z", std::string(200, 'z'))}, Version504())),
+              damaged);
 
     // A top-level list without a terminator: cut it off and fix the checksum.
     std::string archive = BuildArchive({TTestEntry::File("a", "a")}, Version504());
@@ -407,14 +394,12 @@ TEST_F(InstallerTest, MemberThatInflatesToTheWrongSizeFailsWhenRead) {
     lic.FileSize = 100;
     TTestEntry tool = TTestEntry::File("tool.exe", "abc");
     tool.FileSize = 4;
-    TInstaller installer(
-        "", WriteDat(BuildArchive({TTestEntry::Dir("Program", {tool}), ini, lic}, Version504())));
+    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("Program", {tool}), ini, lic}, Version504())));
     EXPECT_EQ(ErrorOf([&] { installer.ReadFile("Setup.ini"); }), Archive::DamagedDataMessage);
     EXPECT_EQ(ErrorOf([&] { installer.ReadFile("Setup.lic"); }), Archive::DamagedDataMessage);
     TRecordingTarget target;
     target.InflateFiles = true;
-    EXPECT_EQ(ErrorOf([&] { installer.ExtractFolder("Program", "x/", 0, &target); }),
-              Archive::DamagedDataMessage);
+    EXPECT_EQ(ErrorOf([&] { installer.ExtractFolder("Program", "x/", 0, &target); }), Archive::DamagedDataMessage);
 }
 
 TEST_F(InstallerTest, DamagedMemberDataIsRefusedByReadFile) {

@@ -54,8 +54,7 @@ std::vector<TTopLevelEntry> ReachableTopLevel(TInstaller& installer) {
 void Drain(TStream& stream, int64_t count) {
     std::vector<uint8_t> buffer(64 * 1024);
     while (count > 0) {
-        const auto chunk =
-            static_cast<int32_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer.size())));
+        const auto chunk = static_cast<int32_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer.size())));
         stream.ReadBuffer(buffer.data(), chunk);
         count -= chunk;
     }
@@ -107,9 +106,8 @@ std::string FormatDosDateTime(uint32_t packed) {
     if (packed == 0)
         return "unknown";
     char text[32];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", (packed >> 25) + 1980,
-                  (packed >> 21) & 15, (packed >> 16) & 31, (packed >> 11) & 31, (packed >> 5) & 63,
-                  (packed & 31) * 2);
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", (packed >> 25) + 1980, (packed >> 21) & 15,
+                  (packed >> 16) & 31, (packed >> 11) & 31, (packed >> 5) & 63, (packed & 31) * 2);
     return text;
 }
 
@@ -145,8 +143,8 @@ std::string JsonDosDateTime(uint32_t packed) {
 void ListSetup(const std::string& setupPath, std::ostream& out) {
     TInstaller installer("", setupPath);
     out << "Setup data of " << setupPath << " at offset " << installer.EntriesStart - Archive::EntriesOffset
-        << ": version " << installer.Version.ToText() << ", built "
-        << FormatDosDateTime(installer.ArchiveFileDate) << "\n";
+        << ": version " << installer.Version.ToText() << ", built " << FormatDosDateTime(installer.ArchiveFileDate)
+        << "\n";
     if (installer.CodeSignature.Size != 0)
         out << "Signed: an Authenticode signature of " << installer.CodeSignature.Size
             << " bytes follows the setup data at offset " << installer.CodeSignature.Offset << "\n";
@@ -160,8 +158,7 @@ void ListSetup(const std::string& setupPath, std::ostream& out) {
         char columns[40];
         if (record.IsFolder()) {
             ++folders;
-            std::snprintf(columns, sizeof columns, "%12s %12ld  ", "<folder>",
-                          static_cast<long>(record.ContentLength));
+            std::snprintf(columns, sizeof columns, "%12s %12ld  ", "<folder>", static_cast<long>(record.ContentLength));
         } else {
             ++files;
             bytes += record.FileSize;
@@ -234,8 +231,7 @@ TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& dest
     TFolderWriter writer(rootText);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {
-            installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), installer.ArchiveFileDate,
-                                    &writer);
+            installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), installer.ArchiveFileDate, &writer);
         } else {
             const std::unique_ptr<TMemoryStream> content = installer.ReadFile(entry.Name);
             writer.WriteFile(entry.Name, *content, installer.ArchiveFileDate);

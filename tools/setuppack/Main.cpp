@@ -97,14 +97,12 @@ public:
             const int width = 40;
             const int filled = percent * width / 100;
             std::fprintf(stderr, "\r[%s%s] %3d%%  %.1f / %.1f MB", std::string(filled, '#').c_str(),
-                         std::string(width - filled, '.').c_str(), percent, done / megabytes,
-                         total / megabytes);
+                         std::string(width - filled, '.').c_str(), percent, done / megabytes, total / megabytes);
             std::fflush(stderr);
             Shown = true;
         } else if (percent / 10 > LastTenth) {
             LastTenth = percent / 10;
-            std::fprintf(stderr, "packing: %d%% (%.1f of %.1f MB)\n", percent, done / megabytes,
-                         total / megabytes);
+            std::fprintf(stderr, "packing: %d%% (%.1f of %.1f MB)\n", percent, done / megabytes, total / megabytes);
         }
     }
 
@@ -239,7 +237,6 @@ int RunPack(const std::vector<std::string>& args) {
     if (options.StubPath.empty() && IsProgramName(options.OutputPath))
         options.StubPath = ToolDataFile("Setup.exe", "installed Setup.exe to use as the stub (give --stub)");
     options.Version.FromText(versionText);
-
     options.BuildDate = BuildDateOf(dateText, timeText, options.Version);
 
     TProgressDisplay progress(quiet);
@@ -311,8 +308,8 @@ int Run(const std::vector<std::string>& args) {
     }
     if (command == "verify" && rest.size() == 1) {
         const TVerifyResult result = VerifySetup(rest[0]);
-        std::printf("%s: setup data intact: %d files in %d folders, %lld bytes\n", rest[0].c_str(),
-                    result.Files, result.Folders, static_cast<long long>(result.Bytes));
+        std::printf("%s: setup data intact: %d files in %d folders, %lld bytes\n", rest[0].c_str(), result.Files,
+                    result.Folders, static_cast<long long>(result.Bytes));
         return 0;
     }
     if (command == "extract" && rest.size() == 2) {

@@ -55,9 +55,7 @@ struct TPackEntry {
     std::vector<TPackEntry> Children;
 };
 
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Device names that Windows resolves in every folder, with or without an extension.
 bool IsDeviceName(const std::string& name) {
@@ -77,12 +75,11 @@ bool IsDeviceName(const std::string& name) {
 std::string StoredName(const std::string& utf8Name, const std::string& display) {
     const std::optional<std::string> name = Utf8ToWindows1252(utf8Name);
     if (!name)
-        throw EPackError("The name of " + Quoted(display) +
-                         " cannot be written in the Windows-1252 code page");
+        throw EPackError("The name of " + Quoted(display) + " cannot be written in the Windows-1252 code page");
     if (name->size() > static_cast<size_t>(MaxNameLength))
         throw EPackError("The name of " + Quoted(display) + " is longer than 67 bytes");
-    if (!IsValidEntryName(*name) || name->find_first_of("<>\"|?*") != std::string::npos ||
-        name->back() == '.' || name->back() == ' ' || IsDeviceName(*name))
+    if (!IsValidEntryName(*name) || name->find_first_of("<>\"|?*") != std::string::npos || name->back() == '.' ||
+        name->back() == ' ' || IsDeviceName(*name))
         throw EPackError("The name of " + Quoted(display) + " cannot be used for a file on Windows");
     return *name;
 }
@@ -266,8 +263,7 @@ private:
             size_t index;
             {
                 std::unique_lock<std::mutex> lock(Mutex);
-                Changed.wait(lock,
-                             [&] { return Cancelled || NextJob >= Jobs.size() || NextJob < Head + Window; });
+                Changed.wait(lock, [&] { return Cancelled || NextJob >= Jobs.size() || NextJob < Head + Window; });
                 if (Cancelled || NextJob >= Jobs.size())
                     return;
                 index = NextJob++;
@@ -293,9 +289,7 @@ private:
     // the limit of buffered output; the others wait for it.
     void Deliver(size_t index, std::vector<uint8_t>& chunk) {
         std::unique_lock<std::mutex> lock(Mutex);
-        Changed.wait(lock, [&] {
-            return Cancelled || index == Head || Buffered + int64_t(chunk.size()) <= BufferedLimit;
-        });
+        Changed.wait(lock, [&] { return Cancelled || index == Head || Buffered + int64_t(chunk.size()) <= BufferedLimit; });
         if (Cancelled)
             throw EPackError("Cancelled");
         Buffered += static_cast<int64_t>(chunk.size());
@@ -309,9 +303,7 @@ private:
     uint32_t Compress(size_t index) {
         const TPiece& piece = Pieces[index];
         const TPackEntry& entry = *piece.Entry;
-        const auto changed = [&] {
-            return EPackError(Quoted(entry.DisplayPath) + " changed while it was being packed");
-        };
+        const auto changed = [&] { return EPackError(Quoted(entry.DisplayPath) + " changed while it was being packed"); };
         std::ifstream input(entry.Source, std::ios::binary);
         if (!input)
             throw EPackError("Cannot read " + Quoted(entry.DisplayPath));
@@ -501,8 +493,7 @@ void PutLittleEndian(uint8_t* p, int32_t value) {
 }
 
 // Writes everything into file (positioned at 0) and returns the result.
-TPackResult WriteArchive(TFileStream& file, const TPackOptions& options,
-                         const std::vector<TPackEntry>& tree) {
+TPackResult WriteArchive(TFileStream& file, const TPackOptions& options, const std::vector<TPackEntry>& tree) {
     std::vector<TWriteStep> steps;
     std::vector<TPiece> pieces;
     PlanWrites(tree, steps, pieces);
@@ -524,8 +515,7 @@ TPackResult WriteArchive(TFileStream& file, const TPackOptions& options,
     options.Version.SaveToStream(version);
     out.Write(version.Memory(), version.Bytes().size());
 
-    const unsigned threads =
-        options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
+    const unsigned threads = options.Jobs != 0 ? options.Jobs : std::max(1u, std::thread::hardware_concurrency());
     TCompressor compressor(pieces, threads);
     const auto tick = [&] {
         if (options.Progress)
@@ -553,14 +543,12 @@ TPackResult WriteArchive(TFileStream& file, const TPackOptions& options,
                 while (compressor.NextChunk(index, chunk, tick)) {
                     out.Write(chunk.data(), chunk.size());
                     if (out.Position() > INT32_MAX)
-                        throw EPackError("The setup data would reach 2 GiB with " +
-                                         Quoted(entry.DisplayPath));
+                        throw EPackError("The setup data would reach 2 GiB with " + Quoted(entry.DisplayPath));
                 }
                 adler = static_cast<uint32_t>(adler32_combine(adler, compressor.Written(index),
                                                               static_cast<z_off_t>(pieces[index].Length)));
             }
-            const uint8_t trailer[4] = {uint8_t(adler >> 24), uint8_t(adler >> 16), uint8_t(adler >> 8),
-                                        uint8_t(adler)};
+            const uint8_t trailer[4] = {uint8_t(adler >> 24), uint8_t(adler >> 16), uint8_t(adler >> 8), uint8_t(adler)};
             out.Write(trailer, sizeof trailer);
             out.EndEntry(record, MakeRecord(entry.Name, static_cast<int32_t>(entry.Size)));
             break;
@@ -602,8 +590,8 @@ TPackResult WriteArchive(TFileStream& file, const TPackOptions& options,
 
 std::optional<int> VersionTimeOfDay(const TProgramVersion& version) {
     const int64_t minutes = int64_t(version.Minor) * 10 + version.Release;
-    if (version.Major < 0 || version.Major > 23 || version.Minor < 0 || version.Release < 0 ||
-        version.Release > 9 || minutes > 59)
+    if (version.Major < 0 || version.Major > 23 || version.Minor < 0 || version.Release < 0 || version.Release > 9 ||
+        minutes > 59)
         return std::nullopt;
     return static_cast<int>(version.Major * 3600 + minutes * 60);
 }
@@ -617,8 +605,7 @@ TPackResult PackProduct(const TPackOptions& options) {
     // product folder it would be packed into the next build.
     const fs::path productFull = fs::weakly_canonical(product);
     const fs::path outputFull = fs::weakly_canonical(output);
-    const auto mismatch =
-        std::mismatch(productFull.begin(), productFull.end(), outputFull.begin(), outputFull.end());
+    const auto mismatch = std::mismatch(productFull.begin(), productFull.end(), outputFull.begin(), outputFull.end());
     if (mismatch.first == productFull.end())
         throw EPackError("The output " + Quoted(options.OutputPath) + " lies inside the product folder");
 
