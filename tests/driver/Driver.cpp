@@ -396,6 +396,7 @@ private:
     void Dump(const std::vector<std::string>& args);
     void Screenshot(const std::vector<std::string>& args);
     void IfShown(const std::vector<std::string>& args);
+    void WaitIdle(const std::vector<std::string>& args);
     void SetCheck(const std::string& selector, bool checked);
 };
 
@@ -439,6 +440,9 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"screenshot",
          {1, 1, &TDriver::Screenshot,
           "screenshot <file.bmp>  the current window, or the screen without one"}},
+        {"wait-idle",
+         {0, 0, &TDriver::WaitIdle,
+          "wait-idle  waits until the current window has handled what came before, and has painted"}},
         {"if-shown",
          {2, 99, &TDriver::IfShown,
           "if-shown <control> <command> [<argument>]...  runs the command only when a visible control of "
@@ -744,6 +748,16 @@ void TDriver::IfShown(const std::vector<std::string>& args) {
     RequireWindow();
     if (FindControl(args[0], false))
         Execute({"", 0, args[1], {args.begin() + 2, args.end()}});
+}
+
+void TDriver::WaitIdle(const std::vector<std::string>&) {
+    RequireWindow();
+    DWORD_PTR ignored = 0;
+    WaitFor(
+        [&] { return ::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, PollInterval, &ignored) != 0; },
+        [&] { return "the window " + QuoteWord(TextOf(Window)) + " does not answer"; });
+    // A window paints once nothing else waits in its queue, so one that answers paints next.
+    ::Sleep(300);
 }
 
 const char UsageText[] =
