@@ -754,7 +754,9 @@ void TDriver::WaitIdle(const std::vector<std::string>&) {
     RequireWindow();
     DWORD_PTR ignored = 0;
     WaitFor(
-        [&] { return ::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, PollInterval, &ignored) != 0; },
+        [&] {
+            return ::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, PollInterval, &ignored) != 0;
+        },
         [&] { return "the window " + QuoteWord(TextOf(Window)) + " does not answer"; });
     // A window paints once nothing else waits in its queue, so one that answers paints next.
     ::Sleep(300);
