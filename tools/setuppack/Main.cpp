@@ -55,7 +55,7 @@ const char* const UsageText =
     "list     Shows the version, build date and entries of a setup program or Setup.dat, and\n"
     "         whether a code signature follows the setup data. --json prints the same as one\n"
     "         JSON object, for build scripts.\n"
-    "verify   Checks signature, checksum and structure as the setup program does, and\n"
+    "verify   Checks the header, checksum and structure as the setup program does, and\n"
     "         inflates every member. Bytes after the setup data are accepted only as the\n"
     "         program's Authenticode signature.\n"
     "extract  Verifies, then writes every member into DESTINATION (a new or empty folder).\n"
