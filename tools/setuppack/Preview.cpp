@@ -290,7 +290,9 @@ std::vector<TPreviewPage> PreviewProduct(const TPreviewOptions& options, std::os
             << std::endl;
         if (wine({driver, "SETUP=" + WinePath(pack.OutputPath), "CAPTION=" + caption,
                   "SHOTS=" + WinePath(shots), "OWNER=Preview", WinePath(script)}) != 0)
-            throw Exception("The walk through the wizard failed:\n" + LogTail(session.LogPath, 40));
+            throw Exception("The walk through the wizard failed" +
+                            std::string(options.Keep ? "" : " (--keep keeps the prefix and the logs)") + ":\n" +
+                            LogTail(session.LogPath, 40));
 
         const fs::path target = fs::path(options.OutputFolder) / (std::to_string(dpi) + "dpi");
         fs::create_directories(target);
