@@ -291,8 +291,8 @@ std::vector<TPreviewPage> PreviewProduct(const TPreviewOptions& options, std::os
         if (wine({driver, "SETUP=" + WinePath(pack.OutputPath), "CAPTION=" + caption,
                   "SHOTS=" + WinePath(shots), "OWNER=Preview", WinePath(script)}) != 0)
             throw Exception("The walk through the wizard failed" +
-                            std::string(options.Keep ? "" : " (--keep keeps the prefix and the logs)") + ":\n" +
-                            LogTail(session.LogPath, 40));
+                            std::string(options.Keep ? "" : " (--keep keeps the prefix and the logs)") +
+                            ":\n" + LogTail(session.LogPath, 40));
 
         const fs::path target = fs::path(options.OutputFolder) / (std::to_string(dpi) + "dpi");
         fs::create_directories(target);
