@@ -139,7 +139,7 @@ TCertificateTable FindCertificateTable(TStream& file) {
         !ReadField(file, directoryCountAt, &directoryCount, 4) || directoryCount <= 4 ||
         !ReadField(file, directoryCountAt + 4 + 4 * 8, security, 8) || security[1] == 0)
         return {};
-    return {security[0], security[1], directoryCountAt + 4 + 4 * 8};
+    return {security[0], security[1]};
 }
 
 // Reads one entry list record by record and refuses any record that breaks the structure:

@@ -43,7 +43,6 @@ enum TLogRoot { lrClassesRoot, lrCurrentUser, lrLocalMachine, lrOther };
 struct TCertificateTable {
     int64_t Offset = 0;
     int64_t Size = 0;              // 0: the program is not signed
-    int64_t DirectoryPosition = 0; // where the security directory entry lies in the file
 };
 
 // The certificate table that file's PE headers point to; Size 0 when the file is not a PE

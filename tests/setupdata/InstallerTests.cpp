@@ -137,64 +137,47 @@ TEST_F(InstallerTest, AnyChangeInTheChecksummedRangeIsRefused) {
               "The installer appears to be corrupted. Please download it again");
 }
 
-// After the archive only a code signing tool's certificate table may follow: zero padding to
-// a multiple of eight bytes, then WIN_CERTIFICATE entries up to the end of the file, where
-// the PE security directory says. Anything else is refused as damage.
+// After the archive only a code signing tool's certificate table may follow: zero padding,
+// then WIN_CERTIFICATE entries up to the end of the file, where the PE security directory
+// says. Anything else is refused as damage.
 TEST_F(InstallerTest, OnlyACertificateTableMayFollowTheArchive) {
     const std::string archive = BuildArchive(SampleEntries(), Version504());
-    const int32_t stubSize = 256, peAt = 64, securityAt = peAt + 24 + 96 + 4 * 8;
-    const auto program = [&](const std::string& trailer, int32_t tableAt, int32_t tableSize) {
-        std::string exe = AppendToStub(archive, stubSize);
-        PutInt32At(exe, 0x3C, peAt);
-        exe.replace(peAt, 4, std::string("PE\0\0", 4));
-        PutInt32At(exe, peAt + 24, 0x10B); // 32-bit optional header
-        PutInt32At(exe, peAt + 24 + 92, 16);
-        PutInt32At(exe, securityAt, tableAt);
-        PutInt32At(exe, securityAt + 4, tableSize);
-        return exe + trailer;
-    };
-    const auto certificate = [](int32_t length, int32_t revisionAndType) {
-        std::string entry(8, '\0');
-        PutInt32At(entry, 0, length);
-        PutInt32At(entry, 4, revisionAndType);
-        return entry + std::string(static_cast<size_t>(length) - 8, 'c') +
-               std::string((8 - length % 8) % 8, '\0');
-    };
-    const int32_t end = stubSize + static_cast<int32_t>(archive.size());
-    const int32_t tableAt = end + 4;
-    const std::string pad(4, '\0');
-    const std::string signature = certificate(37, 0x00020200) + certificate(16, 0x00020200);
-    const int32_t tableSize = static_cast<int32_t>(signature.size());
-
-    TInstaller signedProgram("", [&] {
-        const std::string path = Scratch / "Signed.exe";
-        WriteBytes(path, program(pad + signature, tableAt, tableSize));
-        return path;
-    }());
+    // Four bytes of padding before the table.
+    const std::string program = AppendToStub(archive, 256 + static_cast<int32_t>((12 - archive.size() % 8) % 8));
+    const std::string good = SignProgram(program, {std::string(29, 'c'), std::string(8, 'd')});
+    const int32_t tableAt = Int32At(good, SecurityDirectoryAt);
+    const std::string path = Scratch / "Signed.exe";
+    WriteBytes(path, good);
+    TInstaller signedProgram("", path);
     EXPECT_EQ(signedProgram.CodeSignature.Offset, tableAt);
-    EXPECT_EQ(signedProgram.CodeSignature.Size, tableSize);
+    EXPECT_EQ(signedProgram.CodeSignature.Size, 56);
 
-    const std::string corrupted = "The installer appears to be corrupted. Please download it again";
+    const auto changed = [&](size_t at, const std::string& bytes) {
+        std::string result = good;
+        return result.replace(at, bytes.size(), bytes);
+    };
+    std::string movedTable = good; // eight more bytes of padding
+    movedTable.insert(static_cast<size_t>(tableAt), 8, '\0');
+    PutInt32At(movedTable, SecurityDirectoryAt, tableAt + 8);
+    std::string unsignedTail = program + "tail";
     const struct {
         const char* What;
         std::string Bytes;
     } refused[] = {
-        {"a byte after the signature", program(pad + signature + "x", tableAt, tableSize)},
-        {"a table that does not reach the end",
-         program(pad + signature + std::string(8, '\0'), tableAt, tableSize)},
-        {"padding that is not zero", program(std::string("\0\0p\0", 4) + signature, tableAt, tableSize)},
-        {"a gap of eight bytes", program(std::string(8, '\0') + signature, end + 8, tableSize)},
-        {"a table that starts inside the archive", program(pad + signature, end - 8, tableSize + 12)},
-        {"an entry of another type", program(pad + certificate(24, 0x00010200), tableAt, 24)},
-        {"an entry longer than the table",
-         program(pad + certificate(24, 0x00020200).substr(0, 16), tableAt, 16)},
-        {"trailing bytes in a program that is not signed", program("tail", 0, 0)},
-        {"trailing bytes after a Setup.dat", archive + pad + signature},
+        {"a byte after the signature", good + "x"},
+        {"padding that is not zero", changed(static_cast<size_t>(tableAt) - 1, "p")},
+        {"more padding than alignment needs", movedTable},
+        {"a table that starts inside the archive", changed(SecurityDirectoryAt, std::string("\x10\x01\0\0", 4))},
+        {"an entry of another type", changed(static_cast<size_t>(tableAt) + 6, std::string("\x01", 1))},
+        {"an entry longer than the table", changed(static_cast<size_t>(tableAt), std::string("\x50", 1))},
+        {"trailing bytes in a program that is not signed", unsignedTail},
+        {"trailing bytes after a Setup.dat", archive + good.substr(program.size())},
     };
     for (const auto& c : refused) {
-        const std::string path = Scratch / "Refused.exe";
         WriteBytes(path, c.Bytes);
-        EXPECT_EQ(ErrorOf([&] { TInstaller installer("", path); }), corrupted) << c.What;
+        EXPECT_EQ(ErrorOf([&] { TInstaller installer("", path); }),
+                  "The installer appears to be corrupted. Please download it again")
+            << c.What;
     }
 }
 
