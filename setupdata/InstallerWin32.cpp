@@ -20,8 +20,18 @@
 
 namespace {
 
-// Below HKEY_LOCAL_MACHINE, with the leading backslash that the log keeps.
+// Below HKEY_LOCAL_MACHINE. The log keeps the leading backslash (the uninstaller accepts it);
+// the registry functions refuse it.
 constexpr const char* UninstallKeyPath = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string RegistryPath(const std::string& path) {
+    return !path.empty() && path[0] == '\\' ? path.substr(1) : path;
+}
+
+void WriteStringValue(HKEY key, const char* name, const std::string& value) {
+    ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
+}
 
 // A command line names the program in quotes when its path has blanks; a registration
 // written before the quotes (or by another setup) may name it without them.
@@ -35,14 +45,16 @@ std::string Unquoted(const std::string& commandLine) {
 // uninstaller at path, quoted or not, in any letter case. The names are listed once, before
 // the first deletion shifts the indices. Registry errors skip the subkey.
 void RemoveRegistrationsOf(const std::string& path) {
-    UniqueHKey parent = OpenKey(HKEY_LOCAL_MACHINE, UninstallKeyPath, KEY_ALL_ACCESS);
-    if (!parent)
+    const std::string parentPath = RegistryPath(UninstallKeyPath);
+    UniqueHKey parent;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentPath.c_str(), 0, KEY_ALL_ACCESS, parent.Put()) !=
+        ERROR_SUCCESS)
         return;
     for (const std::string& subKey : SubkeyNames(parent.Get())) {
         std::optional<std::string> uninstallString;
         {
-            UniqueHKey key = OpenKey(parent.Get(), subKey);
-            if (!key)
+            UniqueHKey key;
+            if (::RegOpenKeyExA(parent.Get(), subKey.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
                 continue;
             uninstallString = ReadStringValue(key.Get(), "UninstallString");
         }
@@ -93,8 +105,10 @@ void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std:
     // The registry is best effort: a failure here leaves a working uninstaller that is only
     // missing from the list of installed programs.
     RemoveRegistrationsOf(uninstallerPath);
-    UniqueHKey key = CreateKey(HKEY_LOCAL_MACHINE, UninstallKeyPath + keyName);
-    if (!key)
+    UniqueHKey key;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, RegistryPath(UninstallKeyPath + keyName).c_str(), 0, nullptr,
+                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.Put(),
+                          nullptr) != ERROR_SUCCESS)
         return;
     WriteStringValue(key.Get(), "DisplayName", displayName);
     // Quoted: Windows runs an unquoted "C:\Program Files\Vendor\Uninst.exe" by trying
