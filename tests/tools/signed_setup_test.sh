@@ -54,10 +54,17 @@ clean() {
 }
 trap clean EXIT
 clean
+# The presets go to Documents, which the uninstaller removes again when it leaves it empty:
+# a file of the user's keeps it, as on a real machine.
+profile=$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')
+documents=$(wine winepath -u "$profile\\Documents" 2>/dev/null | tr -d '\r')
+mkdir -p "$documents"
+printf 'mine' >"$documents/Signed Setup keep.txt"
 mkdir -p "$work/shots"
 "$wine_run" "$driver" "SETUP=$(winpath "$work/Signed.exe")" "SHOTS=$(winpath "$work/shots")" "DEST=$dest_windows" \
   "$(winpath "$root/tests/e2e/full-install.driver")" >"$work/install.log" || fail "install: $(tail -n 20 "$work/install.log")"
 [ -f "$dest_unix/Velmora.exe" ] || fail "the signed program did not install Velmora.exe"
+[ -f "$documents/Velmora 5/Presets/Default.preset" ] || fail "the signed program did not install the presets"
 
 # The uninstaller it wrote, a copy of it without the setup data, removes it again.
 if [ -f "$dest_unix/Uninst.exe" ]; then
