@@ -321,12 +321,21 @@ private:
     // Finds a control of the current window: "#<id>" or a caption, compared exactly and, when
     // nothing matches so, without "&" mnemonics. Only visible controls count.
     HWND FindControl(const std::string& selector, bool buttonsOnly) {
+        if (selector.size() > 1 && selector[0] == '#') {
+            // By id without asking the program for texts, which would wait for a program that
+            // is busy (a setup program while it copies files).
+            std::vector<HWND> handles;
+            ::EnumChildWindows(Window, CollectChildWindow, reinterpret_cast<LPARAM>(&handles));
+            for (HWND handle : handles)
+                if (std::to_string(::GetDlgCtrlID(handle)) == selector.substr(1) &&
+                    ::IsWindowVisible(handle) && (!buttonsOnly || IsButtonClass(ClassOf(handle))))
+                    return handle;
+            return nullptr;
+        }
         std::vector<TControl> controls = Controls(Window);
         auto matches = [&](const TControl& c, bool loose) {
             if (!c.Visible || (buttonsOnly && !IsButtonClass(c.Class)))
                 return false;
-            if (selector.size() > 1 && selector[0] == '#')
-                return std::to_string(c.Id) == selector.substr(1);
             return loose ? WithoutMnemonics(c.Text) == WithoutMnemonics(selector) : c.Text == selector;
         };
         for (bool loose : {false, true})
@@ -386,6 +395,8 @@ private:
     void Kill(const std::vector<std::string>& args);
     void Dump(const std::vector<std::string>& args);
     void Screenshot(const std::vector<std::string>& args);
+    void IfShown(const std::vector<std::string>& args);
+    void WaitIdle(const std::vector<std::string>& args);
     void SetCheck(const std::string& selector, bool checked);
 };
 
@@ -429,6 +440,13 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"screenshot",
          {1, 1, &TDriver::Screenshot,
           "screenshot <file.bmp>  the current window, or the screen without one"}},
+        {"wait-idle",
+         {0, 0, &TDriver::WaitIdle,
+          "wait-idle  waits until the current window has handled what came before, and has painted"}},
+        {"if-shown",
+         {2, 99, &TDriver::IfShown,
+          "if-shown <control> <command> [<argument>]...  runs the command only when a visible control of "
+          "the current window matches now"}},
     };
     return commands;
 }
@@ -441,6 +459,9 @@ const TDriver::TCommandInfo& TDriver::Validate(const TCommand& command) {
     const TCommandInfo& info = found->second;
     if (command.Args.size() < info.MinArgs || command.Args.size() > info.MaxArgs)
         throw EScriptError(command.Source + ":" + std::to_string(command.Line) + ": usage: " + info.Usage);
+    if (info.Handler == &TDriver::IfShown)
+        Validate(
+            {command.Source, command.Line, command.Args[1], {command.Args.begin() + 2, command.Args.end()}});
     return info;
 }
 
@@ -721,6 +742,24 @@ void TDriver::Screenshot(const std::vector<std::string>& args) {
         ::GetWindowRect(Window, &rect);
     SaveBitmapFile(CaptureScreen(rect), args[0]);
     Say("  saved " + args[0] + "\n");
+}
+
+void TDriver::IfShown(const std::vector<std::string>& args) {
+    RequireWindow();
+    if (FindControl(args[0], false))
+        Execute({"", 0, args[1], {args.begin() + 2, args.end()}});
+}
+
+void TDriver::WaitIdle(const std::vector<std::string>&) {
+    RequireWindow();
+    DWORD_PTR ignored = 0;
+    WaitFor(
+        [&] {
+            return ::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, PollInterval, &ignored) != 0;
+        },
+        [&] { return "the window " + QuoteWord(TextOf(Window)) + " does not answer"; });
+    // A window paints once nothing else waits in its queue, so one that answers paints next.
+    ::Sleep(300);
 }
 
 const char UsageText[] =

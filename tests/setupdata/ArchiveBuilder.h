@@ -59,6 +59,14 @@ void PutInt32At(std::string& bytes, size_t offset, int32_t value);
 // offset, then the archive.
 std::string AppendToStub(const std::string& archive, int32_t offset);
 
+// What a code signing tool makes of a fake executable: a PE header (at 64, 32-bit) whose
+// security directory points to a certificate table appended after zero padding to a multiple
+// of eight; the table holds one WIN_CERTIFICATE per content, each padded to eight bytes.
+// Bytes 60 to 191 of the program are overwritten.
+std::string SignProgram(std::string program, const std::vector<std::string>& certificates);
+// Where SignProgram puts the security directory entry (file offset and size of the table).
+constexpr size_t SecurityDirectoryAt = 64 + 24 + 96 + 4 * 8;
+
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadBytes(const std::filesystem::path& path);
 
