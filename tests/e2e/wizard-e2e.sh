@@ -202,17 +202,13 @@ version-*)
   for face in Tahoma "Segoe UI"; do
     if [ -z "$(fc-list ":family=$face")" ] && ! grep -qi "^ *$face (TrueType)" <<<"$installed_fonts"; then
       stand_ins+=("$face")
-      wine reg add "$font_replacements" /v "$face" /d "$(fc-list : family | head -1 | cut -d, -f1)" /f >/dev/null
+      wine reg add "$font_replacements" /v "$face" /d "$(fc-match -f "%{family[0]}" sans-serif)" /f >/dev/null
     fi
   done
   wine reg add "$app_defaults" /v Version /d "$version" /f >/dev/null
   shots_prefix=$version-
   for dpi in 96 144; do
-    # The headings keep the design face at 144 pixels per inch, where their rescaled size no
-    # longer matches the form font's.
-    heading=$font
-    install_at $dpi version-walk.driver "WINVER=$winver" AWARE=yes "FONT=$font" "POINTS=$points" \
-      "HEADING_FONT=$heading"
+    install_at $dpi version-walk.driver "WINVER=$winver" AWARE=yes "FONT=$font" "POINTS=$points"
   done
   # The resolution handling: at 144 pixels per inch the whole layout grows by about half.
   w96=$(identify -format %w "$work/screenshots/$version-96/01-welcome.png")
