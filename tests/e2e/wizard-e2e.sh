@@ -10,7 +10,7 @@
 #         version-winxp|version-win7|version-win10 (install as install does, with Wine
 #         telling the setup program that Windows version, checking its font and resolution
 #         awareness)
-# Screenshots go to WORK_FOLDER/screenshots/<dpi>/ as BMP and PNG (install and version-*).
+# Screenshots go to WORK_FOLDER/screenshots/<dpi>/ (version-*: <version>-<dpi>/) as BMP and PNG.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
