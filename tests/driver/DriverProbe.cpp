@@ -11,11 +11,12 @@ template <typename TFunction> TFunction* User32Function(const char* name) {
 
 // Whether the program declared itself aware of the resolution (its manifest or a call of
 // SetProcessDPIAware): 1 or 0, -1 when the system cannot tell. IsProcessDPIAware alone does
-// not tell it everywhere: Wine takes a program that declared nothing as aware of the system
-// resolution, where Windows leaves it unaware. Setting the awareness fails with
-// ERROR_ACCESS_DENIED once it has been declared; when it succeeds nothing was declared, and
-// the program is now unaware, as Windows starts it. Windows 10 and Wine have that call;
-// before them IsProcessDPIAware (Windows 6) answers, and older systems cannot declare at all.
+// not tell it: setting the awareness fails with ERROR_ACCESS_DENIED once it has been
+// declared, and when it succeeds nothing was declared and the program is now unaware, as
+// Windows starts it. Windows 10 has that call; before it IsProcessDPIAware (Windows 6)
+// answers, and older systems cannot declare at all. Wine is not Windows here: it starts
+// every program aware of each monitor's resolution and refuses any change, so under Wine
+// the answer is always 1.
 int DeclaredDpiAware() {
     using TSetContext = BOOL WINAPI(HANDLE);
     using TIsAware = BOOL WINAPI();

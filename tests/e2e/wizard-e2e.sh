@@ -190,8 +190,9 @@ version-*)
   # 9 from it on. Each system has its own: where the machine lacks one, a font of the
   # machine stands in under that name (Wine lists a replacement as a font of its own), so
   # that the program finds it installed, as it would on that system. Wine's user32 has
-  # SetProcessDPIAware at every version, so the program declares itself aware at each; only
-  # a real Windows XP lacks the call.
+  # SetProcessDPIAware at every version, so the program declares itself aware at each (only
+  # a real Windows XP lacks the call); Wine also starts every program aware, so that check
+  # tells something only on Windows. The scaled layout below is what Wine does show.
   case "$version" in
   winxp) winver=5.1 font=Tahoma points=8 ;;
   win7) winver=6.1 font="Segoe UI" points=9 ;;
