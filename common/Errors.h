@@ -1,14 +1,21 @@
 // Error classes shared by all modules. Each carries exactly the message the user is shown.
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
-// Base of the program's own errors.
-class Exception : public std::runtime_error {
+// Base of the program's own errors. Not a std::runtime_error: the library's implementation of
+// it holds a string of the library's old reference-counted kind, which would link that whole
+// string implementation into Setup.exe.
+class Exception : public std::exception {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
-    std::string Message() const { return what(); }
+    explicit Exception(const std::string& message) : Text(message) {}
+    const char* what() const noexcept override { return Text.c_str(); }
+    std::string Message() const { return Text; }
+
+private:
+    std::string Text;
 };
 
 // Damaged setup data or uninstall record, too little disk space.

@@ -12,8 +12,9 @@ build=$(cd "$build" && pwd)
 
 packages=(cmake ninja-build g++ clang libclang-rt-dev make pkg-config dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-  libz-mingw-w64-dev zlib1g-dev googletest
-  wine wine32:i386 xvfb x11-apps imagemagick libjpeg-turbo-progs)
+  libz-mingw-w64-dev zlib1g-dev googletest libjpeg62-turbo-dev
+  wine wine32:i386 xvfb x11-apps imagemagick libjpeg-turbo-progs
+  osslsigncode openssl)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 

@@ -2,8 +2,9 @@
 # Builds everything, packs the sample product (examples/sample) into a setup program and runs
 # it under Wine with a private prefix in the build folder.
 #   With DISPLAY set: the wizard opens on that display, for you to click through.
-#   Without: it runs on a private virtual display, where the test driver walks through every
-#   page to completion and saves a screenshot of each; the script says where they are.
+#   Without: setuppack preview runs it in a throwaway prefix on a private virtual display,
+#   where the test driver walks through every page to completion and saves a picture of
+#   each; the script says where they are.
 # Usage: bash scripts/run.sh          (SETUP_BUILD_ROOT chooses the build folder, default ./build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,8 +21,6 @@ setup="$run/VelmoraSetup.exe"
   "$root/examples/sample" "$setup"
 echo "run: packed $setup"
 
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
 if [ -n "${DISPLAY:-}" ]; then
   # The prefix of this run, on the caller's own display; the wizard is left to the user.
   user_display=$DISPLAY
@@ -32,20 +31,8 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-# No display: a private session (prefix, virtual display, wineserver) in the run folder, apart
-# from the one the tests use, stopped again on the way out.
-bash "$root/scripts/wine-session.sh" start "$run"
-trap 'bash "$root/scripts/wine-session.sh" stop "$run"' EXIT
+# No display: the preview of the sample, with the real Setup.exe and the real test driver,
+# installed into a throwaway prefix.
 shots="$run/screenshots"
-rm -rf "$shots"
-mkdir -p "$shots"
-SETUP_BUILD_DIR="$run" "$root/scripts/wine-run.sh" "$build/win32/tests/driver/setupdriver.exe" \
-  "SETUP=$(winpath "$setup")" "SHOTS=$(winpath "$shots")" 'DEST=C:\Program Files\Vendor\Velmora 5' \
-  "$(winpath "$root/tests/e2e/full-install.driver")"
-for bmp in "$shots"/*.bmp; do
-  convert "$bmp" "${bmp%.bmp}.png"
-  rm -f "$bmp"
-done
-echo "run: the wizard installed the sample product into the prefix $run/wineprefix"
-echo "run: screenshots of every page in $shots:"
-ls -1 "$shots"
+"$build/host/tools/setuppack" preview --version 5.04 "$root/examples/sample" "$shots"
+echo "run: pictures of every page in $shots/96dpi"

@@ -15,6 +15,12 @@
 
 namespace {
 
+// The most the library may hold for whole-picture buffers (a progressive picture keeps all its
+// coefficients), as much as the wizard allows for the bitmap. Without a limit a damaged header
+// that claims 65500 by 65500 pixels has it ask for gigabytes before a single row is decoded;
+// with one it stops with an error, since it has no backing store on disk.
+constexpr long MaxDecoderMemory = 256L << 20;
+
 struct TJpegErrorManager {
     jpeg_error_mgr Public; // first, so that the library's pointer to it is also ours
     std::jmp_buf Escape;
@@ -39,6 +45,7 @@ bool StartDecompress(jpeg_decompress_struct& info, TJpegErrorManager& errors, co
     if (setjmp(errors.Escape))
         return false;
     jpeg_create_decompress(&info);
+    info.mem->max_memory_to_use = MaxDecoderMemory;
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     info.out_color_space = JCS_EXT_BGR;

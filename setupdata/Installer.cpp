@@ -71,7 +71,70 @@ std::unique_ptr<TStream> OpenResource(const std::string& name) {
     throw Exception("Resource " + name + " not found");
 }
 
+// Reads a little-endian field of a file's headers; false when the file is too short.
+bool ReadField(TStream& file, int64_t position, void* value, int32_t size) {
+    file.SetPosition(position);
+    return file.Read(value, size) == size;
+}
+
+// Accepts what follows the archive in a setup program's file: nothing, or the program's
+// Authenticode signature. Signing tools pad the file with zeros to a multiple of eight bytes
+// and then append the certificate table, a chain of WIN_CERTIFICATE entries (length,
+// revision, type), each starting on a multiple of eight, that ends exactly at the end of the
+// file. Anything else there is damage, or data someone added to a signed download.
+TCertificateTable CheckWhatFollows(TStream& file, int64_t archiveEnd) {
+    const int64_t fileSize = file.Size();
+    if (archiveEnd >= fileSize)
+        return {};
+    const TCertificateTable table = FindCertificateTable(file);
+    const auto damaged = [] {
+        throw ESetupError("The installer appears to be corrupted. Please download it again");
+    };
+    if (table.Size == 0 || table.Offset < archiveEnd || table.Offset - archiveEnd >= 8 ||
+        table.Offset + table.Size != fileSize)
+        damaged();
+    uint8_t padding[8] = {};
+    if (!ReadField(file, archiveEnd, padding, static_cast<int32_t>(table.Offset - archiveEnd)) ||
+        std::any_of(padding, padding + 8, [](uint8_t b) { return b != 0; }))
+        damaged();
+    for (int64_t entry = table.Offset; entry < fileSize;) {
+        uint32_t length = 0;
+        uint16_t revisionAndType[2] = {};
+        if (!ReadField(file, entry, &length, 4) || !ReadField(file, entry + 4, revisionAndType, 4))
+            damaged();
+        // Revision 1 or 2 (0x0100, 0x0200); type 2 is a PKCS #7 signed-data block.
+        if (length < 8 || length > fileSize - entry ||
+            (revisionAndType[0] != 0x0100 && revisionAndType[0] != 0x0200) || revisionAndType[1] != 2)
+            damaged();
+        entry += (length + 7) & ~int64_t(7);
+    }
+    return table;
+}
+
 } // namespace
+
+TCertificateTable FindCertificateTable(TStream& file) {
+    // DOS header: "MZ", and at 0x3C the offset of the PE signature "PE\0\0", which a 20-byte
+    // file header and the optional header follow. The optional header's magic tells 32-bit
+    // (0x10B) from 64-bit (0x20B) layouts; the security directory is data directory 4.
+    char magic[2] = {};
+    uint32_t peOffset = 0;
+    char peSignature[4] = {};
+    uint16_t optionalMagic = 0;
+    if (!ReadField(file, 0, magic, 2) || magic[0] != 'M' || magic[1] != 'Z' ||
+        !ReadField(file, 0x3C, &peOffset, 4) || !ReadField(file, peOffset, peSignature, 4) ||
+        std::memcmp(peSignature, "PE\0\0", 4) != 0 || !ReadField(file, peOffset + 24, &optionalMagic, 2))
+        return {};
+    const int64_t optionalHeader = int64_t(peOffset) + 24;
+    const int64_t directoryCountAt = optionalHeader + (optionalMagic == 0x20B ? 108 : 92);
+    uint32_t directoryCount = 0;
+    uint32_t security[2] = {}; // file offset, size
+    if ((optionalMagic != 0x10B && optionalMagic != 0x20B) ||
+        !ReadField(file, directoryCountAt, &directoryCount, 4) || directoryCount <= 4 ||
+        !ReadField(file, directoryCountAt + 4 + 4 * 8, security, 8) || security[1] == 0)
+        return {};
+    return {security[0], security[1]};
+}
 
 // Reads one entry list record by record and refuses any record that breaks the structure:
 // a name that is not one plain path component, a negative length, a length that runs past the
@@ -181,6 +244,10 @@ void TInstaller::ReadHeader() {
 
     VisitEntries(*archive, TopLevelList(*archive), std::string(),
                  [](const std::string&, const TEntryRecord&) {});
+    // The walk has just read the top-level terminator, the archive's last record. A data
+    // resource holds the archive alone.
+    if (ResourceName.empty())
+        CodeSignature = CheckWhatFollows(*archive, archive->Position());
 }
 
 TInstaller::TEntryList TInstaller::TopLevelList(TStream& archive) const {

@@ -1,5 +1,7 @@
-// The install engine over the setup data archive (TInstaller) and, later, the uninstall
-// engine over the uninstall record (TUninstaller).
+// The install engine TInstaller over the setup data archive: opening and verifying it, reading
+// its files, measuring and extracting components (through IExtractTarget) and keeping the
+// install log, which it writes into the uninstaller. Also includes the uninstall engine
+// (setupdata/Uninstaller.h).
 #pragma once
 
 #include <cstdint>
@@ -37,6 +39,18 @@ enum TLogKind { lkFile, lkFolder, lkFolderFiles, lkUserKey, lkClassesKey, lkMach
 // The registry roots whose keys the install log can hold; any other root is not logged.
 enum TLogRoot { lrClassesRoot, lrCurrentUser, lrLocalMachine, lrOther };
 
+// An Authenticode signature, which a code-signing tool appends to a Windows program: the PE
+// certificate table, where the executable's security directory says (Offset is a file
+// offset, not an address in memory).
+struct TCertificateTable {
+    int64_t Offset = 0;
+    int64_t Size = 0;              // 0: the program is not signed
+};
+
+// The certificate table that file's PE headers point to; Size 0 when the file is not a PE
+// program or has none. Only the headers are read; the table itself is not looked at.
+TCertificateTable FindCertificateTable(TStream& file);
+
 class TInstaller {
 public:
     // Opens and verifies the archive of the running program: the data resource ResourceName
@@ -55,10 +69,13 @@ public:
     bool Overwrite = true;
     std::string ResourceName;
     TProgramVersion Version;
+    // The code signature that follows the archive in the program's file; Size 0 when none.
+    TCertificateTable CodeSignature;
 
     std::unique_ptr<TStream> OpenArchive();
     // Verifies signature, checksum and the record structure of the whole tree, then reads the
-    // build date and the version. Raises ESetupError for damaged data.
+    // build date and the version. Raises ESetupError for damaged data, which includes bytes
+    // after the archive's end other than the program's Authenticode signature.
     void ReadHeader();
     // Uncompressed bytes of the top-level file Name, or null when there is none.
     std::unique_ptr<TMemoryStream> ReadFile(const std::string& name);

@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "Probe.h"
 #include "Script.h"
 #include "common/WinHandle.h"
 
@@ -321,12 +323,21 @@ private:
     // Finds a control of the current window: "#<id>" or a caption, compared exactly and, when
     // nothing matches so, without "&" mnemonics. Only visible controls count.
     HWND FindControl(const std::string& selector, bool buttonsOnly) {
+        if (selector.size() > 1 && selector[0] == '#') {
+            // By id without asking the program for texts, which would wait for a program that
+            // is busy (a setup program while it copies files).
+            std::vector<HWND> handles;
+            ::EnumChildWindows(Window, CollectChildWindow, reinterpret_cast<LPARAM>(&handles));
+            for (HWND handle : handles)
+                if (std::to_string(::GetDlgCtrlID(handle)) == selector.substr(1) &&
+                    ::IsWindowVisible(handle) && (!buttonsOnly || IsButtonClass(ClassOf(handle))))
+                    return handle;
+            return nullptr;
+        }
         std::vector<TControl> controls = Controls(Window);
         auto matches = [&](const TControl& c, bool loose) {
             if (!c.Visible || (buttonsOnly && !IsButtonClass(c.Class)))
                 return false;
-            if (selector.size() > 1 && selector[0] == '#')
-                return std::to_string(c.Id) == selector.substr(1);
             return loose ? WithoutMnemonics(c.Text) == WithoutMnemonics(selector) : c.Text == selector;
         };
         for (bool loose : {false, true})
@@ -386,6 +397,12 @@ private:
     void Kill(const std::vector<std::string>& args);
     void Dump(const std::vector<std::string>& args);
     void Screenshot(const std::vector<std::string>& args);
+    void IfShown(const std::vector<std::string>& args);
+    void WaitIdle(const std::vector<std::string>& args);
+    TProbeAnswer Probe(HWND control);
+    void ExpectFont(const std::vector<std::string>& args);
+    void ExpectDpiAware(const std::vector<std::string>& args);
+    void ExpectWindowsVersion(const std::vector<std::string>& args);
     void SetCheck(const std::string& selector, bool checked);
 };
 
@@ -429,6 +446,23 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"screenshot",
          {1, 1, &TDriver::Screenshot,
           "screenshot <file.bmp>  the current window, or the screen without one"}},
+        {"wait-idle",
+         {0, 0, &TDriver::WaitIdle,
+          "wait-idle  waits until the current window has handled what came before, and has painted"}},
+        {"if-shown",
+         {2, 99, &TDriver::IfShown,
+          "if-shown <control> <command> [<argument>]...  runs the command only when a visible control of "
+          "the current window matches now"}},
+        {"expect-font",
+         {2, 3, &TDriver::ExpectFont,
+          "expect-font <control> <face> [<points>]  the font the control draws with, in the program"}},
+        {"expect-dpi-aware",
+         {1, 1, &TDriver::ExpectDpiAware,
+          "expect-dpi-aware yes|no  whether the program declared itself aware of the resolution (one that"
+          " did not is made unaware, as Windows starts it)"}},
+        {"expect-windows-version",
+         {1, 1, &TDriver::ExpectWindowsVersion,
+          "expect-windows-version <major>.<minor>  the version the program is told it runs on"}},
     };
     return commands;
 }
@@ -441,6 +475,9 @@ const TDriver::TCommandInfo& TDriver::Validate(const TCommand& command) {
     const TCommandInfo& info = found->second;
     if (command.Args.size() < info.MinArgs || command.Args.size() > info.MaxArgs)
         throw EScriptError(command.Source + ":" + std::to_string(command.Line) + ": usage: " + info.Usage);
+    if (info.Handler == &TDriver::IfShown)
+        Validate(
+            {command.Source, command.Line, command.Args[1], {command.Args.begin() + 2, command.Args.end()}});
     return info;
 }
 
@@ -721,6 +758,100 @@ void TDriver::Screenshot(const std::vector<std::string>& args) {
         ::GetWindowRect(Window, &rect);
     SaveBitmapFile(CaptureScreen(rect), args[0]);
     Say("  saved " + args[0] + "\n");
+}
+
+void TDriver::IfShown(const std::vector<std::string>& args) {
+    RequireWindow();
+    if (FindControl(args[0], false))
+        Execute({"", 0, args[1], {args.begin() + 2, args.end()}});
+}
+
+void TDriver::WaitIdle(const std::vector<std::string>&) {
+    RequireWindow();
+    DWORD_PTR ignored = 0;
+    WaitFor(
+        [&] {
+            return ::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, PollInterval, &ignored) != 0;
+        },
+        [&] { return "the window " + QuoteWord(TextOf(Window)) + " does not answer"; });
+    // A window paints once nothing else waits in its queue, so one that answers paints next.
+    ::Sleep(300);
+}
+
+void Unhook(HHOOK hook) {
+    ::UnhookWindowsHookEx(hook);
+}
+void UnmapView(void* view) {
+    ::UnmapViewOfFile(view);
+}
+
+TProbeAnswer TDriver::Probe(HWND control) {
+    RequireWindow();
+    char path[MAX_PATH] = {};
+    std::string dll(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
+    dll = dll.substr(0, dll.find_last_of("\\/") + 1) + ProbeDllName;
+    UniqueModule probe(::LoadLibraryA(dll.c_str()));
+    auto hook = probe ? reinterpret_cast<HOOKPROC>(
+                            reinterpret_cast<void*>(::GetProcAddress(probe.Get(), ProbeHookName)))
+                      : nullptr;
+    if (!hook)
+        throw EDriverFailure("cannot load the probe " + dll);
+    char name[64];
+    ProbeBlockName(::GetCurrentProcessId(), name);
+    UniqueHandle block(
+        ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(TProbeAnswer), name));
+    TUniqueAny<void*, UnmapView> view(
+        block ? ::MapViewOfFile(block.Get(), FILE_MAP_WRITE, 0, 0, sizeof(TProbeAnswer)) : nullptr);
+    if (!view)
+        throw EDriverFailure("cannot create the probe's shared block");
+    auto* answer = static_cast<volatile TProbeAnswer*>(view.Get());
+    answer->Done = 0;
+    // The system loads the probe into the program when the hooked thread next takes a
+    // message from its queue; the posted probe message is that message.
+    TUniqueAny<HHOOK, Unhook> hooked(
+        ::SetWindowsHookExA(WH_GETMESSAGE, hook, probe.Get(), ::GetWindowThreadProcessId(Window, nullptr)));
+    if (!hooked)
+        throw EDriverFailure("cannot hook the program: error " + std::to_string(::GetLastError()));
+    static const UINT message = ::RegisterWindowMessageA(ProbeMessageName);
+    ::PostMessageA(Window, message, ::GetCurrentProcessId(), reinterpret_cast<LPARAM>(control));
+    WaitFor([&] { return answer->Done != 0; },
+            [&] { return std::string("the program did not answer the probe"); });
+    TProbeAnswer result;
+    std::memcpy(&result, view.Get(), sizeof result);
+    return result;
+}
+
+void TDriver::ExpectFont(const std::vector<std::string>& args) {
+    HWND control = WaitForControl(args[0], false);
+    TProbeAnswer answer = Probe(control);
+    std::string seen = QuoteWord(answer.Font.lfFaceName) + " " + std::to_string(answer.Points) + " pt" +
+                       (answer.Font.lfWeight >= FW_BOLD ? " bold" : "") +
+                       (answer.HasOwnFont ? "" : " (the system font)") + " at " +
+                       std::to_string(answer.PixelsPerInch) + " pixels per inch";
+    Say("  font " + seen + "\n");
+    if (args[1] != answer.Font.lfFaceName || (args.size() > 2 && std::atoi(args[2].c_str()) != answer.Points))
+        throw EDriverFailure(QuoteWord(args[0]) + " draws with " + seen + ", expected " + QuoteWord(args[1]) +
+                             (args.size() > 2 ? " " + args[2] + " pt" : ""));
+}
+
+void TDriver::ExpectDpiAware(const std::vector<std::string>& args) {
+    if (args[0] != "yes" && args[0] != "no")
+        throw EScriptError("expect-dpi-aware takes yes or no");
+    TProbeAnswer answer = Probe(nullptr);
+    const char* seen = answer.DpiAware > 0    ? "yes"
+                       : answer.DpiAware == 0 ? "no"
+                                              : "no (the system cannot tell)";
+    Say(std::string("  DPI-aware ") + seen + "\n");
+    if ((answer.DpiAware > 0) != (args[0] == "yes"))
+        throw EDriverFailure(std::string("the program's DPI awareness is ") + seen + ", expected " + args[0]);
+}
+
+void TDriver::ExpectWindowsVersion(const std::vector<std::string>& args) {
+    TProbeAnswer answer = Probe(nullptr);
+    std::string seen = std::to_string(answer.MajorVersion) + "." + std::to_string(answer.MinorVersion);
+    Say("  Windows " + seen + "\n");
+    if (seen != args[0])
+        throw EDriverFailure("the program runs on Windows " + seen + ", expected " + args[0]);
 }
 
 const char UsageText[] =

@@ -6,8 +6,11 @@
 # Usage: wizard-e2e.sh CASE SETUP_EXE SETUPPACK_EXE SETUPDRIVER_EXE E2EHELPER_EXE WORK_FOLDER
 #   CASE: install (at 96 and at 144 pixels per inch, screenshots of every page), cancel
 #         (Cancel, Escape and "&No" on the license page), damaged (a damaged archive member),
-#         no-space (a 512 KiB drive; needs root, skipped without)
-# Screenshots go to WORK_FOLDER/screenshots/<dpi>/ as BMP and PNG.
+#         no-space (a 512 KiB drive; needs root, skipped without),
+#         version-winxp|version-win7|version-win10 (install as install does, with Wine
+#         telling the setup program that Windows version, checking its font and resolution
+#         awareness)
+# Screenshots go to WORK_FOLDER/screenshots/<dpi>/ (version-*: <version>-<dpi>/) as BMP and PNG.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -66,8 +69,19 @@ set_dpi() {
   fi
 }
 
+# The Windows version Wine reports to the setup program alone: a per-program setting, so that
+# the tests running beside this one in the same prefix keep the prefix's version.
+app_defaults='HKCU\Software\Wine\AppDefaults\VelmoraSetup.exe'
+# Stand-ins for interface fonts that the machine lacks; each program reads them when it starts.
+font_replacements='HKCU\Software\Wine\Fonts\Replacements'
+stand_ins=()
+
 restore() {
   set_dpi 96
+  wine reg delete "$app_defaults" /f >/dev/null 2>&1 || true
+  for face in "${stand_ins[@]}"; do
+    wine reg delete "$font_replacements" /v "$face" /f >/dev/null 2>&1 || true
+  done
   clean
 }
 trap restore EXIT
@@ -140,11 +154,13 @@ check_removed() {
   ! key_exists "$uninstall_key" || fail "the uninstall entry is still there"
 }
 
+# install_at DPI [DRIVER_SCRIPT [NAME=value]...]
 install_at() {
-  local dpi=$1 shots="$work/screenshots/$1"
+  local dpi=$1 script=${2:-full-install.driver} shots="$work/screenshots/${shots_prefix:-}$1"
+  shift $(($# < 2 ? $# : 2))
   mkdir -p "$shots"
   set_dpi "$dpi"
-  run_driver full-install.driver "SHOTS=$(winpath "$shots")" "DEST=$dest_windows"
+  run_driver "$script" "SHOTS=$(winpath "$shots")" "DEST=$dest_windows" "$@"
   convert_shots "$shots"
   check_installed
   # Started by its Windows path, as the list of installed programs starts it: the uninstaller
@@ -160,6 +176,38 @@ case "$case_name" in
 install)
   install_at 96
   install_at 144
+  ;;
+version-*)
+  version=${case_name#version-}
+  # What the wizard adapts: the interface font is "Tahoma" 8 before Windows 6 and "Segoe UI"
+  # 9 from it on. Each system has its own: where the machine lacks one, a font of the
+  # machine stands in under that name (Wine lists a replacement as a font of its own), so
+  # that the program finds it installed, as it would on that system. Wine's user32 has
+  # SetProcessDPIAware at every version, so the program declares itself aware at each (only
+  # a real Windows XP lacks the call); Wine also starts every program aware, so that check
+  # tells something only on Windows. The scaled layout below is what Wine does show.
+  case "$version" in
+  winxp) winver=5.1 font=Tahoma points=8 ;;
+  win7) winver=6.1 font="Segoe UI" points=9 ;;
+  win10) winver=10.0 font="Segoe UI" points=9 ;;
+  *) echo "unknown Windows version $version" >&2 && exit 2 ;;
+  esac
+  installed_fonts=$(wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' 2>/dev/null | tr -d '\r')
+  for face in Tahoma "Segoe UI"; do
+    if [ -z "$(fc-list ":family=$face")" ] && ! grep -qi "^ *$face (TrueType)" <<<"$installed_fonts"; then
+      stand_ins+=("$face")
+      wine reg add "$font_replacements" /v "$face" /d "$(fc-match -f "%{family[0]}" sans-serif)" /f >/dev/null
+    fi
+  done
+  wine reg add "$app_defaults" /v Version /d "$version" /f >/dev/null
+  shots_prefix=$version-
+  for dpi in 96 144; do
+    install_at $dpi version-walk.driver "WINVER=$winver" AWARE=yes "FONT=$font" "POINTS=$points"
+  done
+  # The resolution handling: at 144 pixels per inch the whole layout grows by about half.
+  w96=$(identify -format %w "$work/screenshots/$version-96/01-welcome.png")
+  w144=$(identify -format %w "$work/screenshots/$version-144/01-welcome.png")
+  [ $((w144 * 100 / w96)) -ge 135 ] || fail "the window is $w96 pixels wide at 96 and $w144 at 144 pixels per inch"
   ;;
 cancel)
   run_driver cancel.driver

@@ -91,3 +91,22 @@ std::string AppendToStub(const std::string& archive, int32_t offset) {
     PutInt32At(exe, DataOffsetPosition, offset);
     return exe + archive;
 }
+
+std::string SignProgram(std::string program, const std::vector<std::string>& certificates) {
+    const int32_t peAt = 64;
+    PutInt32At(program, 0x3C, peAt);
+    program.replace(peAt, 4, std::string("PE\0\0", 4));
+    PutInt32At(program, peAt + 24, 0x10B); // the optional header's magic: 32-bit
+    PutInt32At(program, peAt + 24 + 92, 16); // number of data directories
+    program.append((8 - program.size() % 8) % 8, '\0');
+    std::string table;
+    for (const std::string& content : certificates) {
+        std::string entry(8, '\0');
+        PutInt32At(entry, 0, static_cast<int32_t>(8 + content.size()));
+        PutInt32At(entry, 4, 0x00020200); // revision 2, PKCS #7 signed data
+        table += entry + content + std::string((8 - content.size() % 8) % 8, '\0');
+    }
+    PutInt32At(program, SecurityDirectoryAt, static_cast<int32_t>(program.size()));
+    PutInt32At(program, SecurityDirectoryAt + 4, static_cast<int32_t>(table.size()));
+    return program + table;
+}

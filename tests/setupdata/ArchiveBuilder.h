@@ -56,3 +56,11 @@ void FixChecksum(std::string& archive);
 // A fake executable: "MZ", DataOffset and UninstallFlag in the DOS header, padding up to
 // offset, then the archive.
 std::string AppendToStub(const std::string& archive, int32_t offset);
+
+// What a code signing tool makes of a fake executable: a PE header (at 64, 32-bit) whose
+// security directory points to a certificate table appended after zero padding to a multiple
+// of eight; the table holds one WIN_CERTIFICATE per content, each padded to eight bytes.
+// Bytes 60 to 191 of the program are overwritten.
+std::string SignProgram(std::string program, const std::vector<std::string>& certificates);
+// Where SignProgram puts the security directory entry (file offset and size of the table).
+constexpr size_t SecurityDirectoryAt = 64 + 24 + 96 + 4 * 8;

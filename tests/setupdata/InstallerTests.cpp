@@ -138,6 +138,50 @@ TEST_F(InstallerTest, AnyChangeInTheChecksummedRangeIsRefused) {
               "The installer appears to be corrupted. Please download it again");
 }
 
+// After the archive only a code signing tool's certificate table may follow: zero padding,
+// then WIN_CERTIFICATE entries up to the end of the file, where the PE security directory
+// says. Anything else is refused as damage.
+TEST_F(InstallerTest, OnlyACertificateTableMayFollowTheArchive) {
+    const std::string archive = BuildArchive(SampleEntries(), Version504());
+    // Four bytes of padding before the table.
+    const std::string program = AppendToStub(archive, 256 + static_cast<int32_t>((12 - archive.size() % 8) % 8));
+    const std::string good = SignProgram(program, {std::string(29, 'c'), std::string(8, 'd')});
+    const int32_t tableAt = Int32At(good, SecurityDirectoryAt);
+    const std::string path = Scratch.PathOf("Signed.exe");
+    WriteBytes(path, good);
+    TInstaller signedProgram("", path);
+    EXPECT_EQ(signedProgram.CodeSignature.Offset, tableAt);
+    EXPECT_EQ(signedProgram.CodeSignature.Size, 56);
+
+    const auto changed = [&](size_t at, const std::string& bytes) {
+        std::string result = good;
+        return result.replace(at, bytes.size(), bytes);
+    };
+    std::string movedTable = good; // eight more bytes of padding
+    movedTable.insert(static_cast<size_t>(tableAt), 8, '\0');
+    PutInt32At(movedTable, SecurityDirectoryAt, tableAt + 8);
+    std::string unsignedTail = program + "tail";
+    const struct {
+        const char* What;
+        std::string Bytes;
+    } refused[] = {
+        {"a byte after the signature", good + "x"},
+        {"padding that is not zero", changed(static_cast<size_t>(tableAt) - 1, "p")},
+        {"more padding than alignment needs", movedTable},
+        {"a table that starts inside the archive", changed(SecurityDirectoryAt, std::string("\x10\x01\0\0", 4))},
+        {"an entry of another type", changed(static_cast<size_t>(tableAt) + 6, std::string("\x01", 1))},
+        {"an entry longer than the table", changed(static_cast<size_t>(tableAt), std::string("\x50", 1))},
+        {"trailing bytes in a program that is not signed", unsignedTail},
+        {"trailing bytes after a Setup.dat", archive + good.substr(program.size())},
+    };
+    for (const auto& c : refused) {
+        WriteBytes(path, c.Bytes);
+        EXPECT_EQ(ErrorOf([&] { TInstaller installer("", path); }),
+                  "The installer appears to be corrupted. Please download it again")
+            << c.What;
+    }
+}
+
 TEST_F(InstallerTest, BuildDateAndFileCountAreNotChecked) {
     std::string archive = BuildArchive(SampleEntries(), Version504());
     PutInt32At(archive, 24, 0);

@@ -120,12 +120,12 @@ protected:
     std::string Root() const { return Scratch.Path(); }
 
     // A setup program: a recognisable image of imageSize bytes, the archive appended at that
-    // offset and a trailer after it (as a signature block would be), which the copy leaves out.
+    // offset and a signature block after it, which the copy leaves out.
     std::string WriteSetup(int32_t imageSize) {
         std::string bytes = AppendToStub(BuildArchive(ProductEntries(), Version504()), imageSize);
         for (int32_t i = Archive::MinimumExecutableSize; i < imageSize; ++i)
             bytes[static_cast<size_t>(i)] = static_cast<char>('A' + i % 26);
-        bytes += "TRAILER";
+        bytes = SignProgram(bytes, {"TRAILER"});
         const std::string path = Root() + "Setup.exe";
         WriteBytes(path, bytes);
         return path;

@@ -48,6 +48,26 @@ grep -q "version 5.04, built 2024-05-01 05:04:00" "$work/out" || { echo "FAIL: l
 grep -q "Program\\\\Plugins\\\\Empty\\\\" "$work/out" || { echo "FAIL: empty folder not listed"; failures=$((failures + 1)); }
 grep -q "\.keep" "$work/out" && { echo "FAIL: .keep packed"; failures=$((failures + 1)); }
 
+expect 0 "list as JSON" "${pack[@]}" list --json "$work/Setup.dat"
+for want in '"version": "5.04"' '"built": "2024-05-01T05:04:00"' '"signature": null' \
+  '{"path": "Program\\Plugins\\Empty", "folder": true' '"files": '; do
+  grep -qF "$want" "$work/out" || { echo "FAIL: list --json lacks $want"; cat "$work/out"; failures=$((failures + 1)); }
+done
+
+# Without --date the date of SOURCE_DATE_EPOCH counts, in UTC whatever the time zone:
+# 1714608000 is 2024-05-02 00:00 UTC, still 2024-05-01 in Los Angeles.
+expect 0 "pack at SOURCE_DATE_EPOCH" env SOURCE_DATE_EPOCH=1714608000 TZ=America/Los_Angeles \
+  "${pack[@]}" pack --quiet --version 5.04 "$sample" "$work/Epoch.dat"
+expect 0 "list the SOURCE_DATE_EPOCH build" "${pack[@]}" list "$work/Epoch.dat"
+grep -q "built 2024-05-02 05:04:00" "$work/out" || { echo "FAIL: SOURCE_DATE_EPOCH date"; cat "$work/out"; failures=$((failures + 1)); }
+expect 1 "SOURCE_DATE_EPOCH that is no number" env SOURCE_DATE_EPOCH=soon \
+  "${pack[@]}" pack --quiet --version 5.04 "$sample" "$work/Epoch.dat"
+
+# Bytes after the setup data that are not a code signature are damage.
+cp "$work/Setup.dat" "$work/Tail.dat"
+printf 'tail' >>"$work/Tail.dat"
+expect 1 "verify with bytes after the setup data" "${pack[@]}" verify "$work/Tail.dat"
+
 expect 0 "verify" "${pack[@]}" verify "$work/Setup.dat"
 expect 0 "extract" "${pack[@]}" extract "$work/Setup.dat" "$work/out-tree"
 diff -r --exclude=.keep "$sample" "$work/out-tree" >/dev/null || { echo "FAIL: extracted tree differs"; failures=$((failures + 1)); }

@@ -113,6 +113,33 @@ std::string FormatDosDateTime(uint32_t packed) {
     return text;
 }
 
+// A JSON string: quotes, backslashes and control characters escaped; the text is UTF-8.
+std::string JsonString(const std::string& text) {
+    std::string result = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            result += '\\';
+            result += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            result += escape;
+        } else {
+            result += c;
+        }
+    }
+    return result + "\"";
+}
+
+// ISO 8601 without a zone, as the build date is a local time; null when unknown.
+std::string JsonDosDateTime(uint32_t packed) {
+    if (packed == 0)
+        return "null";
+    std::string text = FormatDosDateTime(packed);
+    text[10] = 'T';
+    return JsonString(text);
+}
+
 } // namespace
 
 void ListSetup(const std::string& setupPath, std::ostream& out) {
@@ -120,6 +147,11 @@ void ListSetup(const std::string& setupPath, std::ostream& out) {
     out << "Setup data of " << setupPath << " at offset " << installer.EntriesStart - Archive::EntriesOffset
         << ": version " << installer.Version.ToText() << ", built " << FormatDosDateTime(installer.ArchiveFileDate)
         << "\n";
+    if (installer.CodeSignature.Size != 0)
+        out << "Signed: an Authenticode signature of " << installer.CodeSignature.Size
+            << " bytes follows the setup data at offset " << installer.CodeSignature.Offset << "\n";
+    else
+        out << "Not signed\n";
     out << "        Size       Stored  Name\n";
     int32_t files = 0;
     int32_t folders = 0;
@@ -138,6 +170,38 @@ void ListSetup(const std::string& setupPath, std::ostream& out) {
         out << columns << NativeName(path) << (record.IsFolder() ? "\\" : "") << "\n";
     });
     out << files << " files, " << folders << " folders, " << bytes << " bytes\n";
+}
+
+void ListSetupJson(const std::string& setupPath, std::ostream& out) {
+    TInstaller installer("", setupPath);
+    out << "{\n  \"file\": " << JsonString(setupPath)
+        << ",\n  \"offset\": " << installer.EntriesStart - Archive::EntriesOffset
+        << ",\n  \"version\": " << JsonString(installer.Version.ToText())
+        << ",\n  \"built\": " << JsonDosDateTime(installer.ArchiveFileDate) << ",\n  \"signature\": ";
+    if (installer.CodeSignature.Size != 0)
+        out << "{\"offset\": " << installer.CodeSignature.Offset
+            << ", \"size\": " << installer.CodeSignature.Size << "}";
+    else
+        out << "null";
+    out << ",\n  \"entries\": [";
+    int32_t files = 0;
+    int32_t folders = 0;
+    int64_t bytes = 0;
+    const char* separator = "\n";
+    installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
+        out << separator << "    {\"path\": " << JsonString(Windows1252ToUtf8(path));
+        if (record.IsFolder()) {
+            ++folders;
+            out << ", \"folder\": true, \"stored\": " << record.ContentLength << "}";
+        } else {
+            ++files;
+            bytes += record.FileSize;
+            out << ", \"size\": " << record.FileSize << ", \"stored\": " << record.ContentLength << "}";
+        }
+        separator = ",\n";
+    });
+    out << "\n  ],\n  \"files\": " << files << ",\n  \"folders\": " << folders << ",\n  \"bytes\": " << bytes
+        << "\n}\n";
 }
 
 TVerifyResult VerifySetup(const std::string& setupPath) {

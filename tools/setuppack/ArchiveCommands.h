@@ -12,8 +12,12 @@ struct TVerifyResult {
     int64_t Bytes = 0; // uncompressed
 };
 
-// Header facts and one line per entry: size, stored length, path.
+// Header facts, whether a code signature follows the setup data, and one line per entry:
+// size, stored length, path.
 void ListSetup(const std::string& setupPath, std::ostream& out);
+
+// The same facts as one JSON object (UTF-8, "\\" separated paths), for build scripts.
+void ListSetupJson(const std::string& setupPath, std::ostream& out);
 
 // Opens the archive as the setup program does (signature, checksum, record structure), then
 // inflates every member the program can reach and checks its size. Raises the reader's errors.

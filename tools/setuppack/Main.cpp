@@ -1,8 +1,10 @@
 // setuppack: builds a setup program from a product folder, and lists, verifies and extracts
 // existing ones. Exit codes: 0 done, 1 failed, 2 wrong command line.
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
@@ -24,15 +26,18 @@
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/ArchiveCommands.h"
 #include "tools/setuppack/Packer.h"
+#include "tools/setuppack/Preview.h"
+#include "tools/setuppack/ToolData.h"
 
 namespace {
 
 const char* const UsageText =
     "Usage:\n"
     "  setuppack pack --version VERSION [options] PRODUCT_FOLDER OUTPUT\n"
-    "  setuppack list SETUP\n"
+    "  setuppack list [--json] SETUP\n"
     "  setuppack verify SETUP\n"
     "  setuppack extract SETUP DESTINATION\n"
+    "  setuppack preview [options] PRODUCT_FOLDER OUT_DIR\n"
     "\n"
     "pack   Packs PRODUCT_FOLDER into setup data. Its top-level files (Setup.ini, Setup.lic,\n"
     "       Setup.jpg, BundleInfo.ini, ...) become top-level files of the archive, its\n"
@@ -40,15 +45,30 @@ const char* const UsageText =
     "       keep otherwise empty folders in version control.\n"
     "       --version VERSION   product version, for example 5.04 or \"5.04 beta 2\" (required)\n"
     "       --stub SETUP_EXE    append the archive to a copy of this setup program (an archive\n"
-    "                           it already carries is cut off); without it OUTPUT is a Setup.dat\n"
-    "       --date YYYY-MM-DD   build date (default: today)\n"
+    "                           it already carries is cut off). Without it, an OUTPUT ending in\n"
+    "                           .exe gets the Setup.exe installed with setuppack, and any other\n"
+    "                           OUTPUT is a Setup.dat\n"
+    "       --date YYYY-MM-DD   build date (default: the date of SOURCE_DATE_EPOCH in UTC\n"
+    "                           when that is set, as reproducible builds do; else today)\n"
     "       --time HH:MM[:SS]   build time of day (default: the version, 5.04 gives 05:04)\n"
     "       --jobs N            compressing threads (default: one per processor)\n"
     "       --quiet             no progress and no summary\n"
-    "list     Shows the version, build date and entries of a setup program or Setup.dat.\n"
-    "verify   Checks signature, checksum and structure as the setup program does, and\n"
-    "         inflates every member.\n"
-    "extract  Verifies, then writes every member into DESTINATION (a new or empty folder).\n";
+    "list     Shows the version, build date and entries of a setup program or Setup.dat, and\n"
+    "         whether a code signature follows the setup data. --json prints the same as one\n"
+    "         JSON object, for build scripts.\n"
+    "verify   Checks the header, checksum and structure as the setup program does, and\n"
+    "         inflates every member. Bytes after the setup data are accepted only as the\n"
+    "         program's Authenticode signature.\n"
+    "extract  Verifies, then writes every member into DESTINATION (a new or empty folder).\n"
+    "preview  Packs PRODUCT_FOLDER into a temporary setup program, runs it under Wine in a\n"
+    "         throwaway prefix on a private virtual display (Wine and Xvfb must be installed),\n"
+    "         goes through every page its configuration shows with the default choices,\n"
+    "         installing into the throwaway prefix, and saves a picture of each page as\n"
+    "         OUT_DIR/96dpi/NN-page.png (NN: the page's place in the wizard).\n"
+    "       --version VERSION   product version the pages show (default 1.00)\n"
+    "       --stub SETUP_EXE    the setup program to run (default: the installed Setup.exe)\n"
+    "       --hidpi             also at 144 pixels per inch, into OUT_DIR/144dpi\n"
+    "       --keep              keep the temporary folder (prefix, setup program, logs)\n";
 
 class EUsage : public std::exception {
 public:
@@ -125,6 +145,58 @@ int ParseTime(const std::string& text) {
     return hours * 3600 + minutes * 60 + seconds;
 }
 
+// The build date when --date is not given: SOURCE_DATE_EPOCH (seconds since 1970, taken as
+// UTC so that the result does not depend on the builder's time zone), as reproducible builds
+// set it; otherwise today's local date.
+void BuildDateFromEnvironment(int& year, int& month, int& day) {
+    const char* epochText = std::getenv("SOURCE_DATE_EPOCH");
+    std::tm parts{};
+    if (epochText != nullptr && *epochText != '\0') {
+        char* end = nullptr;
+        errno = 0;
+        const long long seconds = std::strtoll(epochText, &end, 10);
+        if (*end != '\0' || errno != 0 || seconds < 0 || *epochText < '0' || *epochText > '9')
+            throw Exception(std::string("SOURCE_DATE_EPOCH is not a number of seconds: ") + epochText);
+        const std::time_t when = static_cast<std::time_t>(seconds);
+#ifdef _WIN32
+        const bool converted = gmtime_s(&parts, &when) == 0;
+#else
+        const bool converted = gmtime_r(&when, &parts) != nullptr;
+#endif
+        if (!converted)
+            throw Exception(std::string("SOURCE_DATE_EPOCH is out of range: ") + epochText);
+    } else {
+        const std::time_t now = std::time(nullptr);
+        parts = *std::localtime(&now);
+    }
+    year = parts.tm_year + 1900;
+    month = parts.tm_mon + 1;
+    day = parts.tm_mday;
+    if (year < 1980 || year > 2107)
+        throw Exception("The build date " + std::to_string(year) + "-" + std::to_string(month) + "-" +
+                        std::to_string(day) + " lies outside 1980 to 2107; give --date");
+}
+
+// The archive's build date: the date given or the default one, at the time given or the one
+// the version stands for.
+double BuildDateOf(const std::string& dateText, const std::string& timeText, const TProgramVersion& version) {
+    int year, month, day;
+    if (dateText.empty()) {
+        BuildDateFromEnvironment(year, month, day);
+    } else {
+        ParseDate(dateText, year, month, day);
+    }
+    int seconds;
+    if (!timeText.empty()) {
+        seconds = ParseTime(timeText);
+    } else if (const std::optional<int> fromVersion = VersionTimeOfDay(version)) {
+        seconds = *fromVersion;
+    } else {
+        throw EUsage("Version " + version.ToText() + " cannot serve as a time of day; give --time");
+    }
+    return Archive::EncodeDateTime(year, month, day, seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
 int RunPack(const std::vector<std::string>& args) {
     TPackOptions options;
     std::string versionText, dateText, timeText;
@@ -160,27 +232,10 @@ int RunPack(const std::vector<std::string>& args) {
         throw EUsage("pack needs a product folder and an output file");
     options.ProductFolder = positional[0];
     options.OutputPath = positional[1];
+    if (options.StubPath.empty() && IsProgramName(options.OutputPath))
+        options.StubPath = ToolDataFile("Setup.exe", "installed Setup.exe to use as the stub (give --stub)");
     options.Version.FromText(versionText);
-
-    int year, month, day;
-    if (dateText.empty()) {
-        const std::time_t now = std::time(nullptr);
-        const std::tm* local = std::localtime(&now);
-        year = local->tm_year + 1900;
-        month = local->tm_mon + 1;
-        day = local->tm_mday;
-    } else {
-        ParseDate(dateText, year, month, day);
-    }
-    int seconds;
-    if (!timeText.empty()) {
-        seconds = ParseTime(timeText);
-    } else if (const std::optional<int> fromVersion = VersionTimeOfDay(options.Version)) {
-        seconds = *fromVersion;
-    } else {
-        throw EUsage("Version " + options.Version.ToText() + " cannot serve as a time of day; give --time");
-    }
-    options.BuildDate = Archive::EncodeDateTime(year, month, day, seconds / 3600, seconds / 60 % 60, seconds % 60);
+    options.BuildDate = BuildDateOf(dateText, timeText, options.Version);
 
     TProgressDisplay progress(quiet);
     options.Progress = [&](int64_t done, int64_t total) { progress.Update(done, total); };
@@ -190,6 +245,42 @@ int RunPack(const std::vector<std::string>& args) {
                     options.OutputPath.c_str(), result.FileCount, static_cast<long long>(result.InputBytes),
                     static_cast<long long>(result.ArchiveSize), static_cast<long long>(result.ArchiveOffset));
     }
+    return 0;
+}
+
+int RunPreview(const std::vector<std::string>& args) {
+    TPreviewOptions options;
+    std::string versionText = "1.00";
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw EUsage("Missing value after " + arg);
+            return args[++i];
+        };
+        if (arg == "--version")
+            versionText = value();
+        else if (arg == "--stub")
+            options.StubPath = value();
+        else if (arg == "--hidpi")
+            options.Dpis.push_back(144);
+        else if (arg == "--keep")
+            options.Keep = true;
+        else if (arg.size() > 1 && arg[0] == '-')
+            throw EUsage("Unknown option: " + arg);
+        else
+            positional.push_back(arg);
+    }
+    if (positional.size() != 2)
+        throw EUsage("preview needs a product folder and an output folder");
+    options.ProductFolder = positional[0];
+    options.OutputFolder = positional[1];
+    options.Version.FromText(versionText);
+    // Midnight for a version that stands for no time of day: the pages do not show the time.
+    options.BuildDate = BuildDateOf("", VersionTimeOfDay(options.Version) ? "" : "00:00", options.Version);
+    for (const TPreviewPage& page : PreviewProduct(options, std::cout))
+        std::printf("%s\n", page.Path.c_str());
     return 0;
 }
 
@@ -204,8 +295,13 @@ int Run(const std::vector<std::string>& args) {
     }
     if (command == "pack")
         return RunPack(rest);
-    if (command == "list" && rest.size() == 1) {
-        ListSetup(rest[0], std::cout);
+    if (command == "preview")
+        return RunPreview(rest);
+    if (command == "list" && (rest.size() == 1 || (rest.size() == 2 && rest[0] == "--json"))) {
+        if (rest.size() == 2)
+            ListSetupJson(rest[1], std::cout);
+        else
+            ListSetup(rest[0], std::cout);
         return 0;
     }
     if (command == "verify" && rest.size() == 1) {
