@@ -6,7 +6,7 @@
 //   plain   a plain loop over the same records straight on Win32 and zlib: create each folder,
 //           inflate each member through a 64 KiB buffer into its file, nothing else
 //   memory  the same loop inflating each member whole into memory, writing nothing
-// Usage: extract_bench MODE SETUP_DAT COMPONENT DESTINATION
+// Usage: extract_bench MODE SETUP_DAT_OR_SETUP_EXE COMPONENT DESTINATION
 // Prints one line: mode, files, folders, bytes, wall and CPU seconds, MB/s, peak working set
 // (GetProcessMemoryInfo) before the timed work and at the end.
 
@@ -73,11 +73,15 @@ public:
                              nullptr);
         if (File == INVALID_HANDLE_VALUE)
             Fail("cannot open " + archivePath);
+        // A setup program: the archive starts at its DataOffset.
+        char header[Archive::MinimumExecutableSize] = {};
+        if (Read(header, sizeof header) == sizeof header && header[0] == 'M' && header[1] == 'Z')
+            std::memcpy(&Base, header + Archive::DataOffsetPosition, 4);
     }
     ~TPlainExtractor() { ::CloseHandle(File); }
 
     void Extract(const std::string& component, const std::string& destination) {
-        int64_t position = Archive::EntriesOffset;
+        int64_t position = Base + Archive::EntriesOffset;
         for (;;) {
             Record record = ReadRecord(position);
             if (record.NameLength == 0)
@@ -101,6 +105,7 @@ private:
     };
 
     HANDLE File;
+    int32_t Base = 0;
     bool ToMemory;
     std::vector<uint8_t> Input;
     std::vector<uint8_t> Output;
