@@ -237,6 +237,7 @@ int main(int argc, char** argv) {
         double seconds = 0;
         SIZE_T atStart = 0;
         double cpuAtStart = 0;
+        double cpu = 0;
         if (mode == "engine") {
             // Opening verifies the whole archive; only the extraction is timed.
             TInstaller installer("", archive);
@@ -245,6 +246,8 @@ int main(int argc, char** argv) {
             const auto start = std::chrono::steady_clock::now();
             installer.ExtractComponent(component, destination, 0);
             seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            cpu = CpuSeconds() - cpuAtStart;
+            // Outside the figures: a path lookup per file.
             counts = CountLog(installer.InstallLog);
         } else if (mode == "plain" || mode == "memory") {
             TPlainExtractor extractor(archive, mode == "memory");
@@ -253,6 +256,7 @@ int main(int argc, char** argv) {
             const auto start = std::chrono::steady_clock::now();
             extractor.Extract(component, destination);
             seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            cpu = CpuSeconds() - cpuAtStart;
             counts = extractor.Counts;
         } else {
             std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
@@ -263,7 +267,7 @@ int main(int argc, char** argv) {
             "%-6s %5lld files %4lld folders %6.1f MB  %6.3f s %6.1f MB/s (CPU %6.3f s)  peak working set "
             "%6.1f MB (%.1f MB before)\n",
             mode.c_str(), counts.Files, counts.Folders, static_cast<double>(counts.Bytes) / 1e6, seconds,
-            static_cast<double>(counts.Bytes) / 1e6 / seconds, CpuSeconds() - cpuAtStart,
+            static_cast<double>(counts.Bytes) / 1e6 / seconds, cpu,
             Megabytes(memory.PeakWorkingSetSize), Megabytes(atStart));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "extract_bench: %s\n", e.what());

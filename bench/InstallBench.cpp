@@ -37,9 +37,10 @@ public:
 
     std::vector<std::pair<std::string, double>> Events;
 
-    void SetProgress(int32_t position) override { Note(std::to_string(position)); }
+    void SetProgress(int32_t position) override { Note(std::to_string(position) + "%"); }
     void SetStatus(const std::string& text) override {
-        Note(text);
+        // The message table is Setup.exe's resource, which this program lacks: counted instead.
+        Note("status" + std::to_string(++Statuses));
         if (Pause)
             ::Sleep(StatusPause);
     }
@@ -47,6 +48,7 @@ public:
 private:
     bool Pause;
     TClock::time_point Start;
+    int Statuses = 0;
 
     void Note(const std::string& event) { Events.emplace_back(event, Since(Start)); }
 };
@@ -60,7 +62,7 @@ void RunInstall(TSetupInstaller& setup, bool pause) {
     double previous = 0;
     std::string name = "start";
     for (const auto& [event, at] : progress.Events) {
-        std::printf(" %s %.3f |", name.c_str(), at - previous);
+        std::printf(" %s %.3f,", name.c_str(), at - previous);
         previous = at;
         name = event;
     }
