@@ -267,8 +267,8 @@ int main(int argc, char** argv) {
             "%-6s %5lld files %4lld folders %6.1f MB  %6.3f s %6.1f MB/s (CPU %6.3f s)  peak working set "
             "%6.1f MB (%.1f MB before)\n",
             mode.c_str(), counts.Files, counts.Folders, static_cast<double>(counts.Bytes) / 1e6, seconds,
-            static_cast<double>(counts.Bytes) / 1e6 / seconds, cpu,
-            Megabytes(memory.PeakWorkingSetSize), Megabytes(atStart));
+            static_cast<double>(counts.Bytes) / 1e6 / seconds, cpu, Megabytes(memory.PeakWorkingSetSize),
+            Megabytes(atStart));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "extract_bench: %s\n", e.what());
         return 1;
