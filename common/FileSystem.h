@@ -13,8 +13,11 @@ bool DirectoryExists(const std::string& path); // trailing delimiter allowed
 bool CreateDir(const std::string& path);       // one level; false on any failure
 bool RemoveDir(const std::string& path);       // only an empty folder
 bool DeleteFileAt(const std::string& path);
-// Clears the read-only bit of an existing file and keeps its other attributes.
-void ClearReadOnly(const std::string& path);
+// Clears the read-only bit of an existing file and keeps its other attributes; true when the
+// bit was set and is cleared now.
+bool ClearReadOnly(const std::string& path);
+// Sets the size of an open file through its handle, leaving its position; false on failure.
+bool SetFileSize(TFileStream& file, int64_t size);
 // Sets the last-write time of an open file from a packed DOS date-time read as local time.
 // Returns false on failure (callers ignore it).
 bool SetFileDate(TFileStream& file, uint32_t dosDateTime);

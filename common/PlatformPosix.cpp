@@ -134,10 +134,14 @@ bool DeleteFileAt(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-void ClearReadOnly(const std::string& path) {
+bool ClearReadOnly(const std::string& path) {
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
-        ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0 &&
+           ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool SetFileSize(TFileStream& file, int64_t size) {
+    return ::ftruncate(static_cast<int>(file.Handle()), static_cast<off_t>(size)) == 0;
 }
 
 namespace {

@@ -77,5 +77,29 @@ private:
     intptr_t FileHandle;
 };
 
+// A read-only view of another stream through a read-ahead buffer, for readers that walk a
+// file in many small reads and seeks: each costs a system call on the file itself (and under
+// Wine a round trip to its server), here only when the buffer runs out. Reads at least as
+// large as the buffer go straight to the source. The source's size is taken as fixed.
+class TBufferedReadStream : public TStream {
+public:
+    TBufferedReadStream(std::unique_ptr<TStream> source, int32_t bufferSize);
+
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+    std::unique_ptr<TStream> Source;
+    std::vector<uint8_t> Buffer;
+    int64_t BufferStart = 0; // the source position of Buffer[0]
+    int32_t BufferLength = 0;
+    int64_t Pos;             // the position this stream reports
+    int64_t SourcePos;       // where the source stands
+    int64_t SourceSize = -1; // asked for once, on the first seek from the end
+
+    int32_t ReadSource(void* buffer, int32_t count);
+};
+
 // The system's description of an error code (last error on Windows, errno elsewhere).
 std::string SystemErrorMessage(int code);
