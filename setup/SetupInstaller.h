@@ -90,6 +90,7 @@ public:
     bool IsBundle = false;
     std::string ProductName;
     std::string ProductSuffix;
+    std::string Publisher;          // the maker, for the list of installed programs; may be empty
     std::string RegistryRoot;       // starts with a backslash
     std::string BundleRegistryRoot; // starts with a backslash for a bundle
     std::string InstallDescription; // text symbols expanded
@@ -149,6 +150,8 @@ public:
     // version are read through it, and the run extracts through it into its install log.
     std::unique_ptr<TInstaller> Installer;
     int32_t RequiredSpace = 0; // set by the run
+    // Set by InstallComponents: the bytes of the files it extracted, each file counted once.
+    uint64_t InstalledBytes = 0;
 
     // Configuration (SetupInstallerConfiguration.cpp).
     // Setup files: the top-level archive file of that name (letter case not significant),
@@ -209,6 +212,8 @@ public:
     bool IsNoOverwrite(const std::string& component) const;
     void RunCallLibraries();
     void RegisterUninstaller();
+    // What the list of installed programs shows besides the name, once the files are in place.
+    TUninstallDetails UninstallDetails() const;
     // For the wizard: true when the folder exists or could be created. Creates what it needs
     // to find out and removes it again.
     bool CanCreateFolder(const std::string& path) const;

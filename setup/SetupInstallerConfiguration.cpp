@@ -83,6 +83,7 @@ void TSetupInstaller::LoadConfiguration() {
         IsBundle = ini.ReadBool("Setup", "IsBundle", false);
         ProductName = ini.ReadString("Setup", "ProductName", "");
         ProductSuffix = ini.ReadString("Setup", "ProductSuffix", "");
+        Publisher = ini.ReadString("Setup", "Publisher", "");
         RegistryRoot = ini.ReadString("Setup", "RegistryRoot", "");
         InstallDescription = ini.ReadString("Setup", "InstallDescription", "$ProductName");
         IgnoreMinorVersion = ini.ReadBool("Setup", "IgnoreMinorVersion", true);

@@ -6,6 +6,7 @@
 #include "setup/SetupInstaller.h"
 
 #include <functional>
+#include <set>
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
@@ -17,6 +18,26 @@ namespace {
 
 // Room kept free beyond what the components need.
 const uint64_t SpaceMargin = 1048576;
+
+// The bytes of the files that log records from entry first on. A file written in several
+// passes (a component without bundle symbols, once per item) counts once; a file kept by
+// NoOverwrite or dropped with its component has no entry and counts nothing. Windows paths
+// name the same file in any letter case.
+uint64_t LoggedFileBytes(const std::vector<std::string>& log, size_t first) {
+    std::set<std::string> counted;
+    uint64_t total = 0;
+    for (size_t index = first; index < log.size(); ++index) {
+        const std::string& entry = log[index];
+        if (entry.size() < 2 || entry[0] != 'F')
+            continue;
+        std::string key = entry.substr(1);
+        for (char& c : key)
+            c = AsciiLower(c);
+        if (counted.insert(key).second)
+            total += FileSizeAt(entry.substr(1)).value_or(0);
+    }
+    return total;
+}
 
 // Sets the engine's switches for one extraction and restores the defaults afterwards (all
 // files replaced, no file-name hook), also when the extraction fails.
@@ -58,6 +79,7 @@ void TSetupInstaller::CheckDiskSpace() {
 }
 
 void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start, int32_t end) {
+    const size_t firstEntry = Installer->InstallLog.size();
     if (IsBundle) {
         int32_t selected = 0;
         for (const auto& item : BundleItems) {
@@ -75,6 +97,7 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
     }
     // The product's own components, also after a bundle's items.
     InstallItemComponents(nullptr);
+    InstalledBytes = LoggedFileBytes(Installer->InstallLog, firstEntry);
 }
 
 void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
@@ -91,6 +114,22 @@ void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
                                            IsVst3Component(target) ? RenameVst3File : nullptr);
         Installer->ExtractComponent(source, destination, item != nullptr ? item->FileDate : 0);
     }
+}
+
+TUninstallDetails TSetupInstaller::UninstallDetails() const {
+    TUninstallDetails details;
+    // The archive's version: a bundle's own (its items carry theirs), in the form that the
+    // wizard and the product's "VersionString" show.
+    details.DisplayVersion = ProductVersion().ToText();
+    // The product's own icon when the product is there; the uninstaller's (the setup
+    // program's) otherwise, as for a product of plug-ins only.
+    const std::string product = ProductFile();
+    details.DisplayIcon =
+        !product.empty() && FileExists(product) ? product : JoinPath(ProgramFolder, "Uninst.exe");
+    details.InstallLocation = ProgramFolder;
+    details.Publisher = Publisher;
+    details.InstalledBytes = InstalledBytes;
+    return details;
 }
 
 bool TSetupInstaller::IsNoOverwrite(const std::string& component) const {

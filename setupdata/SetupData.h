@@ -51,6 +51,17 @@ struct TCertificateTable {
 // program or has none. Only the headers are read; the table itself is not looked at.
 TCertificateTable FindCertificateTable(TStream& file);
 
+// What the list of installed programs shows of an installation besides its name. Empty texts
+// are not written.
+struct TUninstallDetails {
+    std::string DisplayVersion;
+    std::string DisplayIcon;
+    std::string InstallLocation;
+    std::string Publisher;
+    // The bytes of the files the installation wrote; the uninstaller adds its own size.
+    uint64_t InstalledBytes = 0;
+};
+
 class TInstaller {
 public:
     // Opens and verifies the archive of the running program: the data resource ResourceName
@@ -95,9 +106,10 @@ public:
     void CreateShortcut(const std::string& linkPath, const std::string& target, const std::string& arguments,
                         int iconIndex);
     // Writes the uninstaller copy of the running program with the uninstall record appended,
-    // and registers it in the list of installed programs under keyName.
+    // and registers it in the list of installed programs under keyName, with details.
     void WriteUninstaller(const std::string& uninstallerPath, const std::string& keyName,
-                          const std::string& displayName, const void* productData, int32_t productDataLength);
+                          const std::string& displayName, const void* productData, int32_t productDataLength,
+                          const TUninstallDetails& details = {});
 
     // Looks up the top-level folder name and walks its tree into destination (ending with the
     // path delimiter, or empty to measure): folders go to target->PrepareFolder, files to

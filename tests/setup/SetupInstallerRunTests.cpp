@@ -11,10 +11,11 @@
 #include "tests/setup/InstallTestSupport.h"
 #include "tests/setup/SetupTestSupport.h"
 
+#include "common/CommonUtils.h"
+#include "common/FileSystem.h"
+
 #ifdef _WIN32
 #include <windows.h>
-
-#include "common/FileSystem.h"
 #endif
 
 namespace {
@@ -128,6 +129,63 @@ TEST_F(InstallStepsTest, NoOverwriteMatchesNameAndOptionExactly) {
     };
     for (const auto& [component, expected] : cases)
         EXPECT_EQ(setup->IsNoOverwrite(component), expected) << component;
+}
+
+TEST_F(InstallStepsTest, DescribesTheInstallationForTheListOfPrograms) {
+    auto setup =
+        Create("Publisher=Vendor Audio\n"
+               "[Components]\n"
+               "Program=$ProgramFolder\n"
+               "Vst=$VstPluginFolder\n"
+               "Declined=$Vst3PluginFolder\n"
+               "Program=$ProgramFolder\n"
+               "[ComponentsOptions]\n"
+               "Vst=NoOverwrite\n",
+               {TTestEntry::Dir("Program", {TTestEntry::File("Vm5.exe", std::string(1000, 'x')),
+                                            TTestEntry::Dir("Sub", {TTestEntry::File("a.txt", "abc")})}),
+                TTestEntry::Dir("Vst", {TTestEntry::File("Kept.dll", std::string(200, 'k')),
+                                        TTestEntry::File("New.dll", std::string(30, 'n'))}),
+                TTestEntry::Dir("Declined", {TTestEntry::File("x.dll", std::string(5000, 'd'))})});
+    const std::string program = Folder / "Velmora 5" + PathDelimiter();
+    setup->ProgramFolder = program;
+    setup->VstPluginFolder = Folder / "Vst";
+    setup->Vst3PluginFolder = Folder / "Vst3";
+    setup->InstallVst3Plugin = false;
+    MakeFile(Folder / "Vst" + PathDelimiter() + "Kept.dll");
+    TRecordingProgress progress;
+    setup->InstallComponents(progress, 25, 75);
+    // Counted: what was written, each file once although its component came twice. Not
+    // counted: the file NoOverwrite kept, the declined host's component.
+    EXPECT_EQ(setup->InstalledBytes, 1000u + 3u + 30u);
+
+    // The icon is the product's when it is there, else the uninstaller's.
+    const std::string uninstaller = JoinPath(setup->ProgramFolder, "Uninst.exe");
+    const std::pair<std::string, std::string> icons[] = {
+        {program + "Vm5.exe", program + "Vm5.exe"},
+        {program + "Missing.exe", uninstaller},
+        {"$Vst3PluginFolder\\Velmora.exe", uninstaller},
+        {"", uninstaller},
+    };
+    for (const auto& [product, icon] : icons) {
+        setup->CompleteProduct = product;
+        const TUninstallDetails details = setup->UninstallDetails();
+        EXPECT_EQ(details.DisplayIcon, icon) << product;
+        EXPECT_EQ(details.DisplayVersion, "5.04");
+        EXPECT_EQ(details.InstallLocation, setup->ProgramFolder);
+        EXPECT_EQ(details.Publisher, "Vendor Audio");
+        EXPECT_EQ(details.InstalledBytes, setup->InstalledBytes);
+    }
+
+    // No Publisher key: none to show. A bundle shows its own version, not an item's.
+    TTestSetup bundle;
+    bundle.Ini = std::string(MinimalSetupSection) + "IsBundle=1\nBundleRegistryRoot=Software\\Items\n";
+    bundle.BundleInfo = "Reverb=1.02\n";
+    bundle.ProductVersion = Version("2.10 beta 3");
+    const TUninstallDetails details =
+        TSetupInstaller(WriteSetup(Folder, bundle), Environment).UninstallDetails();
+    EXPECT_EQ(details.Publisher, "");
+    EXPECT_EQ(details.DisplayVersion, "2.10 beta 3");
+    EXPECT_EQ(details.InstalledBytes, 0u);
 }
 
 TEST_F(InstallStepsTest, CallsEachLibraryThatHasAPath) {
