@@ -19,6 +19,42 @@ using namespace UninstallRecord;
 
 namespace {
 
+// The list of installed programs, shared by every product on the machine; the second form is
+// where a 32-bit program's view of it lives on 64-bit Windows.
+const char* const SharedKeys[] = {
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+};
+
+// A key that no installation of ours owns: one a single level below a root ("\Software",
+// "\CLSID") or the shared list of installed programs itself. The installer logs only keys of
+// the product, but a damaged or hand-made record could name one of these, and so could a
+// registration written without a key name of its own; deleting it would take every other
+// product's keys with it.
+bool IsSharedKey(const std::string& path) {
+    std::string normalized;
+    int components = 0;
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start) {
+            if (!normalized.empty())
+                normalized += '\\';
+            normalized.append(path, start, end - start);
+            ++components;
+        }
+        start = end + 1;
+    }
+    if (components < 2)
+        return true;
+    for (const char* shared : SharedKeys)
+        if (SameText(normalized, shared))
+            return true;
+    return false;
+}
+
 // cmd.exe expands %NAME% in batch files even inside quotes; a doubled %% stands for one %.
 std::string BatchText(const std::string& path) {
     std::string text;
@@ -125,8 +161,9 @@ void TUninstaller::DeleteRegistryKey(char kind, const std::string& path) {
     const HKEY root = kind == KindClassesRootKey   ? HKEY_CLASSES_ROOT
                       : kind == KindCurrentUserKey ? HKEY_CURRENT_USER
                                                    : HKEY_LOCAL_MACHINE;
-    // The log writes key paths with a leading backslash. An empty path would name the root
-    // itself, which DeleteKeyTree refuses: a damaged line never empties a whole root.
+    // The log writes key paths with a leading backslash.
+    if (IsSharedKey(path))
+        return;
     DeleteKeyTree(root, path);
 }
 

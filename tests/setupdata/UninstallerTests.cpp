@@ -295,6 +295,30 @@ TEST_F(UninstallerTest, RegistryKeysAreDeletedWithTheirSubkeysAndNeverCount) {
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
 }
 
+// A record naming the shared list of installed programs (as one written for a product without
+// a name did) or a key right below a root must not take other products' keys with it.
+TEST_F(UninstallerTest, SharedListAndTopLevelKeysAreNeverDeleted) {
+    const std::string list = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    const std::string other = list + "\\UninstallerTests Other Product";
+    const std::string top = "UninstallerTestsTop";
+    CreateKeyWithValue(HKEY_CURRENT_USER, other);
+    CreateKeyWithValue(HKEY_CURRENT_USER, top + "\\Sub");
+
+    TUninstaller uninstaller = MakeUninstaller({
+        "U\\" + list,
+        "U" + list + "\\",
+        "U\\\\SOFTWARE\\microsoft\\Windows\\\\CurrentVersion\\UNINSTALL\\\\",
+        "U\\" + top,
+        "U\\\\" + top + "\\\\",
+    });
+
+    EXPECT_TRUE(uninstaller.Uninstall());
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, other));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, top + "\\Sub"));
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, other.c_str());
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, top.c_str());
+}
+
 TEST_F(UninstallerTest, UnknownLettersAndEmptyLinesAreSkipped) {
     const std::string file = Tree.File("x.txt");
     TUninstaller uninstaller = MakeUninstaller({"X" + file, "", "f" + file, "Z"});
