@@ -88,7 +88,11 @@ int32_t TFileStream::Write(const void* buffer, int32_t count) {
     do {
         put = ::write(static_cast<int>(FileHandle), buffer, static_cast<size_t>(count));
     } while (put < 0 && errno == EINTR);
-    return put < 0 ? 0 : static_cast<int32_t>(put);
+    if (put < 0) {
+        WriteErrorCode = errno;
+        return 0;
+    }
+    return static_cast<int32_t>(put);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {

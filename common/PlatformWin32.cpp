@@ -77,8 +77,12 @@ int32_t TFileStream::Read(void* buffer, int32_t count) {
 
 int32_t TFileStream::Write(const void* buffer, int32_t count) {
     DWORD put = 0;
-    if (count <= 0 || !::WriteFile(AsHandle(FileHandle), buffer, static_cast<DWORD>(count), &put, nullptr))
+    if (count <= 0)
         return 0;
+    if (!::WriteFile(AsHandle(FileHandle), buffer, static_cast<DWORD>(count), &put, nullptr)) {
+        WriteErrorCode = static_cast<int>(::GetLastError());
+        return 0;
+    }
     return static_cast<int32_t>(put);
 }
 

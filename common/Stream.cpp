@@ -1,5 +1,5 @@
 // The portable part of the stream layer: the exact-size helpers and the in-memory stream.
-// TFileStream lives in the platform layer (PlatformWin32.cpp / PlatformPosix.cpp).
+// TFileStream's system calls live in the platform layer (PlatformWin32.cpp / PlatformPosix.cpp).
 
 #include "common/Stream.h"
 
@@ -31,10 +31,18 @@ void TStream::WriteBuffer(const void* buffer, int32_t count) {
     while (count > 0) {
         const int32_t put = Write(p, count);
         if (put <= 0)
-            throw EWriteError();
+            ThrowWriteError();
         p += put;
         count -= put;
     }
+}
+
+void TStream::ThrowWriteError() {
+    throw EWriteError();
+}
+
+void TFileStream::ThrowWriteError() {
+    throw EFWriteError(Name, SystemErrorMessage(WriteErrorCode));
 }
 
 int32_t TStream::ReadInt32() {

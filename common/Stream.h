@@ -32,6 +32,11 @@ public:
     void WriteInt32(int32_t value);      // little-endian
     // Copies exactly count bytes from source to this stream (EReadError on a short source).
     void CopyFrom(TStream& source, int64_t count);
+
+protected:
+    // Raised by WriteBuffer when Write takes nothing: EWriteError, or what a stream can say
+    // better about it.
+    [[noreturn]] virtual void ThrowWriteError();
 };
 
 class TMemoryStream : public TStream {
@@ -72,9 +77,14 @@ public:
     // Platform handle (HANDLE on Windows, file descriptor elsewhere), for setting file times.
     intptr_t Handle() const { return FileHandle; }
 
+protected:
+    // EFWriteError with the file's name and the system's reason for the last failed Write.
+    [[noreturn]] void ThrowWriteError() override;
+
 private:
     std::string Name;
     intptr_t FileHandle;
+    int WriteErrorCode = 0; // the system's error code of the last failed Write
 };
 
 // A read-only view of another stream through a read-ahead buffer, for readers that walk a

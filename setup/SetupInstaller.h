@@ -149,7 +149,7 @@ public:
     // --- Run state. The install engine over the setup data: the setup files and the product
     // version are read through it, and the run extracts through it into its install log.
     std::unique_ptr<TInstaller> Installer;
-    int32_t RequiredSpace = 0; // set by the run
+    int64_t RequiredSpace = 0; // set by the run, in bytes
     // Set by InstallComponents: the bytes of the files it extracted, each file counted once.
     uint64_t InstalledBytes = 0;
 
@@ -203,10 +203,13 @@ public:
     // (SetupInstallerRun.cpp; Install, RegisterUninstaller, CreateShortcuts and
     // RemoveOldShortcuts are Windows only, in SetupInstallerRunWin32.cpp).
     void Install(ISetupProgress& progress);
-    int32_t GetRequiredSpace();
+    int64_t GetRequiredSpace();
     // Raises ESetupError with the disk-space message when the destination's volume has less
     // room than RequiredSpace and one mebibyte.
     void CheckDiskSpace();
+    // Raises ESetupError naming the line when a component that the run would extract has a
+    // destination that is not a full path, before anything is written.
+    void CheckComponentDestinations() const;
     void InstallComponents(ISetupProgress& progress, int32_t start, int32_t end);
     void InstallItemComponents(const TSetupBundleItem* item);
     bool IsNoOverwrite(const std::string& component) const;

@@ -125,7 +125,10 @@ void TSetupInstaller::LoadConfiguration() {
     for (const std::string& line : ReadSetupLines("Setup.lic"))
         LicenseText += line + "\r\n";
 
-    if (RegistryRoot.empty() || DefaultFolder.empty() || (IsBundle && BundleRegistryRoot.empty()))
+    // The product's entry in the list of installed programs is named FullProductName: a bundle
+    // with neither ProductName nor ProductSuffix would write its values onto the list itself.
+    if (RegistryRoot.empty() || DefaultFolder.empty() || (IsBundle && BundleRegistryRoot.empty()) ||
+        FullProductName().find_first_not_of(" \\") == std::string::npos)
         throw Exception("Invalid configuration in Setup.ini");
     if (RegistryRoot[0] != '\\')
         RegistryRoot.insert(0, 1, '\\');

@@ -62,23 +62,54 @@ private:
 
 } // namespace
 
-int32_t TSetupInstaller::GetRequiredSpace() {
+int64_t TSetupInstaller::GetRequiredSpace() {
     // Every line counts, also those that the extraction will skip; names are not expanded.
-    // The sum wraps like the 32-bit sizes it adds up.
-    uint32_t total = 0;
+    // In 64 bits: an archive of compressible files may unpack to more than 4 GiB.
+    int64_t total = 0;
     for (const std::string& line : Components)
-        total += static_cast<uint32_t>(Installer->ComponentSize(LineName(line)));
-    return static_cast<int32_t>(total);
+        total += Installer->ComponentSize(LineName(line));
+    return total;
 }
 
 void TSetupInstaller::CheckDiskSpace() {
     // A drive root needs its backslash: "C:" alone would name the current folder of drive C.
     const uint64_t available = Environment.FreeDiskSpace(VolumeRoot(ProgramFolder) + "\\");
-    if (available < static_cast<uint64_t>(static_cast<uint32_t>(RequiredSpace)) + SpaceMargin)
+    if (available < static_cast<uint64_t>(RequiredSpace) + SpaceMargin)
         throw ESetupError(LoadMessage(msNotEnoughSpace));
 }
 
+void TSetupInstaller::CheckComponentDestinations() const {
+    // What InstallComponents extracts: each selected bundle item's lines, then the product's.
+    std::vector<const TSetupBundleItem*> passes;
+    if (IsBundle) {
+        for (const auto& item : BundleItems)
+            if (item->Selected)
+                passes.push_back(item.get());
+    }
+    passes.push_back(nullptr);
+    for (const TSetupBundleItem* item : passes) {
+        for (const std::string& line : Components) {
+            const std::string source = ExpandFolderSymbols(LineName(line), item);
+            const std::string destination = ExpandFolderSymbols(LineValue(line), item);
+            if (source.empty() || destination.empty())
+                continue;
+            // A drive letter with its backslash, or a network share: anything else is taken
+            // relative to the current folder or drive ("Program=ProgramFolder" without its "$",
+            // "\Filters" from an empty symbol) and would put the product wherever that is.
+            const std::string volume = VolumeRoot(destination);
+            const bool onDrive = volume.size() == 2 && destination.size() > 2 && IsPathDelimiter(destination[2]);
+            const size_t server = volume.find_first_of("\\/", 2);
+            const bool onShare = volume.size() > 2 && server != std::string::npos && server > 2 &&
+                                 server + 1 < volume.size();
+            if (!onDrive && !onShare)
+                throw ESetupError("Invalid destination in Setup.ini: the component \"" + line + "\" goes to \"" +
+                                  destination + "\", which is not a full path with a drive or a network share");
+        }
+    }
+}
+
 void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start, int32_t end) {
+    CheckComponentDestinations();
     const size_t firstEntry = Installer->InstallLog.size();
     if (IsBundle) {
         int32_t selected = 0;

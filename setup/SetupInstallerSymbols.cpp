@@ -4,6 +4,8 @@
 
 #include "setup/SetupInstaller.h"
 
+#include <utility>
+
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
 
@@ -34,9 +36,30 @@ std::string TSetupInstaller::ExpandFolderSymbols(const std::string& text, const 
         if (identifier.empty())
             continue;
         const std::string symbol = "%" + identifier;
-        if (Contains(result, symbol.c_str()))
-            result = ReplaceFirst(result, symbol, ExcludeDelimiter(FolderPath(static_cast<int>(index))));
+        if (Contains(result, symbol.c_str())) {
+            const std::string path = FolderPath(static_cast<int>(index));
+            if (path.empty())
+                return std::string();
+            result = ReplaceFirst(result, symbol, ExcludeDelimiter(path));
+        }
     }
+    // So are entries whose folder symbol (also one from a custom folder's value) has no folder
+    // behind it, such as a page that is off or a host that was not found: the install flag is
+    // still set, and "$PhotoshopPluginFolder\Filters" would become "\Filters", a folder in the
+    // root of whatever drive is current.
+    const std::pair<const char*, const std::string*> folderSymbols[] = {
+        {"$Documents", &DocumentsFolder},
+        {"$ProgramFolder", &ProgramFolder},
+        {"$VstPluginFolder", &VstPluginFolder},
+        {"$Vst3ProgramFolder", &ProgramFolder},
+        {"$Vst3PluginFolder", &Vst3PluginFolder},
+        {"$DigiPluginFolder", &DigiPluginFolder},
+        {"$PhotoshopPluginFolder", &PhotoshopPluginFolder},
+        {"$ApplicationData", &ApplicationDataFolder},
+    };
+    for (const auto& [symbol, folder] : folderSymbols)
+        if (folder->empty() && Contains(result, symbol))
+            return std::string();
     result = ReplaceFirst(result, "$Documents", ExcludeDelimiter(DocumentsFolder));
     result = ReplaceFirst(result, "$ProgramFolder", ExcludeDelimiter(ProgramFolder));
     result = ReplaceFirst(result, "$VstPluginFolder", ExcludeDelimiter(VstPluginFolder));

@@ -293,35 +293,35 @@ std::unique_ptr<TMemoryStream> TInstaller::ReadFile(const std::string& name) {
     return result;
 }
 
-int32_t TInstaller::ComponentSize(const std::string& name) { return ExtractFolder(name, std::string(), 0, nullptr); }
+int64_t TInstaller::ComponentSize(const std::string& name) { return ExtractFolder(name, std::string(), 0, nullptr); }
 
-int32_t TInstaller::ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
+int64_t TInstaller::ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
                                   IExtractTarget* target) {
     const std::unique_ptr<TStream> archive = OpenArchive();
     TEntryRecord record;
     TEntryList content;
     if (!FindTopLevel(*archive, name, true, record, content))
         return 0;
-    const int32_t total = ExtractEntries(*archive, content, destination, fileDate, target);
+    const int64_t total = ExtractEntries(*archive, content, destination, fileDate, target);
     return destination.empty() ? total : 0;
 }
 
-// The tree walk: with an empty destination it only adds up the file sizes (in 32-bit
-// arithmetic that wraps, like the stored sizes); with a destination it prepares each list's
-// folder and hands every file to the target. The next record is always found from the
+// The tree walk: with an empty destination it only adds up the file sizes (in 64 bits, which
+// no archive's sizes can overflow); with a destination it prepares each list's folder and
+// hands every file to the target. The next record is always found from the
 // record's ContentLength, never from where the target left the stream.
-int32_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
+int64_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
                                    uint32_t fileDate, IExtractTarget* target) {
     const bool extracting = !destination.empty() && target != nullptr;
     if (extracting)
         target->PrepareFolder(destination);
-    uint32_t total = 0;
+    uint64_t total = 0;
     TListReader reader(archive, list);
     while (reader.Read()) {
         const TEntryRecord& record = reader.Record;
         if (record.IsFolder()) {
             const std::string child = extracting ? destination + record.NameText() + PathDelimiter() : std::string();
-            total += static_cast<uint32_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
+            total += static_cast<uint64_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
         } else if (!extracting) {
             total += static_cast<uint32_t>(record.FileSize);
         } else {
@@ -329,7 +329,7 @@ int32_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, con
             target->ExtractFile(archive, record, destination + record.NameText(), fileDate);
         }
     }
-    return static_cast<int32_t>(total);
+    return static_cast<int64_t>(total);
 }
 
 void TInstaller::ListEntries(const std::function<void(const std::string&, const TEntryRecord&)>& visit) {

@@ -90,7 +90,9 @@ public:
     void ReadHeader();
     // Uncompressed bytes of the top-level file Name, or null when there is none.
     std::unique_ptr<TMemoryStream> ReadFile(const std::string& name);
-    int32_t ComponentSize(const std::string& name);
+    // The sum of the uncompressed sizes of everything in the top-level folder name, in 64 bits:
+    // a component of many compressible files may exceed 4 GiB; 0 when there is none.
+    int64_t ComponentSize(const std::string& name);
 
     // Extracts the top-level folder name with everything below it into destination, stamping
     // each file with fileDate (a packed DOS date-time; 0 = the archive's date) and logging
@@ -115,7 +117,7 @@ public:
     // path delimiter, or empty to measure): folders go to target->PrepareFolder, files to
     // target->ExtractFile. Returns the measured size for an empty destination, else 0; 0 also
     // when there is no such folder. target may be null only for an empty destination.
-    int32_t ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
+    int64_t ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
                           IExtractTarget* target);
 
     // Every entry of the archive in stored order, for listing tools: the path of the entry
@@ -138,7 +140,7 @@ private:
     // wanted kind and returns its record and content range; false when there is none.
     bool FindTopLevel(TStream& archive, const std::string& name, bool folder, Archive::TEntryRecord& record,
                       TEntryList& content);
-    int32_t ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
+    int64_t ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
                            uint32_t fileDate, IExtractTarget* target);
     void VisitEntries(TStream& archive, const TEntryList& list, const std::string& parent,
                      const std::function<void(const std::string&, const Archive::TEntryRecord&)>& visit);

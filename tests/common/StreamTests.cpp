@@ -18,6 +18,12 @@
 
 namespace {
 
+#ifdef _WIN32
+const int WriteDenied = ERROR_ACCESS_DENIED;
+#else
+const int WriteDenied = EBADF;
+#endif
+
 TEST(MemoryStream, ReadWriteSeek) {
     TMemoryStream stream;
     EXPECT_EQ(stream.Size(), 0);
@@ -202,6 +208,13 @@ TEST(FileStream, CreateWriteReopenRead) {
         file.ReadBuffer(buffer, 3);
         EXPECT_EQ(std::string(buffer, 3), "0X2");
         EXPECT_EQ(file.Write("y", 1), 0) << "opened for reading only";
+        // WriteBuffer names the file and the system's reason (on a full disk: no space).
+        try {
+            file.WriteBuffer("y", 1);
+            ADD_FAILURE() << "no error";
+        } catch (const EWriteError& e) {
+            EXPECT_EQ(e.Message(), "Cannot write file \"" + path + "\". " + SystemErrorMessage(WriteDenied));
+        }
     }
     {
         TFileStream file(path, TFileMode::fmCreate);

@@ -62,12 +62,47 @@ TEST_F(InstallStepsTest, AddsUpTheSizeOfEveryComponentLine) {
 
     auto empty = Create("");
     EXPECT_EQ(empty->GetRequiredSpace(), 0);
+
+    // More than 4 GiB, which 32 bits would wrap to a size that fits anywhere.
+    TTestEntry big = TTestEntry::File("big", "x");
+    big.FileSize = INT32_MAX;
+    auto large = Create("[Components]\nBig=$ProgramFolder\nBig=$ProgramFolder\\Again\n",
+                        {TTestEntry::Dir("Big", {big, big})});
+    EXPECT_EQ(large->GetRequiredSpace(), 4 * int64_t(INT32_MAX));
+}
+
+// A destination that is not a full path is refused before anything is extracted.
+TEST_F(InstallStepsTest, RefusesComponentDestinationsThatAreNotFullPaths) {
+    const std::pair<const char*, bool> cases[] = {
+        {"$ProgramFolder\\Help", true},
+        {"\\\\server\\share\\Velmora", true},
+        {"D:\\", true},
+        {"ProgramFolder", false},
+        {"\\Filters", false},
+        {"C:Velmora", false},
+        {"\\\\server", false},
+        {"\\\\server\\", false},
+    };
+    for (const auto& [target, accepted] : cases) {
+        auto setup = Create(std::string("[Components]\nProgram=$ProgramFolder\nHelp=") + target + "\n");
+        if (accepted) {
+            EXPECT_NO_THROW(setup->CheckComponentDestinations()) << target;
+            continue;
+        }
+        try {
+            setup->CheckComponentDestinations();
+            ADD_FAILURE() << target << ": no error";
+        } catch (const ESetupError& error) {
+            EXPECT_NE(std::string(error.what()).find(std::string("\"Help=") + target + "\""), std::string::npos)
+                << error.what();
+        }
+    }
 }
 
 TEST_F(InstallStepsTest, NeedsOneMebibyteMoreThanTheComponents) {
     struct TCase {
         const char* Name;
-        int32_t RequiredSpace;
+        int64_t RequiredSpace;
         uint64_t FreeSpace;
         bool Enough;
     };
@@ -77,10 +112,10 @@ TEST_F(InstallStepsTest, NeedsOneMebibyteMoreThanTheComponents) {
         {"nothing to copy still needs the margin", 0, MiB - 1, false},
         {"nothing to copy, margin free", 0, MiB, true},
         {"the query failed", 0, 0, false},
-        // Sizes above 2 GiB wrap to negative 32-bit numbers and count as unsigned.
-        {"4 GiB less a byte, just enough", -1, 0xFFFFFFFFull + MiB, true},
-        {"4 GiB less a byte, a byte short", -1, 0xFFFFFFFFull + MiB - 1, false},
-        {"far more than 4 GiB free", -1, 1ull << 40, true},
+        {"4 GiB less a byte, just enough", 0xFFFFFFFF, 0xFFFFFFFFull + MiB, true},
+        {"4 GiB less a byte, a byte short", 0xFFFFFFFF, 0xFFFFFFFFull + MiB - 1, false},
+        {"far more than 4 GiB free", 0xFFFFFFFF, 1ull << 40, true},
+        {"5 GiB needed, 4 GiB free", 5ll << 30, (4ull << 30) + MiB, false},
     };
     auto setup = Create("");
     for (const TCase& c : cases) {

@@ -276,14 +276,16 @@ TEST_F(InstallerTest, ComponentSizeOfEmptyFoldersIsZero) {
     EXPECT_EQ(installer.ComponentSize("Only"), 0);
 }
 
-TEST_F(InstallerTest, ComponentSizeWrapsIn32Bits) {
+TEST_F(InstallerTest, ComponentSizeAddsUpBeyond4GiB) {
     // Sizes are taken from the records; the members are never inflated for measuring.
     TTestEntry big = TTestEntry::File("big", "x");
     big.FileSize = INT32_MAX;
     TTestEntry big2 = big;
     big2.Name = "big2";
-    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("C", {big, big2})}, Version504())));
-    EXPECT_EQ(installer.ComponentSize("C"), -2);
+    TTestEntry big3 = big;
+    big3.Name = "big3";
+    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("C", {big, big2, big3})}, Version504())));
+    EXPECT_EQ(installer.ComponentSize("C"), 3 * int64_t(INT32_MAX));
 }
 
 TEST_F(InstallerTest, WalkPreparesEveryFolderAndFindsRecordsWithoutReadingContent) {
