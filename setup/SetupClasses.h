@@ -1,5 +1,5 @@
-// One item of a bundle: a separately versioned part of the product (a plug-in of a product
-// line, say) that the user may choose to install. Portable.
+// Bundle items (TSetupBundleItem) and the date (ItemFileDate) that stamps an item's files with
+// its version. Portable.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,8 @@
 
 class TSetupInstaller;
 
+// One item of a bundle: a separately versioned part of the product (a plug-in of a product
+// line, say) that the user may choose to install.
 class TSetupBundleItem {
 public:
     // Builds the item of one BundleInfo.ini line. Raises EProgramVersionError for a version

@@ -1,9 +1,13 @@
-// The setup controller: reads the setup's configuration (Setup.ini, Setup.lic, BundleInfo.ini)
-// from the setup data, expands the configuration's symbols, and detects earlier installations
-// and the folders of plug-in hosts. The wizard reads and writes its fields directly.
+// The setup controller TSetupInstaller: reads the setup's configuration (Setup.ini, Setup.lic,
+// BundleInfo.ini) from the setup data, expands the configuration's symbols, detects earlier
+// installations and the folders of plug-in hosts, and runs the installation. The wizard reads
+// and writes its fields directly.
 //
-// Everything here is portable except LoadPicture and the constructors that use the running
-// system; the system is reached through ISetupEnvironment.
+// Its sources follow those concerns: SetupInstallerConfiguration.cpp, SetupInstallerSymbols.cpp,
+// SetupInstallerDetection.cpp, SetupInstallerRun.cpp (the run's steps), SetupInstallerRunWin32.cpp
+// (the run itself, shortcuts and the uninstaller) and SetupInstallerWriters.cpp (the registry
+// entries). Everything is portable except LoadPicture, the constructors that use the running
+// system and SetupInstallerRunWin32.cpp; the system is reached through ISetupEnvironment.
 #pragma once
 
 #include <cstdint>
@@ -78,69 +82,82 @@ public:
     // The setup data of the setup program at executablePath (the running program when empty),
     // with the system reached through environment, which must outlive the controller.
     TSetupInstaller(const std::string& executablePath, ISetupEnvironment& environment);
-    ~TSetupInstaller();
     TSetupInstaller(const TSetupInstaller&) = delete;
     TSetupInstaller& operator=(const TSetupInstaller&) = delete;
 
-    std::string ApplicationDataFolder;
-    TSetupShortcuts AvailableShortcuts;
-    std::string BundleItemName;
-    std::vector<std::unique_ptr<TSetupBundleItem>> BundleItems;
-    std::string BundleRegistryRoot;
-    std::string BundleSelectDescription;
-    std::string BundleSelectHeading;
-    std::vector<std::string> CallLibraries;
-    std::string CompleteMessage;
-    std::string CompleteProduct;
-    std::string CompleteReadme;
-    std::vector<std::string> Components;
-    std::vector<std::string> ComponentsOptions;
-    std::string DefaultFolder;
-    std::string DigiPluginFolder;
-    bool InstallDigiPlugin = true;
-    std::vector<std::string> Folders;
-    std::vector<std::string> FoldersRegistry;
-    std::vector<std::string> GlobalRegistrySettings;
-    bool IgnoreMinorVersion = true;
-    std::string InstallDescription;
-    std::vector<std::string> InstalledFiles;
-    std::string InstalledLocation;
-    std::string InstalledOwner;
-    std::string InstalledVersionKey;
-    TProgramVersion InstalledVersion;
-    std::unique_ptr<TInstaller> Installer;
+    // --- Configuration: Setup.ini, Setup.lic and BundleInfo.ini as loaded; fixed once the
+    // constructor returns. The lists hold the lines of one section each, in file order.
     bool IsBundle = false;
-    bool IsInstalled = false;
-    std::string LicenseText;
-    std::string DocumentsFolder;
-    std::string ProgramFolder;
-    std::string OwnerName;
-    std::string VersionKey;
-    TSetupPages VisiblePages;
-    std::string PersonalizeInfo;
-    std::string PersonalizeOwner;
-    std::string PhotoshopPluginFolder;
-    bool InstallPhotoshopPlugin = true;
     std::string ProductName;
     std::string ProductSuffix;
-    std::string RegistryRoot;
+    std::string RegistryRoot;       // starts with a backslash
+    std::string BundleRegistryRoot; // starts with a backslash for a bundle
+    std::string InstallDescription; // text symbols expanded
+    bool IgnoreMinorVersion = true;
+    std::string DefaultFolder;
+    std::string PersonalizeOwner;
+    std::string PersonalizeInfo;
+    std::string BundleSelectHeading;
+    std::string BundleSelectDescription;
+    std::string BundleItemName;
+    TSetupPages VisiblePages;
+    TSetupShortcuts AvailableShortcuts; // the locations [Shortcuts] names
+    std::string CompleteMessage;        // text symbols expanded
+    std::string CompleteProduct;        // folder symbols not yet expanded
+    std::string CompleteReadme;         // folder symbols not yet expanded
+    std::string LicenseText;
+    std::vector<std::string> InstalledFiles;
+    std::vector<std::string> Folders;
+    std::vector<std::string> FoldersRegistry;
+    std::vector<std::string> Components;
+    std::vector<std::string> ComponentsOptions;
+    std::vector<std::string> CallLibraries;
     std::vector<std::string> RegistrySettings;
+    std::vector<std::string> GlobalRegistrySettings;
     std::vector<std::string> Shortcuts;
-    TSetupShortcuts SelectedShortcuts;
-    int32_t RequiredSpace = 0;
-    std::string VstPluginFolder;
-    bool InstallVstPlugin = true;
-    bool HasVst3Plugin = false;
-    std::string Vst3PluginFolder;
-    bool InstallVst3Plugin = true;
-    std::string Vst3ItemList;
+    // The items of a bundle, empty otherwise. Their Selected flags are the user's choice.
+    std::vector<std::unique_ptr<TSetupBundleItem>> BundleItems;
+    // The version key of the version being installed.
+    std::string VersionKey;
 
+    // --- Detected on the running system during construction.
+    std::string ApplicationDataFolder;
+    std::string DocumentsFolder;
+    std::string Vst3PluginFolder;
+    bool HasVst3Plugin = false;
+    std::string Vst3ItemList;
+    // The earlier installation.
+    bool IsInstalled = false;
+    TProgramVersion InstalledVersion;
+    std::string InstalledVersionKey;
+    std::string InstalledLocation; // with a trailing delimiter, or empty
+    std::string InstalledOwner;
+
+    // --- The user's choices: proposed during construction, then changed by the wizard.
+    std::string ProgramFolder; // the wizard sets it through SetProgramFolder
+    std::string VstPluginFolder;
+    std::string DigiPluginFolder;
+    std::string PhotoshopPluginFolder;
+    bool InstallVstPlugin = true;
+    bool InstallVst3Plugin = true;
+    bool InstallDigiPlugin = true;
+    bool InstallPhotoshopPlugin = true;
+    std::string OwnerName;
+    TSetupShortcuts SelectedShortcuts;
+
+    // --- Run state. The install engine over the setup data: the setup files and the product
+    // version are read through it, and the run extracts through it into its install log.
+    std::unique_ptr<TInstaller> Installer;
+    int32_t RequiredSpace = 0; // set by the run
+
+    // Configuration (SetupInstallerConfiguration.cpp).
     // Setup files: the top-level archive file of that name (letter case not significant),
     // else the file of that name beside the setup program (EFOpenError when there is none).
     std::unique_ptr<TStream> ReadSetupFile(const std::string& fileName);
     std::vector<std::string> ReadSetupLines(const std::string& fileName);
     void LoadConfiguration();
-    // Decodes Setup.jpg into picture. Windows only.
+    void LoadBundleItems();
+    // Decodes Setup.jpg into picture. Windows only (SetupPicture.cpp).
     void LoadPicture(TPicture& picture);
 
     const TProgramVersion& ProductVersion() const { return Installer->Version; }
@@ -150,7 +167,8 @@ public:
     int BundleItemCount() const { return static_cast<int>(BundleItems.size()); }
     TSetupBundleItem& BundleItem(int index) const { return *BundleItems.at(static_cast<size_t>(index)); }
 
-    // Symbols. An empty result of ExpandFolderSymbols means: skip the entry.
+    // Symbols, names and registry paths (SetupInstallerSymbols.cpp). An empty result of
+    // ExpandFolderSymbols means: skip the entry.
     std::string ExpandFolderSymbols(const std::string& text, const TSetupBundleItem* item) const;
     std::string ExpandTextSymbols(const std::string& text) const;
     std::string FullProductName() const;
@@ -158,32 +176,29 @@ public:
     std::string RegistryKeyFor(const std::string& subkey) const;
     TRegistryLocation SplitRegistryPath(const std::string& path, const std::string& versionKey,
                                         const TSetupBundleItem* item) const;
-
     // Custom folders of [Folders], by index.
     std::string FolderPath(int index) const;
     TRegistryLocation FolderRegistryPath(int index, const std::string& versionKey) const;
     void SetProgramFolder(const std::string& path);
-
-    void LoadBundleItems();
-
-    // Plug-in hosts.
-    void DetectDigiPluginFolder();
-    void DetectVstPluginFolder();
-    void DetectVst3PluginFolder();
-    void DetectPhotoshopPluginFolder();
     static bool IsVst3Component(const std::string& destination);
-    bool HasVst3Content(const TSetupBundleItem* item) const;
     // The file-name hook for the engine while it extracts a VST 3 component: ".dll" (in any
     // letter case) becomes ".vst3".
     static void RenameVst3File(TInstaller& sender, std::string& fileName);
 
-    // Earlier installation.
+    // Detections (SetupInstallerDetection.cpp). Plug-in hosts:
+    void DetectDigiPluginFolder();
+    void DetectVstPluginFolder();
+    void DetectVst3PluginFolder();
+    void DetectPhotoshopPluginFolder();
+    bool HasVst3Content(const TSetupBundleItem* item) const;
+    // The earlier installation:
     void DetectInstalledVersion();
     void DetectProgramFolder();
     void DetectOwnerName();
 
-    // The installation run and its steps, in the order in which it calls them. Install and
-    // RegisterUninstaller, CreateShortcuts and RemoveOldShortcuts are Windows only.
+    // The installation run and its steps, in the order in which it calls them
+    // (SetupInstallerRun.cpp; Install, RegisterUninstaller, CreateShortcuts and
+    // RemoveOldShortcuts are Windows only, in SetupInstallerRunWin32.cpp).
     void Install(ISetupProgress& progress);
     int32_t GetRequiredSpace();
     // Raises ESetupError with the disk-space message when the destination's volume has less
@@ -198,7 +213,8 @@ public:
     // to find out and removes it again.
     bool CanCreateFolder(const std::string& path) const;
 
-    // The product's registry entries and shortcuts, written by the run.
+    // The product's registry entries (SetupInstallerWriters.cpp) and shortcuts, written by
+    // the run.
     void WriteProductLocation();
     void WriteFolderLocations();
     void WriteOwnerName();

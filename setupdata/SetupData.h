@@ -1,5 +1,7 @@
-// The install engine over the setup data archive (TInstaller) and, later, the uninstall
-// engine over the uninstall record (TUninstaller).
+// The install engine TInstaller over the setup data archive: opening and verifying it, reading
+// its files, measuring and extracting components (through IExtractTarget) and keeping the
+// install log, which it writes into the uninstaller. Also includes the uninstall engine
+// (setupdata/Uninstaller.h).
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
-// The installation run: measure, check the free space, extract, call the product's libraries,
-// write the registry entries, create the shortcuts and, last, write and register the
-// uninstaller. Windows only (shortcuts and the uninstaller).
+// The installation run itself: measure, check the free space, extract, call the product's
+// libraries, write the registry entries, create the shortcuts and, last, write and register
+// the uninstaller; and those of its steps that need the shell (shortcuts and the uninstaller).
+// Windows only.
 
 #include "setup/SetupInstaller.h"
 
