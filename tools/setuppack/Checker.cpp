@@ -409,8 +409,10 @@ void TChecker::CheckRequiredKeys() {
         Fatal = true;
     }
     if (TSetupInstaller::IsNamelessBundle(isBundle, Ini->ReadString("Setup", "ProductName", ""),
-                                          Ini->ReadString("Setup", "ProductSuffix", "")))
+                                          Ini->ReadString("Setup", "ProductSuffix", ""))) {
         Report(SetupIni, KeyOrSectionLine("Setup", "IsBundle"), fnNamelessBundle);
+        Fatal = true;
+    }
     if (isBundle && !TopFile(BundleInfoIni)) {
         Report(SetupIni, KeyOrSectionLine("Setup", "IsBundle"), fnBundleInfoMissing);
         Fatal = true;
