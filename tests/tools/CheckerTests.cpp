@@ -122,7 +122,7 @@ const TCase Cases[] = {
     {{{"Setup.ini", 16, "Startmenu=$ProgramFolder\\Velmora.exe,$ProductName"}},
      "Setup.ini:16: warning: shortcut location \"Startmenu\" is not StartMenu, Desktop or ProgramFolder: no "
      "shortcut is made"},
-    {{{"Setup.lic", 0, "License\r\nCaf\xC3\xA9"}},
+    {{{"Setup.lic", 0, "License\r\n\xE2\x86\x92 Caf\xC3\xA9"}},
      "Setup.lic:2: warning: UTF-8 text, not Windows-1252: the setup program shows its accented letters garbled"},
     {{{"Setup.lic", 0, "Caf\xE9\r\nA\x81"}}, "Setup.lic:2: warning: not Windows-1252 text"},
 };

@@ -176,6 +176,32 @@ private:
     static constexpr const char* PhotoshopKey = "SOFTWARE\\Adobe\\Photoshop";
 };
 
+// True when text is well-formed UTF-8 (its bytes above 0x7F all in multi-byte sequences).
+bool IsUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        size_t extra;
+        if (lead < 0x80)
+            extra = 0;
+        else if (lead >= 0xC2 && lead <= 0xDF)
+            extra = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF)
+            extra = 2;
+        else if (lead >= 0xF0 && lead <= 0xF4)
+            extra = 3;
+        else
+            return false;
+        if (i + extra >= text.size() && extra > 0)
+            return false; // cut off
+        for (size_t k = 1; k <= extra; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
 std::string Lower(std::string text) {
     for (char& c : text)
         c = AsciiLower(c);
@@ -318,7 +344,7 @@ void TChecker::CheckText(const char* name) {
             continue;
         // Text in any other encoding is read byte by byte as Windows-1252. UTF-8 is the usual
         // case: every accented letter shows as two or three others.
-        if (Utf8ToWindows1252(line)) {
+        if (IsUtf8(line)) {
             Report(name, static_cast<int>(i + 1), fnUtf8Text);
             return;
         }
