@@ -70,6 +70,13 @@ struct TShortcutValue {
     int32_t IconIndex = 0; // 0 or negative
 };
 
+// A section and key of Setup.ini that the configuration loader reads; Key is null for a section
+// read whole as a list.
+struct TConfigurationKey {
+    const char* Section;
+    const char* Key;
+};
+
 class TSetupInstaller {
 public:
 #ifdef _WIN32
@@ -160,6 +167,20 @@ public:
     std::vector<std::string> ReadSetupLines(const std::string& fileName);
     void LoadConfiguration();
     void LoadBundleItems();
+    // Every section and key LoadConfiguration reads, for tools that check a product folder.
+    static std::vector<TConfigurationKey> ConfigurationKeys();
+    // The required [Setup] keys that are missing or empty: each one a cause of "Invalid
+    // configuration in Setup.ini".
+    static std::vector<std::string> MissingRequiredKeys(bool isBundle, const std::string& registryRoot,
+                                                        const std::string& defaultFolder,
+                                                        const std::string& bundleRegistryRoot);
+    // A bundle with neither ProductName nor ProductSuffix: its uninstall entry would have no name.
+    static bool IsNamelessBundle(bool isBundle, const std::string& productName,
+                                 const std::string& productSuffix);
+    // A BundleInfo.ini line "Name=Version[,Product name]" (not trimmed); false for a line
+    // that names no item.
+    static bool SplitBundleLine(const std::string& line, std::string& name, std::string& versionText,
+                                std::string& productName);
     // Decodes Setup.jpg into picture. Windows only (SetupPicture.cpp).
     void LoadPicture(TPicture& picture);
 
@@ -184,6 +205,9 @@ public:
     TRegistryLocation FolderRegistryPath(int index, const std::string& versionKey) const;
     void SetProgramFolder(const std::string& path);
     static bool IsVst3Component(const std::string& destination);
+    // False when a [Components] destination can never expand to an absolute path: it starts
+    // with no folder symbol, custom folder, drive or network share.
+    static bool CanBeAbsoluteDestination(const std::string& destination);
     // The file-name hook for the engine while it extracts a VST 3 component: ".dll" (in any
     // letter case) becomes ".vst3".
     static void RenameVst3File(TInstaller& sender, std::string& fileName);

@@ -148,8 +148,25 @@ void TSetupInstaller::SetProgramFolder(const std::string& path) { ProgramFolder 
 
 bool TSetupInstaller::IsVst3Component(const std::string& destination) { return Contains(destination, "Vst3"); }
 
+bool TSetupInstaller::CanBeAbsoluteDestination(const std::string& destination) {
+    // Each of these stands for a full path, or empties the line. So may a custom folder, whose
+    // default or remembered location is the product's affair.
+    static const char* const folderSymbols[] = {
+        "$Documents",        "$ProgramFolder",    "$VstPluginFolder",       "$Vst3ProgramFolder",
+        "$Vst3PluginFolder", "$DigiPluginFolder", "$PhotoshopPluginFolder", "$ApplicationData"};
+    for (const char* symbol : folderSymbols) {
+        if (destination.rfind(symbol, 0) == 0)
+            return true;
+    }
+    if (destination.rfind('%', 0) == 0)
+        return true;
+    // "C:\..." (or "C:" alone), and a network share "\\server\share\...".
+    const char first = AsciiLower(destination.empty() ? ' ' : destination[0]);
+    const bool drive = destination.size() >= 2 && destination[1] == ':' && first >= 'a' && first <= 'z';
+    return drive || destination.rfind("\\\\", 0) == 0;
+}
+
 void TSetupInstaller::RenameVst3File(TInstaller&, std::string& fileName) {
     if (SameText(FileExtension(fileName), ".dll"))
         fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
 }
-
