@@ -1,7 +1,7 @@
 // Adds a reproducible tree of many small files to a payload folder, for the extraction
 // benchmark: folders nested up to four deep, text and program-like files of 64 bytes to
 // 32 KB, and empty folders here and there.
-// Usage: make_tree FOLDER [FILES]   (default 6000 files)
+// Usage: make_tree FOLDER [FILES [FOLDERS]]   (default 6000 files in about 600 folders)
 
 #include <cstdint>
 #include <cstdio>
@@ -50,15 +50,16 @@ std::string Content(TRandom& random, size_t size) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: make_tree FOLDER [FILES]\n");
+        std::fprintf(stderr, "usage: make_tree FOLDER [FILES [FOLDERS]]\n");
         return 2;
     }
     const fs::path root = argv[1];
     const int files = argc > 2 ? std::atoi(argv[2]) : 6000;
+    const size_t folderCount = argc > 3 ? static_cast<size_t>(std::atoi(argv[3])) : 600;
     TRandom random(20240502);
     // The folders: four levels, four to six children each, named like a product's data.
     std::vector<fs::path> folders = {root};
-    for (size_t i = 0; i < folders.size() && folders.size() < 600; ++i) {
+    for (size_t i = 0; i < folders.size() && folders.size() < folderCount; ++i) {
         const size_t depth = std::distance(root.begin(), root.end());
         if (static_cast<size_t>(std::distance(folders[i].begin(), folders[i].end())) - depth >= 4)
             continue;

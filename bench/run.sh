@@ -8,6 +8,10 @@
 #   5. extracting a 200 MB component as Setup.exe does (TInstaller::ExtractComponent) against a
 #      plain loop inflating the same members into files and against inflating them to memory,
 #      with the peak working set of each, under Wine
+#   6. the whole installation run (TSetupInstaller::Install) of a 207 MiB product in 1,887 files
+#      and 172 folders, without and with the status pauses, step by step, against the plain loop
+#   7. a 1 GB setup program's start: the archive check against zlib's adler32 in 4096-byte
+#      reads, and the time to the first page
 # Usage: bench/run.sh [BUILD_ROOT]   (default: $SETUP_BUILD_ROOT or ./build, as scripts/build.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +20,7 @@ host=$build/host
 win=$build/win32
 
 cmake --build "$host" --target adler32_bench verify_bench make_payload make_tree setuppack >/dev/null
-cmake --build "$win" --target adler32_bench verify_bench extract_bench Setup >/dev/null
+cmake --build "$win" --target adler32_bench verify_bench extract_bench install_bench start_bench Setup >/dev/null
 
 work=$build/bench-work
 rm -rf "$work"
@@ -131,3 +135,56 @@ for mode in engine plain memory; do
   extract "$mode" "$work/Large.dat" | sed 's/^/  /'
 done
 rm -rf "$work/out"
+
+echo
+echo "== 6. The whole installation run of a 207 MiB product, under Wine"
+# 1,887 files in 172 folders: make_payload's text, program-like binaries, noise and zeros plus
+# make_tree's small files; a configuration with registry settings and two shortcuts.
+"$host/bench/make_payload" "$work/product" 182 >/dev/null
+"$host/bench/make_tree" "$work/product/Program/Library" 1716 144 | sed 's/^/  payload: /'
+cat >"$work/product/Setup.ini" <<'INI'
+[Setup]
+ProductName=Velmora
+RegistryRoot=Software\Vendor\Velmora Bench
+DefaultFolder=Vendor\Velmora
+[Components]
+Program=$ProgramFolder
+[RegistrySettings]
+General\ShowTips=#1
+[GlobalRegistrySettings]
+General\InstallFolder=$ProgramFolder
+[Shortcuts]
+StartMenu=$ProgramFolder\Folder0,Velmora Bench
+Desktop=$ProgramFolder\Folder0,Velmora Bench,,0
+INI
+echo "  payload: $(find "$work/product/Program" -type f | wc -l) files, $(find "$work/product/Program" -mindepth 1 -type d | wc -l) folders, $(du -sb "$work/product/Program" | cut -f1) bytes"
+"${pack[@]}" --stub "$win/app/Setup.exe" "$work/product" "$work/Product.exe"
+rm -rf "$work/product"
+install_run() { # install_run MODE: one run into an empty folder
+  rm -rf "$work/out"
+  sync
+  run_wine "$win/bench/install_bench.exe" "$1" "$(winpath "$work/Product.exe")" "$(winpath "$work/out")"
+}
+echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+for round in 1 2 3; do
+  install_run run | sed 's/^/  /'
+  extract plain "$work/Product.exe" | sed 's/^/  /'
+  install_run steps | sed 's/^/  /'
+  extract engine "$work/Product.exe" | sed 's/^/  /'
+done
+install_run paused | sed 's/^/  /'
+echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+rm -rf "$work/out"
+
+echo
+echo "== 7. A 1 GB setup program's start, under Wine"
+"$host/bench/make_payload" "$work/big" 1000 incompressible >/dev/null
+"${pack[@]}" --stub "$win/app/Setup.exe" "$work/big" "$work/Big.exe"
+rm -rf "$work/big"
+echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+run_wine "$win/bench/verify_bench.exe" "$(winpath "$work/Big.exe")" 3 | sed 's/^/  /'
+for round in 1 2 3; do
+  run_wine "$win/bench/start_bench.exe" "$(winpath "$work/Big.exe")" | sed 's/^/  /'
+done
+echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+rm -f "$work/Big.exe"

@@ -39,6 +39,15 @@ public:
 class EWriteError : public EStreamError {
 public:
     EWriteError() : EStreamError("Stream write error") {}
+
+protected:
+    explicit EWriteError(const std::string& message) : EStreamError(message) {}
+};
+// A file that takes no more bytes (a full disk): "Cannot write file "%s". %s".
+class EFWriteError : public EWriteError {
+public:
+    EFWriteError(const std::string& path, const std::string& systemMessage)
+        : EWriteError("Cannot write file \"" + path + "\". " + systemMessage) {}
 };
 
 // File layer: "Cannot open file "%s". %s" and "Cannot create file "%s". %s".

@@ -13,14 +13,19 @@ bool DirectoryExists(const std::string& path); // trailing delimiter allowed
 bool CreateDir(const std::string& path);       // one level; false on any failure
 bool RemoveDir(const std::string& path);       // only an empty folder
 bool DeleteFileAt(const std::string& path);
-// Clears the read-only bit of an existing file and keeps its other attributes.
-void ClearReadOnly(const std::string& path);
+// Clears the read-only bit of an existing file and keeps its other attributes; true when the
+// bit was set and is cleared now.
+bool ClearReadOnly(const std::string& path);
+// Sets the size of an open file through its handle, leaving its position; false on failure.
+bool SetFileSize(TFileStream& file, int64_t size);
 // Sets the last-write time of an open file from a packed DOS date-time read as local time.
 // Returns false on failure (callers ignore it).
 bool SetFileDate(TFileStream& file, uint32_t dosDateTime);
 // The last-write time of a file or folder as a packed DOS date-time in local time; none when
 // the path does not exist or the time lies outside 1980..2107.
 std::optional<uint32_t> GetFileDate(const std::string& path);
+// The size of a file in bytes, read without opening it; none when it is not there.
+std::optional<uint64_t> FileSizeAt(const std::string& path);
 // The folder for temporary files, with a trailing delimiter (GetTempPathA on Windows).
 std::string TempDirectory();
 // The platform's path delimiter ('\\' on Windows, '/' elsewhere).

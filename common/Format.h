@@ -15,8 +15,10 @@ class EFormatError : public Exception {
 };
 
 // Fills pattern with value. Accepted: "%%" for a percent sign, and at most one integer
-// specifier "%[-][width][.precision]d" ("d" or "D"): width pads with blanks on the left (on the
-// right after "-"), precision pads the digits with zeros. Width and precision are at most
+// specifier "%[0:][-][width][.precision]type": "0:" names the one argument by its index, type
+// is "d" or "D" (signed decimal), "u" or "U" (unsigned decimal of the 32 bits) or "x" / "X"
+// (hexadecimal, small / capital letters); width pads with blanks on the left (on the right
+// after "-"), precision pads the digits with zeros. Width and precision are at most
 // MaxFormatWidth. A pattern without a specifier comes back unchanged. Anything else raises
 // EFormatError "Format '<pattern>' invalid or incompatible with argument".
 std::string FormatInteger(const std::string& pattern, int32_t value);

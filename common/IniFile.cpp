@@ -18,7 +18,9 @@ std::string LineValue(const std::string& line) {
 
 TIniFile::TIniFile(const std::vector<std::string>& lines) {
     TSection* current = nullptr;
+    int number = 0;
     for (const std::string& raw : lines) {
+        ++number;
         const std::string line = TrimText(raw);
         if (line.empty() || line[0] == ';')
             continue;
@@ -29,18 +31,22 @@ TIniFile::TIniFile(const std::vector<std::string>& lines) {
             for (TSection& section : Sections) {
                 if (SameText(section.Name, name)) {
                     current = &section;
+                    Replaced.emplace_back(current->Name, current->HeaderLine);
                     current->Lines.clear();
+                    current->LineNumbers.clear();
+                    current->HeaderLine = number;
                     break;
                 }
             }
             if (current == nullptr) {
-                Sections.push_back({name, {}});
+                Sections.push_back({name, {}, number, {}});
                 current = &Sections.back();
             }
             continue;
         }
         if (current == nullptr)
             continue;
+        current->LineNumbers.push_back(number);
         const size_t at = line.find('=');
         if (at == std::string::npos)
             current->Lines.push_back(line);
@@ -82,4 +88,18 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
 std::vector<std::string> TIniFile::ReadSection(const std::string& section) const {
     const TSection* found = FindSection(section);
     return found != nullptr ? found->Lines : std::vector<std::string>();
+}
+
+std::vector<std::string> TIniFile::SectionNames() const {
+    std::vector<std::string> names;
+    for (const TSection& section : Sections)
+        names.push_back(section.Name);
+    return names;
+}
+
+TIniFile::TSectionLines TIniFile::SectionLines(const std::string& section) const {
+    const TSection* found = FindSection(section);
+    if (found == nullptr)
+        return {section, 0, {}};
+    return {found->Name, found->HeaderLine, found->LineNumbers};
 }

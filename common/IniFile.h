@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/CommonUtils.h"
@@ -34,11 +35,29 @@ public:
     std::vector<std::string> ReadSection(const std::string& section) const;
     bool SectionExists(const std::string& section) const;
 
+    // Where things stand in the list of lines given to the constructor, counted from 1, for
+    // tools that point a vendor at a line. A section as read, with its header's line and the
+    // line of each kept line (parallel to ReadSection).
+    struct TSectionLines {
+        std::string Name;
+        int HeaderLine = 0;
+        std::vector<int> LineNumbers;
+    };
+    // The sections that count, in the order of their first header.
+    std::vector<std::string> SectionNames() const;
+    // The section's header line and line numbers; HeaderLine 0 when the section is missing.
+    TSectionLines SectionLines(const std::string& section) const;
+    // Header lines of sections that a later section of the same name replaced.
+    const std::vector<std::pair<std::string, int>>& ReplacedSections() const { return Replaced; }
+
 private:
     struct TSection {
         std::string Name;
         std::vector<std::string> Lines;
+        int HeaderLine = 0;
+        std::vector<int> LineNumbers;
     };
+    std::vector<std::pair<std::string, int>> Replaced;
     std::vector<TSection> Sections;
 
     const TSection* FindSection(const std::string& name) const;

@@ -88,7 +88,11 @@ int32_t TFileStream::Write(const void* buffer, int32_t count) {
     do {
         put = ::write(static_cast<int>(FileHandle), buffer, static_cast<size_t>(count));
     } while (put < 0 && errno == EINTR);
-    return put < 0 ? 0 : static_cast<int32_t>(put);
+    if (put < 0) {
+        WriteErrorCode = errno;
+        return 0;
+    }
+    return static_cast<int32_t>(put);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
@@ -134,10 +138,14 @@ bool DeleteFileAt(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-void ClearReadOnly(const std::string& path) {
+bool ClearReadOnly(const std::string& path) {
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0)
-        ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR);
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0 &&
+           ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool SetFileSize(TFileStream& file, int64_t size) {
+    return ::ftruncate(static_cast<int>(file.Handle()), static_cast<off_t>(size)) == 0;
 }
 
 namespace {
@@ -191,6 +199,13 @@ std::optional<uint32_t> GetFileDate(const std::string& path) {
     if (packed == 0)
         return std::nullopt;
     return packed;
+}
+
+std::optional<uint64_t> FileSizeAt(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
 }
 
 std::string TempDirectory() {

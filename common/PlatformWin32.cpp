@@ -77,8 +77,12 @@ int32_t TFileStream::Read(void* buffer, int32_t count) {
 
 int32_t TFileStream::Write(const void* buffer, int32_t count) {
     DWORD put = 0;
-    if (count <= 0 || !::WriteFile(AsHandle(FileHandle), buffer, static_cast<DWORD>(count), &put, nullptr))
+    if (count <= 0)
         return 0;
+    if (!::WriteFile(AsHandle(FileHandle), buffer, static_cast<DWORD>(count), &put, nullptr)) {
+        WriteErrorCode = static_cast<int>(::GetLastError());
+        return 0;
+    }
     return static_cast<int32_t>(put);
 }
 
@@ -130,22 +134,39 @@ bool DeleteFileAt(const std::string& path) {
     return ::DeleteFileA(path.c_str()) != FALSE;
 }
 
-void ClearReadOnly(const std::string& path) {
+bool ClearReadOnly(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        ::SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+           ::SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)) !=
+               FALSE;
+}
+
+bool SetFileSize(TFileStream& file, int64_t size) {
+    // Through the handle, unlike SetEndOfFile, which needs the file pointer moved there first.
+    FILE_END_OF_FILE_INFO info;
+    info.EndOfFile.QuadPart = size;
+    return ::SetFileInformationByHandle(AsHandle(file.Handle()), FileEndOfFileInfo, &info, sizeof info) !=
+           FALSE;
 }
 
 bool SetFileDate(TFileStream& file, uint32_t dosDateTime) {
     // A DOS date-time has no time zone: it is the local time of the machine, which Windows
     // converts to the UTC file time that NTFS stores. Wine's DosDateTimeToFileTime takes
-    // 29 February of any year, which Windows refuses; check the date ourselves.
-    FILETIME local, utc;
-    if (!IsValidDosDateTime(dosDateTime) ||
-        !::DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) ||
-        !::LocalFileTimeToFileTime(&local, &utc))
+    // 29 February of any year, which Windows refuses; check the date ourselves. An extraction
+    // stamps every file with one date: the last conversion is kept.
+    static uint32_t lastDate = 0;
+    static FILETIME lastUtc = {};
+    if (!IsValidDosDateTime(dosDateTime))
         return false;
-    return ::SetFileTime(AsHandle(file.Handle()), nullptr, nullptr, &utc) != FALSE;
+    if (dosDateTime != lastDate) {
+        FILETIME local, utc;
+        if (!::DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) ||
+            !::LocalFileTimeToFileTime(&local, &utc))
+            return false;
+        lastUtc = utc;
+        lastDate = dosDateTime;
+    }
+    return ::SetFileTime(AsHandle(file.Handle()), nullptr, nullptr, &lastUtc) != FALSE;
 }
 
 std::optional<uint32_t> GetFileDate(const std::string& path) {
@@ -158,6 +179,16 @@ std::optional<uint32_t> GetFileDate(const std::string& path) {
         !::FileTimeToDosDateTime(&local, &date, &time))
         return std::nullopt;
     return static_cast<uint32_t>(date) << 16 | time;
+}
+
+std::optional<uint64_t> FileSizeAt(const std::string& path) {
+    // Read from the folder entry without opening the file: cheaper than an open per file, and
+    // not refused when another program holds the file without sharing it.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return std::nullopt;
+    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
 std::string TempDirectory() {

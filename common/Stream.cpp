@@ -1,5 +1,5 @@
 // The portable part of the stream layer: the exact-size helpers and the in-memory stream.
-// TFileStream lives in the platform layer (PlatformWin32.cpp / PlatformPosix.cpp).
+// TFileStream's system calls live in the platform layer (PlatformWin32.cpp / PlatformPosix.cpp).
 
 #include "common/Stream.h"
 
@@ -31,10 +31,18 @@ void TStream::WriteBuffer(const void* buffer, int32_t count) {
     while (count > 0) {
         const int32_t put = Write(p, count);
         if (put <= 0)
-            throw EWriteError();
+            ThrowWriteError();
         p += put;
         count -= put;
     }
+}
+
+void TStream::ThrowWriteError() {
+    throw EWriteError();
+}
+
+void TFileStream::ThrowWriteError() {
+    throw EFWriteError(Name, SystemErrorMessage(WriteErrorCode));
 }
 
 int32_t TStream::ReadInt32() {
@@ -95,6 +103,84 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
         break;
     case TSeekOrigin::soEnd:
         Pos = static_cast<int64_t>(Data.size()) + offset;
+        break;
+    }
+    return Pos;
+}
+
+namespace {
+
+constexpr size_t JumpReadSize = 64 * 1024;
+
+} // namespace
+
+TBufferedReadStream::TBufferedReadStream(std::unique_ptr<TStream> source, int32_t bufferSize)
+    : Source(std::move(source)), Buffer(static_cast<size_t>(bufferSize)) {
+    Pos = SourcePos = Source->Position();
+}
+
+int32_t TBufferedReadStream::ReadSource(void* buffer, int32_t count) {
+    if (SourcePos != Pos)
+        SourcePos = Source->Seek(Pos, TSeekOrigin::soBeginning);
+    const int32_t got = SourcePos == Pos ? Source->Read(buffer, count) : 0;
+    if (got > 0)
+        SourcePos += got;
+    return std::max(got, 0);
+}
+
+int32_t TBufferedReadStream::Read(void* buffer, int32_t count) {
+    if (count <= 0 || Pos < 0)
+        return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    int32_t done = 0;
+    while (done < count) {
+        if (Pos >= BufferStart && Pos < BufferStart + BufferLength) {
+            const auto offset = static_cast<int32_t>(Pos - BufferStart);
+            const int32_t n = std::min(count - done, BufferLength - offset);
+            std::memcpy(out + done, Buffer.data() + offset, static_cast<size_t>(n));
+            done += n;
+            Pos += n;
+            continue;
+        }
+        const int32_t wanted = count - done;
+        if (wanted >= static_cast<int32_t>(Buffer.size())) {
+            // As large as the buffer: one read into the caller's memory, no copy.
+            const int32_t got = ReadSource(out + done, wanted);
+            Pos += got;
+            done += got;
+            break;
+        }
+        // Reading on where the buffer ends is streaming: fill it whole. After a jump, a record
+        // is likely all that is wanted there: read less.
+        const bool streaming = Pos == BufferStart + BufferLength;
+        const auto fill =
+            static_cast<int32_t>(std::min<size_t>(Buffer.size(), streaming ? Buffer.size() : JumpReadSize));
+        BufferStart = Pos;
+        BufferLength = ReadSource(Buffer.data(), fill);
+        if (BufferLength == 0)
+            break;
+    }
+    return done;
+}
+
+int32_t TBufferedReadStream::Write(const void*, int32_t) {
+    return 0;
+}
+
+int64_t TBufferedReadStream::Seek(int64_t offset, TSeekOrigin origin) {
+    switch (origin) {
+    case TSeekOrigin::soBeginning:
+        Pos = offset;
+        break;
+    case TSeekOrigin::soCurrent:
+        Pos += offset;
+        break;
+    case TSeekOrigin::soEnd:
+        if (SourceSize < 0) {
+            SourceSize = Source->Seek(0, TSeekOrigin::soEnd);
+            SourcePos = SourceSize;
+        }
+        Pos = SourceSize + offset;
         break;
     }
     return Pos;

@@ -32,6 +32,11 @@ public:
     void WriteInt32(int32_t value);      // little-endian
     // Copies exactly count bytes from source to this stream (EReadError on a short source).
     void CopyFrom(TStream& source, int64_t count);
+
+protected:
+    // Raised by WriteBuffer when Write takes nothing: EWriteError, or what a stream can say
+    // better about it.
+    [[noreturn]] virtual void ThrowWriteError();
 };
 
 class TMemoryStream : public TStream {
@@ -72,9 +77,38 @@ public:
     // Platform handle (HANDLE on Windows, file descriptor elsewhere), for setting file times.
     intptr_t Handle() const { return FileHandle; }
 
+protected:
+    // EFWriteError with the file's name and the system's reason for the last failed Write.
+    [[noreturn]] void ThrowWriteError() override;
+
 private:
     std::string Name;
     intptr_t FileHandle;
+    int WriteErrorCode = 0; // the system's error code of the last failed Write
+};
+
+// A read-only view of another stream through a read-ahead buffer, for readers that walk a
+// file in many small reads and seeks: each costs a system call on the file itself (and under
+// Wine a round trip to its server), here only when the buffer runs out. Reads at least as
+// large as the buffer go straight to the source. The source's size is taken as fixed.
+class TBufferedReadStream : public TStream {
+public:
+    TBufferedReadStream(std::unique_ptr<TStream> source, int32_t bufferSize);
+
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+    std::unique_ptr<TStream> Source;
+    std::vector<uint8_t> Buffer;
+    int64_t BufferStart = 0; // the source position of Buffer[0]
+    int32_t BufferLength = 0;
+    int64_t Pos;             // the position this stream reports
+    int64_t SourcePos;       // where the source stands
+    int64_t SourceSize = -1; // asked for once, on the first seek from the end
+
+    int32_t ReadSource(void* buffer, int32_t count);
 };
 
 // The system's description of an error code (last error on Windows, errno elsewhere).

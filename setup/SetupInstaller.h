@@ -70,6 +70,13 @@ struct TShortcutValue {
     int32_t IconIndex = 0; // 0 or negative
 };
 
+// A section and key of Setup.ini that the configuration loader reads; Key is null for a section
+// read whole as a list.
+struct TConfigurationKey {
+    const char* Section;
+    const char* Key;
+};
+
 class TSetupInstaller {
 public:
 #ifdef _WIN32
@@ -90,6 +97,7 @@ public:
     bool IsBundle = false;
     std::string ProductName;
     std::string ProductSuffix;
+    std::string Publisher;          // the maker, for the list of installed programs; may be empty
     std::string RegistryRoot;       // starts with a backslash
     std::string BundleRegistryRoot; // starts with a backslash for a bundle
     std::string InstallDescription; // text symbols expanded
@@ -148,7 +156,9 @@ public:
     // --- Run state. The install engine over the setup data: the setup files and the product
     // version are read through it, and the run extracts through it into its install log.
     std::unique_ptr<TInstaller> Installer;
-    int32_t RequiredSpace = 0; // set by the run
+    int64_t RequiredSpace = 0; // set by the run, in bytes
+    // Set by InstallComponents: the bytes of the files it extracted, each file counted once.
+    uint64_t InstalledBytes = 0;
 
     // Configuration (SetupInstallerConfiguration.cpp).
     // Setup files: the top-level archive file of that name (letter case not significant),
@@ -157,6 +167,20 @@ public:
     std::vector<std::string> ReadSetupLines(const std::string& fileName);
     void LoadConfiguration();
     void LoadBundleItems();
+    // Every section and key LoadConfiguration reads, for tools that check a product folder.
+    static std::vector<TConfigurationKey> ConfigurationKeys();
+    // The required [Setup] keys that are missing or empty: each one a cause of "Invalid
+    // configuration in Setup.ini".
+    static std::vector<std::string> MissingRequiredKeys(bool isBundle, const std::string& registryRoot,
+                                                        const std::string& defaultFolder,
+                                                        const std::string& bundleRegistryRoot);
+    // A bundle with neither ProductName nor ProductSuffix: its uninstall entry would have no name.
+    static bool IsNamelessBundle(bool isBundle, const std::string& productName,
+                                 const std::string& productSuffix);
+    // A BundleInfo.ini line "Name=Version[,Product name]" (not trimmed); false for a line
+    // that names no item.
+    static bool SplitBundleLine(const std::string& line, std::string& name, std::string& versionText,
+                                std::string& productName);
     // Decodes Setup.jpg into picture. Windows only (SetupPicture.cpp).
     void LoadPicture(TPicture& picture);
 
@@ -181,6 +205,9 @@ public:
     TRegistryLocation FolderRegistryPath(int index, const std::string& versionKey) const;
     void SetProgramFolder(const std::string& path);
     static bool IsVst3Component(const std::string& destination);
+    // False when a [Components] destination can never expand to an absolute path: it starts
+    // with no folder symbol, custom folder, drive or network share.
+    static bool CanBeAbsoluteDestination(const std::string& destination);
     // The file-name hook for the engine while it extracts a VST 3 component: ".dll" (in any
     // letter case) becomes ".vst3".
     static void RenameVst3File(TInstaller& sender, std::string& fileName);
@@ -200,15 +227,20 @@ public:
     // (SetupInstallerRun.cpp; Install, RegisterUninstaller, CreateShortcuts and
     // RemoveOldShortcuts are Windows only, in SetupInstallerRunWin32.cpp).
     void Install(ISetupProgress& progress);
-    int32_t GetRequiredSpace();
+    int64_t GetRequiredSpace();
     // Raises ESetupError with the disk-space message when the destination's volume has less
     // room than RequiredSpace and one mebibyte.
     void CheckDiskSpace();
+    // Raises ESetupError naming the line when a component that the run would extract has a
+    // destination that is not a full path, before anything is written.
+    void CheckComponentDestinations() const;
     void InstallComponents(ISetupProgress& progress, int32_t start, int32_t end);
     void InstallItemComponents(const TSetupBundleItem* item);
     bool IsNoOverwrite(const std::string& component) const;
     void RunCallLibraries();
     void RegisterUninstaller();
+    // What the list of installed programs shows besides the name, once the files are in place.
+    TUninstallDetails UninstallDetails() const;
     // For the wizard: true when the folder exists or could be created. Creates what it needs
     // to find out and removes it again.
     bool CanCreateFolder(const std::string& path) const;

@@ -25,7 +25,105 @@ std::string ReadStreamText(TStream& stream) {
     return text;
 }
 
+// Every key and section the loader reads from Setup.ini, and the field each one fills. Tools
+// that check a product folder take the same tables for the keys that are read at all.
+struct TTextKey {
+    const char* Section;
+    const char* Key;
+    std::string TSetupInstaller::*Field;
+    const char* Default;
+};
+const TTextKey TextKeys[] = {
+    {"Setup", "ProductName", &TSetupInstaller::ProductName, ""},
+    {"Setup", "ProductSuffix", &TSetupInstaller::ProductSuffix, ""},
+    {"Setup", "Publisher", &TSetupInstaller::Publisher, ""},
+    {"Setup", "RegistryRoot", &TSetupInstaller::RegistryRoot, ""},
+    {"Setup", "InstallDescription", &TSetupInstaller::InstallDescription, "$ProductName"},
+    {"Setup", "DefaultFolder", &TSetupInstaller::DefaultFolder, ""},
+    {"Setup", "PersonalizeOwner", &TSetupInstaller::PersonalizeOwner, ""},
+    {"Setup", "PersonalizeInfo", &TSetupInstaller::PersonalizeInfo, ""},
+    {"Setup", "BundleSelectHeading", &TSetupInstaller::BundleSelectHeading, ""},
+    {"Setup", "BundleSelectDescription", &TSetupInstaller::BundleSelectDescription, ""},
+    {"Setup", "BundleRegistryRoot", &TSetupInstaller::BundleRegistryRoot, ""},
+    {"Setup", "BundleItemName", &TSetupInstaller::BundleItemName, ""},
+    {"Complete", "Message", &TSetupInstaller::CompleteMessage, DefaultCompleteMessage},
+    {"Complete", "Readme", &TSetupInstaller::CompleteReadme, ""},
+    {"Complete", "Product", &TSetupInstaller::CompleteProduct, ""},
+};
+
+struct TSwitchKey {
+    const char* Section;
+    const char* Key;
+    bool TSetupInstaller::*Field;
+    bool Default;
+};
+const TSwitchKey SwitchKeys[] = {
+    {"Setup", "IsBundle", &TSetupInstaller::IsBundle, false},
+    {"Setup", "IgnoreMinorVersion", &TSetupInstaller::IgnoreMinorVersion, true},
+};
+
+struct TPageKey {
+    const char* Section;
+    const char* Key;
+    TSetupPage Page;
+};
+const TPageKey PageKeys[] = {
+    {"Pages", "VstPluginFolder", spVstPluginFolder},
+    {"Pages", "DigiPluginFolder", spDigiPluginFolder},
+    {"Pages", "PhotoshopPluginFolder", spPhotoshopPluginFolder},
+    {"Pages", "Personalization", spPersonalization},
+};
+
+struct TListSection {
+    const char* Section;
+    std::vector<std::string> TSetupInstaller::*Field;
+};
+const TListSection ListSections[] = {
+    {"InstalledFiles", &TSetupInstaller::InstalledFiles},
+    {"Folders", &TSetupInstaller::Folders},
+    {"FoldersRegistry", &TSetupInstaller::FoldersRegistry},
+    {"Components", &TSetupInstaller::Components},
+    {"ComponentsOptions", &TSetupInstaller::ComponentsOptions},
+    {"CallLibraries", &TSetupInstaller::CallLibraries},
+    {"RegistrySettings", &TSetupInstaller::RegistrySettings},
+    {"GlobalRegistrySettings", &TSetupInstaller::GlobalRegistrySettings},
+    {"Shortcuts", &TSetupInstaller::Shortcuts},
+};
+
 } // namespace
+
+std::vector<TConfigurationKey> TSetupInstaller::ConfigurationKeys() {
+    std::vector<TConfigurationKey> keys;
+    for (const TTextKey& key : TextKeys)
+        keys.push_back({key.Section, key.Key});
+    for (const TSwitchKey& key : SwitchKeys)
+        keys.push_back({key.Section, key.Key});
+    for (const TPageKey& key : PageKeys)
+        keys.push_back({key.Section, key.Key});
+    for (const TListSection& list : ListSections)
+        keys.push_back({list.Section, nullptr});
+    return keys;
+}
+
+std::vector<std::string> TSetupInstaller::MissingRequiredKeys(bool isBundle, const std::string& registryRoot,
+                                                              const std::string& defaultFolder,
+                                                              const std::string& bundleRegistryRoot) {
+    std::vector<std::string> missing;
+    if (registryRoot.empty())
+        missing.emplace_back("RegistryRoot");
+    if (defaultFolder.empty())
+        missing.emplace_back("DefaultFolder");
+    if (isBundle && bundleRegistryRoot.empty())
+        missing.emplace_back("BundleRegistryRoot");
+    return missing;
+}
+
+bool TSetupInstaller::IsNamelessBundle(bool isBundle, const std::string& productName,
+                                       const std::string& productSuffix) {
+    // A bundle's full name has no version in it; with neither part it is empty, and the
+    // uninstall entry named after it would be the list of installed programs' own key.
+    return isBundle && productName.empty() && productSuffix.empty();
+}
 
 // --- Construction ----------------------------------------------------------------------------
 
@@ -80,51 +178,30 @@ std::vector<std::string> TSetupInstaller::ReadSetupLines(const std::string& file
 void TSetupInstaller::LoadConfiguration() {
     {
         const TIniFile ini(ReadSetupLines("Setup.ini"));
-        IsBundle = ini.ReadBool("Setup", "IsBundle", false);
-        ProductName = ini.ReadString("Setup", "ProductName", "");
-        ProductSuffix = ini.ReadString("Setup", "ProductSuffix", "");
-        RegistryRoot = ini.ReadString("Setup", "RegistryRoot", "");
-        InstallDescription = ini.ReadString("Setup", "InstallDescription", "$ProductName");
-        IgnoreMinorVersion = ini.ReadBool("Setup", "IgnoreMinorVersion", true);
-        DefaultFolder = ini.ReadString("Setup", "DefaultFolder", "");
-        PersonalizeOwner = ini.ReadString("Setup", "PersonalizeOwner", "");
-        PersonalizeInfo = ini.ReadString("Setup", "PersonalizeInfo", "");
-        BundleSelectHeading = ini.ReadString("Setup", "BundleSelectHeading", "");
-        BundleSelectDescription = ini.ReadString("Setup", "BundleSelectDescription", "");
-        BundleRegistryRoot = ini.ReadString("Setup", "BundleRegistryRoot", "");
-        BundleItemName = ini.ReadString("Setup", "BundleItemName", "");
-
+        for (const TTextKey& key : TextKeys)
+            this->*key.Field = ini.ReadString(key.Section, key.Key, key.Default);
+        for (const TSwitchKey& key : SwitchKeys)
+            this->*key.Field = ini.ReadBool(key.Section, key.Key, key.Default);
         VisiblePages.Clear();
-        if (ini.ReadBool("Pages", "VstPluginFolder", false))
-            VisiblePages.Include(spVstPluginFolder);
-        if (ini.ReadBool("Pages", "DigiPluginFolder", false))
-            VisiblePages.Include(spDigiPluginFolder);
-        if (ini.ReadBool("Pages", "PhotoshopPluginFolder", false))
-            VisiblePages.Include(spPhotoshopPluginFolder);
-        if (ini.ReadBool("Pages", "Personalization", false))
-            VisiblePages.Include(spPersonalization);
-
-        InstalledFiles = ini.ReadSection("InstalledFiles");
-        Folders = ini.ReadSection("Folders");
-        FoldersRegistry = ini.ReadSection("FoldersRegistry");
-        Components = ini.ReadSection("Components");
-        ComponentsOptions = ini.ReadSection("ComponentsOptions");
-        CallLibraries = ini.ReadSection("CallLibraries");
-        RegistrySettings = ini.ReadSection("RegistrySettings");
-        GlobalRegistrySettings = ini.ReadSection("GlobalRegistrySettings");
-        Shortcuts = ini.ReadSection("Shortcuts");
+        for (const TPageKey& key : PageKeys) {
+            if (ini.ReadBool(key.Section, key.Key, false))
+                VisiblePages.Include(key.Page);
+        }
+        for (const TListSection& list : ListSections)
+            this->*list.Field = ini.ReadSection(list.Section);
 
         // "$InstallDescription" still stands for the unexpanded description here.
-        CompleteMessage = ExpandTextSymbols(ini.ReadString("Complete", "Message", DefaultCompleteMessage));
-        CompleteReadme = ini.ReadString("Complete", "Readme", "");
-        CompleteProduct = ini.ReadString("Complete", "Product", "");
+        CompleteMessage = ExpandTextSymbols(CompleteMessage);
     }
 
     LicenseText.clear();
     for (const std::string& line : ReadSetupLines("Setup.lic"))
         LicenseText += line + "\r\n";
 
-    if (RegistryRoot.empty() || DefaultFolder.empty() || (IsBundle && BundleRegistryRoot.empty()))
+    // The product's entry in the list of installed programs is named FullProductName: a bundle
+    // with neither ProductName nor ProductSuffix would write its values onto the list itself.
+    if (!MissingRequiredKeys(IsBundle, RegistryRoot, DefaultFolder, BundleRegistryRoot).empty() ||
+        FullProductName().find_first_not_of(" \\") == std::string::npos)
         throw Exception("Invalid configuration in Setup.ini");
     if (RegistryRoot[0] != '\\')
         RegistryRoot.insert(0, 1, '\\');
@@ -151,14 +228,23 @@ std::string TSetupInstaller::ReadmeFile() const { return ExpandFolderSymbols(Com
 
 // --- Bundles -----------------------------------------------------------------------------------
 
+bool TSetupInstaller::SplitBundleLine(const std::string& line, std::string& name, std::string& versionText,
+                                      std::string& productName) {
+    const TSplitResult parts = SplitString(line, '=');
+    if (!parts.Found || parts.Before.empty())
+        return false;
+    const TSplitResult value = SplitString(parts.After, ',');
+    name = parts.Before;
+    versionText = value.Before;
+    productName = value.Found ? value.After : parts.Before;
+    return true;
+}
+
 void TSetupInstaller::LoadBundleItems() {
     // A plain list of Name=Version[,Product name] lines, not trimmed.
     for (const std::string& line : ReadSetupLines("BundleInfo.ini")) {
-        const TSplitResult parts = SplitString(line, '=');
-        if (!parts.Found || parts.Before.empty())
-            continue;
-        const TSplitResult value = SplitString(parts.After, ',');
-        const std::string productName = value.Found ? value.After : parts.Before;
-        BundleItems.push_back(std::make_unique<TSetupBundleItem>(*this, productName, value.Before, parts.Before));
+        std::string name, versionText, productName;
+        if (SplitBundleLine(line, name, versionText, productName))
+            BundleItems.push_back(std::make_unique<TSetupBundleItem>(*this, productName, versionText, name));
     }
 }

@@ -6,6 +6,7 @@
 #include "setup/SetupInstaller.h"
 
 #include <functional>
+#include <set>
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
@@ -17,6 +18,26 @@ namespace {
 
 // Room kept free beyond what the components need.
 const uint64_t SpaceMargin = 1048576;
+
+// The bytes of the files that log records from entry first on. A file written in several
+// passes (a component without bundle symbols, once per item) counts once; a file kept by
+// NoOverwrite or dropped with its component has no entry and counts nothing. Windows paths
+// name the same file in any letter case.
+uint64_t LoggedFileBytes(const std::vector<std::string>& log, size_t first) {
+    std::set<std::string> counted;
+    uint64_t total = 0;
+    for (size_t index = first; index < log.size(); ++index) {
+        const std::string& entry = log[index];
+        if (entry.size() < 2 || entry[0] != 'F')
+            continue;
+        std::string key = entry.substr(1);
+        for (char& c : key)
+            c = AsciiLower(c);
+        if (counted.insert(key).second)
+            total += FileSizeAt(entry.substr(1)).value_or(0);
+    }
+    return total;
+}
 
 // Sets the engine's switches for one extraction and restores the defaults afterwards (all
 // files replaced, no file-name hook), also when the extraction fails.
@@ -41,23 +62,55 @@ private:
 
 } // namespace
 
-int32_t TSetupInstaller::GetRequiredSpace() {
+int64_t TSetupInstaller::GetRequiredSpace() {
     // Every line counts, also those that the extraction will skip; names are not expanded.
-    // The sum wraps like the 32-bit sizes it adds up.
-    uint32_t total = 0;
+    // In 64 bits: an archive of compressible files may unpack to more than 4 GiB.
+    int64_t total = 0;
     for (const std::string& line : Components)
-        total += static_cast<uint32_t>(Installer->ComponentSize(LineName(line)));
-    return static_cast<int32_t>(total);
+        total += Installer->ComponentSize(LineName(line));
+    return total;
 }
 
 void TSetupInstaller::CheckDiskSpace() {
     // A drive root needs its backslash: "C:" alone would name the current folder of drive C.
     const uint64_t available = Environment.FreeDiskSpace(VolumeRoot(ProgramFolder) + "\\");
-    if (available < static_cast<uint64_t>(static_cast<uint32_t>(RequiredSpace)) + SpaceMargin)
+    if (available < static_cast<uint64_t>(RequiredSpace) + SpaceMargin)
         throw ESetupError(LoadMessage(msNotEnoughSpace));
 }
 
+void TSetupInstaller::CheckComponentDestinations() const {
+    // What InstallComponents extracts: each selected bundle item's lines, then the product's.
+    std::vector<const TSetupBundleItem*> passes;
+    if (IsBundle) {
+        for (const auto& item : BundleItems)
+            if (item->Selected)
+                passes.push_back(item.get());
+    }
+    passes.push_back(nullptr);
+    for (const TSetupBundleItem* item : passes) {
+        for (const std::string& line : Components) {
+            const std::string source = ExpandFolderSymbols(LineName(line), item);
+            const std::string destination = ExpandFolderSymbols(LineValue(line), item);
+            if (source.empty() || destination.empty())
+                continue;
+            // A drive letter with its backslash, or a network share: anything else is taken
+            // relative to the current folder or drive ("Program=ProgramFolder" without its "$",
+            // "\Filters" from an empty symbol) and would put the product wherever that is.
+            const std::string volume = VolumeRoot(destination);
+            const bool onDrive = volume.size() == 2 && destination.size() > 2 && IsPathDelimiter(destination[2]);
+            const size_t server = volume.find_first_of("\\/", 2);
+            const bool onShare = volume.size() > 2 && server != std::string::npos && server > 2 &&
+                                 server + 1 < volume.size();
+            if (!onDrive && !onShare)
+                throw ESetupError("Invalid destination in Setup.ini: the component \"" + line + "\" goes to \"" +
+                                  destination + "\", which is not a full path with a drive or a network share");
+        }
+    }
+}
+
 void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start, int32_t end) {
+    CheckComponentDestinations();
+    const size_t firstEntry = Installer->InstallLog.size();
     if (IsBundle) {
         int32_t selected = 0;
         for (const auto& item : BundleItems) {
@@ -75,6 +128,7 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
     }
     // The product's own components, also after a bundle's items.
     InstallItemComponents(nullptr);
+    InstalledBytes = LoggedFileBytes(Installer->InstallLog, firstEntry);
 }
 
 void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
@@ -91,6 +145,22 @@ void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
                                            IsVst3Component(target) ? RenameVst3File : nullptr);
         Installer->ExtractComponent(source, destination, item != nullptr ? item->FileDate : 0);
     }
+}
+
+TUninstallDetails TSetupInstaller::UninstallDetails() const {
+    TUninstallDetails details;
+    // The archive's version: a bundle's own (its items carry theirs), in the form that the
+    // wizard and the product's "VersionString" show.
+    details.DisplayVersion = ProductVersion().ToText();
+    // The product's own icon when the product is there; the uninstaller's (the setup
+    // program's) otherwise, as for a product of plug-ins only.
+    const std::string product = ProductFile();
+    details.DisplayIcon =
+        !product.empty() && FileExists(product) ? product : JoinPath(ProgramFolder, "Uninst.exe");
+    details.InstallLocation = ProgramFolder;
+    details.Publisher = Publisher;
+    details.InstalledBytes = InstalledBytes;
+    return details;
 }
 
 bool TSetupInstaller::IsNoOverwrite(const std::string& component) const {

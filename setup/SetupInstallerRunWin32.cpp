@@ -54,7 +54,8 @@ void TSetupInstaller::RegisterUninstaller() {
     if (!DirectoryExists(ProgramFolder))
         Installer->CreateFolder(ProgramFolder, false);
     Installer->WriteUninstaller(JoinPath(ProgramFolder, "Uninst.exe"), FullProductName(), FullProductName(),
-                                ProductName.data(), static_cast<int32_t>(ProductName.size()));
+                                ProductName.data(), static_cast<int32_t>(ProductName.size()),
+                                UninstallDetails());
 }
 
 void TSetupInstaller::CreateShortcuts() {

@@ -4,6 +4,8 @@
 
 #include "setup/SetupInstaller.h"
 
+#include <utility>
+
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
 
@@ -34,9 +36,30 @@ std::string TSetupInstaller::ExpandFolderSymbols(const std::string& text, const 
         if (identifier.empty())
             continue;
         const std::string symbol = "%" + identifier;
-        if (Contains(result, symbol.c_str()))
-            result = ReplaceFirst(result, symbol, ExcludeDelimiter(FolderPath(static_cast<int>(index))));
+        if (Contains(result, symbol.c_str())) {
+            const std::string path = FolderPath(static_cast<int>(index));
+            if (path.empty())
+                return std::string();
+            result = ReplaceFirst(result, symbol, ExcludeDelimiter(path));
+        }
     }
+    // So are entries whose folder symbol (also one from a custom folder's value) has no folder
+    // behind it, such as a page that is off or a host that was not found: the install flag is
+    // still set, and "$PhotoshopPluginFolder\Filters" would become "\Filters", a folder in the
+    // root of whatever drive is current.
+    const std::pair<const char*, const std::string*> folderSymbols[] = {
+        {"$Documents", &DocumentsFolder},
+        {"$ProgramFolder", &ProgramFolder},
+        {"$VstPluginFolder", &VstPluginFolder},
+        {"$Vst3ProgramFolder", &ProgramFolder},
+        {"$Vst3PluginFolder", &Vst3PluginFolder},
+        {"$DigiPluginFolder", &DigiPluginFolder},
+        {"$PhotoshopPluginFolder", &PhotoshopPluginFolder},
+        {"$ApplicationData", &ApplicationDataFolder},
+    };
+    for (const auto& [symbol, folder] : folderSymbols)
+        if (folder->empty() && Contains(result, symbol))
+            return std::string();
     result = ReplaceFirst(result, "$Documents", ExcludeDelimiter(DocumentsFolder));
     result = ReplaceFirst(result, "$ProgramFolder", ExcludeDelimiter(ProgramFolder));
     result = ReplaceFirst(result, "$VstPluginFolder", ExcludeDelimiter(VstPluginFolder));
@@ -125,8 +148,25 @@ void TSetupInstaller::SetProgramFolder(const std::string& path) { ProgramFolder 
 
 bool TSetupInstaller::IsVst3Component(const std::string& destination) { return Contains(destination, "Vst3"); }
 
+bool TSetupInstaller::CanBeAbsoluteDestination(const std::string& destination) {
+    // Each of these stands for a full path, or empties the line. So may a custom folder, whose
+    // default or remembered location is the product's affair.
+    static const char* const folderSymbols[] = {
+        "$Documents",        "$ProgramFolder",    "$VstPluginFolder",       "$Vst3ProgramFolder",
+        "$Vst3PluginFolder", "$DigiPluginFolder", "$PhotoshopPluginFolder", "$ApplicationData"};
+    for (const char* symbol : folderSymbols) {
+        if (destination.rfind(symbol, 0) == 0)
+            return true;
+    }
+    if (destination.rfind('%', 0) == 0)
+        return true;
+    // "C:\..." (or "C:" alone), and a network share "\\server\share\...".
+    const char first = AsciiLower(destination.empty() ? ' ' : destination[0]);
+    const bool drive = destination.size() >= 2 && destination[1] == ':' && first >= 'a' && first <= 'z';
+    return drive || destination.rfind("\\\\", 0) == 0;
+}
+
 void TSetupInstaller::RenameVst3File(TInstaller&, std::string& fileName) {
     if (SameText(FileExtension(fileName), ".dll"))
         fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
 }
-

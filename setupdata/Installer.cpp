@@ -31,6 +31,11 @@ namespace {
 
 [[noreturn]] void ThrowDamaged() { throw ESetupError(DamagedDataMessage); }
 
+// The archive file is read through a buffer of this size: the walks read a 76-byte record and
+// seek for every entry, and each read or seek on the file itself is a system call. The
+// checksum reads this much at a time, straight into its own block.
+constexpr int32_t ArchiveBufferSize = 1024 * 1024;
+
 // A read-only view of bytes that stay valid for the stream's life (a module's resource data).
 class TResourceStream : public TStream {
 public:
@@ -189,7 +194,8 @@ std::unique_ptr<TStream> TInstaller::OpenArchive() {
         return OpenResource(ResourceName);
 
     const std::string executable = ExecutablePath.empty() ? ProgramFileName() : ExecutablePath;
-    auto file = std::make_unique<TFileStream>(executable, TFileMode::fmOpenReadShared);
+    std::unique_ptr<TStream> file = std::make_unique<TBufferedReadStream>(
+        std::make_unique<TFileStream>(executable, TFileMode::fmOpenReadShared), ArchiveBufferSize);
     if (!ExecutablePath.empty()) {
         char magic[2] = {};
         if (file->Read(magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z') {
@@ -205,7 +211,9 @@ std::unique_ptr<TStream> TInstaller::OpenArchive() {
     }
     file.reset();
     const std::string folder = ExecutablePath.empty() ? ProgramDirectory() : FileFolder(ExecutablePath);
-    return std::make_unique<TFileStream>(folder + "Setup.dat", TFileMode::fmOpenReadExclusive);
+    return std::make_unique<TBufferedReadStream>(
+        std::make_unique<TFileStream>(folder + "Setup.dat", TFileMode::fmOpenReadExclusive),
+        ArchiveBufferSize);
 }
 
 void TInstaller::ReadHeader() {
@@ -218,18 +226,21 @@ void TInstaller::ReadHeader() {
     if (std::memcmp(header.Signature, Signature, sizeof Signature) != 0)
         throw ESetupError("Invalid setup data signature");
 
-    // The covered length is counted down by a whole block per read even when the read comes
-    // back short, as the archive's writers expect; once the data ends, further reads would
-    // add nothing, so the loop stops there.
-    std::vector<uint8_t> block(ChecksumBlockSize);
+    // The covered length is counted in blocks of ChecksumBlockSize: a block that comes back
+    // short still counts whole, as the archive's writers expect. One read here stands for
+    // many blocks (a system call per 4096 bytes is most of the time at start-up), and a short
+    // read counts as its full blocks and one short block, which is what the block-by-block
+    // reads would have met; once the data ends, further reads would add nothing, so the loop
+    // stops there.
+    std::vector<uint8_t> block(ArchiveBufferSize);
     uint32_t checksum = 1;
     int32_t remaining = header.ChecksumLength;
     while (remaining > 0) {
-        const int32_t got = archive->Read(block.data(), std::min(remaining, ChecksumBlockSize));
+        const int32_t got = archive->Read(block.data(), std::min(remaining, ArchiveBufferSize));
         if (got <= 0)
             break;
         checksum = Adler32(checksum, block.data(), static_cast<size_t>(got));
-        remaining -= ChecksumBlockSize;
+        remaining -= (got + ChecksumBlockSize - 1) / ChecksumBlockSize * ChecksumBlockSize;
     }
     if (checksum != header.Checksum)
         throw ESetupError("The installer appears to be corrupted. Please download it again");
@@ -282,35 +293,35 @@ std::unique_ptr<TMemoryStream> TInstaller::ReadFile(const std::string& name) {
     return result;
 }
 
-int32_t TInstaller::ComponentSize(const std::string& name) { return ExtractFolder(name, std::string(), 0, nullptr); }
+int64_t TInstaller::ComponentSize(const std::string& name) { return ExtractFolder(name, std::string(), 0, nullptr); }
 
-int32_t TInstaller::ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
+int64_t TInstaller::ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
                                   IExtractTarget* target) {
     const std::unique_ptr<TStream> archive = OpenArchive();
     TEntryRecord record;
     TEntryList content;
     if (!FindTopLevel(*archive, name, true, record, content))
         return 0;
-    const int32_t total = ExtractEntries(*archive, content, destination, fileDate, target);
+    const int64_t total = ExtractEntries(*archive, content, destination, fileDate, target);
     return destination.empty() ? total : 0;
 }
 
-// The tree walk: with an empty destination it only adds up the file sizes (in 32-bit
-// arithmetic that wraps, like the stored sizes); with a destination it prepares each list's
-// folder and hands every file to the target. The next record is always found from the
+// The tree walk: with an empty destination it only adds up the file sizes (in 64 bits, which
+// no archive's sizes can overflow); with a destination it prepares each list's folder and
+// hands every file to the target. The next record is always found from the
 // record's ContentLength, never from where the target left the stream.
-int32_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
+int64_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
                                    uint32_t fileDate, IExtractTarget* target) {
     const bool extracting = !destination.empty() && target != nullptr;
     if (extracting)
         target->PrepareFolder(destination);
-    uint32_t total = 0;
+    uint64_t total = 0;
     TListReader reader(archive, list);
     while (reader.Read()) {
         const TEntryRecord& record = reader.Record;
         if (record.IsFolder()) {
             const std::string child = extracting ? destination + record.NameText() + PathDelimiter() : std::string();
-            total += static_cast<uint32_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
+            total += static_cast<uint64_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
         } else if (!extracting) {
             total += static_cast<uint32_t>(record.FileSize);
         } else {
@@ -318,7 +329,7 @@ int32_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, con
             target->ExtractFile(archive, record, destination + record.NameText(), fileDate);
         }
     }
-    return static_cast<int32_t>(total);
+    return static_cast<int64_t>(total);
 }
 
 void TInstaller::ListEntries(const std::function<void(const std::string&, const TEntryRecord&)>& visit) {
@@ -349,8 +360,8 @@ constexpr char LogLetters[] = {'F', 'D', 'T', 'U', 'C', 'M', 'E'};
 static_assert(sizeof LogLetters == lkExistingFolder + 1, "one letter per TLogKind");
 
 // Files are copied from the inflater to the target through one buffer of this size, so that
-// memory stays the same whatever the size of the files.
-constexpr int32_t CopyBufferSize = 64 * 1024;
+// memory stays the same whatever the size of the files; most files take one write.
+constexpr int32_t CopyBufferSize = 1024 * 1024;
 
 // True when the log holds path as a folder that this installation created (D or T). Looked
 // for from the end: a subfolder's parent was logged shortly before.
@@ -379,11 +390,13 @@ public:
             Installer.OnExtractFile(Installer, target);
         if (target.empty() || (!Installer.Overwrite && FileExists(target)))
             return;
-        // CreateFileA with CREATE_ALWAYS fails on a read-only file (access denied).
-        ClearReadOnly(target);
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
-        auto file = std::make_unique<TFileStream>(target, TFileMode::fmCreate);
+        std::unique_ptr<TFileStream> file = CreateTarget(target);
         try {
+            // A file that takes more than one write gets its size at once, so that the file
+            // system does not extend it write by write. Only a hint: writing sets it anyway.
+            if (record.FileSize > CopyBufferSize)
+                SetFileSize(*file, record.FileSize);
             for (int32_t left = record.FileSize; left > 0;) {
                 const int32_t chunk = std::min(left, CopyBufferSize);
                 inflater.ReadBuffer(Buffer.data(), chunk);
@@ -408,6 +421,19 @@ public:
 private:
     TInstaller& Installer;
     std::vector<uint8_t> Buffer;
+
+    // CreateFileA with CREATE_ALWAYS fails on a read-only file (access denied): the bit is
+    // cleared, keeping the others, and the file created again. Asking for the attributes of
+    // every file first would cost a path lookup per file for the rare read-only one.
+    static std::unique_ptr<TFileStream> CreateTarget(const std::string& target) {
+        try {
+            return std::make_unique<TFileStream>(target, TFileMode::fmCreate);
+        } catch (const EFCreateError&) {
+            if (!ClearReadOnly(target))
+                throw;
+        }
+        return std::make_unique<TFileStream>(target, TFileMode::fmCreate);
+    }
 };
 
 } // namespace
@@ -449,8 +475,7 @@ bool TInstaller::CreateFolder(const std::string& path, bool markFiles) {
         CreateFolder(parent, false);
     // Whatever the reason of a failure (it may exist already), what counts is whether the
     // folder is there now.
-    CreateDir(path);
-    if (!DirectoryExists(path))
+    if (!CreateDir(path) && !DirectoryExists(path))
         return false;
     AddLogEntry(markFiles ? lkFolderFiles : lkFolder, path);
     return true;

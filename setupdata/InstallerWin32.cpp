@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/CommonUtils.h"
@@ -51,6 +52,28 @@ void RemoveRegistrationsOf(const std::string& path) {
     }
 }
 
+// The values beside the name that the list of installed programs shows. A value that cannot be
+// written is left out; the key is deleted whole at uninstall, so nothing here needs logging.
+void WriteDetails(HKEY key, const TUninstallDetails& details, uint64_t uninstallerSize) {
+    const std::pair<const char*, const std::string*> texts[] = {
+        {"DisplayVersion", &details.DisplayVersion},
+        {"DisplayIcon", &details.DisplayIcon},
+        {"InstallLocation", &details.InstallLocation},
+        {"Publisher", &details.Publisher},
+    };
+    for (const auto& [name, value] : texts) {
+        if (!value->empty())
+            WriteStringValue(key, name, *value);
+    }
+    // The list shows EstimatedSize (KiB) as the program's size; a part of a KiB counts whole.
+    const uint64_t kib = (details.InstalledBytes + uninstallerSize + 1023) / 1024;
+    WriteDwordValue(key, "EstimatedSize", static_cast<DWORD>(std::min<uint64_t>(kib, MAXDWORD)));
+    // The uninstaller can only remove: without these the list offers to change or repair the
+    // installation, and either would start the removal.
+    WriteDwordValue(key, "NoModify", 1);
+    WriteDwordValue(key, "NoRepair", 1);
+}
+
 } // namespace
 
 void TInstaller::CreateShortcut(const std::string& linkPath, const std::string& target,
@@ -61,11 +84,12 @@ void TInstaller::CreateShortcut(const std::string& linkPath, const std::string& 
 
 void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std::string& keyName,
                                   const std::string& displayName, const void* productData,
-                                  int32_t productDataLength) {
+                                  int32_t productDataLength, const TUninstallDetails& details) {
     // First, so that the record holds it and the uninstaller removes its own registration
     // before anything else.
     AddLogEntry(lkMachineKey, UninstallKeyPath + keyName);
 
+    uint64_t uninstallerSize = 0;
     {
         TFileStream copy(uninstallerPath, TFileMode::fmCreate);
         int32_t imageSize;
@@ -88,6 +112,7 @@ void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std:
         copy.WriteInt32(1); // UninstallFlag at offset 52
         copy.SetPosition(imageSize);
         WriteUninstallRecord(copy, Version, InstallLog, productData, productDataLength);
+        uninstallerSize = static_cast<uint64_t>(copy.Size());
     }
 
     // The registry is best effort: a failure here leaves a working uninstaller that is only
@@ -100,4 +125,5 @@ void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std:
     // Quoted: Windows runs an unquoted "C:\Program Files\Vendor\Uninst.exe" by trying
     // "C:\Program.exe" first, with the administrator rights the uninstaller asks for.
     WriteStringValue(key.Get(), "UninstallString", "\"" + uninstallerPath + "\"");
+    WriteDetails(key.Get(), details, uninstallerSize);
 }

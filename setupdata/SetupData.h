@@ -51,6 +51,17 @@ struct TCertificateTable {
 // program or has none. Only the headers are read; the table itself is not looked at.
 TCertificateTable FindCertificateTable(TStream& file);
 
+// What the list of installed programs shows of an installation besides its name. Empty texts
+// are not written.
+struct TUninstallDetails {
+    std::string DisplayVersion;
+    std::string DisplayIcon;
+    std::string InstallLocation;
+    std::string Publisher;
+    // The bytes of the files the installation wrote; the uninstaller adds its own size.
+    uint64_t InstalledBytes = 0;
+};
+
 class TInstaller {
 public:
     // Opens and verifies the archive of the running program: the data resource ResourceName
@@ -79,7 +90,9 @@ public:
     void ReadHeader();
     // Uncompressed bytes of the top-level file Name, or null when there is none.
     std::unique_ptr<TMemoryStream> ReadFile(const std::string& name);
-    int32_t ComponentSize(const std::string& name);
+    // The sum of the uncompressed sizes of everything in the top-level folder name, in 64 bits:
+    // a component of many compressible files may exceed 4 GiB; 0 when there is none.
+    int64_t ComponentSize(const std::string& name);
 
     // Extracts the top-level folder name with everything below it into destination, stamping
     // each file with fileDate (a packed DOS date-time; 0 = the archive's date) and logging
@@ -95,15 +108,16 @@ public:
     void CreateShortcut(const std::string& linkPath, const std::string& target, const std::string& arguments,
                         int iconIndex);
     // Writes the uninstaller copy of the running program with the uninstall record appended,
-    // and registers it in the list of installed programs under keyName.
+    // and registers it in the list of installed programs under keyName, with details.
     void WriteUninstaller(const std::string& uninstallerPath, const std::string& keyName,
-                          const std::string& displayName, const void* productData, int32_t productDataLength);
+                          const std::string& displayName, const void* productData, int32_t productDataLength,
+                          const TUninstallDetails& details = {});
 
     // Looks up the top-level folder name and walks its tree into destination (ending with the
     // path delimiter, or empty to measure): folders go to target->PrepareFolder, files to
     // target->ExtractFile. Returns the measured size for an empty destination, else 0; 0 also
     // when there is no such folder. target may be null only for an empty destination.
-    int32_t ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
+    int64_t ExtractFolder(const std::string& name, const std::string& destination, uint32_t fileDate,
                           IExtractTarget* target);
 
     // Every entry of the archive in stored order, for listing tools: the path of the entry
@@ -126,7 +140,7 @@ private:
     // wanted kind and returns its record and content range; false when there is none.
     bool FindTopLevel(TStream& archive, const std::string& name, bool folder, Archive::TEntryRecord& record,
                       TEntryList& content);
-    int32_t ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
+    int64_t ExtractEntries(TStream& archive, const TEntryList& list, const std::string& destination,
                            uint32_t fileDate, IExtractTarget* target);
     void VisitEntries(TStream& archive, const TEntryList& list, const std::string& parent,
                      const std::function<void(const std::string&, const Archive::TEntryRecord&)>& visit);

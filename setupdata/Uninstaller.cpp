@@ -19,15 +19,40 @@ using namespace UninstallRecord;
 
 namespace {
 
-// cmd.exe expands %NAME% in batch files even inside quotes; a doubled %% stands for one %.
-std::string BatchText(const std::string& path) {
-    std::string text;
-    for (char c : path) {
-        if (c == '%')
-            text += '%';
-        text += c;
+// The list of installed programs, shared by every product on the machine; the second form is
+// where a 32-bit program's view of it lives on 64-bit Windows.
+const char* const SharedKeys[] = {
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+};
+
+// A key that no installation of ours owns: one a single level below a root ("\Software",
+// "\CLSID") or the shared list of installed programs itself. The installer logs only keys of
+// the product, but a damaged or hand-made record could name one of these, and so could a
+// registration written without a key name of its own; deleting it would take every other
+// product's keys with it.
+bool IsSharedKey(const std::string& path) {
+    std::string normalized;
+    int components = 0;
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end > start) {
+            if (!normalized.empty())
+                normalized += '\\';
+            normalized.append(path, start, end - start);
+            ++components;
+        }
+        start = end + 1;
     }
-    return text;
+    if (components < 2)
+        return true;
+    for (const char* shared : SharedKeys)
+        if (SameText(normalized, shared))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -125,8 +150,9 @@ void TUninstaller::DeleteRegistryKey(char kind, const std::string& path) {
     const HKEY root = kind == KindClassesRootKey   ? HKEY_CLASSES_ROOT
                       : kind == KindCurrentUserKey ? HKEY_CURRENT_USER
                                                    : HKEY_LOCAL_MACHINE;
-    // The log writes key paths with a leading backslash. An empty path would name the root
-    // itself, which DeleteKeyTree refuses: a damaged line never empties a whole root.
+    // The log writes key paths with a leading backslash.
+    if (IsSharedKey(path))
+        return;
     DeleteKeyTree(root, path);
 }
 
@@ -135,16 +161,20 @@ void TUninstaller::NoteResult(bool success) {
         Failed = true;
 }
 
-void TUninstaller::RemoveSelf(void* ownerWindow) {
+void TUninstaller::RemoveSelf(void* ownerWindow, int attempts) {
     std::string tempFolder = TempDirectory();
     if (tempFolder.empty())
         tempFolder = "C:\\";
     const std::string batchPath = tempFolder + "Uninstall.bat";
-    const std::string text = BuildRemoveSelfBatch(ExecutablePath, DeferredFolders, batchPath);
+    const TRemoveSelfBatch batch = BuildRemoveSelfBatch(ExecutablePath, DeferredFolders, attempts);
     {
-        TFileStream batch(batchPath, TFileMode::fmCreate);
-        batch.WriteBuffer(text.data(), static_cast<int32_t>(text.size()));
+        TFileStream file(batchPath, TFileMode::fmCreate);
+        file.WriteBuffer(batch.Text.data(), static_cast<int32_t>(batch.Text.size()));
     }
+    // The command processor inherits our environment. Windows keeps it in UTF-16 and converts
+    // from the ANSI code page here, so the paths arrive exactly as we know them.
+    for (const auto& [name, value] : batch.Variables)
+        ::SetEnvironmentVariableA(name.c_str(), value.c_str());
     // No verb: the file type's default action, which for a batch file runs the command
     // processor on it. The command processor starts in the temporary-files folder: started
     // without a folder it would inherit ours, which may be the program's folder (Explorer
@@ -154,16 +184,51 @@ void TUninstaller::RemoveSelf(void* ownerWindow) {
                     SW_HIDE);
 }
 
-std::string BuildRemoveSelfBatch(const std::string& executablePath,
-                                 const std::vector<std::string>& deferredFolders,
-                                 const std::string& batchPath) {
-    const std::string program = BatchText(executablePath);
-    std::string text = ":Repeat\r\n";
-    text += "del \"" + program + "\"\r\n";
-    text += "if exist \"" + program + "\" goto Repeat\r\n";
-    for (const std::string& folder : deferredFolders) {
-        text += "rd \"" + BatchText(ExcludeDelimiter(folder)) + "\"\r\n";
-    }
-    text += "del \"" + BatchText(batchPath) + "\"\r\n";
-    return text;
+TRemoveSelfBatch BuildRemoveSelfBatch(const std::string& executablePath,
+                                      const std::vector<std::string>& deferredFolders, int attempts) {
+    // The command processor reads a batch file in the console's code page (the OEM one, or
+    // whatever "chcp" or an AutoRun command chose), not in the ANSI code page that our paths
+    // are in, so a path with "\xFC" in it would name another file. The text therefore holds no
+    // path at all: the paths travel in environment variables, and the batch file finds its
+    // own path as %~f0. In quotes, an expanded value is taken literally: "&", "^" and
+    // parentheses in a folder name need no escaping.
+    TRemoveSelfBatch batch;
+    batch.Variables.emplace_back("SetupUninstProgram", executablePath);
+    for (size_t i = 0; i < deferredFolders.size(); ++i)
+        batch.Variables.emplace_back("SetupUninstFolder" + std::to_string(i + 1),
+                                     ExcludeDelimiter(deferredFolders[i]));
+    // Windows expands a value once, with %NAME% as with !NAME!. Wine's command processor
+    // expands the expanded text again: "%" in a value is lost with %NAME%, "!" with !NAME!.
+    // A path with "%" therefore uses delayed expansion, any other the plain one, which also
+    // keeps a "!" (delayed expansion can be switched on for every command processor in the
+    // registry, so the batch chooses for itself).
+    bool delayed = false;
+    for (const auto& variable : batch.Variables)
+        delayed = delayed || variable.second.find('%') != std::string::npos;
+    const auto value = [delayed](const std::string& name) {
+        return delayed ? "\"!" + name + "!\"" : "\"%" + name + "%\"";
+    };
+    std::string text = "@echo off\r\n";
+    text += delayed ? "setlocal EnableDelayedExpansion\r\n" : "setlocal DisableDelayedExpansion\r\n";
+    text += "set SetupUninstAttempt=0\r\n"
+            ":Repeat\r\n";
+    // /f: a read-only uninstaller is deleted too.
+    text += "del /f /q " + value("SetupUninstProgram") + " >nul 2>nul\r\n";
+    text += "if not exist " + value("SetupUninstProgram") + " goto Removed\r\n";
+    // Bounded: a file that stays (held open by another program, denied to us) must not keep
+    // a hidden process looping for ever.
+    text += "set /a SetupUninstAttempt+=1\r\n"
+            "if %SetupUninstAttempt% geq " +
+            std::to_string(attempts) +
+            " goto Removed\r\n"
+            // About a second: the second echo request goes out a second after the first. The
+            // command processor has no pause of its own that works without console input.
+            "ping -n 2 127.0.0.1 >nul\r\n"
+            "goto Repeat\r\n"
+            ":Removed\r\n";
+    for (size_t i = 1; i < batch.Variables.size(); ++i)
+        text += "rd " + value(batch.Variables[i].first) + " 2>nul\r\n";
+    text += "del \"%~f0\"\r\n";
+    batch.Text = std::move(text);
+    return batch;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/Version.h"
@@ -31,8 +32,11 @@ public:
     // succeeded.
     bool Uninstall();
     // Writes Uninstall.bat into the temporary-files folder and starts it hidden; ownerWindow is
-    // the HWND of the application's main window (may be null). Call last, just before exiting.
-    void RemoveSelf(void* ownerWindow = nullptr);
+    // the HWND of the application's main window (may be null). The batch file tries to delete
+    // the uninstaller up to attempts times, about a second apart. Call last, just before exiting.
+    void RemoveSelf(void* ownerWindow = nullptr, int attempts = RemoveSelfAttempts);
+
+    static constexpr int RemoveSelfAttempts = 60;
 
 private:
     std::string ExecutablePath;
@@ -46,9 +50,13 @@ private:
     void NoteResult(bool success);
 };
 
-// The text of the self-removal batch file, CR LF after each line: wait until the uninstaller
-// at executablePath can be deleted, remove the deferred folders (each only if empty), then
-// delete the batch file at batchPath.
-std::string BuildRemoveSelfBatch(const std::string& executablePath,
-                                 const std::vector<std::string>& deferredFolders,
-                                 const std::string& batchPath);
+// The self-removal batch file: wait until the uninstaller at executablePath can be deleted
+// (at most attempts tries), remove the deferred folders (each only if empty), then delete
+// itself. Text is plain ASCII with CR LF line ends and names no path; the paths are in
+// Variables, to be set in the environment of the command processor that runs it.
+struct TRemoveSelfBatch {
+    std::string Text;
+    std::vector<std::pair<std::string, std::string>> Variables; // name, value
+};
+TRemoveSelfBatch BuildRemoveSelfBatch(const std::string& executablePath,
+                                      const std::vector<std::string>& deferredFolders, int attempts);

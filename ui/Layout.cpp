@@ -103,7 +103,7 @@ const TControlDesign Controls[] = {
      {8, 108, 301, 17},
      "&Install the Photoshop $PluginDescription", cfChecked, 0, idNone},
     {idPhotoshopFolderLabel, "PhotoshopFolderLabel", K::Label, Page(wpPhotoshopPlugin), {8, 136, 189, 17},
-     "Adobe Photoshop plug-ins &folder:", cfNone, -1, idPhotoshopFolderInput},
+     "Adobe Photoshop plug-ins &folder:", cfNone, -1, idNone},
     {idPhotoshopFolderInput, "PhotoshopFolderInput", K::Edit, Page(wpPhotoshopPlugin), {8, 152, 305, 21},
      "", cfNone, 1, idNone},
     {idPhotoshopBrowseButton, "PhotoshopBrowseButton", K::Button, Page(wpPhotoshopPlugin), {238, 176, 75, 25},

@@ -37,6 +37,20 @@ void RegisterContainerClass() {
     registered = ::RegisterClassA(&windowClass) != 0;
 }
 
+// The window procedure of the system's static controls, which labels are.
+WNDPROC StaticProc = nullptr;
+
+// A label that focuses no control. The dialog manager looks for an accelerator only in the
+// text of controls that call themselves buttons or static controls (WM_GETDLGCODE), and for a
+// static one it moves the focus to the next control in the tab order, whatever that is. Such
+// a label therefore calls itself neither, and its "&" stays a mere underline; so does an "&"
+// that reaches a caption with a product name.
+LRESULT CALLBACK UnfocusingLabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_GETDLGCODE)
+        return 0;
+    return ::CallWindowProcA(StaticProc, window, message, wParam, lParam);
+}
+
 std::string WindowText(HWND window) {
     if (!window)
         return std::string();
@@ -205,6 +219,10 @@ HWND TLayoutWindow::CreateControlWindow(const TControlDesign& design, HWND paren
                           ::GetModuleHandleA(nullptr), nullptr);
     if (!window)
         return nullptr;
+    if (design.Kind == TControlKind::Label && design.FocusTarget == idNone) {
+        StaticProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(window, GWLP_WNDPROC));
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(UnfocusingLabelProc));
+    }
     if (design.Kind == TControlKind::CheckBox && (design.Flags & cfChecked))
         ::SendMessageA(window, BM_SETCHECK, BST_CHECKED, 0);
     if (design.Kind == TControlKind::ProgressBar) {

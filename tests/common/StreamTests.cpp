@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <numeric>
 
 #include "common/Errors.h"
@@ -16,6 +18,12 @@
 #endif
 
 namespace {
+
+#ifdef _WIN32
+const int WriteDenied = ERROR_ACCESS_DENIED;
+#else
+const int WriteDenied = EBADF;
+#endif
 
 TEST(MemoryStream, ReadWriteSeek) {
     TMemoryStream stream;
@@ -131,6 +139,44 @@ TEST(Stream, CopyFrom) {
     EXPECT_THROW(target.CopyFrom(source, 50000), EReadError) << "only 49990 bytes are left";
 }
 
+TEST(BufferedReadStream, ReadsAndSeeksAsItsSource) {
+    // Reads within the buffer, across its end, larger than it and past the data, after seeks of
+    // every origin, must give what the source itself gives.
+    std::string data(100, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7 + 1);
+    auto source = std::make_unique<TMemoryStream>();
+    source->WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+    source->SetPosition(3);
+    TBufferedReadStream stream(std::move(source), 16);
+    EXPECT_EQ(stream.Position(), 3);
+    struct TStep {
+        int64_t Seek;
+        TSeekOrigin Origin;
+        int32_t Count;
+    };
+    const TStep steps[] = {{0, TSeekOrigin::soCurrent, 5},  {0, TSeekOrigin::soCurrent, 20},
+                           {-4, TSeekOrigin::soCurrent, 3}, {50, TSeekOrigin::soBeginning, 40},
+                           {-10, TSeekOrigin::soEnd, 30},   {2, TSeekOrigin::soBeginning, 1},
+                           {0, TSeekOrigin::soEnd, 4},      {120, TSeekOrigin::soBeginning, 4}};
+    int64_t position = 3;
+    for (const TStep& step : steps) {
+        const int64_t base = step.Origin == TSeekOrigin::soBeginning ? 0
+                             : step.Origin == TSeekOrigin::soCurrent ? position
+                                                                     : 100;
+        position = base + step.Seek;
+        ASSERT_EQ(stream.Seek(step.Seek, step.Origin), position);
+        std::string got(static_cast<size_t>(step.Count), '\0');
+        const int32_t n = stream.Read(got.data(), step.Count);
+        const std::string expected = data.substr(static_cast<size_t>(std::min<int64_t>(position, 100)),
+                                                 static_cast<size_t>(step.Count));
+        EXPECT_EQ(got.substr(0, static_cast<size_t>(std::max(n, 0))), expected) << position;
+        position += n;
+        EXPECT_EQ(stream.Position(), position);
+    }
+    EXPECT_EQ(stream.Size(), 100);
+}
+
 TEST(FileStream, CreateWriteReopenRead) {
     TTestFolder folder;
     const std::string path = folder.PathOf("data.bin");
@@ -163,6 +209,13 @@ TEST(FileStream, CreateWriteReopenRead) {
         file.ReadBuffer(buffer, 3);
         EXPECT_EQ(std::string(buffer, 3), "0X2");
         EXPECT_EQ(file.Write("y", 1), 0) << "opened for reading only";
+        // WriteBuffer names the file and the system's reason (on a full disk: no space).
+        try {
+            file.WriteBuffer("y", 1);
+            ADD_FAILURE() << "no error";
+        } catch (const EWriteError& e) {
+            EXPECT_EQ(e.Message(), "Cannot write file \"" + path + "\". " + SystemErrorMessage(WriteDenied));
+        }
     }
     {
         TFileStream file(path, TFileMode::fmCreate);

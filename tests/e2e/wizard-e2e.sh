@@ -129,6 +129,17 @@ check_installed() {
   *"$dest_windows\\Uninst.exe"*) ;;
   *) fail "uninstall string: $(reg_value "$uninstall_key" UninstallString)" ;;
   esac
+  expect_equal "listed version" "$(reg_value "$uninstall_key" DisplayVersion)" "5.04"
+  expect_equal "listed icon" "$(reg_value "$uninstall_key" DisplayIcon)" "$dest_windows\\Velmora.exe"
+  expect_equal "listed location" "$(reg_value "$uninstall_key" InstallLocation)" "$dest_windows\\"
+  expect_equal "listed publisher" "$(reg_value "$uninstall_key" Publisher)" "Vendor"
+  expect_equal "listed as removable only" "$(reg_value "$uninstall_key" NoModify) $(reg_value "$uninstall_key" NoRepair)" \
+    "0x1 0x1"
+  # What the run wrote, a started KiB counted whole: the product folder (it holds nothing else)
+  # with Uninst.exe, and the custom folder's preset.
+  local bytes
+  bytes=$(($(find "$dest_unix" -type f -printf '+%s') + $(stat -c %s "$documents/Velmora 5/Presets/Default.preset")))
+  expect_equal "listed size" "$(reg_value "$uninstall_key" EstimatedSize)" "$(printf '0x%x' $(((bytes + 1023) / 1024)))"
 
   expect_equal "Start menu shortcut" "$("$wine_run" "$helper" shortcut "$(folder programs)\\Velmora.lnk" | tr -d '\r')" \
     "$dest_windows\\Velmora.exe|"

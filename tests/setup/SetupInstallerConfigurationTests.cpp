@@ -156,7 +156,13 @@ TEST_F(SetupConfigurationTest, FailsOnInvalidConfiguration) {
     itemVersionNoTime.BundleInfo = "Reverb=1.6";
     TTestSetup itemMajorNoTime = bundleWithoutList;
     itemMajorNoTime.BundleInfo = "Reverb=24.0";
+    TTestSetup unnamedBundle = ini("[Setup]\nIsBundle=1\nRegistryRoot=Software\\V\nDefaultFolder=V\nBundleRegistryRoot=X");
+    unnamedBundle.BundleInfo = "Reverb=1.02";
+    TTestSetup backslashBundle = unnamedBundle;
+    backslashBundle.Ini += "\nProductSuffix=\\";
     const TCase cases[] = {
+        {"bundle without ProductName and ProductSuffix", unnamedBundle, invalid, typeid(Exception)},
+        {"bundle named by a backslash", backslashBundle, invalid, typeid(Exception)},
         {"no RegistryRoot", ini("[Setup]\nProductName=V\nDefaultFolder=V"), invalid, typeid(Exception)},
         {"empty RegistryRoot", ini("[Setup]\nRegistryRoot=\nDefaultFolder=V"), invalid, typeid(Exception)},
         {"no DefaultFolder", ini("[Setup]\nRegistryRoot=Software\\V"), invalid, typeid(Exception)},

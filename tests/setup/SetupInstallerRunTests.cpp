@@ -11,10 +11,11 @@
 #include "tests/setup/InstallTestSupport.h"
 #include "tests/setup/SetupTestSupport.h"
 
+#include "common/CommonUtils.h"
+#include "common/FileSystem.h"
+
 #ifdef _WIN32
 #include <windows.h>
-
-#include "common/FileSystem.h"
 #endif
 
 namespace {
@@ -61,12 +62,47 @@ TEST_F(InstallStepsTest, AddsUpTheSizeOfEveryComponentLine) {
 
     auto empty = Create("");
     EXPECT_EQ(empty->GetRequiredSpace(), 0);
+
+    // More than 4 GiB, which 32 bits would wrap to a size that fits anywhere.
+    TTestEntry big = TTestEntry::File("big", "x");
+    big.FileSize = INT32_MAX;
+    auto large = Create("[Components]\nBig=$ProgramFolder\nBig=$ProgramFolder\\Again\n",
+                        {TTestEntry::Dir("Big", {big, big})});
+    EXPECT_EQ(large->GetRequiredSpace(), 4 * int64_t(INT32_MAX));
+}
+
+// A destination that is not a full path is refused before anything is extracted.
+TEST_F(InstallStepsTest, RefusesComponentDestinationsThatAreNotFullPaths) {
+    const std::pair<const char*, bool> cases[] = {
+        {"$ProgramFolder\\Help", true},
+        {"\\\\server\\share\\Velmora", true},
+        {"D:\\", true},
+        {"ProgramFolder", false},
+        {"\\Filters", false},
+        {"C:Velmora", false},
+        {"\\\\server", false},
+        {"\\\\server\\", false},
+    };
+    for (const auto& [target, accepted] : cases) {
+        auto setup = Create(std::string("[Components]\nProgram=$ProgramFolder\nHelp=") + target + "\n");
+        if (accepted) {
+            EXPECT_NO_THROW(setup->CheckComponentDestinations()) << target;
+            continue;
+        }
+        try {
+            setup->CheckComponentDestinations();
+            ADD_FAILURE() << target << ": no error";
+        } catch (const ESetupError& error) {
+            EXPECT_NE(std::string(error.what()).find(std::string("\"Help=") + target + "\""), std::string::npos)
+                << error.what();
+        }
+    }
 }
 
 TEST_F(InstallStepsTest, NeedsOneMebibyteMoreThanTheComponents) {
     struct TCase {
         const char* Name;
-        int32_t RequiredSpace;
+        int64_t RequiredSpace;
         uint64_t FreeSpace;
         bool Enough;
     };
@@ -76,10 +112,10 @@ TEST_F(InstallStepsTest, NeedsOneMebibyteMoreThanTheComponents) {
         {"nothing to copy still needs the margin", 0, MiB - 1, false},
         {"nothing to copy, margin free", 0, MiB, true},
         {"the query failed", 0, 0, false},
-        // Sizes above 2 GiB wrap to negative 32-bit numbers and count as unsigned.
-        {"4 GiB less a byte, just enough", -1, 0xFFFFFFFFull + MiB, true},
-        {"4 GiB less a byte, a byte short", -1, 0xFFFFFFFFull + MiB - 1, false},
-        {"far more than 4 GiB free", -1, 1ull << 40, true},
+        {"4 GiB less a byte, just enough", 0xFFFFFFFF, 0xFFFFFFFFull + MiB, true},
+        {"4 GiB less a byte, a byte short", 0xFFFFFFFF, 0xFFFFFFFFull + MiB - 1, false},
+        {"far more than 4 GiB free", 0xFFFFFFFF, 1ull << 40, true},
+        {"5 GiB needed, 4 GiB free", 5ll << 30, (4ull << 30) + MiB, false},
     };
     auto setup = Create("");
     for (const TCase& c : cases) {
@@ -128,6 +164,63 @@ TEST_F(InstallStepsTest, NoOverwriteMatchesNameAndOptionExactly) {
     };
     for (const auto& [component, expected] : cases)
         EXPECT_EQ(setup->IsNoOverwrite(component), expected) << component;
+}
+
+TEST_F(InstallStepsTest, DescribesTheInstallationForTheListOfPrograms) {
+    auto setup =
+        Create("Publisher=Vendor Audio\n"
+               "[Components]\n"
+               "Program=$ProgramFolder\n"
+               "Vst=$VstPluginFolder\n"
+               "Declined=$Vst3PluginFolder\n"
+               "Program=$ProgramFolder\n"
+               "[ComponentsOptions]\n"
+               "Vst=NoOverwrite\n",
+               {TTestEntry::Dir("Program", {TTestEntry::File("Vm5.exe", std::string(1000, 'x')),
+                                            TTestEntry::Dir("Sub", {TTestEntry::File("a.txt", "abc")})}),
+                TTestEntry::Dir("Vst", {TTestEntry::File("Kept.dll", std::string(200, 'k')),
+                                        TTestEntry::File("New.dll", std::string(30, 'n'))}),
+                TTestEntry::Dir("Declined", {TTestEntry::File("x.dll", std::string(5000, 'd'))})});
+    const std::string program = Folder / "Velmora 5" + PathDelimiter();
+    setup->ProgramFolder = program;
+    setup->VstPluginFolder = Folder / "Vst";
+    setup->Vst3PluginFolder = Folder / "Vst3";
+    setup->InstallVst3Plugin = false;
+    MakeFile(Folder / "Vst" + PathDelimiter() + "Kept.dll");
+    TRecordingProgress progress;
+    setup->InstallComponents(progress, 25, 75);
+    // Counted: what was written, each file once although its component came twice. Not
+    // counted: the file NoOverwrite kept, the declined host's component.
+    EXPECT_EQ(setup->InstalledBytes, 1000u + 3u + 30u);
+
+    // The icon is the product's when it is there, else the uninstaller's.
+    const std::string uninstaller = JoinPath(setup->ProgramFolder, "Uninst.exe");
+    const std::pair<std::string, std::string> icons[] = {
+        {program + "Vm5.exe", program + "Vm5.exe"},
+        {program + "Missing.exe", uninstaller},
+        {"$Vst3PluginFolder\\Velmora.exe", uninstaller},
+        {"", uninstaller},
+    };
+    for (const auto& [product, icon] : icons) {
+        setup->CompleteProduct = product;
+        const TUninstallDetails details = setup->UninstallDetails();
+        EXPECT_EQ(details.DisplayIcon, icon) << product;
+        EXPECT_EQ(details.DisplayVersion, "5.04");
+        EXPECT_EQ(details.InstallLocation, setup->ProgramFolder);
+        EXPECT_EQ(details.Publisher, "Vendor Audio");
+        EXPECT_EQ(details.InstalledBytes, setup->InstalledBytes);
+    }
+
+    // No Publisher key: none to show. A bundle shows its own version, not an item's.
+    TTestSetup bundle;
+    bundle.Ini = std::string(MinimalSetupSection) + "IsBundle=1\nBundleRegistryRoot=Software\\Items\n";
+    bundle.BundleInfo = "Reverb=1.02\n";
+    bundle.ProductVersion = Version("2.10 beta 3");
+    const TUninstallDetails details =
+        TSetupInstaller(WriteSetup(Folder, bundle), Environment).UninstallDetails();
+    EXPECT_EQ(details.Publisher, "");
+    EXPECT_EQ(details.DisplayVersion, "2.10 beta 3");
+    EXPECT_EQ(details.InstalledBytes, 0u);
 }
 
 TEST_F(InstallStepsTest, CallsEachLibraryThatHasAPath) {

@@ -488,9 +488,9 @@ TEST_F(InstallRunTest, SmallVolume) {
 
     // The limit on the real volume: what is free, less the mebibyte kept in reserve.
     const uint64_t limit = available.QuadPart - 1048576;
-    Setup->RequiredSpace = static_cast<int32_t>(limit);
+    Setup->RequiredSpace = static_cast<int64_t>(limit);
     EXPECT_NO_THROW(Setup->CheckDiskSpace());
-    Setup->RequiredSpace = static_cast<int32_t>(limit + 1);
+    Setup->RequiredSpace = static_cast<int64_t>(limit + 1);
     EXPECT_THROW(Setup->CheckDiskSpace(), ESetupError);
 }
 

@@ -108,6 +108,26 @@ TEST_F(SetupSymbolsTest, DropsEntriesOfDeclinedHosts) {
     }
 }
 
+// A folder symbol with no folder behind it (its page off, no host found) drops the entry as a
+// declined host does, although the host's install flag is still set.
+TEST_F(SetupSymbolsTest, DropsEntriesWhoseFolderIsEmpty) {
+    const std::pair<std::string TSetupInstaller::*, const char*> cases[] = {
+        {&TSetupInstaller::PhotoshopPluginFolder, "$PhotoshopPluginFolder\\Filters"},
+        {&TSetupInstaller::VstPluginFolder, "$VstPluginFolder"},
+        {&TSetupInstaller::Vst3PluginFolder, "$Vst3PluginFolder\\x"},
+        {&TSetupInstaller::DigiPluginFolder, "$DigiPluginFolder\\x"},
+        {&TSetupInstaller::ApplicationDataFolder, "$ApplicationData\\Velmora"},
+        {&TSetupInstaller::DocumentsFolder, "%Presets"},
+    };
+    for (const auto& [folder, text] : cases) {
+        const std::string kept = (*Setup).*folder;
+        (*Setup).*folder = "";
+        EXPECT_EQ(Setup->ExpandFolderSymbols(text, nullptr), "") << text;
+        EXPECT_EQ(Setup->ExpandFolderSymbols("$ProgramFolder\\x", nullptr), "C:\\Program Files\\Velmora 5\\x");
+        (*Setup).*folder = kept;
+    }
+}
+
 TEST_F(SetupSymbolsTest, ExpandsTextSymbols) {
     struct TCase {
         const char* Text;

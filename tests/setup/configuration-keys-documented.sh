@@ -14,9 +14,13 @@ section_text() {
         inside' "$guide"
 }
 
-keys=$(grep -ohE 'Read(String|Bool)\("[A-Za-z]+", "[A-Za-z]+"' "${loaders[@]}" |
-    sed -E 's/.*\("([A-Za-z]+)", "([A-Za-z]+)"/\1 \2/' | sort -u)
-lists=$(grep -ohE 'ReadSection\("[A-Za-z]+"\)' "${loaders[@]}" | sed -E 's/.*\("([A-Za-z]+)"\)/\1/' | sort -u)
+# A key is read by a call ReadString("Section", "Key" or listed in the loader's tables as
+# {"Section", "Key", ...}; a list section by ReadSection("Section") or a table row
+# {"Section", &TSetupInstaller::Field}.
+keys=$(grep -ohE '(Read(String|Bool)\(|\{)"[A-Za-z]+", "[A-Za-z]+"' "${loaders[@]}" |
+    sed -E 's/.*"([A-Za-z]+)", "([A-Za-z]+)"/\1 \2/' | sort -u)
+lists=$(grep -ohE '(ReadSection\("[A-Za-z]+"\)|\{"[A-Za-z]+", &TSetupInstaller::)' "${loaders[@]}" |
+    sed -E 's/^[^"]*"([A-Za-z]+)".*/\1/' | sort -u)
 if [ -z "$keys" ] || [ -z "$lists" ]; then
     echo "found no keys or no list sections in the loader; has the way it reads them changed?" >&2
     exit 1

@@ -19,7 +19,7 @@ head -c 5000 /dev/urandom >"$work/product/Program/Velmora.exe"
 printf 'preset' >"$work/product/Program/Data/Factory.preset"
 printf 'manual' >"$work/product/Program/Help/Manual.txt"
 cp "$stub" "$work/stub.exe"
-"$wine_run" "$packer" pack --quiet --version 5.04 --date 2024-03-01 --stub "$(winpath "$work/stub.exe")" \
+"$wine_run" "$packer" pack --quiet --ignore-errors --version 5.04 --date 2024-03-01 --stub "$(winpath "$work/stub.exe")" \
   "$(winpath "$work/product")" "$(winpath "$work/Setup.exe")"
 
 "$wine_run" "$helper" clean

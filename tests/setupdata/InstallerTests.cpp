@@ -200,6 +200,38 @@ TEST_F(InstallerTest, ChecksumCoversOnlyWhatTheFileHolds) {
     EXPECT_EQ(OpenError(archive), "(no error)");
 }
 
+TEST_F(InstallerTest, ChecksumOfALargeArchiveCountsWhatTheFileHolds) {
+    // Several megabytes, read in large pieces: a covered length that ends inside the data or
+    // past a file cut anywhere sums exactly the bytes that are there.
+    std::string noise(3 * 1024 * 1024 + 5000, '\0');
+    uint32_t state = 1;
+    for (char& c : noise)
+        c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
+    const std::string good =
+        BuildArchive({TTestEntry::Dir("Program", {TTestEntry::File("noise.bin", noise)})}, Version504());
+    const std::string damaged = Archive::DamagedDataMessage;
+    struct TCase {
+        size_t FileSize;
+        int32_t Covered; // 0: as written
+        std::string Expected;
+    };
+    const TCase cases[] = {{good.size(), 1024 * 1024 + 3 * 4096 + 17, "(no error)"},
+                           {good.size(), 2 * 1024 * 1024, "(no error)"},
+                           {28 + 1024 * 1024, 0, damaged},
+                           {28 + 1024 * 1024 + 1, 0, damaged},
+                           {28 + 2 * 1024 * 1024 - 4096 + 100, 0, damaged},
+                           {good.size() - 1, 0, damaged}};
+    for (const TCase& test : cases) {
+        std::string archive = good.substr(0, test.FileSize);
+        if (test.Covered != 0)
+            PutInt32At(archive, 8, test.Covered);
+        const size_t covered =
+            std::min<size_t>(archive.size() - 28, static_cast<size_t>(Int32At(archive, 8)));
+        PutInt32At(archive, 12, static_cast<int32_t>(Adler32(1, archive.data() + 28, covered)));
+        EXPECT_EQ(OpenError(archive), test.Expected) << test.FileSize << " " << covered;
+    }
+}
+
 TEST_F(InstallerTest, BadVersionMarker) {
     std::string archive = BuildArchive(SampleEntries(), Version504());
     PutInt32At(archive, 32, 2);
@@ -245,14 +277,16 @@ TEST_F(InstallerTest, ComponentSizeOfEmptyFoldersIsZero) {
     EXPECT_EQ(installer.ComponentSize("Only"), 0);
 }
 
-TEST_F(InstallerTest, ComponentSizeWrapsIn32Bits) {
+TEST_F(InstallerTest, ComponentSizeAddsUpBeyond4GiB) {
     // Sizes are taken from the records; the members are never inflated for measuring.
     TTestEntry big = TTestEntry::File("big", "x");
     big.FileSize = INT32_MAX;
     TTestEntry big2 = big;
     big2.Name = "big2";
-    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("C", {big, big2})}, Version504())));
-    EXPECT_EQ(installer.ComponentSize("C"), -2);
+    TTestEntry big3 = big;
+    big3.Name = "big3";
+    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("C", {big, big2, big3})}, Version504())));
+    EXPECT_EQ(installer.ComponentSize("C"), 3 * int64_t(INT32_MAX));
 }
 
 TEST_F(InstallerTest, WalkPreparesEveryFolderAndFindsRecordsWithoutReadingContent) {

@@ -232,6 +232,41 @@ TEST_F(UninstallerCopyTest, RegistrationNamesTheUninstallerInQuotes) {
     EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"), "\"" + uninstaller + "\"");
 }
 
+TEST_F(UninstallerCopyTest, RegistrationDescribesTheInstallation) {
+    const std::string setup = WriteSetup(1024);
+    const std::string uninstaller = UninstallerPath();
+    const auto text = [&](const char* name) { return GetString(HKEY_LOCAL_MACHINE, Key(ProductName), name); };
+    const auto number = [&](const char* name) {
+        UniqueHKey key = OpenKey(HKEY_LOCAL_MACHINE, Key(ProductName));
+        return key ? ReadDwordValue(key.Get(), name) : std::nullopt;
+    };
+
+    // Without details: no empty texts, but what the engine knows itself.
+    TInstaller("", setup).WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
+    for (const char* name : {"DisplayVersion", "DisplayIcon", "InstallLocation", "Publisher"})
+        EXPECT_EQ(text(name), std::nullopt) << name;
+    EXPECT_EQ(number("NoModify"), 1u);
+    EXPECT_EQ(number("NoRepair"), 1u);
+    const uint64_t own = fs::file_size(uninstaller);
+    ASSERT_LT(own, 10240u);
+
+    // The size in KiB counts the uninstaller with the installed files; a started KiB counts
+    // whole, and the sum is not cut at 32 bits.
+    const std::pair<uint64_t, DWORD> sizes[] = {
+        {10240 - own, 10}, {10241 - own, 11}, {(5ull << 30) - own, 5u << 20}};
+    for (const auto& [installed, kib] : sizes) {
+        const TUninstallDetails details{"5.04", "C:\\Velmora\\Velmora.exe", "C:\\Velmora\\", "Vendor",
+                                        installed};
+        TInstaller("", setup).WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0, details);
+        ASSERT_EQ(fs::file_size(uninstaller), own);
+        EXPECT_EQ(number("EstimatedSize"), kib) << installed;
+        EXPECT_EQ(text("DisplayVersion"), "5.04");
+        EXPECT_EQ(text("DisplayIcon"), "C:\\Velmora\\Velmora.exe");
+        EXPECT_EQ(text("InstallLocation"), "C:\\Velmora\\");
+        EXPECT_EQ(text("Publisher"), "Vendor");
+    }
+}
+
 TEST_F(UninstallerCopyTest, RegistrationsNamingTheSameFileQuotedOrNotInAnyCaseAreRemoved) {
     TInstaller installer("", WriteSetup(1024));
     const std::string uninstaller = UninstallerPath();

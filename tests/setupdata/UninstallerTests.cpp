@@ -235,6 +235,30 @@ TEST_F(UninstallerTest, RegistryKeysAreDeletedWithTheirSubkeysAndNeverCount) {
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
 }
 
+// A record naming the shared list of installed programs (as one written for a product without
+// a name did) or a key right below a root must not take other products' keys with it.
+TEST_F(UninstallerTest, SharedListAndTopLevelKeysAreNeverDeleted) {
+    const std::string list = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    const std::string other = list + "\\UninstallerTests Other Product";
+    const std::string top = "UninstallerTestsTop";
+    CreateKeyWithValue(HKEY_CURRENT_USER, other);
+    CreateKeyWithValue(HKEY_CURRENT_USER, top + "\\Sub");
+
+    TUninstaller uninstaller = MakeUninstaller({
+        "U\\" + list,
+        "U" + list + "\\",
+        "U\\\\SOFTWARE\\microsoft\\Windows\\\\CurrentVersion\\UNINSTALL\\\\",
+        "U\\" + top,
+        "U\\\\" + top + "\\\\",
+    });
+
+    EXPECT_TRUE(uninstaller.Uninstall());
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, other));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, top + "\\Sub"));
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, other.c_str());
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, top.c_str());
+}
+
 TEST_F(UninstallerTest, UnknownLettersAndEmptyLinesAreSkipped) {
     const std::string file = Tree.MakeFile("x.txt");
     TUninstaller uninstaller = MakeUninstaller({"X" + file, "", "f" + file, "Z"});
@@ -259,69 +283,93 @@ TEST_F(UninstallerTest, ProgramFolderAndItsParentsAreDeferredFoldersBelowAreRemo
 
     EXPECT_FALSE(uninstaller.Uninstall());   // only the missing "Gone" folder fails
     EXPECT_FALSE(DirectoryExists(below));
-    EXPECT_EQ(uninstaller.DeferredFolders, (std::vector<std::string>{program, program, sibling, upperVendor}));
-}
-
-TEST(UninstallerBatch, BatchWaitsForTheProgramThenRemovesTheDeferredFoldersAndItself) {
-    const std::string text =
-        BuildRemoveSelfBatch("C:\\Program Files\\Vendor\\Velmora\\Uninst.exe",
-                             {"C:\\Program Files\\Vendor\\Velmora\\", "C:\\Program Files\\Vendor\\Velmora\\",
-                              "C:\\Program Files\\Vendor\\"},
-                             "C:\\Temp\\Uninstall.bat");
-    EXPECT_EQ(text, ":Repeat\r\n"
-                    "del \"C:\\Program Files\\Vendor\\Velmora\\Uninst.exe\"\r\n"
-                    "if exist \"C:\\Program Files\\Vendor\\Velmora\\Uninst.exe\" goto Repeat\r\n"
-                    "rd \"C:\\Program Files\\Vendor\\Velmora\"\r\n"
-                    "rd \"C:\\Program Files\\Vendor\\Velmora\"\r\n"
-                    "rd \"C:\\Program Files\\Vendor\"\r\n"
-                    "del \"C:\\Temp\\Uninstall.bat\"\r\n");
-}
-
-TEST(UninstallerBatch, PercentSignsInPathsAreDoubledForTheCommandProcessor) {
-    EXPECT_EQ(BuildRemoveSelfBatch("C:\\100% Sound\\Uninst.exe", {"C:\\100% Sound\\"}, "C:\\T%MP%\\Uninstall.bat"),
-              ":Repeat\r\n"
-              "del \"C:\\100%% Sound\\Uninst.exe\"\r\n"
-              "if exist \"C:\\100%% Sound\\Uninst.exe\" goto Repeat\r\n"
-              "rd \"C:\\100%% Sound\"\r\n"
-              "del \"C:\\T%%MP%%\\Uninstall.bat\"\r\n");
+    EXPECT_EQ(uninstaller.DeferredFolders,
+              (std::vector<std::string>{program, program, sibling, upperVendor}));
 }
 
 // End to end: a stand-in uninstaller copied into a product folder replays its record, starts
 // the batch file and exits; the batch file, run by the command processor, deletes the
 // uninstaller once it has ended, removes the deferred folders that are empty and itself.
+// Folder names with letters outside ASCII and with the command processor's special
+// characters, and a read-only uninstaller.
 TEST(UninstallerSelfRemoval, BatchFileRemovesTheUninstallerAndItsEmptyFolders) {
+    struct TCase {
+        const char* Vendor;
+        const char* Program;
+        bool ReadOnly;
+    };
+    const TCase cases[] = {
+        {"Vendor", "Velmora", false},
+        {"M\xFCller Audio",
+         "Gr\xF6\xDF"
+         "e 5",
+         false}, // ANSI: "Müller Audio", "Größe 5"
+        {"100% Sound & Co", "Velmora (x86) ^%TEMP%", false},
+        {"Sound & Co!", "Velmora! (x86) ^", false},
+        {"Vendor", "Velmora", true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.Vendor) + "\\" + c.Program + (c.ReadOnly ? " read-only" : ""));
+        TTestFolder tree;
+        const std::string outer = tree.MakeFolder("Outer\\");
+        const std::string vendor = outer + c.Vendor + "\\";
+        const std::string program = vendor + c.Program + "\\";
+        ASSERT_TRUE(CreateDir(vendor) && CreateDir(program));
+        tree.MakeFile("Outer\\user.txt"); // keeps Outer from being removed
+        WriteBytes(program + "Velmora.txt", "data");
+        const std::string uninstaller = program + "Uninst.exe";
+        WriteUninstaller(
+            uninstaller, ReadBytes(ProgramDirectory() + "UninstallSelfRemovalHelper.exe"),
+            RecordBytes({"D" + outer, "D" + vendor, "D" + program, "F" + program + "Velmora.txt"}));
+        if (c.ReadOnly)
+            ::SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_READONLY);
+        const std::string batch = IncludeDelimiter(TempDirectory()) + "Uninstall.bat";
+        DeleteFileAt(batch);
+
+        // Started in its own folder, as Explorer starts a program.
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        std::string commandLine = "\"" + uninstaller + "\"";
+        ASSERT_TRUE(::CreateProcessA(uninstaller.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                     nullptr, program.c_str(), &startup, &process));
+        UniqueHandle processHandle(process.hProcess);
+        UniqueHandle threadHandle(process.hThread);
+        ASSERT_EQ(::WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+        DWORD exitCode = 99;
+        ::GetExitCodeProcess(process.hProcess, &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+
+        // The batch file runs on its own; give it up to a minute.
+        for (int i = 0; i < 600 && (FileExists(uninstaller) || DirectoryExists(vendor) || FileExists(batch));
+             ++i)
+            ::Sleep(100);
+        EXPECT_FALSE(FileExists(uninstaller));
+        EXPECT_FALSE(DirectoryExists(program));
+        EXPECT_FALSE(DirectoryExists(vendor));
+        EXPECT_TRUE(FileExists(outer + "user.txt"));
+        EXPECT_FALSE(FileExists(batch));
+        if (FileExists(uninstaller))
+            ::SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// An uninstaller that can never be deleted (here held open by this test) leaves the batch
+// file trying a bounded number of times; then it ends and deletes itself all the same.
+TEST(UninstallerSelfRemoval, BatchFileGivesUpOnAnUninstallerThatStays) {
     TTestFolder tree;
-    const std::string outer = tree.MakeFolder("Outer\\");
-    const std::string vendor = tree.MakeFolder("Outer\\Vendor\\");
-    const std::string program = tree.MakeFolder("Outer\\Vendor\\Velmora\\");
-    tree.MakeFile("Outer\\user.txt");   // keeps Outer from being removed
-    tree.MakeFile("Outer\\Vendor\\Velmora\\Velmora.txt");
-    const std::string uninstaller = program + "Uninst.exe";
-    WriteUninstaller(uninstaller, ReadBytes(ProgramDirectory() + "UninstallSelfRemovalHelper.exe"),
-                     RecordBytes({"D" + outer, "D" + vendor, "D" + program, "F" + program + "Velmora.txt"}));
+    const std::string program = tree.MakeFolder("Velmora\\");
+    const std::string path = program + "Uninst.exe";
+    WriteUninstaller(path, EmptyImage(), RecordBytes({}));
+    TUninstaller uninstaller(path);
+    UniqueFile held(
+        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
     const std::string batch = IncludeDelimiter(TempDirectory()) + "Uninstall.bat";
-    DeleteFileAt(batch);
 
-    // Started in its own folder, as Explorer starts a program.
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + uninstaller + "\"";
-    ASSERT_TRUE(::CreateProcessA(uninstaller.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                 program.c_str(), &startup, &process));
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    ASSERT_EQ(::WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD exitCode = 99;
-    ::GetExitCodeProcess(process.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
-
-    // The batch file runs on its own; give it up to a minute.
-    for (int i = 0; i < 600 && (FileExists(uninstaller) || DirectoryExists(vendor) || FileExists(batch)); ++i)
+    uninstaller.RemoveSelf(nullptr, 3);
+    for (int i = 0; i < 600 && FileExists(batch); ++i)
         ::Sleep(100);
-    EXPECT_FALSE(FileExists(uninstaller));
-    EXPECT_FALSE(DirectoryExists(program));
-    EXPECT_FALSE(DirectoryExists(vendor));
-    EXPECT_TRUE(FileExists(outer + "user.txt"));
     EXPECT_FALSE(FileExists(batch));
+    EXPECT_TRUE(FileExists(path));
 }

@@ -80,5 +80,18 @@ printf '\x55' | dd of="$work/Bad.dat" bs=1 seek=200 conv=notrunc 2>/dev/null
 expect 1 "verify a damaged archive" "${pack[@]}" verify "$work/Bad.dat"
 grep -q "The installer appears to be corrupted" "$work/err" || { echo "FAIL: damage message"; failures=$((failures + 1)); }
 
+# The check: the sample is clean; a product with an error is reported and not packed, unless
+# the vendor insists.
+expect 0 "check the sample" "${pack[@]}" check "$sample" --version 5.04 --json
+[ "$(tr -d '\r\n' <"$work/out")" = "[]" ] || { echo "FAIL: sample not clean"; cat "$work/out"; failures=$((failures + 1)); }
+cp -r "$sample" "$work/broken"
+sed -i 's/^DefaultFolder=.*/DefaultFolder=/' "$work/broken/Setup.ini"
+expect 1 "check a product with an error" "${pack[@]}" check "$work/broken" --version 5.04
+grep -q "^Setup.ini:[0-9]*: error: \[Setup\] DefaultFolder is missing" "$work/out" || { echo "FAIL: check output"; cat "$work/out"; failures=$((failures + 1)); }
+expect 1 "pack a product with an error" "${pack[@]}" pack --version 5.04 "$work/broken" "$work/Broken.dat"
+[ -e "$work/Broken.dat" ] && { echo "FAIL: packed despite an error"; failures=$((failures + 1)); }
+expect 0 "pack it anyway" "${pack[@]}" pack --ignore-errors --version 5.04 "$work/broken" "$work/Broken.dat"
+grep -q "despite the errors" "$work/err" || { echo "FAIL: --ignore-errors said nothing"; failures=$((failures + 1)); }
+
 [ $failures = 0 ] && echo "all command-line checks passed"
 exit $((failures > 0))

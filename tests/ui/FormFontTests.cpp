@@ -223,7 +223,7 @@ TEST(LayoutTest, CreationOrderIsTheTabOrderWithLabelsBeforeTheirInputs) {
     const std::vector<std::vector<TControlId>> sequences = {
         {idVst2FolderLabel, idVst2FolderInput, idVst2BrowseButton, idVst2InstallCheck, idVst3InstallCheck},
         {idDigiFolderLabel, idDigiFolderInput, idDigiBrowseButton, idDigiInstallCheck},
-        {idPhotoshopInstallCheck, idPhotoshopFolderLabel, idPhotoshopFolderInput, idPhotoshopBrowseButton},
+        {idPhotoshopInstallCheck, idPhotoshopFolderInput, idPhotoshopBrowseButton},
         {idDestFolderLabel, idDestFolderInput, idDestBrowseButton},
         {idNameLabel, idNameInput},
         {idIconStartMenuCheck, idIconDesktopCheck},

@@ -25,6 +25,7 @@
 #include "common/DosDate.h"
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/ArchiveCommands.h"
+#include "tools/setuppack/Checker.h"
 #include "tools/setuppack/Packer.h"
 #include "tools/setuppack/Preview.h"
 #include "tools/setuppack/ToolData.h"
@@ -34,6 +35,7 @@ namespace {
 const char* const UsageText =
     "Usage:\n"
     "  setuppack pack --version VERSION [options] PRODUCT_FOLDER OUTPUT\n"
+    "  setuppack check PRODUCT_FOLDER --version VERSION [--json]\n"
     "  setuppack list [--json] SETUP\n"
     "  setuppack verify SETUP\n"
     "  setuppack extract SETUP DESTINATION\n"
@@ -53,6 +55,12 @@ const char* const UsageText =
     "       --time HH:MM[:SS]   build time of day (default: the version, 5.04 gives 05:04)\n"
     "       --jobs N            compressing threads (default: one per processor)\n"
     "       --quiet             no progress and no summary\n"
+    "       --ignore-errors     pack even when the check finds errors\n"
+    "check    Loads PRODUCT_FOLDER as the setup program will and reports what would stop it\n"
+    "         (errors, exit code 1) or make it install other than meant (warnings), as\n"
+    "         FILE:LINE: error|warning: MESSAGE lines. pack runs the same check first and\n"
+    "         refuses a product with errors.\n"
+    "         --json    a JSON array of {file, line, severity, message} instead\n"
     "list     Shows the version, build date and entries of a setup program or Setup.dat, and\n"
     "         whether a code signature follows the setup data. --json prints the same as one\n"
     "         JSON object, for build scripts.\n"
@@ -201,6 +209,7 @@ int RunPack(const std::vector<std::string>& args) {
     TPackOptions options;
     std::string versionText, dateText, timeText;
     bool quiet = false;
+    bool ignoreErrors = false;
     std::vector<std::string> positional;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -221,6 +230,8 @@ int RunPack(const std::vector<std::string>& args) {
             options.Jobs = static_cast<unsigned>(ParseNumber(value(), "number of jobs"));
         else if (arg == "--quiet")
             quiet = true;
+        else if (arg == "--ignore-errors")
+            ignoreErrors = true;
         else if (arg.size() > 1 && arg[0] == '-')
             throw EUsage("Unknown option: " + arg);
         else
@@ -236,6 +247,16 @@ int RunPack(const std::vector<std::string>& args) {
         options.StubPath = ToolDataFile("Setup.exe", "installed Setup.exe to use as the stub (give --stub)");
     options.Version.FromText(versionText);
     options.BuildDate = BuildDateOf(dateText, timeText, options.Version);
+
+    // The version and the time of day are settled above; the check looks at the rest.
+    const std::vector<TDiagnostic> diagnostics = CheckProduct({options.ProductFolder, versionText, true});
+    for (const TDiagnostic& diagnostic : diagnostics)
+        std::fprintf(stderr, "%s\n", FormatDiagnostic(diagnostic).c_str());
+    if (HasErrors(diagnostics)) {
+        if (!ignoreErrors)
+            throw EPackError("The product folder has errors; nothing was packed (--ignore-errors packs anyway)");
+        std::fprintf(stderr, "setuppack: packing despite the errors above (--ignore-errors)\n");
+    }
 
     TProgressDisplay progress(quiet);
     options.Progress = [&](int64_t done, int64_t total) { progress.Update(done, total); };
@@ -284,6 +305,34 @@ int RunPreview(const std::vector<std::string>& args) {
     return 0;
 }
 
+int RunCheck(const std::vector<std::string>& args) {
+    std::string versionText;
+    bool json = false;
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--version" && i + 1 < args.size())
+            versionText = args[++i];
+        else if (args[i] == "--json")
+            json = true;
+        else if (args[i].size() > 1 && args[i][0] == '-')
+            throw EUsage("Unknown option: " + args[i]);
+        else
+            positional.push_back(args[i]);
+    }
+    if (versionText.empty())
+        throw EUsage("check needs --version");
+    if (positional.size() != 1)
+        throw EUsage("check needs a product folder");
+    const std::vector<TDiagnostic> diagnostics = CheckProduct({positional[0], versionText, false});
+    if (json)
+        std::fputs(DiagnosticsJson(diagnostics).c_str(), stdout);
+    else {
+        for (const TDiagnostic& diagnostic : diagnostics)
+            std::printf("%s\n", FormatDiagnostic(diagnostic).c_str());
+    }
+    return HasErrors(diagnostics) ? 1 : 0;
+}
+
 int Run(const std::vector<std::string>& args) {
     if (args.empty())
         throw EUsage("No command given");
@@ -295,6 +344,8 @@ int Run(const std::vector<std::string>& args) {
     }
     if (command == "pack")
         return RunPack(rest);
+    if (command == "check")
+        return RunCheck(rest);
     if (command == "preview")
         return RunPreview(rest);
     if (command == "list" && (rest.size() == 1 || (rest.size() == 2 && rest[0] == "--json"))) {

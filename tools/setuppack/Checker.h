@@ -1,0 +1,37 @@
+// Checking a product folder before it is packed: it is loaded the way the setup program loads
+// it (the same INI reader, configuration loader, symbol expansion, bundle items, version type,
+// folder pattern formatter and picture decoder), and what would stop the setup program or make
+// it install other than the vendor meant is reported with the file and line it comes from.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class TSeverity { Error, Warning };
+
+struct TDiagnostic {
+    std::string File; // as named in the product folder ("Setup.ini"); empty for the command line
+    int Line = 0;     // counted from 1; 0 for the file as a whole
+    TSeverity Severity = TSeverity::Error;
+    std::string Message;
+};
+
+struct TCheckOptions {
+    std::string ProductFolder;
+    std::string VersionText;
+    // The build time of day is given apart from the version, which then need not be one.
+    bool TimeGiven = false;
+};
+
+// Every finding, ordered by file and line.
+std::vector<TDiagnostic> CheckProduct(const TCheckOptions& options);
+
+bool HasErrors(const std::vector<TDiagnostic>& diagnostics);
+// "Setup.ini:12: error: ..." as compilers write it ("Setup.jpg: error: ..." without a line,
+// "error: ..." without a file).
+std::string FormatDiagnostic(const TDiagnostic& diagnostic);
+// A JSON array of {"file", "line", "severity", "message"}, for build scripts; file and line
+// are null where there is none. Texts from the product folder are Windows-1252 and come out
+// as UTF-8.
+std::string DiagnosticsJson(const std::vector<TDiagnostic>& diagnostics);
