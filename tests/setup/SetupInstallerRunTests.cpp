@@ -181,12 +181,12 @@ TEST_F(InstallStepsTest, DescribesTheInstallationForTheListOfPrograms) {
                 TTestEntry::Dir("Vst", {TTestEntry::File("Kept.dll", std::string(200, 'k')),
                                         TTestEntry::File("New.dll", std::string(30, 'n'))}),
                 TTestEntry::Dir("Declined", {TTestEntry::File("x.dll", std::string(5000, 'd'))})});
-    const std::string program = Folder / "Velmora 5" + PathDelimiter();
+    const std::string program = Folder.PathOf("Velmora 5") + PathDelimiter();
     setup->ProgramFolder = program;
-    setup->VstPluginFolder = Folder / "Vst";
-    setup->Vst3PluginFolder = Folder / "Vst3";
+    setup->VstPluginFolder = Folder.PathOf("Vst");
+    setup->Vst3PluginFolder = Folder.PathOf("Vst3");
     setup->InstallVst3Plugin = false;
-    MakeFile(Folder / "Vst" + PathDelimiter() + "Kept.dll");
+    MakeFile(Folder.PathOf("Vst") + PathDelimiter() + "Kept.dll");
     TRecordingProgress progress;
     setup->InstallComponents(progress, 25, 75);
     // Counted: what was written, each file once although its component came twice. Not
