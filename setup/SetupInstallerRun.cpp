@@ -101,7 +101,9 @@ void TSetupInstaller::CheckComponentDestinations() const {
             const size_t server = volume.find_first_of("\\/", 2);
             const bool onShare = volume.size() > 2 && server != std::string::npos && server > 2 &&
                                  server + 1 < volume.size();
-            if (!onDrive && !onShare)
+            // The native build (tests, the product check) runs on POSIX paths.
+            const bool onPosixRoot = PathDelimiter() == '/' && destination[0] == '/';
+            if (!onDrive && !onShare && !onPosixRoot)
                 throw ESetupError("Invalid destination in Setup.ini: the component \"" + line + "\" goes to \"" +
                                   destination + "\", which is not a full path with a drive or a network share");
         }

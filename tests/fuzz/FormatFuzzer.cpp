@@ -37,7 +37,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else if (pattern[i] == '%')
             hasSpecifier = true;
     }
-    if (hasSpecifier && result.find(std::to_string(magnitude)) == std::string::npos)
+    // The number appears as decimal (signed or unsigned) or as hexadecimal in either case.
+    const auto hex = [](uint32_t n, const char* digits) {
+        std::string text;
+        do {
+            text.insert(text.begin(), digits[n % 16]);
+            n /= 16;
+        } while (n != 0);
+        return text;
+    };
+    const uint32_t bits = static_cast<uint32_t>(value);
+    const std::string forms[] = {std::to_string(magnitude), std::to_string(bits), hex(bits, "0123456789abcdef"),
+                                 hex(bits, "0123456789ABCDEF")};
+    bool found = false;
+    for (const std::string& form : forms)
+        found = found || result.find(form) != std::string::npos;
+    if (hasSpecifier && !found)
         __builtin_trap();
     return 0;
 }
