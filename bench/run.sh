@@ -46,9 +46,11 @@ echo "== 1. Adler-32, 256 MB (native)"
 echo
 echo "== 2. Packing a 200 MB mixed payload"
 "$host/bench/make_payload" "$work/payload" 200
-pack=("$host/tools/setuppack" pack --quiet --version 5.04 --date 2024-05-01)
-one=$(seconds "${pack[@]}" --jobs 1 "$work/payload" "$work/one.dat")
-all=$(seconds "${pack[@]}" "$work/payload" "$work/Setup.dat")
+pack() { # pack ARGS...: setuppack's pack; the bare payloads are no products, so the check's findings go to a log
+  "$host/tools/setuppack" pack --quiet --ignore-errors --version 5.04 --date 2024-05-01 "$@" 2>>"$work/pack.log"
+}
+one=$(seconds pack --jobs 1 "$work/payload" "$work/one.dat")
+all=$(seconds pack "$work/payload" "$work/Setup.dat")
 cmp -s "$work/one.dat" "$work/Setup.dat" && same="identical" || same="DIFFERENT"
 echo "  best of 3: one thread ${one} s, $(nproc) threads ${all} s, speed-up $(awk -v a="$one" -v b="$all" 'BEGIN { printf "%.2f", a / b }')x (outputs $same)"
 echo "  archive: $(stat -c %s "$work/Setup.dat") bytes"
@@ -56,7 +58,7 @@ echo "  archive: $(stat -c %s "$work/Setup.dat") bytes"
 echo
 echo "== 3. Opening a 200 MB archive as Setup.exe does, under Wine"
 "$host/bench/make_payload" "$work/noise" 200 incompressible >/dev/null
-"${pack[@]}" "$work/noise" "$work/Noise.dat"
+pack "$work/noise" "$work/Noise.dat"
 bash "$root/scripts/wine-session.sh" start "$win" >/dev/null
 run_wine() { "$root/scripts/wine-run.sh" "$@"; }
 run_wine "$win/bench/verify_bench.exe" "Z:$work/Noise.dat" 3
@@ -83,13 +85,13 @@ echo "== 5. Extracting a 200 MB component as Setup.exe does, under Wine"
 # plus thousands of small files in nested folders with empty folders among them (make_tree).
 "$host/bench/make_payload" "$work/mixed" 160 >/dev/null
 "$host/bench/make_tree" "$work/mixed/Program/Library" 6000 | sed 's/^/  payload: /'
-"${pack[@]}" "$work/mixed" "$work/Mixed.dat"
+pack "$work/mixed" "$work/Mixed.dat"
 # For the memory figure: the same amount in two large files, one compressible, one not.
 mkdir -p "$work/large/Program"
 # (yes ends on SIGPIPE, which pipefail would count as a failure: not in a pipeline.)
 head -c 150000000 <(yes "velmora preset gain filter signal sample rate") >"$work/large/Program/Large.txt"
 head -c 50000000 /dev/urandom >"$work/large/Program/Noise.bin"
-"${pack[@]}" "$work/large" "$work/Large.dat"
+pack "$work/large" "$work/Large.dat"
 rm -rf "$work/mixed" "$work/large"
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -158,7 +160,7 @@ StartMenu=$ProgramFolder\Folder0,Velmora Bench
 Desktop=$ProgramFolder\Folder0,Velmora Bench,,0
 INI
 echo "  payload: $(find "$work/product/Program" -type f | wc -l) files, $(find "$work/product/Program" -mindepth 1 -type d | wc -l) folders, $(du -sb "$work/product/Program" | cut -f1) bytes"
-"${pack[@]}" --stub "$win/app/Setup.exe" "$work/product" "$work/Product.exe"
+pack --stub "$win/app/Setup.exe" "$work/product" "$work/Product.exe"
 rm -rf "$work/product"
 install_run() { # install_run MODE: one run into an empty folder
   rm -rf "$work/out"
@@ -179,7 +181,7 @@ rm -rf "$work/out"
 echo
 echo "== 7. A 1 GB setup program's start, under Wine"
 "$host/bench/make_payload" "$work/big" 1000 incompressible >/dev/null
-"${pack[@]}" --stub "$win/app/Setup.exe" "$work/big" "$work/Big.exe"
+pack --stub "$win/app/Setup.exe" "$work/big" "$work/Big.exe"
 rm -rf "$work/big"
 echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 run_wine "$win/bench/verify_bench.exe" "$(winpath "$work/Big.exe")" 3 | sed 's/^/  /'
