@@ -134,11 +134,14 @@ TCertificateTable FindCertificateTable(TStream& file) {
     const int64_t directoryCountAt = optionalHeader + (optionalMagic == 0x20B ? 108 : 92);
     uint32_t directoryCount = 0;
     uint32_t security[2] = {}; // file offset, size
+    const int64_t directoryAt = directoryCountAt + 4 + 4 * 8;
     if ((optionalMagic != 0x10B && optionalMagic != 0x20B) ||
         !ReadField(file, directoryCountAt, &directoryCount, 4) || directoryCount <= 4 ||
-        !ReadField(file, directoryCountAt + 4 + 4 * 8, security, 8) || security[1] == 0)
+        !ReadField(file, directoryAt, security, 8))
         return {};
-    return {security[0], security[1]};
+    if (security[1] == 0)
+        return {0, 0, directoryAt};
+    return {security[0], security[1], directoryAt};
 }
 
 // Reads one entry list record by record and refuses any record that breaks the structure:

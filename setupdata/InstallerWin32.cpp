@@ -93,23 +93,36 @@ void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std:
     {
         TFileStream copy(uninstallerPath, TFileMode::fmCreate);
         int32_t imageSize;
+        TCertificateTable signature;
         {
             // The setup program this engine reads (the running one unless a tool or test named
             // another): its image without the setup data archive and whatever follows it.
             // DataOffset 0 means nothing is appended; a negative one is read the same way, as
-            // the archive reader does, so the whole file is copied.
+            // the archive reader does, so the whole file is copied, but for a signature.
             TFileStream image(ExecutablePath.empty() ? ProgramFileName() : ExecutablePath,
                               TFileMode::fmOpenReadShared);
             image.SetPosition(Archive::DataOffsetPosition);
             imageSize = image.ReadInt32();
             if (imageSize <= 0)
                 imageSize = static_cast<int32_t>(image.Size());
+            signature = FindCertificateTable(image);
+            if (signature.Size != 0 && signature.Offset > Archive::MinimumExecutableSize &&
+                signature.Offset < imageSize)
+                imageSize = static_cast<int32_t>(signature.Offset);
             image.SetPosition(0);
             copy.CopyFrom(image, imageSize);
         }
         copy.SetPosition(Archive::DataOffsetPosition);
         copy.WriteInt32(imageSize);
         copy.WriteInt32(1); // UninstallFlag at offset 52
+        // A signature does not survive the copy: the header above changes and the certificate
+        // table is left behind. The copy says it is not signed rather than point Windows at
+        // bytes that are no certificate table ("the signature is corrupt" in its properties).
+        if (signature.DirectoryAt != 0 && signature.DirectoryAt + 8 <= imageSize) {
+            copy.SetPosition(signature.DirectoryAt);
+            copy.WriteInt32(0);
+            copy.WriteInt32(0);
+        }
         copy.SetPosition(imageSize);
         WriteUninstallRecord(copy, Version, InstallLog, productData, productDataLength);
         uninstallerSize = static_cast<uint64_t>(copy.Size());

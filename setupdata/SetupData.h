@@ -45,10 +45,12 @@ enum TLogRoot { lrClassesRoot, lrCurrentUser, lrLocalMachine, lrOther };
 struct TCertificateTable {
     int64_t Offset = 0;
     int64_t Size = 0;              // 0: the program is not signed
+    int64_t DirectoryAt = 0;       // the file offset of the security directory entry itself
 };
 
 // The certificate table that file's PE headers point to; Size 0 when the file is not a PE
-// program or has none. Only the headers are read; the table itself is not looked at.
+// program or has none (DirectoryAt is still set when the entry exists, 0 when the file has no
+// such entry). Only the headers are read; the table itself is not looked at.
 TCertificateTable FindCertificateTable(TStream& file);
 
 // What the list of installed programs shows of an installation besides its name. Empty texts

@@ -156,11 +156,15 @@ TEST_F(UninstallerCopyTest, CopyIsTheImageFlaggedAsUninstallerWithTheRecordAppen
     const std::string logText =
         "DC:\\Program Files\\Vendor\\\r\nFC:\\Program Files\\Vendor\\a.txt\r\n" + machineEntry + "\r\n";
     ASSERT_EQ(bytes.size(), 4096 + 61 + logText.size() + 9);
-    // The image, with DataOffset = its size and the uninstall flag.
+    // The image, with DataOffset = its size, the uninstall flag and no signature: the setup
+    // program's certificate table is not copied, so nothing may point at it.
+    std::string unsignedImage = image;
+    PutInt32At(unsignedImage, SecurityDirectoryAt, 0);
+    PutInt32At(unsignedImage, SecurityDirectoryAt + 4, 0);
     EXPECT_EQ(bytes.substr(0, 48), image.substr(0, 48));
     EXPECT_EQ(Int32At(bytes, 48), 4096);
     EXPECT_EQ(Int32At(bytes, 52), 1);
-    EXPECT_EQ(bytes.substr(56, 4096 - 56), image.substr(56));
+    EXPECT_EQ(bytes.substr(56, 4096 - 56), unsignedImage.substr(56));
     // The record.
     const std::string record = bytes.substr(4096);
     EXPECT_EQ(record.substr(0, 8), "QK/UNS/3");
@@ -203,6 +207,24 @@ TEST_F(UninstallerCopyTest, SetupWithoutAppendedArchiveIsCopiedWhole) {
         EXPECT_EQ(reader.ProductDataLength, 0);
         EXPECT_TRUE(reader.ProductData.empty());
     }
+}
+
+TEST_F(UninstallerCopyTest, SignedSetupWithoutAppendedArchiveLeavesItsSignatureBehind) {
+    std::string stub = AppendToStub(std::string(), 3000);
+    PutInt32At(stub, Archive::DataOffsetPosition, 0);
+    const std::string signedStub = SignProgram(stub, {"CERTIFICATE"});
+    const int32_t imageSize = Int32At(signedStub, SecurityDirectoryAt);
+    WriteBytes(Root() + "Setup.exe", signedStub);
+    WriteBytes(Root() + "Setup.dat", BuildArchive(ProductEntries(), Version504()));
+    TInstaller installer("", Root() + "Setup.exe");
+    installer.WriteUninstaller(UninstallerPath(), ProductName, ProductName, nullptr, 0);
+
+    const std::string bytes = ReadBytes(UninstallerPath());
+    EXPECT_EQ(Int32At(bytes, 48), imageSize);
+    EXPECT_EQ(Int32At(bytes, SecurityDirectoryAt), 0);
+    EXPECT_EQ(Int32At(bytes, SecurityDirectoryAt + 4), 0);
+    EXPECT_EQ(bytes.substr(static_cast<size_t>(imageSize), 8), "QK/UNS/3");
+    EXPECT_EQ(TUninstaller(UninstallerPath()).InstallLog, installer.InstallLog);
 }
 
 TEST_F(UninstallerCopyTest, ExistingUninstallerIsReplaced) {
