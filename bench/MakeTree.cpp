@@ -11,22 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "Random.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-class TRandom {
-public:
-    explicit TRandom(uint64_t seed) : State(seed) {}
-    uint32_t Next() {
-        State = State * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<uint32_t>(State >> 33);
-    }
-    uint32_t Below(uint32_t n) { return Next() % n; }
-
-private:
-    uint64_t State;
-};
 
 const char* const Words[] = {"preset", "gain",  "filter", "velmora", "the", "of", "signal", "sample",
                              "rate",   "voice", "attack", "release", "and", "to", "a",      "stereo"};
