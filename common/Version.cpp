@@ -2,8 +2,6 @@
 
 #include "common/Version.h"
 
-#include <cstdio>
-
 #include "common/CommonUtils.h"
 #include "common/Stream.h"
 
@@ -37,14 +35,9 @@ int TProgramVersion::Compare(const TProgramVersion& other) const {
 }
 
 std::string TProgramVersion::ToText() const {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%d.%d%d", static_cast<int>(Major), static_cast<int>(Minor),
-                  static_cast<int>(Release));
-    std::string text = buffer;
-    if (IsBeta()) {
-        std::snprintf(buffer, sizeof buffer, " beta %d", static_cast<int>(Beta));
-        text += buffer;
-    }
+    std::string text = std::to_string(Major) + "." + std::to_string(Minor) + std::to_string(Release);
+    if (IsBeta())
+        text += " beta " + std::to_string(Beta);
     if (PressPreview)
         text += " (press preview)";
     return text;

@@ -53,9 +53,17 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
   as_root apt-get install -y -q --no-install-recommends "${packages[@]}"
 fi
 
-# libjpeg-turbo, static, for i686-w64-mingw32.
+# libjpeg-turbo, static, for i686-w64-mingw32. Only Setup.exe decodes with it (the wizard's
+# picture), and every byte of Setup.exe is carried twice, so it is built for size: -Os; no
+# unwind tables (the library's errors leave it through longjmp, never as C++ exceptions); its
+# messages formatted by the Microsoft C runtime's printf rather than mingw's own; and no JPEGMEM
+# variable, whose sscanf alone brought mingw's scanf and strtod (33 KB; the decoder sets its
+# memory limit itself). A library built with other options is built again.
 jpeg_prefix=$build/deps/mingw32
-if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
+jpeg_options=(-DCMAKE_BUILD_TYPE=MinSizeRel
+  "-DCMAKE_C_FLAGS=-DNO_GETENV -D__USE_MINGW_ANSI_STDIO=0 -fno-asynchronous-unwind-tables")
+jpeg_stamp=$jpeg_prefix/lib/libjpeg.options
+if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ] || [ "$(cat "$jpeg_stamp" 2>/dev/null)" != "${jpeg_options[*]}" ]; then
   src=$build/deps/src
   mkdir -p "$src"
   if ! ls -d "$src"/libjpeg-turbo-*/ >/dev/null 2>&1; then
@@ -64,9 +72,10 @@ if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ]; then
   jsrc=$(ls -d "$src"/libjpeg-turbo-*/ | head -n1)
   cmake -S "$jsrc" -B "$build/deps/jpeg-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
+    "${jpeg_options[@]}" -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF \
     -DWITH_JAVA=OFF -DWITH_TOOLS=OFF -DWITH_TESTS=OFF >/dev/null
   cmake --build "$build/deps/jpeg-build" --target install >/dev/null
+  echo "${jpeg_options[*]}" >"$jpeg_stamp"
 fi
 echo "bootstrap: ready"
