@@ -70,6 +70,7 @@ if [ ! -f "$jpeg_prefix/lib/libjpeg.a" ] || [ "$(cat "$jpeg_stamp" 2>/dev/null)"
     (cd "$src" && apt-get source -q libjpeg-turbo)
   fi
   jsrc=$(ls -d "$src"/libjpeg-turbo-*/ | head -n1)
+  rm -rf "$build/deps/jpeg-build" # a fresh configure: nothing cached from other options or paths
   cmake -S "$jsrc" -B "$build/deps/jpeg-build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw32.cmake" \
     "${jpeg_options[@]}" -DCMAKE_INSTALL_PREFIX="$jpeg_prefix" \
