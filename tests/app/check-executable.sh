@@ -5,8 +5,7 @@
 # Usage: check-executable.sh SETUP_EXE
 set -euo pipefail
 exe=${1:?Setup.exe}
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+. "$(dirname "$0")/../support/test-lib.sh"
 
 headers=$(i686-w64-mingw32-objdump -p "$exe")
 
@@ -53,4 +52,4 @@ grep -q 'symbols stripped' <<<"$headers" || fail "not stripped"
 size=$(stat -c %s "$exe")
 echo "size: $size bytes"
 [ "$size" -le 557056 ] || fail "$size bytes, more than 544 KB"
-exit $status
+finish
