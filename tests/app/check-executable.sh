@@ -5,8 +5,7 @@
 # Usage: check-executable.sh SETUP_EXE
 set -euo pipefail
 exe=${1:?Setup.exe}
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+. "$(dirname "$0")/../support/test-lib.sh"
 
 headers=$(i686-w64-mingw32-objdump -p "$exe")
 
@@ -51,4 +50,4 @@ grep -q 'symbols stripped' <<<"$headers" || fail "not stripped"
 size=$(stat -c %s "$exe")
 echo "size: $size bytes"
 [ "$size" -le 524288 ] || fail "$size bytes, more than 512 KB"
-exit $status
+finish

@@ -6,16 +6,14 @@
 # every one, so that the test cannot pass because the plant itself does not work.
 # Usage: planted-dll.sh SETUP_EXE SETUPPACK_EXE SETUPDRIVER_EXE PLANTED_DLL CONTROL_EXE WORK
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
 stub=${1:?Setup.exe}
 packer=${2:?setuppack.exe}
 driver=${3:?setupdriver.exe}
 planted=${4:?stand-in DLL}
 control=${5:?control program}
 work=${6:?work folder}
-. "$root/scripts/wine-env.sh" "${SETUP_BUILD_DIR:?build folder}"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
+. "$(dirname "$0")/../support/test-lib.sh"
+wine_session
 
 # Left out: Windows' KnownDLLs (kernel32, user32, gdi32, advapi32, shell32, ole32, oleaut32,
 # comdlg32, shlwapi, imm32, rpcrt4, sechost, combase, msvcrt, ...), which Windows never looks
@@ -30,9 +28,9 @@ rm -rf "$work"
 downloads=$work/Downloads
 markers=$work/markers
 mkdir -p "$downloads" "$markers"
-cp "$stub" "$work/stub.exe"
-"$root/scripts/wine-run.sh" "$packer" pack --quiet --version 5.04 --date 2024-03-01 \
-  --stub "$(winpath "$work/stub.exe")" "$(winpath "$root/examples/sample")" "$(winpath "$downloads/VelmoraSetup.exe")"
+pack_setup "$root/examples/sample" "$downloads/VelmoraSetup.exe"
+# Before the stand-ins are preferred below.
+documents=$(documents_folder)
 cp "$control" "$downloads/control.exe"
 overrides=""
 for name in "${names[@]}"; do
@@ -45,11 +43,6 @@ export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;${overrides%,}=n,b"
 export PLANTED_DLL_MARKERS
 PLANTED_DLL_MARKERS=$(winpath "$markers")
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 loaded() { (cd "$markers" && ls -1 | sed 's/\.loaded$//' | tr '\n' ' '); }
 
 wine "$downloads/control.exe" "${names[@]}" >/dev/null 2>&1 || true
@@ -64,32 +57,22 @@ rm -f "$markers"/*
 dest_windows='C:\Planted DLL\Velmora 5'
 dest_unix="$WINEPREFIX/drive_c/Planted DLL/Velmora 5"
 clean() {
-  local key
-  for key in 'HKLM\Software\Vendor\Velmora' 'HKCU\Software\Vendor\Velmora' \
-    'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora 5.04'; do
-    wine reg delete "$key" /f >/dev/null 2>&1 || true
-  done
-  rm -rf "$WINEPREFIX/drive_c/Planted DLL" "$WINEPREFIX"/drive_c/users/*/Documents/"Velmora 5" \
-    "$WINEPREFIX"/drive_c/users/*/Documents/"Planted DLL keep.txt"
+  forget_product
+  rm -rf "$WINEPREFIX/drive_c/Planted DLL" "$documents/Velmora 5" "$documents/Planted DLL keep.txt"
 }
-trap clean EXIT
+at_exit clean
 clean
 # The uninstaller removes the folders it created or found when it leaves them empty; a file of
 # the user's keeps the Documents folder.
-for documents in "$WINEPREFIX"/drive_c/users/*/Documents; do
-  printf 'mine' >"$documents/Planted DLL keep.txt"
-done
+mkdir -p "$documents"
+printf 'mine' >"$documents/Planted DLL keep.txt"
 mkdir -p "$work/shots"
-wine "$driver" "SETUP=$(winpath "$downloads/VelmoraSetup.exe")" "SHOTS=$(winpath "$work/shots")" \
-  "DEST=$dest_windows" "$(winpath "$root/tests/e2e/full-install.driver")" || fail "the wizard was not walked to the end"
+drive "$root/tests/e2e/full-install.driver" "SETUP=$(winpath "$downloads/VelmoraSetup.exe")" \
+  "SHOTS=$(winpath "$work/shots")" "DEST=$dest_windows" || fail "the wizard was not walked to the end"
 [ -f "$dest_unix/Uninst.exe" ] || fail "the installation wrote no uninstaller"
-wine "$driver" "UNINST=$dest_windows\\Uninst.exe" "$(winpath "$root/tests/e2e/uninstall.driver")" ||
+drive "$root/tests/e2e/uninstall.driver" "UNINST=$dest_windows\\Uninst.exe" ||
   fail "the uninstaller did not run to the end"
 echo "setup program and uninstaller loaded: $(loaded)"
 [ -z "$(ls -A "$markers")" ] || fail "planted DLLs were loaded: $(loaded)"
 
-if [ $failures -gt 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "PASS"
+finish PASS

@@ -3,16 +3,14 @@
 # script error, and ends the program under test so that no window stays open.
 # Usage: driver-failures.sh SETUPDRIVER_EXE DRIVER_TARGET_EXE WORK_FOLDER
 set -uo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
 driver=${1:?setupdriver.exe}
 work=${3:?work folder}
-wine_run="$here/../../scripts/wine-run.sh"
+. "$(dirname "$0")/../support/test-lib.sh"
 mkdir -p "$work"
 # A name of its own, so that the check for leftovers sees only this test's processes.
 name="target-$$-$RANDOM.exe"
 cp "${2:?DriverTarget.exe}" "$work/$name"
-target="Z:${work//\//\\}\\$name"
-status=0
+target=$(winpath "$work/$name")
 
 # expect_failure CODE TEXT... -- COMMAND...: the driver ends with CODE, prints every TEXT
 # and leaves no target process behind.
@@ -26,16 +24,14 @@ expect_failure() {
   local rc=$? text
   for text in "${texts[@]}"; do
     if [ $rc != "$code" ] || ! grep -qF -- "$text" <<<"$out"; then
-      echo "FAIL: expected exit code $code and \"$text\"; got $rc from:"
+      fail "expected exit code $code and \"$text\"; got $rc from:"
       printf '%s\n' "$out" | sed 's/^/    /'
-      status=1
     fi
   done
   for _ in $(seq 20); do pgrep -f "$name" >/dev/null || break; sleep 0.1; done
   if pgrep -f "$name" >/dev/null; then
-    echo "FAIL: the target still runs after: $*"
+    fail "the target still runs after: $*"
     pkill -f "$name"
-    status=1
   fi
 }
 
@@ -54,4 +50,4 @@ expect_failure 1 'expected exit code 0, got 3' -- "${window[@]}" -e 'press Close
 expect_failure 2 'setupdriver: -e:5: unknown command frobnicate' -- "${window[@]}" -e 'frobnicate'
 expect_failure 2 'undefined variable ${NOPE}' -- -e 'start ${NOPE}'
 
-exit $status
+finish

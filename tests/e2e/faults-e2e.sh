@@ -7,51 +7,32 @@
 #         folders, and a file where a component's folder must be created), twice (two
 #         Setup.exe installing at once)
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
 case_name=${1:?case}
 stub=${2:?Setup.exe}
 packer=${3:?setuppack.exe}
 driver=${4:?setupdriver.exe}
 work=${5:?work folder}
-build=${SETUP_BUILD_DIR:?build folder}
-wine_run="$root/scripts/wine-run.sh"
-. "$root/scripts/wine-env.sh" "$build"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/../support/test-lib.sh"
+wine_session
 
 faults_unix="$WINEPREFIX/drive_c/E2E Faults"
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora 5.04'
-key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 clean() {
-  wine reg delete 'HKLM\Software\Vendor\Velmora' /f >/dev/null 2>&1 || true
-  wine reg delete 'HKCU\Software\Vendor\Velmora' /f >/dev/null 2>&1 || true
-  wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+  forget_product
   rm -rf "$faults_unix"
 }
-cleanups=(clean)
-trap 'for c in "${cleanups[@]}"; do $c; done' EXIT
+at_exit clean
 clean
 
 # The sample product, with extra files in its Program component when the case asks for them.
 rm -rf "$work"
 mkdir -p "$work"
 cp -r "$root/examples/sample" "$work/product"
-pack() {
-  cp "$stub" "$work/stub.exe"
-  "$wine_run" "$packer" pack --quiet --version 5.04 --date 2024-03-01 --stub "$(winpath "$work/stub.exe")" \
-    "$(winpath "$work/product")" "$(winpath "$work/VelmoraSetup.exe")"
-}
+pack() { pack_setup "$work/product" "$work/VelmoraSetup.exe"; }
 setup=$(winpath "$work/VelmoraSetup.exe")
 
 nothing_registered() {
   ! key_exists "$uninstall_key" || fail "$1: an uninstall entry was written"
-  ! key_exists 'HKLM\Software\Vendor\Velmora' || fail "$1: the product's key was written"
+  ! key_exists "HKLM\\$product_key" || fail "$1: the product's key was written"
 }
 
 case "$case_name" in
@@ -63,22 +44,12 @@ disk-full)
   head -c 1048576 /dev/urandom >"$work/product/Program/zz-big.bin"
   pack
   volume="$build/e2e-full-volume"
-  link="$WINEPREFIX/dosdevices/s:"
-  if [ -e "$link" ] || [ -L "$link" ]; then
-    echo "drive S: is taken in $WINEPREFIX; skipped"
+  if ! small_volume S 4m "$volume"; then
+    echo "skipped"
     exit 0
   fi
-  mkdir -p "$volume"
-  if ! mount -t tmpfs -o size=4m setup-e2e-full "$volume" 2>/dev/null; then
-    rmdir "$volume"
-    echo "cannot mount a small volume (needs root); skipped"
-    exit 0
-  fi
-  ln -s "$volume" "$link"
-  unmount() { rm -f "$link"; umount "$volume" || true; rmdir "$volume" || true; }
-  cleanups+=(unmount)
-  "$wine_run" "$driver" "SETUP=$setup" 'DEST=S:\Velmora 5' 'FILE=S:\Velmora 5\zz-big.bin' \
-    "$(winpath "$here/run-fault.driver")" || fail "driver: the full disk"
+  drive "$here/run-fault.driver" "SETUP=$setup" 'DEST=S:\Velmora 5' 'FILE=S:\Velmora 5\zz-big.bin' ||
+    fail "driver: the full disk"
   [ -f "$volume/Velmora 5/a899.txt" ] || fail "the disk did not fill where expected: $(ls "$volume/Velmora 5" | tail -3)"
   [ ! -e "$volume/Velmora 5/zz-big.bin" ] || fail "the half-written file is still there"
   [ ! -e "$volume/Velmora 5/Uninst.exe" ] || fail "an uninstaller was written"
@@ -97,9 +68,9 @@ destination)
     fi
   done
   refused() {
-    "$wine_run" "$driver" "SETUP=$setup" "DEST=$1" \
-      "WARNING=Could not create the folder '$1\\'."$'\r'"Please specify a valid name." \
-      "$(winpath "$here/dest-refused.driver")" || fail "driver: destination $1 not refused"
+    drive "$here/dest-refused.driver" "SETUP=$setup" "DEST=$1" \
+      "WARNING=Could not create the folder '$1\\'."$'\r'"Please specify a valid name." ||
+      fail "driver: destination $1 not refused"
   }
   refused "$missing:\\Velmora 5"
   refused 'C:\E2E Faults\blocker\Velmora 5'
@@ -109,9 +80,8 @@ destination)
   # A file where one of the product's folders goes: the first file into it fails.
   mkdir -p "$faults_unix/Velmora 5"
   printf 'mine' >"$faults_unix/Velmora 5/Plugins"
-  "$wine_run" "$driver" "SETUP=$setup" 'DEST=C:\E2E Faults\Velmora 5' \
-    'FILE=C:\E2E Faults\Velmora 5\Plugins\Velmora.dll' "$(winpath "$here/run-fault.driver")" ||
-    fail "driver: a file in the way of a folder"
+  drive "$here/run-fault.driver" "SETUP=$setup" 'DEST=C:\E2E Faults\Velmora 5' \
+    'FILE=C:\E2E Faults\Velmora 5\Plugins\Velmora.dll' || fail "driver: a file in the way of a folder"
   [ "$(cat "$faults_unix/Velmora 5/Plugins")" = mine ] || fail "the file in the way was changed"
   [ ! -e "$faults_unix/Velmora 5/Uninst.exe" ] || fail "an uninstaller was written"
   nothing_registered "file in the way"
@@ -123,8 +93,8 @@ twice)
   pack
   mkdir -p "$work/shots-1" "$work/shots-2"
   run_full() {
-    "$wine_run" "$driver" "SETUP=$setup" "SHOTS=$(winpath "$work/shots-$1")" 'DEST=C:\E2E Faults\Velmora 5' \
-      "$(winpath "$here/full-install.driver")" >"$work/driver-$1.log" 2>&1
+    drive "$here/full-install.driver" "SETUP=$setup" "SHOTS=$(winpath "$work/shots-$1")" \
+      'DEST=C:\E2E Faults\Velmora 5' >"$work/driver-$1.log" 2>&1
   }
   run_full 1 &
   first=$!
@@ -136,15 +106,10 @@ twice)
       fail "not installed whole: $f"
   done
   [ -f "$faults_unix/Velmora 5/Uninst.exe" ] || fail "no uninstaller"
-  "$wine_run" "$driver" 'UNINST=C:\E2E Faults\Velmora 5\Uninst.exe' "$(winpath "$here/uninstall.driver")" ||
-    fail "driver: the uninstaller"
-  for _ in $(seq 60); do
-    [ -e "$faults_unix/Velmora 5" ] || break
-    sleep 0.5
-  done
-  [ ! -e "$faults_unix/Velmora 5" ] || fail "the product folder is still there"
+  drive "$here/uninstall.driver" 'UNINST=C:\E2E Faults\Velmora 5\Uninst.exe' || fail "driver: the uninstaller"
+  wait_gone "$faults_unix/Velmora 5" || fail "the product folder is still there"
   ! key_exists "$uninstall_key" || fail "the uninstall entry is still there"
-  ! key_exists 'HKLM\Software\Vendor\Velmora\5.0' || fail "the product's key is still there"
+  ! key_exists "HKLM\\$product_key\\5.0" || fail "the product's key is still there"
   ;;
 *)
   echo "unknown case $case_name" >&2
@@ -152,8 +117,4 @@ twice)
   ;;
 esac
 
-if [ $failures -gt 0 ]; then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "PASS"
+finish PASS

@@ -12,32 +12,24 @@
 #         awareness)
 # Screenshots go to WORK_FOLDER/screenshots/<dpi>/ (version-*: <version>-<dpi>/) as BMP and PNG.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
 case_name=${1:?case}
 stub=${2:?Setup.exe}
 packer=${3:?setuppack.exe}
 driver=${4:?setupdriver.exe}
 helper=${5:?E2eHelper.exe}
 work=${6:?work folder}
-build=${SETUP_BUILD_DIR:?build folder}
-. "$root/tests/support/test-lib.sh"
-. "$root/scripts/wine-env.sh" "$build"
+. "$(dirname "$0")/../support/test-lib.sh"
+wine_session
 
 # The product goes to its own folder on drive C:, so that nothing of a real default is touched.
 dest_windows='C:\E2E Wizard\Velmora 5'
 dest_unix="$WINEPREFIX/drive_c/E2E Wizard/Velmora 5"
-product_key='Software\Vendor\Velmora'
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora 5.04'
 
 rm -rf "$work"
 mkdir -p "$work"
-cp "$stub" "$work/stub.exe"
-"$wine_run" "$packer" pack --quiet --version 5.04 --date 2024-03-01 --stub "$(winpath "$work/stub.exe")" \
-  "$(winpath "$root/examples/sample")" "$(winpath "$work/VelmoraSetup.exe")"
 setup="$work/VelmoraSetup.exe"
+pack_setup "$root/examples/sample" "$setup"
 
-unix_path() { wine winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 folder() { "$wine_run" "$helper" folder "$1" | tr -d '\r'; }
 programs=$(unix_path "$(folder programs)")
 desktop=$(unix_path "$(folder desktop)")
@@ -48,12 +40,9 @@ reg_value() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]+/, ""); print; exit }'
 }
-key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 
 clean() {
-  wine reg delete "HKLM\\$product_key" /f >/dev/null 2>&1 || true
-  wine reg delete "HKCU\\$product_key" /f >/dev/null 2>&1 || true
-  wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+  forget_product
   rm -rf "$WINEPREFIX/drive_c/E2E Wizard" "$documents/Velmora 5"
   # Wine's menu builder adds a desktop entry of its own beside the desktop shortcut.
   rm -f "$programs/Velmora.lnk" "$programs/Velmora Readme.lnk" "$desktop/Velmora.lnk" "$desktop/Velmora.desktop"
@@ -84,7 +73,7 @@ restore() {
   done
   clean
 }
-trap restore EXIT
+at_exit restore
 clean
 # The user's own file: the Documents folder is not empty, so the uninstaller, which removes
 # folders that existed before when it leaves them empty, keeps it.
@@ -94,7 +83,7 @@ printf 'mine' >"$documents/E2E Wizard keep.txt"
 run_driver() {
   local script=$1
   shift
-  "$wine_run" "$driver" "SETUP=$(winpath "$setup")" "$@" "$(winpath "$here/$script")" || fail "driver script $script $*"
+  drive "$here/$script" "SETUP=$(winpath "$setup")" "$@" || fail "driver script $script $*"
 }
 
 convert_shots() {
@@ -150,12 +139,7 @@ check_installed() {
 }
 
 check_removed() {
-  # The uninstaller's batch file removes Uninst.exe and the product folder after it has ended.
-  for _ in $(seq 60); do
-    [ -e "$dest_unix" ] || break
-    sleep 0.5
-  done
-  [ ! -e "$dest_unix" ] || fail "the product folder is still there: $(ls -R "$dest_unix" | tr '\n' ' ')"
+  wait_gone "$dest_unix" || fail "the product folder is still there: $(ls -R "$dest_unix" | tr '\n' ' ')"
   [ ! -e "$documents/Velmora 5/Presets/Default.preset" ] || fail "the custom folder's preset is still there"
   [ -f "$documents/E2E Wizard keep.txt" ] || fail "the user's own file in Documents is gone"
   [ ! -e "$programs/Velmora.lnk" ] || fail "the Start menu shortcut is still there"
@@ -176,8 +160,7 @@ install_at() {
   check_installed
   # Started by its Windows path, as the list of installed programs starts it: the uninstaller
   # knows its own folder by the path it was started with.
-  "$wine_run" "$driver" "UNINST=$dest_windows\\Uninst.exe" "$(winpath "$here/uninstall.driver")" ||
-    fail "driver script uninstall.driver"
+  drive "$here/uninstall.driver" "UNINST=$dest_windows\\Uninst.exe" || fail "driver script uninstall.driver"
   check_removed
   set_dpi 96
   echo "screenshots at $dpi pixels per inch: $shots"
@@ -240,19 +223,10 @@ no-space)
   # A 512 KiB volume as drive R: is less than the one mebibyte the run keeps free besides the
   # product. Mounting needs root; without it the case is skipped.
   volume="$build/e2e-small-volume"
-  link="$WINEPREFIX/dosdevices/r:"
-  if [ -e "$link" ] || [ -L "$link" ]; then
-    echo "drive R: is taken in $WINEPREFIX; skipped"
+  if ! small_volume R 512k "$volume"; then
+    echo "skipped"
     exit 0
   fi
-  mkdir -p "$volume"
-  if ! mount -t tmpfs -o size=512k setup-e2e-volume "$volume" 2>/dev/null; then
-    rmdir "$volume"
-    echo "cannot mount a small volume (needs root); skipped"
-    exit 0
-  fi
-  ln -s "$volume" "$link"
-  trap 'rm -f "$link"; umount "$volume" || true; rmdir "$volume" || true; restore' EXIT
   mkdir -p "$work/screenshots/no-space"
   # The message has no final full stop; the error box adds it.
   run_driver failure.driver "SHOTS=$(winpath "$work/screenshots/no-space")" 'DEST=R:\Velmora 5' \

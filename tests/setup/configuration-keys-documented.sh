@@ -4,6 +4,7 @@
 # a list section as such a heading. Usage: configuration-keys-documented.sh SOURCE_DIR
 set -euo pipefail
 source_dir=${1:?source folder}
+. "$(dirname "$0")/../support/test-lib.sh"
 guide="$source_dir/docs/product-folder.md"
 loaders=("$source_dir"/setup/*.cpp)
 
@@ -26,18 +27,11 @@ if [ -z "$keys" ] || [ -z "$lists" ]; then
     exit 1
 fi
 
-missing=0
 while read -r section key; do
-    if ! section_text "$section" | grep -qF "| \`$key\` |"; then
-        echo "[$section] $key: read by the loader, not in a table of the guide's [$section] section" >&2
-        missing=1
-    fi
+    section_text "$section" | grep -qF "| \`$key\` |" ||
+        fail "[$section] $key: read by the loader, not in a table of the guide's [$section] section"
 done <<<"$keys"
 for section in $lists; do
-    if [ -z "$(section_text "$section")" ]; then
-        echo "[$section]: read by the loader, the guide has no section for it" >&2
-        missing=1
-    fi
+    [ -n "$(section_text "$section")" ] || fail "[$section]: read by the loader, the guide has no section for it"
 done
-[ "$missing" = 0 ] && echo "$(wc -l <<<"$keys") keys and $(wc -w <<<"$lists") list sections documented"
-exit "$missing"
+finish "$(wc -l <<<"$keys") keys and $(wc -w <<<"$lists") list sections documented"

@@ -4,13 +4,13 @@
 # its dialogs; afterwards the test compares what exists with what must.
 # Usage: uninstall-run.sh HELPER_EXE SETUPDRIVER_EXE SETUP_EXE SETUPPACK_EXE WORK_FOLDER
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
 helper=${1:?UninstallRunHelper.exe}
 driver=${2:?setupdriver.exe}
 stub=${3:?Setup.exe}
 packer=${4:?setuppack.exe}
 work=${5:?work folder}
-. "$here/../support/test-lib.sh"
+. "$(dirname "$0")/../support/test-lib.sh"
+wine_session
 
 rm -rf "$work"
 mkdir -p "$work/product/Program/Data" "$work/product/Program/Help"
@@ -18,25 +18,23 @@ printf '[Setup]\r\nProductName=Velmora\r\n' >"$work/product/Setup.ini"
 head -c 5000 /dev/urandom >"$work/product/Program/Velmora.exe"
 printf 'preset' >"$work/product/Program/Data/Factory.preset"
 printf 'manual' >"$work/product/Program/Help/Manual.txt"
-cp "$stub" "$work/stub.exe"
-"$wine_run" "$packer" pack --quiet --ignore-errors --version 5.04 --date 2024-03-01 --stub "$(winpath "$work/stub.exe")" \
-  "$(winpath "$work/product")" "$(winpath "$work/Setup.exe")"
+pack_setup "$work/product" "$work/Setup.exe" --ignore-errors
 
 "$wine_run" "$helper" clean
-trap '"$wine_run" "$helper" clean || true' EXIT
+at_exit "$wine_run" "$helper" clean
 
-# What exists below root, and which keys; CR LF from the Windows program becomes LF.
+# What exists below a base folder, and which keys; CR LF from the Windows program becomes LF.
 state() { "$wine_run" "$helper" state "$(winpath "$1")" | tr -d '\r'; }
 expect_state() {
-  local root=$1 what=$2 expected=$3 actual
-  actual=$(state "$root")
+  local base=$1 what=$2 expected=$3 actual
+  actual=$(state "$base")
   if [ "$actual" != "$expected" ]; then
     fail "$what"
     diff <(echo "$expected") <(echo "$actual") | sed 's/^/  /' || true
   fi
 }
 run_driver() {
-  "$wine_run" "$driver" "UNINST=$(winpath "$1")" "$(winpath "$2")" || fail "driver script $(basename "$2")"
+  drive "$2" "UNINST=$(winpath "$1")" || fail "driver script $(basename "$2")"
 }
 # The batch file that removes the uninstaller runs after the uninstaller has ended; wait for
 # it to delete itself (its last line), at most 30 s.
@@ -70,30 +68,30 @@ machine key
 registration'
 
 # Declined in every way: nothing changes, the uninstaller stays.
-root="$work/declined"
-mkdir -p "$root"
-"$wine_run" "$helper" install "$(winpath "$work/Setup.exe")" "$(winpath "$root")"
-expect_state "$root" "the installation" "$installed"
-run_driver "$root/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-refuse.driver"
-expect_state "$root" "nothing is removed when the confirmation is declined" "$installed"
+base="$work/declined"
+mkdir -p "$base"
+"$wine_run" "$helper" install "$(winpath "$work/Setup.exe")" "$(winpath "$base")"
+expect_state "$base" "the installation" "$installed"
+run_driver "$base/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-refuse.driver"
+expect_state "$base" "nothing is removed when the confirmation is declined" "$installed"
 
 # Confirmed: every file, folder, key and the registration the installation created are gone,
 # the uninstaller and its folders too; what existed before stays.
-run_driver "$root/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-complete.driver"
-wait_for_batch "$root" "$root/Programs/Vendor/Velmora/Uninst.exe"
-expect_state "$root" "everything is removed" 'Desktop\
+run_driver "$base/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-complete.driver"
+wait_for_batch "$base" "$base/Programs/Vendor/Velmora/Uninst.exe"
+expect_state "$base" "everything is removed" 'Desktop\
 Programs\
 Programs\Other.txt'
 
 # A file of the user's in a folder of the product: that folder and the folders around it
 # stay, with the file; everything else goes.
-root="$work/partial"
-mkdir -p "$root"
-"$wine_run" "$helper" install "$(winpath "$work/Setup.exe")" "$(winpath "$root")"
-printf 'mine' >"$root/Programs/Vendor/Velmora/Data/Mine.txt"
-run_driver "$root/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-partial.driver"
-wait_for_batch "$root" "$root/Programs/Vendor/Velmora/Uninst.exe"
-expect_state "$root" "only the user's file and its folders stay" 'Desktop\
+base="$work/partial"
+mkdir -p "$base"
+"$wine_run" "$helper" install "$(winpath "$work/Setup.exe")" "$(winpath "$base")"
+printf 'mine' >"$base/Programs/Vendor/Velmora/Data/Mine.txt"
+run_driver "$base/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-partial.driver"
+wait_for_batch "$base" "$base/Programs/Vendor/Velmora/Uninst.exe"
+expect_state "$base" "only the user's file and its folders stay" 'Desktop\
 Programs\
 Programs\Other.txt
 Programs\Vendor\

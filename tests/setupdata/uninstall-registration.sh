@@ -6,17 +6,13 @@
 set -u
 run=$1
 helper=$2
-work=$(mktemp -d)
-windows_work="Z:${work//\//\\}"
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../support/test-lib.sh"
+. "$(dirname "$0")/../support/test-lib.sh"
+scratch_folder
+windows_work=$(winpath "$work")
 
-cleanup() {
-  # Whatever happened above: no registration of ours stays behind in the prefix.
-  "$run" "$helper" unregister "$windows_work" >/dev/null 2>&1
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# Whatever happens below: no registration of ours stays behind in the prefix.
+unregister() { "$run" "$helper" unregister "$windows_work" >/dev/null 2>&1; }
+at_exit unregister
 
 # One line per program: key name, "|||", display name.
 listed() { "$run" uninstaller --list 2>/dev/null | tr -d '\r'; }

@@ -8,13 +8,8 @@ set -u
 setuppack=$1
 sample=$2
 bundle_source=$3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/../support/test-lib.sh"
+scratch_folder
 
 data=$(dirname "$setuppack")/../share/setuppack
 if [ -z "${SETUPPACK_DATA:-}" ] && [ ! -e "$data/Setup.exe" ]; then
@@ -65,5 +60,4 @@ fi
 expect_pages "$work/bundle/96dpi" 00-welcome 01-license 02-bundle 03-vst-plugins 04-protools-plugins \
   05-photoshop-plugin 06-destination 07-personalization 09-copying 10-completed
 
-[ $failures = 0 ] && echo "all preview checks passed"
-exit $((failures > 0))
+finish "all preview checks passed"

@@ -7,9 +7,8 @@ set -u
 sample=$1
 shift
 pack=("$@")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
+. "$(dirname "$0")/../support/test-lib.sh"
+scratch_folder
 
 expect() { # expect CODE DESCRIPTION COMMAND...
   local want=$1 what=$2
@@ -17,9 +16,8 @@ expect() { # expect CODE DESCRIPTION COMMAND...
   "$@" >"$work/out" 2>"$work/err"
   local got=$?
   if [ "$got" != "$want" ]; then
-    echo "FAIL: $what: exit code $got, expected $want"
+    fail "$what: exit code $got, expected $want"
     cat "$work/out" "$work/err"
-    failures=$((failures + 1))
   fi
 }
 
@@ -31,27 +29,27 @@ expect 2 "bad date" "${pack[@]}" pack --version 5.04 --date 2024-02-30 "$sample"
 expect 2 "version without a time of day" "${pack[@]}" pack --version 5.70 "$sample" "$work/a.dat"
 expect 2 "list without a file" "${pack[@]}" list
 expect 0 "help" "${pack[@]}" --help
-grep -q "^Usage:" "$work/out" || { echo "FAIL: help text"; failures=$((failures + 1)); }
+grep -q "^Usage:" "$work/out" || fail "help text"
 
 expect 1 "invalid version text" "${pack[@]}" pack --version x.y "$sample" "$work/a.dat"
-grep -q "'x.y' is not a valid version number" "$work/err" || { echo "FAIL: version message"; failures=$((failures + 1)); }
+grep -q "'x.y' is not a valid version number" "$work/err" || fail "version message"
 expect 1 "verify a missing file" "${pack[@]}" verify "$work/missing.dat"
 
 expect 0 "pack" "${pack[@]}" pack --version 5.04 --date 2024-05-01 "$sample" "$work/Setup.dat"
 expect 0 "pack again, quietly, on one thread" "${pack[@]}" pack --quiet --jobs 1 --version 5.04 --date 2024-05-01 \
   "$sample" "$work/Again.dat"
-[ -s "$work/out" ] && { echo "FAIL: --quiet printed"; failures=$((failures + 1)); }
-cmp -s "$work/Setup.dat" "$work/Again.dat" || { echo "FAIL: output differs between runs"; failures=$((failures + 1)); }
+[ -s "$work/out" ] && fail "--quiet printed"
+cmp -s "$work/Setup.dat" "$work/Again.dat" || fail "output differs between runs"
 
 expect 0 "list" "${pack[@]}" list "$work/Setup.dat"
-grep -q "version 5.04, built 2024-05-01 05:04:00" "$work/out" || { echo "FAIL: list header"; cat "$work/out"; failures=$((failures + 1)); }
-grep -q "Program\\\\Plugins\\\\Empty\\\\" "$work/out" || { echo "FAIL: empty folder not listed"; failures=$((failures + 1)); }
-grep -q "\.keep" "$work/out" && { echo "FAIL: .keep packed"; failures=$((failures + 1)); }
+grep -q "version 5.04, built 2024-05-01 05:04:00" "$work/out" || fail "list header: $(cat "$work/out")"
+grep -q "Program\\\\Plugins\\\\Empty\\\\" "$work/out" || fail "empty folder not listed"
+grep -q "\.keep" "$work/out" && fail ".keep packed"
 
 expect 0 "list as JSON" "${pack[@]}" list --json "$work/Setup.dat"
 for want in '"version": "5.04"' '"built": "2024-05-01T05:04:00"' '"signature": null' \
   '{"path": "Program\\Plugins\\Empty", "folder": true' '"files": '; do
-  grep -qF "$want" "$work/out" || { echo "FAIL: list --json lacks $want"; cat "$work/out"; failures=$((failures + 1)); }
+  grep -qF "$want" "$work/out" || fail "list --json lacks $want: $(cat "$work/out")"
 done
 
 # Without --date the date of SOURCE_DATE_EPOCH counts, in UTC whatever the time zone:
@@ -59,7 +57,7 @@ done
 expect 0 "pack at SOURCE_DATE_EPOCH" env SOURCE_DATE_EPOCH=1714608000 TZ=America/Los_Angeles \
   "${pack[@]}" pack --quiet --version 5.04 "$sample" "$work/Epoch.dat"
 expect 0 "list the SOURCE_DATE_EPOCH build" "${pack[@]}" list "$work/Epoch.dat"
-grep -q "built 2024-05-02 05:04:00" "$work/out" || { echo "FAIL: SOURCE_DATE_EPOCH date"; cat "$work/out"; failures=$((failures + 1)); }
+grep -q "built 2024-05-02 05:04:00" "$work/out" || fail "SOURCE_DATE_EPOCH date: $(cat "$work/out")"
 expect 1 "SOURCE_DATE_EPOCH that is no number" env SOURCE_DATE_EPOCH=soon \
   "${pack[@]}" pack --quiet --version 5.04 "$sample" "$work/Epoch.dat"
 
@@ -70,28 +68,27 @@ expect 1 "verify with bytes after the setup data" "${pack[@]}" verify "$work/Tai
 
 expect 0 "verify" "${pack[@]}" verify "$work/Setup.dat"
 expect 0 "extract" "${pack[@]}" extract "$work/Setup.dat" "$work/out-tree"
-diff -r --exclude=.keep "$sample" "$work/out-tree" >/dev/null || { echo "FAIL: extracted tree differs"; failures=$((failures + 1)); }
-[ -d "$work/out-tree/Program/Plugins/Empty" ] || { echo "FAIL: empty folder not extracted"; failures=$((failures + 1)); }
+diff -r --exclude=.keep "$sample" "$work/out-tree" >/dev/null || fail "extracted tree differs"
+[ -d "$work/out-tree/Program/Plugins/Empty" ] || fail "empty folder not extracted"
 expect 1 "extract into a folder that is not empty" "${pack[@]}" extract "$work/Setup.dat" "$work/out-tree"
 
 # One byte changed in the middle: verify names the damage, exit code 1.
 cp "$work/Setup.dat" "$work/Bad.dat"
 printf '\x55' | dd of="$work/Bad.dat" bs=1 seek=200 conv=notrunc 2>/dev/null
 expect 1 "verify a damaged archive" "${pack[@]}" verify "$work/Bad.dat"
-grep -q "The installer appears to be corrupted" "$work/err" || { echo "FAIL: damage message"; failures=$((failures + 1)); }
+grep -q "The installer appears to be corrupted" "$work/err" || fail "damage message"
 
 # The check: the sample is clean; a product with an error is reported and not packed, unless
 # the vendor insists.
 expect 0 "check the sample" "${pack[@]}" check "$sample" --version 5.04 --json
-[ "$(tr -d '\r\n' <"$work/out")" = "[]" ] || { echo "FAIL: sample not clean"; cat "$work/out"; failures=$((failures + 1)); }
+[ "$(tr -d '\r\n' <"$work/out")" = "[]" ] || fail "sample not clean: $(cat "$work/out")"
 cp -r "$sample" "$work/broken"
 sed -i 's/^DefaultFolder=.*/DefaultFolder=/' "$work/broken/Setup.ini"
 expect 1 "check a product with an error" "${pack[@]}" check "$work/broken" --version 5.04
-grep -q "^Setup.ini:[0-9]*: error: \[Setup\] DefaultFolder is missing" "$work/out" || { echo "FAIL: check output"; cat "$work/out"; failures=$((failures + 1)); }
+grep -q "^Setup.ini:[0-9]*: error: \[Setup\] DefaultFolder is missing" "$work/out" || fail "check output: $(cat "$work/out")"
 expect 1 "pack a product with an error" "${pack[@]}" pack --version 5.04 "$work/broken" "$work/Broken.dat"
-[ -e "$work/Broken.dat" ] && { echo "FAIL: packed despite an error"; failures=$((failures + 1)); }
+[ -e "$work/Broken.dat" ] && fail "packed despite an error"
 expect 0 "pack it anyway" "${pack[@]}" pack --ignore-errors --version 5.04 "$work/broken" "$work/Broken.dat"
-grep -q "despite the errors" "$work/err" || { echo "FAIL: --ignore-errors said nothing"; failures=$((failures + 1)); }
+grep -q "despite the errors" "$work/err" || fail "--ignore-errors said nothing"
 
-[ $failures = 0 ] && echo "all command-line checks passed"
-exit $((failures > 0))
+finish "all command-line checks passed"

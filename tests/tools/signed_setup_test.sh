@@ -5,26 +5,16 @@
 # the uninstaller it writes removes it again.
 # Usage: signed_setup_test.sh SETUP_EXE SETUPPACK_EXE SETUPDRIVER_EXE WORK_FOLDER
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
 stub=${1:?Setup.exe}
 packer=${2:?setuppack.exe}
 driver=${3:?setupdriver.exe}
 work=${4:?work folder}
-build=${SETUP_BUILD_DIR:?build folder}
-wine_run="$root/scripts/wine-run.sh"
-. "$root/scripts/wine-env.sh" "$build"
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/../support/test-lib.sh"
+wine_session
 
 rm -rf "$work"
 mkdir -p "$work"
-cp "$stub" "$work/stub.exe"
-"$wine_run" "$packer" pack --quiet --version 5.04 --date 2024-03-01 --stub "$(winpath "$work/stub.exe")" \
-  "$(winpath "$root/examples/sample")" "$(winpath "$work/Unsigned.exe")"
+pack_setup "$root/examples/sample" "$work/Unsigned.exe"
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Setup Test Signer" \
   -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
@@ -47,32 +37,28 @@ fi
 dest_windows='C:\Signed Setup\Velmora 5'
 dest_unix="$WINEPREFIX/drive_c/Signed Setup/Velmora 5"
 clean() {
-  wine reg delete 'HKLM\Software\Vendor\Velmora' /f >/dev/null 2>&1 || true
-  wine reg delete 'HKCU\Software\Vendor\Velmora' /f >/dev/null 2>&1 || true
-  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora 5.04' /f >/dev/null 2>&1 || true
+  forget_product
   rm -rf "$WINEPREFIX/drive_c/Signed Setup"
 }
-trap clean EXIT
+at_exit clean
 clean
 # The presets go to Documents, which the uninstaller removes again when it leaves it empty:
 # a file of the user's keeps it, as on a real machine.
-profile=$(wine cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')
-documents=$(wine winepath -u "$profile\\Documents" 2>/dev/null | tr -d '\r')
+documents=$(documents_folder)
 mkdir -p "$documents"
 printf 'mine' >"$documents/Signed Setup keep.txt"
 mkdir -p "$work/shots"
-"$wine_run" "$driver" "SETUP=$(winpath "$work/Signed.exe")" "SHOTS=$(winpath "$work/shots")" "DEST=$dest_windows" \
-  "$(winpath "$root/tests/e2e/full-install.driver")" >"$work/install.log" || fail "install: $(tail -n 20 "$work/install.log")"
+drive "$root/tests/e2e/full-install.driver" "SETUP=$(winpath "$work/Signed.exe")" "SHOTS=$(winpath "$work/shots")" \
+  "DEST=$dest_windows" >"$work/install.log" || fail "install: $(tail -n 20 "$work/install.log")"
 [ -f "$dest_unix/Velmora.exe" ] || fail "the signed program did not install Velmora.exe"
 [ -f "$documents/Velmora 5/Presets/Default.preset" ] || fail "the signed program did not install the presets"
 
 # The uninstaller it wrote, a copy of it without the setup data, removes it again.
 if [ -f "$dest_unix/Uninst.exe" ]; then
-  "$wine_run" "$driver" "UNINST=$dest_windows\\Uninst.exe" "$(winpath "$root/tests/e2e/uninstall.driver")" \
-    >"$work/uninstall.log" || fail "uninstall: $(tail -n 20 "$work/uninstall.log")"
+  drive "$root/tests/e2e/uninstall.driver" "UNINST=$dest_windows\\Uninst.exe" >"$work/uninstall.log" ||
+    fail "uninstall: $(tail -n 20 "$work/uninstall.log")"
 else
   fail "no Uninst.exe"
 fi
 
-[ $failures = 0 ] && echo "all signing checks passed"
-exit $((failures > 0))
+finish "all signing checks passed"

@@ -1,6 +1,7 @@
 // setuppack: builds a setup program from a product folder, and lists, verifies and extracts
 // existing ones. Exit codes: 0 done, 1 failed, 2 wrong command line.
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <ctime>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -123,6 +125,38 @@ private:
     std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
 };
 
+// One option of a command: a flag, or an option followed by its value, which Set receives.
+struct TOption {
+    const char* Name;
+    bool TakesValue;
+    std::function<void(const std::string& value)> Set;
+};
+
+// Reads a command's options, given in any order among its other arguments, and returns those
+// arguments in their order. An argument starting with "-" that names no option is a usage
+// error; "-" alone is an ordinary argument.
+std::vector<std::string> ReadOptions(const std::vector<std::string>& args,
+                                     const std::vector<TOption>& options) {
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const auto option = std::find_if(options.begin(), options.end(),
+                                         [&](const TOption& known) { return arg == known.Name; });
+        if (option == options.end()) {
+            if (arg.size() > 1 && arg[0] == '-')
+                throw EUsage("Unknown option: " + arg);
+            positional.push_back(arg);
+        } else if (!option->TakesValue) {
+            option->Set(std::string());
+        } else {
+            if (i + 1 >= args.size())
+                throw EUsage("Missing value after " + arg);
+            option->Set(args[++i]);
+        }
+    }
+    return positional;
+}
+
 int ParseNumber(const std::string& text, const char* what) {
     int32_t value;
     if (text.empty() || text[0] < '0' || text[0] > '9' || !TryStrToInt(text, value))
@@ -210,33 +244,19 @@ int RunPack(const std::vector<std::string>& args) {
     std::string versionText, dateText, timeText;
     bool quiet = false;
     bool ignoreErrors = false;
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size())
-                throw EUsage("Missing value after " + arg);
-            return args[++i];
-        };
-        if (arg == "--version")
-            versionText = value();
-        else if (arg == "--stub")
-            options.StubPath = value();
-        else if (arg == "--date")
-            dateText = value();
-        else if (arg == "--time")
-            timeText = value();
-        else if (arg == "--jobs")
-            options.Jobs = static_cast<unsigned>(ParseNumber(value(), "number of jobs"));
-        else if (arg == "--quiet")
-            quiet = true;
-        else if (arg == "--ignore-errors")
-            ignoreErrors = true;
-        else if (arg.size() > 1 && arg[0] == '-')
-            throw EUsage("Unknown option: " + arg);
-        else
-            positional.push_back(arg);
-    }
+    const std::vector<TOption> known = {
+        {"--version", true, [&](const std::string& value) { versionText = value; }},
+        {"--stub", true, [&](const std::string& value) { options.StubPath = value; }},
+        {"--date", true, [&](const std::string& value) { dateText = value; }},
+        {"--time", true, [&](const std::string& value) { timeText = value; }},
+        {"--jobs", true,
+         [&](const std::string& value) {
+             options.Jobs = static_cast<unsigned>(ParseNumber(value, "number of jobs"));
+         }},
+        {"--quiet", false, [&](const std::string&) { quiet = true; }},
+        {"--ignore-errors", false, [&](const std::string&) { ignoreErrors = true; }},
+    };
+    const std::vector<std::string> positional = ReadOptions(args, known);
     if (versionText.empty())
         throw EUsage("pack needs --version");
     if (positional.size() != 2)
@@ -272,27 +292,13 @@ int RunPack(const std::vector<std::string>& args) {
 int RunPreview(const std::vector<std::string>& args) {
     TPreviewOptions options;
     std::string versionText = "1.00";
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size())
-                throw EUsage("Missing value after " + arg);
-            return args[++i];
-        };
-        if (arg == "--version")
-            versionText = value();
-        else if (arg == "--stub")
-            options.StubPath = value();
-        else if (arg == "--hidpi")
-            options.Dpis.push_back(144);
-        else if (arg == "--keep")
-            options.Keep = true;
-        else if (arg.size() > 1 && arg[0] == '-')
-            throw EUsage("Unknown option: " + arg);
-        else
-            positional.push_back(arg);
-    }
+    const std::vector<TOption> known = {
+        {"--version", true, [&](const std::string& value) { versionText = value; }},
+        {"--stub", true, [&](const std::string& value) { options.StubPath = value; }},
+        {"--hidpi", false, [&](const std::string&) { options.Dpis.push_back(144); }},
+        {"--keep", false, [&](const std::string&) { options.Keep = true; }},
+    };
+    const std::vector<std::string> positional = ReadOptions(args, known);
     if (positional.size() != 2)
         throw EUsage("preview needs a product folder and an output folder");
     options.ProductFolder = positional[0];
