@@ -4,6 +4,7 @@
 // code), and the texts that other code matches word for word.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -44,41 +45,41 @@ TEST(Strings, EachEntryLoadsItsText) {
     }
 }
 
-// The numbers are fixed: each name code uses stands for its number, which the table holds.
-TEST(Strings, NamedNumbersAreEntriesOfTheTable) {
-    const std::pair<int, int> named[] = {
-        {msOverwriteOtherVersion, 65232},
-        {msEnterName, 65233},
-        {msSelectDestFolder, 65234},
-        {msSelectVst2Folder, 65235},
-        {msSelectDigiFolder, 65236},
-        {msSelectPhotoshopFolder, 65237},
-        {msCancelSetup, 65238},
-        {msInstallRightsRequired, 65239},
-        {msConfirmUninstall, 65240},
-        {msUninstallComplete, 65241},
-        {msUninstallPartial, 65242},
-        {msUninstallRightsRequired, 65243},
-        {msInvalidVersion, 65248},
-        {msInvalidVersionStream, 65249},
-        {msNotEnoughSpace, 65253},
-        {msPreparing, 65254},
-        {msCopying, 65255},
-        {msInitializing, 65256},
-        {msCreatingSettings, 65257},
-        {msSelectOneItem, 65258},
-        {msPluginVersion, 65259},
-        {msPluginBundle, 65260},
-        {msCannotCreateFolder, 65261},
-        {msFolderNotFound, 65262},
-        {msInstallElsewhere, 65263},
-    };
-    for (const auto& [constant, number] : named) {
-        EXPECT_EQ(constant, number);
-        bool listed = false;
-        for (const TEntry& entry : Table)
-            listed = listed || entry.Number == number;
-        EXPECT_TRUE(listed) << "message " << number;
+// The table holds an entry for each name code uses and no other, in the order of the names,
+// each at the number it has always had.
+TEST(Strings, NamedNumbersAreTheEntriesOfTheTable) {
+    const int named[] = {msOverwriteOtherVersion,
+                         msEnterName,
+                         msSelectDestFolder,
+                         msSelectVst2Folder,
+                         msSelectDigiFolder,
+                         msSelectPhotoshopFolder,
+                         msCancelSetup,
+                         msInstallRightsRequired,
+                         msConfirmUninstall,
+                         msUninstallComplete,
+                         msUninstallPartial,
+                         msUninstallRightsRequired,
+                         msInvalidVersion,
+                         msInvalidVersionStream,
+                         msNotEnoughSpace,
+                         msPreparing,
+                         msCopying,
+                         msInitializing,
+                         msCreatingSettings,
+                         msSelectOneItem,
+                         msPluginVersion,
+                         msPluginBundle,
+                         msCannotCreateFolder,
+                         msFolderNotFound,
+                         msInstallElsewhere};
+    const int numbers[] = {65232, 65233, 65234, 65235, 65236, 65237, 65238, 65239, 65240,
+                           65241, 65242, 65243, 65248, 65249, 65253, 65254, 65255, 65256,
+                           65257, 65258, 65259, 65260, 65261, 65262, 65263};
+    ASSERT_EQ(std::size(Table), std::size(named));
+    for (size_t i = 0; i < std::size(named); ++i) {
+        EXPECT_EQ(named[i], numbers[i]);
+        EXPECT_EQ(Table[i].Number, numbers[i]);
     }
 }
 
