@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "tests/support/TestValues.h"
 
-constexpr uint32_t Packed(int year, int month, int day, int hour, int minute, int second) {
-    return static_cast<uint32_t>(year - 1980) << 25 | static_cast<uint32_t>(month) << 21 |
-           static_cast<uint32_t>(day) << 16 | static_cast<uint32_t>(hour) << 11 |
-           static_cast<uint32_t>(minute) << 5 | static_cast<uint32_t>(second / 2);
-}
+namespace {
 
 TEST(DosDate, PackUnpackAndValidate) {
     struct TCase {
@@ -26,7 +22,7 @@ TEST(DosDate, PackUnpackAndValidate) {
     };
     for (const auto& c : cases) {
         const TDosDateTime& v = c.Value;
-        const uint32_t packed = Packed(v.Year, v.Month, v.Day, v.Hour, v.Minute, v.Second);
+        const uint32_t packed = DosStamp(v.Year, v.Month, v.Day, v.Hour, v.Minute, v.Second);
         SCOPED_TRACE(packed);
         EXPECT_EQ(PackDosDateTime(v), packed);
         const TDosDateTime back = UnpackDosDateTime(packed);
@@ -40,7 +36,7 @@ TEST(DosDate, PackUnpackAndValidate) {
     }
     EXPECT_EQ(PackDosDateTime({1979, 12, 31, 23, 59, 58}), 0u);
     EXPECT_EQ(PackDosDateTime({2108, 1, 1, 0, 0, 0}), 0u);
-    EXPECT_EQ(PackDosDateTime({2024, 5, 1, 5, 4, 59}), Packed(2024, 5, 1, 5, 4, 58))
+    EXPECT_EQ(PackDosDateTime({2024, 5, 1, 5, 4, 59}), DosStamp(2024, 5, 1, 5, 4, 58))
         << "odd seconds round down";
     EXPECT_FALSE(IsValidDosDateTime(0));
 }

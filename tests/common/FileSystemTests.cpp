@@ -4,6 +4,7 @@
 
 #include "common/Stream.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/TestValues.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -12,11 +13,6 @@
 #endif
 
 namespace {
-
-uint32_t PackDosDateTime(int year, int month, int day, int hour, int minute, int second) {
-    return uint32_t(year - 1980) << 25 | uint32_t(month) << 21 | uint32_t(day) << 16 | uint32_t(hour) << 11 |
-           uint32_t(minute) << 5 | uint32_t(second / 2);
-}
 
 void MakeFile(const std::string& path, const char* content = "x") {
     TFileStream file(path, TFileMode::fmCreate);
@@ -81,10 +77,10 @@ TEST(FileSystem, SetFileDateRoundTrip) {
     TTestFolder folder;
     const std::string path = folder.PathOf("dated.bin");
     const uint32_t dates[] = {
-        PackDosDateTime(1980, 1, 1, 0, 0, 0),     PackDosDateTime(1999, 12, 31, 23, 59, 58),
-        PackDosDateTime(2021, 6, 15, 12, 34, 56), PackDosDateTime(2024, 2, 29, 8, 0, 2),
-        PackDosDateTime(2024, 1, 15, 3, 4, 6),    PackDosDateTime(2107, 12, 31, 23, 59, 58),
-        PackDosDateTime(2000, 2, 29, 1, 2, 4),
+        DosStamp(1980, 1, 1, 0, 0, 0),     DosStamp(1999, 12, 31, 23, 59, 58),
+        DosStamp(2021, 6, 15, 12, 34, 56), DosStamp(2024, 2, 29, 8, 0, 2),
+        DosStamp(2024, 1, 15, 3, 4, 6),    DosStamp(2107, 12, 31, 23, 59, 58),
+        DosStamp(2000, 2, 29, 1, 2, 4),
     };
     for (uint32_t date : dates) {
         {
@@ -103,11 +99,9 @@ TEST(FileSystem, SetFileDateRefusesImpossibleDates) {
     const std::string path = folder.PathOf("dated.bin");
     TFileStream file(path, TFileMode::fmCreate);
     const uint32_t bad[] = {
-        PackDosDateTime(2020, 0, 1, 0, 0, 0),  PackDosDateTime(2020, 13, 1, 0, 0, 0),
-        PackDosDateTime(2020, 1, 0, 0, 0, 0),  PackDosDateTime(2021, 2, 29, 0, 0, 0),
-        PackDosDateTime(2020, 4, 31, 0, 0, 0), PackDosDateTime(2020, 1, 1, 24, 0, 0),
-        PackDosDateTime(2020, 1, 1, 0, 60, 0), PackDosDateTime(2020, 1, 1, 0, 0, 60),
-        PackDosDateTime(2100, 2, 29, 0, 0, 0),
+        DosStamp(2020, 0, 1, 0, 0, 0),  DosStamp(2020, 13, 1, 0, 0, 0), DosStamp(2020, 1, 0, 0, 0, 0),
+        DosStamp(2021, 2, 29, 0, 0, 0), DosStamp(2020, 4, 31, 0, 0, 0), DosStamp(2020, 1, 1, 24, 0, 0),
+        DosStamp(2020, 1, 1, 0, 60, 0), DosStamp(2020, 1, 1, 0, 0, 60), DosStamp(2100, 2, 29, 0, 0, 0),
     };
     for (uint32_t date : bad)
         EXPECT_FALSE(SetFileDate(file, date)) << std::hex << date;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/TestValues.h"
 namespace {
 
 TEST(FormatIntegerTest, FillsOneInteger) {
@@ -71,12 +72,8 @@ TEST(FormatIntegerTest, FillsOneInteger) {
 }
 
 TEST(FormatIntegerTest, ErrorNamesThePattern) {
-    try {
-        FormatInteger("Velmora %s", 5);
-        FAIL() << "no error";
-    } catch (const EFormatError& error) {
-        EXPECT_STREQ(error.what(), "Format 'Velmora %s' invalid or incompatible with argument");
-    }
+    EXPECT_EQ(ErrorOf<EFormatError>([] { FormatInteger("Velmora %s", 5); }),
+              "Format 'Velmora %s' invalid or incompatible with argument");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "common/Errors.h"
 #include "common/FileSystem.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/TestValues.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -69,12 +70,7 @@ TEST(Stream, ShortReadRaisesReadError) {
     TMemoryStream stream;
     stream.WriteBuffer("abc", 3);
     stream.SetPosition(0);
-    try {
-        stream.ReadInt32();
-        FAIL() << "no error";
-    } catch (const EReadError& e) {
-        EXPECT_EQ(e.Message(), "Stream read error");
-    }
+    EXPECT_EQ(ErrorOf<EReadError>([&] { stream.ReadInt32(); }), "Stream read error");
     stream.SetPosition(0);
     stream.ReadBuffer(nullptr, 0); // nothing to read is no error, even at the end
     char buffer[3];
@@ -111,12 +107,7 @@ TEST(Stream, ReadBufferCollectsPartialReads) {
 
 TEST(Stream, WriteErrorWhenNothingIsTaken) {
     TTrickleStream sink({});
-    try {
-        sink.WriteInt32(1);
-        FAIL() << "no error";
-    } catch (const EWriteError& e) {
-        EXPECT_EQ(e.Message(), "Stream write error");
-    }
+    EXPECT_EQ(ErrorOf<EWriteError>([&] { sink.WriteInt32(1); }), "Stream write error");
 }
 
 TEST(Stream, CopyFrom) {
@@ -210,12 +201,8 @@ TEST(FileStream, CreateWriteReopenRead) {
         EXPECT_EQ(std::string(buffer, 3), "0X2");
         EXPECT_EQ(file.Write("y", 1), 0) << "opened for reading only";
         // WriteBuffer names the file and the system's reason (on a full disk: no space).
-        try {
-            file.WriteBuffer("y", 1);
-            ADD_FAILURE() << "no error";
-        } catch (const EWriteError& e) {
-            EXPECT_EQ(e.Message(), "Cannot write file \"" + path + "\". " + SystemErrorMessage(WriteDenied));
-        }
+        EXPECT_EQ(ErrorOf<EWriteError>([&] { file.WriteBuffer("y", 1); }),
+                  "Cannot write file \"" + path + "\". " + SystemErrorMessage(WriteDenied));
     }
     {
         TFileStream file(path, TFileMode::fmCreate);
@@ -299,13 +286,8 @@ TEST(FileStream, ShareModes) {
     }
     {
         TFileStream writer(path, TFileMode::fmCreate);
-        try {
-            TFileStream reader(path, TFileMode::fmOpenReadShared);
-            ADD_FAILURE() << "no sharing violation";
-        } catch (const EFOpenError& e) {
-            EXPECT_EQ(e.Message(),
-                      "Cannot open file \"" + path + "\". " + SystemErrorMessage(ERROR_SHARING_VIOLATION));
-        }
+        EXPECT_EQ(ErrorOf<EFOpenError>([&] { TFileStream reader(path, TFileMode::fmOpenReadShared); }),
+                  "Cannot open file \"" + path + "\". " + SystemErrorMessage(ERROR_SHARING_VIOLATION));
     }
 }
 #endif

@@ -5,19 +5,9 @@
 #include <cstring>
 
 #include "common/Stream.h"
+#include "tests/support/TestValues.h"
 
 namespace {
-
-TProgramVersion MakeVersion(int32_t major, int32_t minor, int32_t release, int32_t beta = 0,
-                            bool pressPreview = false) {
-    TProgramVersion v;
-    v.Major = major;
-    v.Minor = minor;
-    v.Release = release;
-    v.Beta = beta;
-    v.PressPreview = pressPreview;
-    return v;
-}
 
 TEST(ProgramVersion, Compare) {
     struct TCase {
@@ -104,12 +94,8 @@ TEST(ProgramVersion, FromText) {
         SCOPED_TRACE(std::string("text \"") + c.Text + "\"");
         TProgramVersion v = MakeVersion(9, 8, 7, 6, true);
         if (!c.Valid) {
-            try {
-                v.FromText(c.Text);
-                ADD_FAILURE() << "no error";
-            } catch (const EProgramVersionError& e) {
-                EXPECT_EQ(e.Message(), std::string("'") + c.Text + "' is not a valid version number");
-            }
+            EXPECT_EQ(ErrorOf<EProgramVersionError>([&] { v.FromText(c.Text); }),
+                      std::string("'") + c.Text + "' is not a valid version number");
             // The value is unchanged.
             EXPECT_EQ(v.Major, 9);
             EXPECT_EQ(v.Minor, 8);
@@ -187,12 +173,9 @@ TEST(ProgramVersion, BadStreamHeaders) {
             stream.WriteInt32(7);
         stream.SetPosition(0);
         TProgramVersion v = MakeVersion(5, 0, 4);
-        try {
-            v.LoadFromStream(stream);
-            ADD_FAILURE() << "no error for " << c.Marker << "/" << c.Format;
-        } catch (const EProgramVersionError& e) {
-            EXPECT_EQ(e.Message(), "Invalid version number on stream");
-        }
+        EXPECT_EQ(ErrorOf<EProgramVersionError>([&] { v.LoadFromStream(stream); }),
+                  "Invalid version number on stream")
+            << c.Marker << "/" << c.Format;
         EXPECT_EQ(stream.Position(), 8);
         EXPECT_EQ(v.Compare(MakeVersion(5, 0, 4)), 0);
         EXPECT_EQ(v.Major, 5);

@@ -151,6 +151,18 @@ struct TScreenImage {
     std::vector<DWORD> Pixels;
 };
 
+// An uncompressed bitmap's header; a negative height puts the rows from the top.
+BITMAPINFOHEADER BitmapHeader(int width, int height, WORD bitCount) {
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = bitCount;
+    info.biCompression = BI_RGB;
+    return info;
+}
+
 // Copies a rectangle of the screen; when draw is given, it paints over the copy first (on a
 // memory DC that holds the rectangle at 0, 0).
 TScreenImage CaptureScreen(const RECT& rect, const std::function<void(HDC)>& draw = nullptr) {
@@ -172,13 +184,7 @@ TScreenImage CaptureScreen(const RECT& rect, const std::function<void(HDC)>& dra
     if (draw)
         draw(memory.Get());
     ::SelectObject(memory.Get(), previous);
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = image.Width;
-    info.biHeight = -image.Height; // negative: rows from the top
-    info.biPlanes = 1;
-    info.biBitCount = 32;
-    info.biCompression = BI_RGB;
+    BITMAPINFOHEADER info = BitmapHeader(image.Width, -image.Height, 32); // negative: rows from the top
     image.Pixels.resize(static_cast<size_t>(image.Width) * image.Height);
     ::GetDIBits(memory.Get(), static_cast<HBITMAP>(bitmap.Get()), 0, image.Height, image.Pixels.data(),
                 reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
@@ -199,13 +205,7 @@ void SaveBitmapFile(const TScreenImage& image, const std::string& fileName) {
             *out++ = static_cast<char>((pixel >> 16) & 255); // red
         }
     }
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = image.Width;
-    info.biHeight = image.Height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
+    BITMAPINFOHEADER info = BitmapHeader(image.Width, image.Height, 24);
     BITMAPFILEHEADER file = {};
     file.bfType = 0x4D42; // "BM"
     file.bfOffBits = sizeof file + sizeof info;
@@ -376,6 +376,9 @@ private:
     void SetTimeout(const std::vector<std::string>& args);
     void Sleep(const std::vector<std::string>& args);
     void ExpectWindow(const std::vector<std::string>& args);
+    // Waits until a visible control of the current window shows a text that matches; missing
+    // is the first line of the failure.
+    void WaitForText(const std::function<bool(const std::string&)>& matches, const std::string& missing);
     void ExpectText(const std::vector<std::string>& args);
     void ExpectTextContains(const std::vector<std::string>& args);
     void ExpectButtons(const std::vector<std::string>& args);
@@ -553,30 +556,27 @@ void TDriver::ExpectWindow(const std::vector<std::string>& args) {
     Say("  window " + QuoteWord(caption) + " class " + ClassOf(Window) + "\n");
 }
 
-void TDriver::ExpectText(const std::vector<std::string>& args) {
+void TDriver::WaitForText(const std::function<bool(const std::string&)>& matches,
+                          const std::string& missing) {
     RequireWindow();
     WaitFor(
         [&] {
             for (const TControl& c : Controls(Window))
-                if (c.Visible && c.Text == args[0])
+                if (c.Visible && matches(c.Text))
                     return true;
             return false;
         },
-        [&] { return "no visible control shows " + QuoteWord(args[0]) + "\n" + DumpWindow(Window); });
+        [&] { return missing + "\n" + DumpWindow(Window); });
+}
+
+void TDriver::ExpectText(const std::vector<std::string>& args) {
+    WaitForText([&](const std::string& text) { return text == args[0]; },
+                "no visible control shows " + QuoteWord(args[0]));
 }
 
 void TDriver::ExpectTextContains(const std::vector<std::string>& args) {
-    RequireWindow();
-    WaitFor(
-        [&] {
-            for (const TControl& c : Controls(Window))
-                if (c.Visible && c.Text.find(args[0]) != std::string::npos)
-                    return true;
-            return false;
-        },
-        [&] {
-            return "no visible control's text contains " + QuoteWord(args[0]) + "\n" + DumpWindow(Window);
-        });
+    WaitForText([&](const std::string& text) { return text.find(args[0]) != std::string::npos; },
+                "no visible control's text contains " + QuoteWord(args[0]));
 }
 
 void TDriver::ExpectButtons(const std::vector<std::string>& args) {

@@ -8,6 +8,7 @@
 
 #include "common/Stream.h"
 #include "setupdata/UninstallRecord.h"
+#include "tests/support/Bytes.h"
 
 namespace {
 
@@ -17,19 +18,6 @@ std::vector<uint8_t> Record(const std::vector<std::string>& log, const std::stri
     TMemoryStream stream;
     WriteUninstallRecord(stream, version, log, product.data(), static_cast<int32_t>(product.size()));
     return stream.Bytes();
-}
-
-void PutInt32At(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-bool Write(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
 }
 
 } // namespace
@@ -87,11 +75,12 @@ int main(int argc, char** argv) {
     trailing.insert(trailing.end(), 64, 0xEE);
     seeds.push_back({"trailing-bytes", trailing});
 
-    for (const TSeed& seed : seeds) {
-        if (!Write(folder + seed.Name + ".rec", seed.Bytes)) {
-            std::fprintf(stderr, "cannot write %s%s.rec\n", folder.c_str(), seed.Name);
-            return 1;
-        }
+    try {
+        for (const TSeed& seed : seeds)
+            WriteBytes(folder + seed.Name + ".rec", std::string(seed.Bytes.begin(), seed.Bytes.end()));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
     }
     std::printf("%zu seeds written to %s\n", seeds.size(), argv[1]);
     return 0;

@@ -12,6 +12,10 @@
 #include "setup/SetupInstaller.h"
 #include "setup/SetupProgress.h"
 
+// The error of the free-space check.
+inline const char* const NotEnoughSpace =
+    "There is not enough space on the destination drive.\rPlease free up some space and then try again";
+
 class TInstallEnvironment final : public ISetupEnvironment {
 public:
     explicit TInstallEnvironment(ISetupEnvironment& system) : System(system) {}

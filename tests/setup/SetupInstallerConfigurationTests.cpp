@@ -11,6 +11,7 @@
 #include "common/Format.h"
 #include "setup/SetupInstaller.h"
 #include "tests/setup/SetupTestSupport.h"
+#include "tests/support/TestValues.h"
 
 namespace {
 
@@ -272,12 +273,6 @@ TEST_F(SetupConfigurationTest, BundleListIsReadOnlyForBundles) {
     EXPECT_EQ(Create(setup)->BundleItemCount(), 0);
 }
 
-// A packed DOS date-time.
-uint32_t DosDate(int year, int month, int day, int hour, int minute, int second = 0) {
-    return static_cast<uint32_t>(day | month << 5 | (year - 1980) << 9) << 16 |
-           static_cast<uint32_t>(second / 2 | minute << 5 | hour << 11);
-}
-
 TEST(ItemFileDateTest, AddsTheVersionAsTimeOfDay) {
     struct TCase {
         uint32_t ArchiveDate;
@@ -286,33 +281,28 @@ TEST(ItemFileDateTest, AddsTheVersionAsTimeOfDay) {
         const char* Error;
     };
     const TCase cases[] = {
-        {DosDate(2024, 5, 1, 0, 0), "1.02", DosDate(2024, 5, 1, 1, 2), nullptr},
-        {DosDate(2024, 5, 1, 0, 0), "2.15", DosDate(2024, 5, 1, 2, 15), nullptr},
-        {DosDate(2024, 5, 1, 0, 0), "1.59", DosDate(2024, 5, 1, 1, 59), nullptr},
-        {DosDate(2024, 5, 1, 0, 0), "23.59", DosDate(2024, 5, 1, 23, 59), nullptr},
-        {DosDate(2024, 5, 1, 5, 4, 58), "0.00 beta 2", DosDate(2024, 5, 1, 5, 4, 58), nullptr},
+        {DosStamp(2024, 5, 1, 0, 0), "1.02", DosStamp(2024, 5, 1, 1, 2), nullptr},
+        {DosStamp(2024, 5, 1, 0, 0), "2.15", DosStamp(2024, 5, 1, 2, 15), nullptr},
+        {DosStamp(2024, 5, 1, 0, 0), "1.59", DosStamp(2024, 5, 1, 1, 59), nullptr},
+        {DosStamp(2024, 5, 1, 0, 0), "23.59", DosStamp(2024, 5, 1, 23, 59), nullptr},
+        {DosStamp(2024, 5, 1, 5, 4, 58), "0.00 beta 2", DosStamp(2024, 5, 1, 5, 4, 58), nullptr},
         // Into the next day, month and year.
-        {DosDate(2024, 5, 1, 23, 30), "1.02", DosDate(2024, 5, 2, 0, 32), nullptr},
-        {DosDate(2024, 2, 29, 23, 59, 30), "0.01", DosDate(2024, 3, 1, 0, 0, 30), nullptr},
-        {DosDate(2023, 2, 28, 23, 0), "1.00", DosDate(2023, 3, 1, 0, 0), nullptr},
-        {DosDate(2024, 12, 31, 22, 0), "2.00", DosDate(2025, 1, 1, 0, 0), nullptr},
-        {DosDate(2107, 12, 31, 23, 0), "2.00", 0, nullptr}, // past the last DOS year
-        {DosDate(2024, 5, 1, 0, 0), "1.6", 0, "Invalid argument to time encode"},
-        {DosDate(2024, 5, 1, 0, 0), "24.0", 0, "Invalid argument to time encode"},
+        {DosStamp(2024, 5, 1, 23, 30), "1.02", DosStamp(2024, 5, 2, 0, 32), nullptr},
+        {DosStamp(2024, 2, 29, 23, 59, 30), "0.01", DosStamp(2024, 3, 1, 0, 0, 30), nullptr},
+        {DosStamp(2023, 2, 28, 23, 0), "1.00", DosStamp(2023, 3, 1, 0, 0), nullptr},
+        {DosStamp(2024, 12, 31, 22, 0), "2.00", DosStamp(2025, 1, 1, 0, 0), nullptr},
+        {DosStamp(2107, 12, 31, 23, 0), "2.00", 0, nullptr}, // past the last DOS year
+        {DosStamp(2024, 5, 1, 0, 0), "1.6", 0, "Invalid argument to time encode"},
+        {DosStamp(2024, 5, 1, 0, 0), "24.0", 0, "Invalid argument to time encode"},
         {0, "1.02", 0, "Invalid argument to date encode"},
-        {DosDate(2023, 2, 29, 0, 0), "1.02", 0, "Invalid argument to date encode"},
+        {DosStamp(2023, 2, 29, 0, 0), "1.02", 0, "Invalid argument to date encode"},
     };
     for (const TCase& c : cases) {
         if (c.Error == nullptr) {
             EXPECT_EQ(ItemFileDate(c.ArchiveDate, Version(c.Version)), c.Expected) << c.Version;
             continue;
         }
-        try {
-            ItemFileDate(c.ArchiveDate, Version(c.Version));
-            ADD_FAILURE() << c.Version << ": no error";
-        } catch (const Exception& error) {
-            EXPECT_STREQ(error.what(), c.Error) << c.Version;
-        }
+        EXPECT_EQ(ErrorOf([&] { ItemFileDate(c.ArchiveDate, Version(c.Version)); }), c.Error) << c.Version;
     }
 }
 
@@ -322,9 +312,9 @@ TEST_F(SetupConfigurationTest, ItemFilesCarryTheArchiveDatePlusTheItemVersion) {
     setup.BundleInfo = "Reverb=1.02\nDelay=2.15";
     setup.BuildDate = 45413.0; // 2024-05-01 00:00
     auto installer = Create(setup);
-    EXPECT_EQ(installer->Installer->ArchiveFileDate, DosDate(2024, 5, 1, 0, 0));
-    EXPECT_EQ(installer->BundleItem(0).FileDate, DosDate(2024, 5, 1, 1, 2));
-    EXPECT_EQ(installer->BundleItem(1).FileDate, DosDate(2024, 5, 1, 2, 15));
+    EXPECT_EQ(installer->Installer->ArchiveFileDate, DosStamp(2024, 5, 1, 0, 0));
+    EXPECT_EQ(installer->BundleItem(0).FileDate, DosStamp(2024, 5, 1, 1, 2));
+    EXPECT_EQ(installer->BundleItem(1).FileDate, DosStamp(2024, 5, 1, 2, 15));
 }
 
 } // namespace

@@ -10,18 +10,17 @@
 #include "setup/SetupInstaller.h"
 #include "tests/setup/InstallTestSupport.h"
 #include "tests/setup/SetupTestSupport.h"
+#include "tests/support/TestValues.h"
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "tests/support/TestWindows.h"
 #endif
 
 namespace {
 
-const char* const NotEnoughSpace =
-    "There is not enough space on the destination drive.\rPlease free up some space and then try again";
 const uint64_t MiB = 1048576;
 
 class InstallStepsTest : public ::testing::Test {
@@ -89,13 +88,8 @@ TEST_F(InstallStepsTest, RefusesComponentDestinationsThatAreNotFullPaths) {
             EXPECT_NO_THROW(setup->CheckComponentDestinations()) << target;
             continue;
         }
-        try {
-            setup->CheckComponentDestinations();
-            ADD_FAILURE() << target << ": no error";
-        } catch (const ESetupError& error) {
-            EXPECT_NE(std::string(error.what()).find(std::string("\"Help=") + target + "\""), std::string::npos)
-                << error.what();
-        }
+        const std::string error = ErrorOf<ESetupError>([&] { setup->CheckComponentDestinations(); });
+        EXPECT_NE(error.find(std::string("\"Help=") + target + "\""), std::string::npos) << error;
     }
 }
 
@@ -124,12 +118,7 @@ TEST_F(InstallStepsTest, NeedsOneMebibyteMoreThanTheComponents) {
         if (c.Enough) {
             EXPECT_NO_THROW(setup->CheckDiskSpace()) << c.Name;
         } else {
-            try {
-                setup->CheckDiskSpace();
-                ADD_FAILURE() << c.Name << ": no error";
-            } catch (const ESetupError& error) {
-                EXPECT_STREQ(error.what(), NotEnoughSpace) << c.Name;
-            }
+            EXPECT_EQ(ErrorOf<ESetupError>([&] { setup->CheckDiskSpace(); }), NotEnoughSpace) << c.Name;
         }
     }
 }
@@ -288,16 +277,6 @@ TEST_F(InstallStepsTest, ReadsShortcutValues) {
 
 #ifdef _WIN32
 
-// A drive letter that names no drive.
-std::string MissingDrive() {
-    const DWORD drives = ::GetLogicalDrives();
-    for (char letter = 'B'; letter <= 'Y'; ++letter) {
-        if ((drives & (1u << (letter - 'A'))) == 0)
-            return std::string(1, letter) + ":";
-    }
-    return "Y:";
-}
-
 TEST_F(InstallStepsTest, TestsWhetherAFolderCanBeCreated) {
     auto setup = Create("");
     const std::string base = Folder.PathOf("Dest");
@@ -318,7 +297,7 @@ TEST_F(InstallStepsTest, TestsWhetherAFolderCanBeCreated) {
         {"C:", false},
         {"", false},
         {"Velmora", false},
-        {MissingDrive() + "\\Velmora 5", false},
+        {UnusedDrive() + "\\Velmora 5", false},
         // A file stands where a folder would have to be.
         {file, false},
         {file + "\\Sub", false},

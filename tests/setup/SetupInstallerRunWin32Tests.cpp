@@ -6,9 +6,6 @@
 
 #include <windows.h>
 
-#include <objidl.h>
-#include <shlobj.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,11 +21,11 @@
 #include "tests/setup/InstallTestSupport.h"
 #include "tests/setup/SetupTestSupport.h"
 #include "tests/support/TestRegistry.h"
+#include "tests/support/TestValues.h"
+#include "tests/support/TestWindows.h"
 
 namespace {
 
-const char* const NotEnoughSpace =
-    "There is not enough space on the destination drive.\rPlease free up some space and then try again";
 const char* const UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string VersionKey = std::string(TestRegistryRoot) + "\\5.0";
 
@@ -37,10 +34,6 @@ std::string BuildFile(const char* unixPath) {
     std::string path = std::string("Z:") + unixPath;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
-}
-
-std::string ReadText(const std::string& path) {
-    return ReadBytes(path);
 }
 
 // The .lnk files of a folder, sorted.
@@ -57,29 +50,11 @@ std::vector<std::string> LinkFiles(const std::string& folder) {
     return names;
 }
 
-struct TLink {
-    std::string Target;
-    std::string Arguments;
-    std::string IconFile;
-    int IconIndex = 0;
-};
-
-// Everything a shortcut file says that the run sets, read through the shell link object.
-TLink ReadLink(const std::string& path) {
-    TLink link;
-    EXPECT_TRUE(ReadShellLink(path, link.Target, link.Arguments)) << path;
-    TComPtr<IShellLinkA> shellLink;
-    TComPtr<IPersistFile> file;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  shellLink.PutVoid())) ||
-        FAILED(shellLink->QueryInterface(IID_IPersistFile, file.PutVoid())))
-        return link;
-    const std::wstring widePath(path.begin(), path.end());
-    if (FAILED(file->Load(widePath.c_str(), STGM_READ)))
-        return link;
-    char iconFile[MAX_PATH + 1] = {};
-    shellLink->GetIconLocation(iconFile, MAX_PATH, &link.IconIndex);
-    link.IconFile = iconFile;
+// Everything a shortcut file says that the run sets: target and arguments as the product's own
+// reader sees them, the icon through the shell link object.
+TLinkContents ReadLink(const std::string& path) {
+    TLinkContents link = LoadLink(path);
+    EXPECT_TRUE(ReadShellLink(path, link.Path, link.Arguments)) << path;
     return link;
 }
 
@@ -197,8 +172,8 @@ TEST_F(InstallRunTest, InstallsAProductStepByStep) {
     EXPECT_EQ(Setup->RequiredSpace, 7 + 9);
 
     // Files with the archive's date, and the empty folder.
-    EXPECT_EQ(ReadText(program), "program");
-    EXPECT_EQ(ReadText(ProgramFolder + "Help\\Velmora.chm"), "help text");
+    EXPECT_EQ(ReadBytes(program), "program");
+    EXPECT_EQ(ReadBytes(ProgramFolder + "Help\\Velmora.chm"), "help text");
     EXPECT_TRUE(DirectoryExists(ProgramFolder + "Data"));
     EXPECT_EQ(GetFileDate(program), Setup->Installer->ArchiveFileDate);
 
@@ -254,7 +229,7 @@ TEST_F(InstallRunTest, CallsTheProductLibrariesAfterCopying) {
     const std::string calls = ProgramFolder + "Calls.txt";
     std::vector<std::string> callsSeen;
     Progress.OnEvent = [&](const std::string& event) {
-        callsSeen.push_back(FileExists(calls) ? ReadText(calls) : "");
+        callsSeen.push_back(FileExists(calls) ? ReadBytes(calls) : "");
     };
     Setup->Install(Progress);
 
@@ -262,7 +237,7 @@ TEST_F(InstallRunTest, CallsTheProductLibrariesAfterCopying) {
     // Each export that exists is called once, in order, after the files are in place and
     // before the settings; a missing library, a missing export and a name in the wrong case
     // are passed over.
-    EXPECT_EQ(ReadText(calls), "RegisterComponents\r\nRegisterPresets\r\n");
+    EXPECT_EQ(ReadBytes(calls), "RegisterComponents\r\nRegisterPresets\r\n");
     ASSERT_EQ(callsSeen.size(), 9u);
     EXPECT_EQ(callsSeen[5], "");                                          // Initializing components...
     EXPECT_EQ(callsSeen[6], "RegisterComponents\r\nRegisterPresets\r\n"); // 75
@@ -384,8 +359,8 @@ TEST_F(InstallRunTest, KeepsExistingFilesOnlyForNoOverwriteComponents) {
         WriteBytes(loop, "mine");
         Setup->Install(Progress);
 
-        EXPECT_EQ(ReadText(loop), keeps ? "mine" : "theirs");
-        EXPECT_EQ(ReadText(ProgramFolder + "Samples\\New.wav"), "new");
+        EXPECT_EQ(ReadBytes(loop), keeps ? "mine" : "theirs");
+        EXPECT_EQ(ReadBytes(ProgramFolder + "Samples\\New.wav"), "new");
         // A file that was kept is not the product's: the uninstaller leaves it.
         const std::vector<std::string>& log = Setup->Installer->InstallLog;
         EXPECT_EQ(std::count(log.begin(), log.end(), "F" + loop), keeps ? 0 : 1);
@@ -426,15 +401,15 @@ TEST_F(InstallRunTest, CreatesShortcutsAndRemovesOlderOnes) {
     EXPECT_EQ(LinkFiles(Desktop), std::vector<std::string>{"Velmora 4.lnk"});
     EXPECT_EQ(LinkFiles(ExcludeDelimiter(ProgramFolder)), std::vector<std::string>{"Vm5.lnk"});
 
-    const TLink plain = ReadLink(StartMenu + "\\Velmora 5.04.lnk");
-    EXPECT_TRUE(SameText(plain.Target, target)) << plain.Target;
+    const TLinkContents plain = ReadLink(StartMenu + "\\Velmora 5.04.lnk");
+    EXPECT_TRUE(SameText(plain.Path, target)) << plain.Path;
     EXPECT_EQ(plain.Arguments, "");
     EXPECT_EQ(plain.IconIndex, 0);
-    const TLink viewer = ReadLink(StartMenu + "\\Velmora Viewer 5.04.lnk");
+    const TLinkContents viewer = ReadLink(StartMenu + "\\Velmora Viewer 5.04.lnk");
     EXPECT_EQ(viewer.Arguments, "/View");
     EXPECT_TRUE(SameText(viewer.IconFile, target)) << viewer.IconFile;
     EXPECT_EQ(viewer.IconIndex, -11);
-    EXPECT_TRUE(SameText(ReadLink(ProgramFolder + "Vm5.lnk").Target, target));
+    EXPECT_TRUE(SameText(ReadLink(ProgramFolder + "Vm5.lnk").Path, target));
 
     // The uninstaller removes the shortcuts it made.
     const std::vector<std::string>& log = Setup->Installer->InstallLog;
@@ -447,12 +422,7 @@ TEST_F(InstallRunTest, StopsBeforeCopyingWhenSpaceIsShort) {
     Create("[Components]\nProgram=$ProgramFolder\n",
            {TTestEntry::Dir("Program", {TTestEntry::File("Vm5.exe", "program")})});
     Environment->FreeSpace = 1048576 + 6; // one byte short
-    try {
-        Setup->Install(Progress);
-        FAIL() << "no error";
-    } catch (const ESetupError& error) {
-        EXPECT_STREQ(error.what(), NotEnoughSpace);
-    }
+    EXPECT_EQ(ErrorOf<ESetupError>([&] { Setup->Install(Progress); }), NotEnoughSpace);
     EXPECT_EQ(Progress.Events, (std::vector<std::string>{"0", "Preparing installation..."}));
     EXPECT_EQ(Setup->RequiredSpace, 7);
     EXPECT_FALSE(DirectoryExists(ProgramFolder));
@@ -476,12 +446,7 @@ TEST_F(InstallRunTest, SmallVolume) {
     Create("[Components]\nProgram=$ProgramFolder\n",
            {TTestEntry::Dir("Program", {TTestEntry::File("Big.dat", std::string(8 * 1048576, '\0'))})});
     Setup->SetProgramFolder(root + "Velmora 5");
-    try {
-        Setup->Install(Progress);
-        FAIL() << "no error";
-    } catch (const ESetupError& error) {
-        EXPECT_STREQ(error.what(), NotEnoughSpace);
-    }
+    EXPECT_EQ(ErrorOf<ESetupError>([&] { Setup->Install(Progress); }), NotEnoughSpace);
     EXPECT_EQ(Progress.Events, (std::vector<std::string>{"0", "Preparing installation..."}));
     EXPECT_FALSE(DirectoryExists(root + "Velmora 5"));
     EXPECT_EQ(Environment->FreeSpaceQueries, std::vector<std::string>{root});

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "common/Registry.h"
+#include "tests/support/TestRegistry.h"
 #endif
 
 const char* const TestRegistryRoot = "Software\\SetupControllerTests\\Velmora";
@@ -165,20 +166,16 @@ void TTestSystem::CreateKey(TRegistryRoot root, const std::string& key) { KeyFor
 
 void TTestSystem::WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
                               const std::string& value) {
-    if (!WriteStringValue(KeyForWriting(root, key).Get(), name.c_str(), value))
-        throw std::runtime_error("cannot write registry value below " + key);
+    WriteRegistryString(RootKey(root), key, name.c_str(), value);
 }
 
 void TTestSystem::WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
-    if (!WriteDwordValue(KeyForWriting(root, key).Get(), name.c_str(), value))
-        throw std::runtime_error("cannot write registry value below " + key);
+    const DWORD number = value;
+    WriteRegistryValue(RootKey(root), key, name.c_str(), REG_DWORD, &number, sizeof number);
 }
 
 std::optional<uint32_t> TTestSystem::ReadInteger(TRegistryRoot root, const std::string& key, const std::string& name) {
-    const UniqueHKey handle = OpenKey(RootKey(root), key);
-    if (!handle)
-        return std::nullopt;
-    const std::optional<DWORD> value = ReadDwordValue(handle.Get(), name.c_str());
+    const std::optional<DWORD> value = ReadRegistryDword(RootKey(root), key, name.c_str());
     return value ? std::optional<uint32_t>(*value) : std::nullopt;
 }
 
@@ -200,11 +197,11 @@ void TTestSystem::CreateKey(TRegistryRoot root, const std::string& key) { Fake->
 
 void TTestSystem::WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
                               const std::string& value) {
-    Fake->Create(root, key).Values[Lower(name)] = {true, value};
+    Fake->WriteString(root, key, name, value);
 }
 
 void TTestSystem::WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name, uint32_t value) {
-    Fake->Create(root, key).Values[Lower(name)] = {false, std::to_string(value)};
+    Fake->WriteInteger(root, key, name, static_cast<int32_t>(value));
 }
 
 std::optional<uint32_t> TTestSystem::ReadInteger(TRegistryRoot root, const std::string& key, const std::string& name) {

@@ -15,8 +15,10 @@
 #include "common/WinHandle.h"
 #include "setup/SetupUninstaller.h"
 #include "setupdata/UninstallRecord.h"
+#include "tests/support/ShownMessage.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
+#include "tests/support/TestValues.h"
 #include "ui/Strings.h"
 
 namespace {
@@ -94,24 +96,6 @@ TEST(RightsProbe, TheRealProbePassesForTheTestUser) {
 }
 
 // ---- The uninstall run ------------------------------------------------------------------
-
-struct TShownMessage {
-    std::string Text;
-    TMessageKind Kind;
-    bool operator==(const TShownMessage& other) const { return Text == other.Text && Kind == other.Kind; }
-};
-
-std::ostream& operator<<(std::ostream& out, const TShownMessage& message) {
-    return out << "kind " << message.Kind << ": \"" << message.Text << "\"";
-}
-
-TProgramVersion MakeVersion(int major, int minor, int release) {
-    TProgramVersion version;
-    version.Major = major;
-    version.Minor = minor;
-    version.Release = release;
-    return version;
-}
 
 // The test answers the controller's dialogs: it records each message and answers a
 // confirmation with Answer.

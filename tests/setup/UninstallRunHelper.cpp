@@ -32,10 +32,7 @@ const std::string ProductKey = "Software\\SetupBuilderTest UninstallRun\\Velmora
 const std::string RegistrationKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + KeyName;
 
 void CreateKeyWithValue(HKEY root, const std::string& path) {
-    UniqueHKey key = CreateKey(root, path + "\\Settings");
-    if (!key)
-        throw std::runtime_error("cannot create " + path);
-    WriteStringValue(key.Get(), "Mode", "on");
+    WriteRegistryString(root, path + "\\Settings", "Mode", "on");
 }
 
 int Install(const std::string& setupExe, std::string root) {

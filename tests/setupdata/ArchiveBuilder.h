@@ -10,6 +10,7 @@
 
 #include "common/Version.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/TestValues.h"
 
 struct TTestEntry {
     std::string Name;
@@ -42,8 +43,9 @@ struct TTestEntry {
 std::string Compress(const std::string& data);
 
 // The whole archive: header with a correct ChecksumLength, Checksum and FileCount, version,
-// entries. BuildDate is 2024-05-01 05:04 unless given.
-std::string BuildArchive(const std::vector<TTestEntry>& entries, const TProgramVersion& version,
+// entries. The version is 5.04 and BuildDate 2024-05-01 05:04 unless given.
+std::string BuildArchive(const std::vector<TTestEntry>& entries,
+                         const TProgramVersion& version = MakeVersion(5, 0, 4),
                          double buildDate = 45413.0 + (5 * 60 + 4) / 1440.0);
 // A folder nested depth levels deep (depth 1 = one folder at the top), the innermost holding
 // one small file.

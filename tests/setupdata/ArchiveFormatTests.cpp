@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "setupdata/ArchiveFormat.h"
+#include "tests/support/TestValues.h"
 
 using namespace Archive;
 
@@ -103,10 +104,10 @@ TEST(ArchiveFormat, BuildDateToDosDateTime) {
         double DateTime;
         uint32_t Expected;
     } const cases[] = {
-        {EncodeDateTime(1980, 1, 1, 0, 0, 0), 0x00210000},
-        {EncodeDateTime(2024, 5, 1, 5, 4, 0), (44u << 25 | 5u << 21 | 1u << 16) | (5u << 11 | 4u << 5)},
-        {EncodeDateTime(2024, 2, 29, 23, 59, 59), (44u << 25 | 2u << 21 | 29u << 16) | (23u << 11 | 59u << 5 | 29u)},
-        {EncodeDateTime(2107, 12, 31, 23, 59, 58), (127u << 25 | 12u << 21 | 31u << 16) | (23u << 11 | 59u << 5 | 29u)},
+        {EncodeDateTime(1980, 1, 1, 0, 0, 0), DosStamp(1980, 1, 1)},
+        {EncodeDateTime(2024, 5, 1, 5, 4, 0), DosStamp(2024, 5, 1, 5, 4)},
+        {EncodeDateTime(2024, 2, 29, 23, 59, 59), DosStamp(2024, 2, 29, 23, 59, 58)},
+        {EncodeDateTime(2107, 12, 31, 23, 59, 58), DosStamp(2107, 12, 31, 23, 59, 58)},
         {EncodeDateTime(1979, 12, 31, 23, 59, 59), 0},
         {EncodeDateTime(2108, 1, 1, 0, 0, 0), 0},
         {0.0, 0},
@@ -115,8 +116,8 @@ TEST(ArchiveFormat, BuildDateToDosDateTime) {
         {std::numeric_limits<double>::infinity(), 0},
         {1e300, 0},
         // Rounded to the millisecond first: a hair before midnight is the next day.
-        {EncodeDateTime(2000, 1, 1, 0, 0, 0) - 0.0004 / 86400, (20u << 25 | 1u << 21 | 1u << 16)},
-        {EncodeDateTime(1980, 1, 1, 0, 0, 0) - 0.0004 / 86400, 0x00210000},
+        {EncodeDateTime(2000, 1, 1, 0, 0, 0) - 0.0004 / 86400, DosStamp(2000, 1, 1)},
+        {EncodeDateTime(1980, 1, 1, 0, 0, 0) - 0.0004 / 86400, DosStamp(1980, 1, 1)},
         {EncodeDateTime(2108, 1, 1, 0, 0, 0) - 0.0004 / 86400, 0},
     };
     for (const auto& c : cases)

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <functional>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -20,19 +19,13 @@
 #include "setupdata/SetupData.h"
 #include "tests/setupdata/ArchiveBuilder.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/TestValues.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const char Sep = PathDelimiter();
-
-TProgramVersion Version504() {
-    TProgramVersion version;
-    version.Major = 5;
-    version.Release = 4;
-    return version;
-}
 
 // Bytes that differ all along, so that a buffer boundary in the wrong place would show.
 std::string Pattern(size_t size, int seed) {
@@ -45,8 +38,7 @@ std::string Pattern(size_t size, int seed) {
     return out;
 }
 
-// 2019-03-04 10:20:30 as a packed DOS date-time.
-constexpr uint32_t SomeDate = (39u << 25 | 3u << 21 | 4u << 16) | (10u << 11 | 20u << 5 | 15u);
+constexpr uint32_t SomeDate = DosStamp(2019, 3, 4, 10, 20, 30);
 
 std::vector<TTestEntry> ProductEntries() {
     return {
@@ -62,15 +54,6 @@ std::vector<TTestEntry> ProductEntries() {
     };
 }
 
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
-}
-
 class ExtractTest : public ::testing::Test {
 protected:
     TTestFolder Scratch;
@@ -80,7 +63,7 @@ protected:
 
     std::unique_ptr<TInstaller> Open(const std::vector<TTestEntry>& entries) {
         const std::string path = Scratch.PathOf("Setup.dat");
-        WriteBytes(path, BuildArchive(entries, Version504()));
+        WriteBytes(path, BuildArchive(entries));
         return std::make_unique<TInstaller>("", path);
     }
     // A folder path inside the scratch folder, with a trailing delimiter.
@@ -227,7 +210,7 @@ TEST_F(ExtractTest, EveryFileCarriesTheGivenDateOrTheArchivesInLocalTime) {
     const std::string dest = Folder("Dated");
     Installer->ExtractComponent("Program", dest, 0);
     // BuildDate 2024-05-01 05:04 local time.
-    const uint32_t archiveDate = (44u << 25 | 5u << 21 | 1u << 16) | (5u << 11 | 4u << 5);
+    const uint32_t archiveDate = DosStamp(2024, 5, 1, 5, 4);
     ASSERT_EQ(Installer->ArchiveFileDate, archiveDate);
     for (const char* name : {"Big.dll", "Vm5.exe", "zero.dat"})
         EXPECT_EQ(GetFileDate(dest + name), std::optional<uint32_t>(archiveDate)) << name;
@@ -266,7 +249,7 @@ TEST_F(ExtractTest, DateThatCannotBeSetIsIgnored) {
     auto installer = Open({TTestEntry::Dir("C", {TTestEntry::File("a.txt", "a")})});
     const std::string dest = Folder("C");
     // 30 February.
-    installer->ExtractComponent("C", dest, 44u << 25 | 2u << 21 | 30u << 16);
+    installer->ExtractComponent("C", dest, DosStamp(2024, 2, 30));
     EXPECT_EQ(ReadBytes(dest + "a.txt"), "a");
     EXPECT_EQ(installer->InstallLog.back(), "F" + dest + "a.txt");
 }

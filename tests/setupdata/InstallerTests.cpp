@@ -12,17 +12,11 @@
 #include "setupdata/SetupData.h"
 #include "tests/setupdata/ArchiveBuilder.h"
 #include "tests/support/TestFolder.h"
+#include "tests/support/TestValues.h"
 
 using Archive::TEntryRecord;
 
 namespace {
-
-TProgramVersion Version504() {
-    TProgramVersion version;
-    version.Major = 5;
-    version.Release = 4;
-    return version;
-}
 
 std::vector<TTestEntry> SampleEntries() {
     TTestEntry ini = TTestEntry::File("Setup.ini", "[Setup]\r\nProductName=Velmora\r\n");
@@ -38,15 +32,6 @@ std::vector<TTestEntry> SampleEntries() {
         ini,
         TTestEntry::File("Setup.lic", "License text"),
     };
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
 }
 
 std::string Text(const std::unique_ptr<TMemoryStream>& stream) {
@@ -87,7 +72,7 @@ protected:
 };
 
 TEST_F(InstallerTest, FindsTheArchiveAppendedOrBesideTheProgram) {
-    const std::string archive = BuildArchive(SampleEntries(), Version504());
+    const std::string archive = BuildArchive(SampleEntries());
     const std::string exe = Scratch.PathOf("Setup.exe");
 
     WriteBytes(exe, AppendToStub(archive, 1000));
@@ -110,9 +95,9 @@ TEST_F(InstallerTest, FindsTheArchiveAppendedOrBesideTheProgram) {
 }
 
 TEST_F(InstallerTest, ReadsVersionAndBuildDate) {
-    TInstaller installer("", WriteDat(BuildArchive(SampleEntries(), Version504())));
+    TInstaller installer("", WriteDat(BuildArchive(SampleEntries())));
     EXPECT_EQ(installer.Version.ToText(), "5.04");
-    EXPECT_EQ(installer.ArchiveFileDate, (44u << 25 | 5u << 21 | 1u << 16) | (5u << 11 | 4u << 5));
+    EXPECT_EQ(installer.ArchiveFileDate, DosStamp(2024, 5, 1, 5, 4));
     EXPECT_TRUE(installer.Overwrite);
     EXPECT_TRUE(installer.InstallLog.empty());
 }
@@ -122,13 +107,13 @@ TEST_F(InstallerTest, ResourceNameThatDoesNotExistFails) {
 }
 
 TEST_F(InstallerTest, WrongSignature) {
-    std::string archive = BuildArchive(SampleEntries(), Version504());
+    std::string archive = BuildArchive(SampleEntries());
     archive[3] = 'i';
     EXPECT_EQ(OpenError(archive), "Invalid setup data signature");
 }
 
 TEST_F(InstallerTest, AnyChangeInTheChecksummedRangeIsRefused) {
-    const std::string good = BuildArchive(SampleEntries(), Version504());
+    const std::string good = BuildArchive(SampleEntries());
     for (size_t at : {size_t(28), size_t(40), size_t(53), size_t(60), good.size() / 2, good.size() - 1}) {
         std::string archive = good;
         archive[at] ^= 0x20;
@@ -142,7 +127,7 @@ TEST_F(InstallerTest, AnyChangeInTheChecksummedRangeIsRefused) {
 // then WIN_CERTIFICATE entries up to the end of the file, where the PE security directory
 // says. Anything else is refused as damage.
 TEST_F(InstallerTest, OnlyACertificateTableMayFollowTheArchive) {
-    const std::string archive = BuildArchive(SampleEntries(), Version504());
+    const std::string archive = BuildArchive(SampleEntries());
     // Four bytes of padding before the table.
     const std::string program = AppendToStub(archive, 256 + static_cast<int32_t>((12 - archive.size() % 8) % 8));
     const std::string good = SignProgram(program, {std::string(29, 'c'), std::string(8, 'd')});
@@ -183,7 +168,7 @@ TEST_F(InstallerTest, OnlyACertificateTableMayFollowTheArchive) {
 }
 
 TEST_F(InstallerTest, BuildDateAndFileCountAreNotChecked) {
-    std::string archive = BuildArchive(SampleEntries(), Version504());
+    std::string archive = BuildArchive(SampleEntries());
     PutInt32At(archive, 24, 0);
     archive[16] ^= 0x7F;
     EXPECT_EQ(OpenError(archive), "(no error)");
@@ -191,7 +176,7 @@ TEST_F(InstallerTest, BuildDateAndFileCountAreNotChecked) {
 
 TEST_F(InstallerTest, ChecksumCoversOnlyWhatTheFileHolds) {
     // A ChecksumLength beyond the end of the file sums what is there.
-    std::string archive = BuildArchive(SampleEntries(), Version504());
+    std::string archive = BuildArchive(SampleEntries());
     PutInt32At(archive, 8, static_cast<int32_t>(archive.size()) + 10000);
     EXPECT_EQ(OpenError(archive), "(no error)");
     // ChecksumLength 0 covers nothing: the sum is 1.
@@ -208,7 +193,7 @@ TEST_F(InstallerTest, ChecksumOfALargeArchiveCountsWhatTheFileHolds) {
     for (char& c : noise)
         c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
     const std::string good =
-        BuildArchive({TTestEntry::Dir("Program", {TTestEntry::File("noise.bin", noise)})}, Version504());
+        BuildArchive({TTestEntry::Dir("Program", {TTestEntry::File("noise.bin", noise)})});
     const std::string damaged = Archive::DamagedDataMessage;
     struct TCase {
         size_t FileSize;
@@ -233,14 +218,14 @@ TEST_F(InstallerTest, ChecksumOfALargeArchiveCountsWhatTheFileHolds) {
 }
 
 TEST_F(InstallerTest, BadVersionMarker) {
-    std::string archive = BuildArchive(SampleEntries(), Version504());
+    std::string archive = BuildArchive(SampleEntries());
     PutInt32At(archive, 32, 2);
     FixChecksum(archive);
     EXPECT_EQ(OpenError(archive), "Invalid version number on stream");
 }
 
 TEST_F(InstallerTest, ReadFileLooksUpTopLevelFilesWithoutRegardToCase) {
-    TInstaller installer("", WriteDat(BuildArchive(SampleEntries(), Version504())));
+    TInstaller installer("", WriteDat(BuildArchive(SampleEntries())));
     EXPECT_EQ(Text(installer.ReadFile("setup.INI")), "[Setup]\r\nProductName=Velmora\r\n");
     EXPECT_EQ(installer.ReadFile("Program"), nullptr); // a folder
     EXPECT_EQ(installer.ReadFile("Vm5.exe"), nullptr); // not at the top
@@ -257,14 +242,14 @@ TEST_F(InstallerTest, FileAndFolderOfTheSameNameAndFirstMatchWins) {
         TTestEntry::Dir("data", {TTestEntry::File("y", "1")}),
         TTestEntry::File("empty", ""),
     };
-    TInstaller installer("", WriteDat(BuildArchive(entries, Version504())));
+    TInstaller installer("", WriteDat(BuildArchive(entries)));
     EXPECT_EQ(Text(installer.ReadFile("Data")), "the file");
     EXPECT_EQ(installer.ComponentSize("data"), 5);
     EXPECT_EQ(Text(installer.ReadFile("EMPTY")), "");
 }
 
 TEST_F(InstallerTest, ComponentSizeAddsUpTheWholeSubtree) {
-    TInstaller installer("", WriteDat(BuildArchive(SampleEntries(), Version504())));
+    TInstaller installer("", WriteDat(BuildArchive(SampleEntries())));
     EXPECT_EQ(installer.ComponentSize("program"), 5000 + 300);
     EXPECT_EQ(installer.ComponentSize("Help"), 7);
     EXPECT_EQ(installer.ComponentSize("Missing"), 0);
@@ -272,8 +257,8 @@ TEST_F(InstallerTest, ComponentSizeAddsUpTheWholeSubtree) {
 }
 
 TEST_F(InstallerTest, ComponentSizeOfEmptyFoldersIsZero) {
-    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("Only", {TTestEntry::Dir("a"), TTestEntry::Dir("b")})},
-                                                   Version504())));
+    TInstaller installer(
+        "", WriteDat(BuildArchive({TTestEntry::Dir("Only", {TTestEntry::Dir("a"), TTestEntry::Dir("b")})})));
     EXPECT_EQ(installer.ComponentSize("Only"), 0);
 }
 
@@ -285,12 +270,12 @@ TEST_F(InstallerTest, ComponentSizeAddsUpBeyond4GiB) {
     big2.Name = "big2";
     TTestEntry big3 = big;
     big3.Name = "big3";
-    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("C", {big, big2, big3})}, Version504())));
+    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("C", {big, big2, big3})})));
     EXPECT_EQ(installer.ComponentSize("C"), 3 * int64_t(INT32_MAX));
 }
 
 TEST_F(InstallerTest, WalkPreparesEveryFolderAndFindsRecordsWithoutReadingContent) {
-    TInstaller installer("", WriteDat(BuildArchive(SampleEntries(), Version504())));
+    TInstaller installer("", WriteDat(BuildArchive(SampleEntries())));
     TRecordingTarget target;
     const char d = PathDelimiter();
     const std::string root = std::string("dest") + d;
@@ -318,7 +303,7 @@ TEST_F(InstallerTest, WalkPreparesEveryFolderAndFindsRecordsWithoutReadingConten
 }
 
 TEST_F(InstallerTest, ListEntriesGivesEveryEntryInStoredOrder) {
-    TInstaller installer("", WriteDat(BuildArchive(SampleEntries(), Version504())));
+    TInstaller installer("", WriteDat(BuildArchive(SampleEntries())));
     std::vector<std::string> paths;
     installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
         paths.push_back(path + (record.IsFolder() ? "\\" : ""));
@@ -332,7 +317,7 @@ TEST_F(InstallerTest, ListEntriesGivesEveryEntryInStoredOrder) {
 }
 
 TEST_F(InstallerTest, FoldersMayNestUpToTheLimit) {
-    TInstaller installer("", WriteDat(BuildArchive({NestedFolders(Archive::MaxFolderDepth)}, Version504())));
+    TInstaller installer("", WriteDat(BuildArchive({NestedFolders(Archive::MaxFolderDepth)})));
     EXPECT_EQ(installer.ComponentSize("d1"), 4);
 }
 
@@ -363,12 +348,12 @@ TEST_F(InstallerTest, HostileArchivesAreRefusedWhenOpened) {
     for (const TFault& fault : faults) {
         TTestEntry atTop = TTestEntry::File("Setup.ini", "[Setup]");
         fault.Apply(atTop);
-        EXPECT_EQ(OpenError(BuildArchive({atTop}, Version504())), damaged) << fault.What << " at the top";
+        EXPECT_EQ(OpenError(BuildArchive({atTop})), damaged) << fault.What << " at the top";
 
         TTestEntry inner = TTestEntry::File("inner.txt", "inner");
         fault.Apply(inner);
         const TTestEntry component = TTestEntry::Dir("Program", {TTestEntry::File("a", "a"), inner});
-        EXPECT_EQ(OpenError(BuildArchive({component, TTestEntry::File("z", "z")}, Version504())), damaged)
+        EXPECT_EQ(OpenError(BuildArchive({component, TTestEntry::File("z", "z")})), damaged)
             << fault.What << " inside a component";
     }
 }
@@ -379,30 +364,29 @@ TEST_F(InstallerTest, FolderLengthsThatLeaveTheirListAreRefused) {
     TTestEntry child = TTestEntry::File("child", "data");
     child.ContentLength = 200;
     const TTestEntry folder = TTestEntry::Dir("Program", {child});
-    EXPECT_EQ(OpenError(BuildArchive({folder, TTestEntry::File("Setup.lic", std::string(500, 'l'))}, Version504())),
+    EXPECT_EQ(OpenError(BuildArchive({folder, TTestEntry::File("Setup.lic", std::string(500, 'l'))})),
               damaged);
 
     // A folder too short to hold its own terminator.
     TTestEntry shortFolder = TTestEntry::Dir("Program", {TTestEntry::File("a", "a")});
     shortFolder.ContentLength = 40;
-    EXPECT_EQ(OpenError(BuildArchive({shortFolder, TTestEntry::File("z", std::string(200, 'z'))}, Version504())),
-              damaged);
+    EXPECT_EQ(OpenError(BuildArchive({shortFolder, TTestEntry::File("z", std::string(200, 'z'))})), damaged);
 
     // A top-level list without a terminator: cut it off and fix the checksum.
-    std::string archive = BuildArchive({TTestEntry::File("a", "a")}, Version504());
+    std::string archive = BuildArchive({TTestEntry::File("a", "a")});
     archive.resize(archive.size() - 76);
     FixChecksum(archive);
     EXPECT_EQ(OpenError(archive), damaged);
 
     // Too deep.
-    EXPECT_EQ(OpenError(BuildArchive({NestedFolders(Archive::MaxFolderDepth + 1)}, Version504())), damaged);
+    EXPECT_EQ(OpenError(BuildArchive({NestedFolders(Archive::MaxFolderDepth + 1)})), damaged);
 }
 
 TEST_F(InstallerTest, FolderWhoseContentLengthIsZeroIsRefused) {
     // Its children would be read from the following records, so it must not pass.
     TTestEntry folder = TTestEntry::Dir("Program", {TTestEntry::File("a", "a")});
     folder.ContentLength = 0;
-    EXPECT_EQ(OpenError(BuildArchive({folder}, Version504())), Archive::DamagedDataMessage);
+    EXPECT_EQ(OpenError(BuildArchive({folder})), Archive::DamagedDataMessage);
 }
 
 TEST_F(InstallerTest, MemberThatInflatesToTheWrongSizeFailsWhenRead) {
@@ -412,7 +396,7 @@ TEST_F(InstallerTest, MemberThatInflatesToTheWrongSizeFailsWhenRead) {
     lic.FileSize = 100;
     TTestEntry tool = TTestEntry::File("tool.exe", "abc");
     tool.FileSize = 4;
-    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("Program", {tool}), ini, lic}, Version504())));
+    TInstaller installer("", WriteDat(BuildArchive({TTestEntry::Dir("Program", {tool}), ini, lic})));
     EXPECT_EQ(ErrorOf([&] { installer.ReadFile("Setup.ini"); }), Archive::DamagedDataMessage);
     EXPECT_EQ(ErrorOf([&] { installer.ReadFile("Setup.lic"); }), Archive::DamagedDataMessage);
     TRecordingTarget target;
@@ -424,7 +408,7 @@ TEST_F(InstallerTest, DamagedMemberDataIsRefusedByReadFile) {
     TTestEntry ini = TTestEntry::File("Setup.ini", "");
     ini.Content = std::string("\x78\xDA\xFF\xFF\xFF\xFF", 6);
     ini.FileSize = 10;
-    TInstaller installer("", WriteDat(BuildArchive({ini}, Version504())));
+    TInstaller installer("", WriteDat(BuildArchive({ini})));
     EXPECT_THROW(installer.ReadFile("Setup.ini"), Exception);
 }
 

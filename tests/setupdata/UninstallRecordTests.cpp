@@ -8,21 +8,12 @@
 #include "common/Stream.h"
 #include "setupdata/UninstallRecord.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/TestValues.h"
 
 namespace {
 
-TProgramVersion MakeVersion(int major, int minor, int release, int beta, bool pressPreview) {
-    TProgramVersion version;
-    version.Major = major;
-    version.Minor = minor;
-    version.Release = release;
-    version.Beta = beta;
-    version.PressPreview = pressPreview;
-    return version;
-}
-
 std::vector<uint8_t> WriteRecord(const std::vector<std::string>& log, const std::string& product,
-                                 const TProgramVersion& version = MakeVersion(5, 0, 4, 0, false)) {
+                                 const TProgramVersion& version = MakeVersion(5, 0, 4)) {
     TMemoryStream stream;
     WriteUninstallRecord(stream, version, log, product.data(), static_cast<int32_t>(product.size()));
     return stream.Bytes();
@@ -37,13 +28,8 @@ TUninstallRecord ReadRecord(const std::vector<uint8_t>& bytes, int64_t start = 0
     return record;
 }
 
-std::string ErrorOf(const std::vector<uint8_t>& bytes) {
-    try {
-        ReadRecord(bytes);
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
+std::string ReadError(const std::vector<uint8_t>& bytes) {
+    return ErrorOf([&] { ReadRecord(bytes); });
 }
 
 const std::vector<std::string> SampleLog = {
@@ -128,50 +114,36 @@ TEST(UninstallRecord, SplitsLinesAtCrLfCrOrLf) {
 TEST(UninstallRecord, DamagedRecordsAreRejected) {
     const auto good = WriteRecord(SampleLog, "Velmora");
     const int32_t logLength = Int32At(good, 53);
+    // The good record with 32-bit fields (offset, value) changed.
+    const auto changed = [&](std::initializer_list<std::pair<size_t, int32_t>> fields) {
+        auto bytes = good;
+        for (const auto& [offset, value] : fields)
+            PutInt32At(bytes, offset, static_cast<uint32_t>(value));
+        return ReadError(bytes);
+    };
 
     auto badSignature = good;
     badSignature[7] = '2';
-    EXPECT_EQ(ErrorOf(badSignature), "Invalid uninstall data signature");
+    EXPECT_EQ(ReadError(badSignature), "Invalid uninstall data signature");
 
     auto setupSignature = good;
     std::memcpy(setupSignature.data(), "QK/ISB/3", 8);
-    EXPECT_EQ(ErrorOf(setupSignature), "Invalid uninstall data signature");
+    EXPECT_EQ(ReadError(setupSignature), "Invalid uninstall data signature");
 
-    EXPECT_EQ(ErrorOf(std::vector<uint8_t>(good.begin(), good.begin() + 20)), "Stream read error");
-
-    auto badVersion = good;
-    PutInt32At(badVersion, 32, 2);
-    EXPECT_EQ(ErrorOf(badVersion), "Invalid version number on stream");
-
-    auto negativeLog = good;
-    PutInt32At(negativeLog, 53, -1);
-    EXPECT_EQ(ErrorOf(negativeLog), "Invalid uninstall data");
-
-    auto negativeProduct = good;
-    PutInt32At(negativeProduct, 57, -7);
-    EXPECT_EQ(ErrorOf(negativeProduct), "Invalid uninstall data");
-
-    auto hugeLog = good;
-    PutInt32At(hugeLog, 53, 0x7FFFFFFF);
-    EXPECT_EQ(ErrorOf(hugeLog), "Invalid uninstall data");
-
+    EXPECT_EQ(ReadError(std::vector<uint8_t>(good.begin(), good.begin() + 20)), "Stream read error");
+    EXPECT_EQ(changed({{32, 2}}), "Invalid version number on stream");
+    EXPECT_EQ(changed({{53, -1}}), "Invalid uninstall data");
+    EXPECT_EQ(changed({{57, -7}}), "Invalid uninstall data");
+    EXPECT_EQ(changed({{53, 0x7FFFFFFF}}), "Invalid uninstall data");
     // Both lengths large enough that their sum overflows 32 bits.
-    auto overflowingSum = good;
-    PutInt32At(overflowingSum, 53, 0x7FFFFFF0);
-    PutInt32At(overflowingSum, 57, 0x7FFFFFF0);
-    EXPECT_EQ(ErrorOf(overflowingSum), "Invalid uninstall data");
-
-    auto productPastEnd = good;
-    PutInt32At(productPastEnd, 57, 8);
-    EXPECT_EQ(ErrorOf(productPastEnd), "Invalid uninstall data");
+    EXPECT_EQ(changed({{53, 0x7FFFFFF0}, {57, 0x7FFFFFF0}}), "Invalid uninstall data");
+    // Product data past the end.
+    EXPECT_EQ(changed({{57, 8}}), "Invalid uninstall data");
 
     auto truncated = good;
     truncated.pop_back();
-    EXPECT_EQ(ErrorOf(truncated), "Invalid uninstall data");
+    EXPECT_EQ(ReadError(truncated), "Invalid uninstall data");
 
     // Shorter lengths than the bytes present are fine: anything after the record is ignored.
-    auto shorterLog = good;
-    PutInt32At(shorterLog, 53, logLength - 2);
-    PutInt32At(shorterLog, 57, 0);
-    EXPECT_EQ(ErrorOf(shorterLog), "(no error)");
+    EXPECT_EQ(changed({{53, logLength - 2}, {57, 0}}), "(no error)");
 }

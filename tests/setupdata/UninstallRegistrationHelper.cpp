@@ -33,14 +33,11 @@ int main(int argc, char** argv) {
     const std::string folder = IncludeDelimiter(argv[2]);
     try {
         if (command == "register") {
-            TProgramVersion version;
-            version.Major = 5;
-            version.Release = 4;
             const std::string setup = folder + "Setup.exe";
-            WriteBytes(setup, AppendToStub(
-                                  BuildArchive({TTestEntry::Dir("Program", {TTestEntry::File("a.txt", "a")})},
-                                               version),
-                                  1024));
+            WriteBytes(
+                setup,
+                AppendToStub(BuildArchive({TTestEntry::Dir("Program", {TTestEntry::File("a.txt", "a")})}),
+                             1024));
             TInstaller installer("", setup);
             installer.ExtractComponent("Program", folder + "Program Files\\Velmora\\", 0);
             installer.WriteUninstaller(UninstallerPath(folder), ProductName, ProductName, ProductName.data(),

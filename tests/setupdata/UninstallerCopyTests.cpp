@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 #include "common/CommonUtils.h"
@@ -25,6 +24,8 @@
 #include "tests/setupdata/ArchiveBuilder.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
+#include "tests/support/TestValues.h"
+#include "tests/support/TestWindows.h"
 
 namespace fs = std::filesystem;
 
@@ -35,13 +36,6 @@ constexpr const char* UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersi
 constexpr const char* TestPrefix = "SetupBuilderTest";
 constexpr const char* TestUserKey = "Software\\SetupBuilderTest";
 const std::string ProductName = "SetupBuilderTest Velmora 5";
-
-TProgramVersion Version504() {
-    TProgramVersion version;
-    version.Major = 5;
-    version.Release = 4;
-    return version;
-}
 
 std::vector<TTestEntry> ProductEntries() {
     return {
@@ -54,15 +48,6 @@ std::vector<TTestEntry> ProductEntries() {
              TTestEntry::Dir("Presets", {TTestEntry::Dir("Factory", {TTestEntry::File("a.preset", "a")})}),
              TTestEntry::File("Velmora.exe", std::string(100000, 'e'))}),
     };
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
 }
 
 std::string Upper(std::string text) {
@@ -81,17 +66,6 @@ std::string Key(const std::string& name) {
     return std::string(UninstallKey) + "\\" + name;
 }
 
-void SetString(HKEY root, const std::string& path, const char* name, const std::string& value) {
-    UniqueHKey key = CreateKey(root, path);
-    ASSERT_TRUE(key);
-    WriteStringValue(key.Get(), name, value);
-}
-
-std::optional<std::string> GetString(HKEY root, const std::string& path, const char* name) {
-    UniqueHKey key = OpenKey(root, path);
-    return key ? ReadStringValue(key.Get(), name) : std::nullopt;
-}
-
 // Removes the registrations that tests of this file make, whatever their product names.
 void DeleteTestRegistrations() {
     UniqueHKey parent = OpenKey(HKEY_LOCAL_MACHINE, UninstallKey, KEY_ALL_ACCESS);
@@ -105,7 +79,7 @@ void DeleteTestRegistrations() {
 
 std::string RecordHeaderVersionBytes() {
     TMemoryStream stream;
-    Version504().SaveToStream(stream);
+    MakeVersion(5, 0, 4).SaveToStream(stream);
     return std::string(stream.Bytes().begin(), stream.Bytes().end());
 }
 
@@ -122,7 +96,7 @@ protected:
     // A setup program: a recognisable image of imageSize bytes, the archive appended at that
     // offset and a signature block after it, which the copy leaves out.
     std::string WriteSetup(int32_t imageSize) {
-        std::string bytes = AppendToStub(BuildArchive(ProductEntries(), Version504()), imageSize);
+        std::string bytes = AppendToStub(BuildArchive(ProductEntries()), imageSize);
         for (int32_t i = Archive::MinimumExecutableSize; i < imageSize; ++i)
             bytes[static_cast<size_t>(i)] = static_cast<char>('A' + i % 26);
         bytes = SignProgram(bytes, {"TRAILER"});
@@ -191,7 +165,7 @@ TEST_F(UninstallerCopyTest, SetupWithoutAppendedArchiveIsCopiedWhole) {
         for (size_t i = Archive::MinimumExecutableSize; i < stub.size(); ++i)
             stub[i] = static_cast<char>('a' + i % 26);
         WriteBytes(Root() + "Setup.exe", stub);
-        WriteBytes(Root() + "Setup.dat", BuildArchive(ProductEntries(), Version504()));
+        WriteBytes(Root() + "Setup.dat", BuildArchive(ProductEntries()));
         TInstaller installer("", Root() + "Setup.exe");
         const std::string uninstaller = UninstallerPath();
         installer.WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
@@ -250,17 +224,19 @@ TEST_F(UninstallerCopyTest, RegistrationNamesTheUninstallerInQuotes) {
     ASSERT_NE(uninstaller.find(' '), std::string::npos);
     installer.WriteUninstaller(uninstaller, ProductName, "Velmora 5 (display)", nullptr, 0);
 
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "DisplayName"), "Velmora 5 (display)");
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"), "\"" + uninstaller + "\"");
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, Key(ProductName), "DisplayName"), "Velmora 5 (display)");
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"),
+              "\"" + uninstaller + "\"");
 }
 
 TEST_F(UninstallerCopyTest, RegistrationDescribesTheInstallation) {
     const std::string setup = WriteSetup(1024);
     const std::string uninstaller = UninstallerPath();
-    const auto text = [&](const char* name) { return GetString(HKEY_LOCAL_MACHINE, Key(ProductName), name); };
+    const auto text = [&](const char* name) {
+        return ReadRegistryString(HKEY_LOCAL_MACHINE, Key(ProductName), name);
+    };
     const auto number = [&](const char* name) {
-        UniqueHKey key = OpenKey(HKEY_LOCAL_MACHINE, Key(ProductName));
-        return key ? ReadDwordValue(key.Get(), name) : std::nullopt;
+        return ReadRegistryDword(HKEY_LOCAL_MACHINE, Key(ProductName), name);
     };
 
     // Without details: no empty texts, but what the engine knows itself.
@@ -294,25 +270,20 @@ TEST_F(UninstallerCopyTest, RegistrationsNamingTheSameFileQuotedOrNotInAnyCaseAr
     const std::string uninstaller = UninstallerPath();
     const std::string prefix = std::string(TestPrefix) + " ";
     // The same file: other letter case, unquoted and quoted; one with a subkey.
-    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Upper"), "UninstallString", Upper(uninstaller));
-    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Upper") + "\\Sub", "x", "y");
-    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Quoted"), "UninstallString",
-              "\"" + Lower(uninstaller) + "\"");
+    WriteRegistryString(HKEY_LOCAL_MACHINE, Key(prefix + "Upper"), "UninstallString", Upper(uninstaller));
+    WriteRegistryString(HKEY_LOCAL_MACHINE, Key(prefix + "Upper") + "\\Sub", "x", "y");
+    WriteRegistryString(HKEY_LOCAL_MACHINE, Key(prefix + "Quoted"), "UninstallString",
+                        "\"" + Lower(uninstaller) + "\"");
     // Others: another file, the same file with arguments, a value of another type, none.
-    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Other"), "UninstallString",
-              "\"" + Root() + "Other\\Uninst.exe\"");
-    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Arguments"), "UninstallString", "\"" + uninstaller + "\" /S");
-    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "Dword"), "DisplayName", "dword");
-    {
-        UniqueHKey key;
-        ASSERT_EQ(
-            ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, Key(prefix + "Dword").c_str(), 0, KEY_ALL_ACCESS, key.Put()),
-            ERROR_SUCCESS);
-        const DWORD value = 7;
-        ::RegSetValueExA(key.Get(), "UninstallString", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                         sizeof value);
-    }
-    SetString(HKEY_LOCAL_MACHINE, Key(prefix + "NoValue"), "DisplayName", "none");
+    WriteRegistryString(HKEY_LOCAL_MACHINE, Key(prefix + "Other"), "UninstallString",
+                        "\"" + Root() + "Other\\Uninst.exe\"");
+    WriteRegistryString(HKEY_LOCAL_MACHINE, Key(prefix + "Arguments"), "UninstallString",
+                        "\"" + uninstaller + "\" /S");
+    WriteRegistryString(HKEY_LOCAL_MACHINE, Key(prefix + "Dword"), "DisplayName", "dword");
+    const DWORD seven = 7;
+    WriteRegistryValue(HKEY_LOCAL_MACHINE, Key(prefix + "Dword"), "UninstallString", REG_DWORD, &seven,
+                       sizeof seven);
+    WriteRegistryString(HKEY_LOCAL_MACHINE, Key(prefix + "NoValue"), "DisplayName", "none");
 
     installer.WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
 
@@ -320,7 +291,8 @@ TEST_F(UninstallerCopyTest, RegistrationsNamingTheSameFileQuotedOrNotInAnyCaseAr
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(prefix + "Quoted")));
     for (const char* stays : {"Other", "Arguments", "Dword", "NoValue"})
         EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, Key(prefix + stays))) << stays;
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"), "\"" + uninstaller + "\"");
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"),
+              "\"" + uninstaller + "\"");
 }
 
 TEST_F(UninstallerCopyTest, NewRegistrationReplacesTheEarlierOneOfTheSameUninstaller) {
@@ -334,29 +306,18 @@ TEST_F(UninstallerCopyTest, NewRegistrationReplacesTheEarlierOneOfTheSameUninsta
     TInstaller installer("", WriteSetup(1024));
     installer.WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(earlierName)));
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "DisplayName"), ProductName);
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, Key(ProductName), "DisplayName"), ProductName);
 
     // Again under the same name: the key is removed and written anew.
-    SetString(HKEY_LOCAL_MACHINE, Key(ProductName), "Leftover", "x");
+    WriteRegistryString(HKEY_LOCAL_MACHINE, Key(ProductName), "Leftover", "x");
     installer.WriteUninstaller(uninstaller, ProductName, ProductName, nullptr, 0);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "Leftover"), std::nullopt);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"), "\"" + uninstaller + "\"");
-}
-
-// A drive letter that no drive of this machine (Wine prefix) uses, Q: if free.
-char UnusedDriveLetter() {
-    const DWORD drives = ::GetLogicalDrives();
-    for (char letter : std::string("QRSTUVWXYJKLMNOP")) {
-        if ((drives & (1u << (letter - 'A'))) == 0)
-            return letter;
-    }
-    return 0;
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, Key(ProductName), "Leftover"), std::nullopt);
+    EXPECT_EQ(ReadRegistryString(HKEY_LOCAL_MACHINE, Key(ProductName), "UninstallString"),
+              "\"" + uninstaller + "\"");
 }
 
 TEST_F(UninstallerCopyTest, FolderOnADriveOrShareThatDoesNotExistIsNotCreated) {
-    const char letter = UnusedDriveLetter();
-    ASSERT_NE(letter, 0);
-    const std::string drive = std::string(1, letter) + ":";
+    const std::string drive = UnusedDrive();
     TInstaller installer("", WriteSetup(1024));
     EXPECT_FALSE(installer.CreateFolder(drive + "\\Program Files\\Vendor\\Velmora\\", false));
     EXPECT_FALSE(installer.CreateFolder(drive + "\\Vendor", true));
@@ -426,7 +387,7 @@ TEST_F(UninstallerCopyTest, InstallationByTheEngineIsRemovedCompletelyByTheUnins
     const std::string program = vendor + "Velmora\\";
     const std::string vst3 = programFiles + "Common Files\\VST3\\";
     const std::string userKey = std::string(TestUserKey) + "\\Velmora";
-    SetString(HKEY_CURRENT_USER, userKey + "\\5.0", "Location", program);
+    WriteRegistryString(HKEY_CURRENT_USER, userKey + "\\5.0", "Location", program);
 
     TInstaller installer("", WriteSetup(2048));
     installer.ExtractComponent("Program", program, 0);

@@ -21,15 +21,14 @@
 #include "tests/support/Bytes.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
+#include "tests/support/TestValues.h"
 
 namespace {
 
 std::string RecordBytes(const std::vector<std::string>& log, const std::string& product = "Velmora") {
-    TProgramVersion version;
-    version.Major = 5;
-    version.Release = 4;
     TMemoryStream stream;
-    WriteUninstallRecord(stream, version, log, product.data(), static_cast<int32_t>(product.size()));
+    WriteUninstallRecord(stream, MakeVersion(5, 0, 4), log, product.data(),
+                         static_cast<int32_t>(product.size()));
     return std::string(stream.Bytes().begin(), stream.Bytes().end());
 }
 
@@ -53,9 +52,7 @@ void WriteUninstaller(const std::string& path, std::string image, const std::str
 constexpr const char* TestKeyPath = "Software\\UninstallerTests";
 
 void CreateKeyWithValue(HKEY root, const std::string& path) {
-    UniqueHKey key = CreateKey(root, path);
-    ASSERT_TRUE(key) << path;
-    WriteStringValue(key.Get(), "Value", "x");
+    WriteRegistryString(root, path, "Value", "x");
 }
 
 class UninstallerTest : public testing::Test {
@@ -74,12 +71,7 @@ protected:
 };
 
 std::string ErrorOfConstruction(const std::string& executablePath) {
-    try {
-        TUninstaller uninstaller(executablePath);
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "(no error)";
+    return ErrorOf([&] { TUninstaller uninstaller(executablePath); });
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include "common/WinHandle.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
+#include "tests/support/TestWindows.h"
 
 namespace {
 
@@ -176,40 +177,6 @@ TEST_F(DefaultIcon, ProgramsAndIconsAreTheirOwnIcon) {
 // ---------------------------------------------------------------------------------------------
 // Shortcut files
 
-// What a shortcut file holds, read through the shell link object directly.
-struct TLinkContents {
-    std::string Path;
-    std::string Arguments;
-    std::string WorkingDirectory;
-    std::string IconFile;
-    int IconIndex = -1;
-};
-
-TLinkContents LoadLink(const std::string& linkFile) {
-    TComPtr<IShellLinkA> link;
-    TComPtr<IPersistFile> file;
-    EXPECT_EQ(
-        ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid()),
-        S_OK);
-    EXPECT_EQ(link->QueryInterface(IID_IPersistFile, file.PutVoid()), S_OK);
-    std::wstring wide(linkFile.begin(), linkFile.end());
-    EXPECT_EQ(file->Load(wide.c_str(), STGM_READ), S_OK) << linkFile;
-    char buffer[MAX_PATH + 1] = {};
-    TLinkContents contents;
-    link->GetPath(buffer, MAX_PATH, nullptr, 0);
-    contents.Path = buffer;
-    buffer[0] = 0;
-    link->GetArguments(buffer, MAX_PATH);
-    contents.Arguments = buffer;
-    buffer[0] = 0;
-    link->GetWorkingDirectory(buffer, MAX_PATH);
-    contents.WorkingDirectory = buffer;
-    buffer[0] = 0;
-    link->GetIconLocation(buffer, MAX_PATH, &contents.IconIndex);
-    contents.IconFile = buffer;
-    return contents;
-}
-
 bool FileExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -355,26 +322,6 @@ struct TBrowseWatch {
 
 TBrowseWatch* Watch = nullptr;
 
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    ::GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-std::string TextOf(HWND window) {
-    char text[1024] = {};
-    ::GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM result) {
-    if (::IsWindowVisible(window) && ClassOf(window) == "#32770") {
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 std::string SelectedTreeItem(HWND tree) {
     HTREEITEM item = reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
     if (!item)
@@ -403,8 +350,7 @@ BOOL CALLBACK InspectControl(HWND control, LPARAM) {
 }
 
 void CALLBACK WatchBrowseDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = FindThreadDialog();
     const bool late = ::GetTickCount() > Watch->Deadline;
     if (!dialog) {
         if (late)

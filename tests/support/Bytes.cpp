@@ -2,6 +2,15 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
+
+std::string Noise(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string data(size, '\0');
+    for (char& c : data)
+        c = static_cast<char>(random());
+    return data;
+}
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

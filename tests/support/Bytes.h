@@ -1,5 +1,5 @@
 // Byte-level helpers for tests: little-endian 32-bit fields inside a buffer (headers, records,
-// archives), and whole files read and written at once.
+// archives), bytes that do not compress, and whole files read and written at once.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +26,9 @@ template <typename TBytes> void PutInt32At(TBytes& bytes, size_t offset, uint32_
     for (int i = 0; i < 4; ++i)
         bytes[offset + static_cast<size_t>(i)] = static_cast<TByte>(value >> (8 * i) & 0xFF);
 }
+
+// size bytes that do not compress, the same for the same seed.
+std::string Noise(size_t size, unsigned seed);
 
 // Writes bytes as the whole file (replacing it); throws when it cannot.
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);

@@ -27,3 +27,13 @@ void WriteRegistryString(HKEY root, const std::string& key, const char* name, co
                          DWORD type) {
     WriteRegistryValue(root, key, name, type, value.c_str(), static_cast<DWORD>(value.size() + 1));
 }
+
+std::optional<std::string> ReadRegistryString(HKEY root, const std::string& key, const char* name) {
+    const UniqueHKey handle = OpenKey(root, key);
+    return handle ? ReadStringValue(handle.Get(), name) : std::nullopt;
+}
+
+std::optional<DWORD> ReadRegistryDword(HKEY root, const std::string& key, const char* name) {
+    const UniqueHKey handle = OpenKey(root, key);
+    return handle ? ReadDwordValue(handle.Get(), name) : std::nullopt;
+}

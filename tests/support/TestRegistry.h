@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 // A key with all of its subkeys.
@@ -48,3 +49,8 @@ void WriteRegistryValue(HKEY root, const std::string& key, const char* name, DWO
                         DWORD size);
 void WriteRegistryString(HKEY root, const std::string& key, const char* name, const std::string& value,
                          DWORD type = REG_SZ);
+
+// A string (or expandable string) or 32-bit value below root\key; none when the key or value
+// is missing or of another type.
+std::optional<std::string> ReadRegistryString(HKEY root, const std::string& key, const char* name);
+std::optional<DWORD> ReadRegistryDword(HKEY root, const std::string& key, const char* name);

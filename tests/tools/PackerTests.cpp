@@ -5,10 +5,9 @@
 
 #include <zlib.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <map>
-#include <random>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -18,22 +17,15 @@
 #include "setupdata/SetupData.h"
 #include "tests/setupdata/ArchiveBuilder.h"
 #include "tests/support/TestFolder.h"
-#include "tools/setuppack/Charset.h"
+#include "tests/support/TestValues.h"
 #include "tools/setuppack/ArchiveCommands.h"
+#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/Packer.h"
 
 namespace fs = std::filesystem;
 using namespace Archive;
 
 namespace {
-
-std::string Noise(size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string data(size, '\0');
-    for (char& c : data)
-        c = static_cast<char>(random());
-    return data;
-}
 
 // Files by UTF-8 path below root ("/" separated); a path ending in "/" is an empty folder.
 void MakeTree(const fs::path& root, const std::map<std::string, std::string>& files) {
@@ -73,12 +65,7 @@ TPackOptions Options(const TTestFolder& scratch, const std::string& output = "Se
 }
 
 std::string PackError(const TPackOptions& options) {
-    try {
-        PackProduct(options);
-    } catch (const EPackError& e) {
-        return e.Message();
-    }
-    return "(no error)";
+    return ErrorOf<EPackError>([&] { PackProduct(options); });
 }
 
 // Every record of an archive read straight from the bytes, independent of the reader.
@@ -161,7 +148,7 @@ TEST_F(PackerTest, ArchiveBytesAreWhatTheFormatPrescribes) {
     uint8_t headerBytes[HeaderSize];
     std::memcpy(headerBytes, bytes.data(), HeaderSize);
     DecodeHeader(headerBytes, header);
-    EXPECT_EQ(DateTimeToDosDateTime(header.BuildDate), (44u << 25 | 5u << 21 | 1u << 16) | (5u << 11 | 4u << 5));
+    EXPECT_EQ(DateTimeToDosDateTime(header.BuildDate), DosStamp(2024, 5, 1, 5, 4));
     EXPECT_EQ(header.FileCount, 7);
 
     std::vector<TRawEntry> entries;

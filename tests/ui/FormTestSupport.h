@@ -13,12 +13,8 @@
 #include <vector>
 
 #include "tests/setup/SetupTestSupport.h"
+#include "tests/support/ShownMessage.h"
 #include "ui/FormMain.h"
-
-struct TShownMessage {
-    std::string Text;
-    TMessageKind Kind;
-};
 
 class TFakeWizardServices final : public IWizardServices {
 public:
@@ -81,6 +77,10 @@ protected:
     void NextTo(int page);
     // Sends a key through the dialog manager as the message loop does, to the focused control.
     void PressKey(WPARAM key, bool alt = false);
+    // The one message shown so far is this one.
+    void ExpectOnlyMessage(const std::string& text, TMessageKind kind) {
+        EXPECT_EQ(Services.Messages, (std::vector<TShownMessage>{{text, kind}}));
+    }
     // A folder that exists, below the scratch folder.
     std::string ExistingFolder(const std::string& name);
 };

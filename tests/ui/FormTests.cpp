@@ -10,17 +10,12 @@
 #include <commctrl.h>
 
 #include "common/Errors.h"
+#include "tests/support/TestWindows.h"
 #include "tests/ui/FormTestSupport.h"
 #include "ui/Application.h"
 #include "ui/Strings.h"
 
 namespace {
-
-std::string Caption(HWND window) {
-    char text[256] = {};
-    ::GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
 const std::string AllPages =
     "[Pages]\r\nVstPluginFolder=1\r\nDigiPluginFolder=1\r\nPhotoshopPluginFolder=1\r\n"
@@ -223,9 +218,7 @@ TEST_F(FormTest, CloseRequestsAskBeforeCopyingOnly) {
     Next();
     Services.Answers = {mrNo};
     Click(idCancelButton);
-    ASSERT_EQ(Services.Messages.size(), 1u);
-    EXPECT_EQ(Services.Messages[0].Text, question);
-    EXPECT_EQ(Services.Messages[0].Kind, mkConfirmation);
+    ExpectOnlyMessage(question, mkConfirmation);
     EXPECT_EQ(Page(), wpLicense);
     EXPECT_FALSE(Form->Closed());
 
@@ -262,7 +255,7 @@ TEST_F(FormTest, CancelAnsweredYesClosesTheWindow) {
 TEST_F(FormTest, CaptionsAreExpandedAtCreation) {
     Start(SetupIni("InstallDescription=Velmora and its plug-ins\r\nPersonalizeInfo=It is stored.\r\n",
                    "[Complete]\r\nProduct=$ProgramFolder\\Vm5.exe\r\n"));
-    EXPECT_EQ(Caption(Form->Handle()), "Velmora Setup");
+    EXPECT_EQ(TextOf(Form->Handle()), "Velmora Setup");
     EXPECT_EQ(Form->Text(idWelcomeHeadingLabel), "Welcome to Velmora Setup");
     EXPECT_EQ(Form->Text(idWelcomeDescriptionLabel),
               "This program will install Velmora 5.12 on your computer.");
@@ -314,9 +307,7 @@ TEST_F(FormTest, BundleCaptionsAndItemCheckBoxes) {
     EXPECT_FALSE(Controller().BundleItem(0).Selected);
     Next();
     EXPECT_EQ(Page(), wpBundleItems);
-    ASSERT_EQ(Services.Messages.size(), 1u);
-    EXPECT_EQ(Services.Messages[0].Text, "You need to install at least one item.");
-    EXPECT_EQ(Services.Messages[0].Kind, mkWarning);
+    ExpectOnlyMessage("You need to install at least one item.", mkWarning);
     Click(idBundleItemBase + 3);
     EXPECT_TRUE(Controller().BundleItem(3).Selected);
     Next();
@@ -383,12 +374,10 @@ TEST_F(FormTest, WelcomeWithoutRightsEndsTheProgram) {
     Services.AdminRights = false;
     Next();
     EXPECT_TRUE(Form->Terminated());
-    ASSERT_EQ(Services.Messages.size(), 1u);
-    EXPECT_EQ(
-        Services.Messages[0].Text,
+    ExpectOnlyMessage(
         "You must have Administrator or Power User rights to install\rVelmora on this computer. Setup will "
-        "now close.\r\rPlease log on as a different user and try again.");
-    EXPECT_EQ(Services.Messages[0].Kind, mkInformation);
+        "now close.\r\rPlease log on as a different user and try again.",
+        mkInformation);
     EXPECT_EQ(Services.InstallCalls, 0);
 }
 
@@ -418,10 +407,8 @@ TEST_F(FormTest, PluginFolderChecks) {
         Services.Messages.clear();
         Next();
         EXPECT_EQ(Page(), c.Page);
-        ASSERT_EQ(Services.Messages.size(), 1u);
-        EXPECT_EQ(Services.Messages[0].Text,
-                  "The folder '" + missing + "' does not exist.\rPlease specify an existing folder.");
-        EXPECT_EQ(Services.Messages[0].Kind, mkWarning);
+        ExpectOnlyMessage("The folder '" + missing + "' does not exist.\rPlease specify an existing folder.",
+                          mkWarning);
         EXPECT_EQ(Form->FocusedId(), c.Input);
         EXPECT_TRUE(Controller().*c.Flag);
         EXPECT_NE(Controller().*c.Folder, missing);
@@ -517,9 +504,7 @@ TEST_F(FormTest, DestinationChecks) {
             EXPECT_EQ(Controller().ProgramFolder, c.Stored);
         } else {
             EXPECT_EQ(Page(), wpDest);
-            ASSERT_EQ(Services.Messages.size(), 1u);
-            EXPECT_EQ(Services.Messages[0].Text, c.Message);
-            EXPECT_EQ(Services.Messages[0].Kind, mkWarning);
+            ExpectOnlyMessage(c.Message, mkWarning);
             EXPECT_EQ(Form->FocusedId(), idDestFolderInput);
         }
     }
@@ -568,9 +553,7 @@ TEST_F(FormTest, DestinationRecommendationsForAnEarlierInstallation) {
         if (c.Question.empty()) {
             EXPECT_TRUE(Services.Messages.empty());
         } else {
-            ASSERT_EQ(Services.Messages.size(), 1u);
-            EXPECT_EQ(Services.Messages[0].Text, c.Question);
-            EXPECT_EQ(Services.Messages[0].Kind, mkConfirmation);
+            ExpectOnlyMessage(c.Question, mkConfirmation);
         }
         EXPECT_EQ(Page(), c.Accepted ? wpReady : wpDest);
         if (!c.Accepted) {
@@ -588,9 +571,7 @@ TEST_F(FormTest, PersonalizationNeedsAName) {
     Form->SetText(idNameInput, "");
     Next();
     EXPECT_EQ(Page(), wpPersonalize);
-    ASSERT_EQ(Services.Messages.size(), 1u);
-    EXPECT_EQ(Services.Messages[0].Text, "Please enter your name first.");
-    EXPECT_EQ(Services.Messages[0].Kind, mkWarning);
+    ExpectOnlyMessage("Please enter your name first.", mkWarning);
     EXPECT_EQ(Form->FocusedId(), idNameInput);
     // One space is a name.
     Form->SetText(idNameInput, " ");

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/WinHandle.h"
+#include "tests/support/TestWindows.h"
 #include "ui/MessageDialog.h"
 #include "ui/Strings.h"
 
@@ -19,19 +20,8 @@ namespace {
 std::function<void(HWND dialog)> Inspect;
 bool Inspected = false;
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-    char name[16] = {};
-    ::GetClassNameA(window, name, sizeof name);
-    if (::IsWindowVisible(window) && std::string(name) == "#32770") {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-    HWND dialog = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = FindThreadDialog();
     if (!dialog)
         return;
     ::KillTimer(nullptr, timer);
@@ -125,9 +115,7 @@ TEST(MessageDialog, TextKeepsItsLinesAndTheDialogFitsTheScreen) {
         ShowAndInspect(c.Text, mkInformation, [&](HWND dialog) {
             HWND text = nullptr;
             for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-                char name[16] = {};
-                ::GetClassNameA(child, name, sizeof name);
-                if (std::string(name) == "Static" && ::GetWindowTextLengthA(child) > 0)
+                if (ClassOf(child) == "Static" && ::GetWindowTextLengthA(child) > 0)
                     text = child;
             }
             ASSERT_NE(text, nullptr);

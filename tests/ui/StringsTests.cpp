@@ -1,74 +1,125 @@
-// The message table: every number's text, loaded the way the program loads it (from the test
-// program's own string resources under Windows, from the table in code natively).
+// The message table: every entry of ui/Messages.inc against what LoadMessage returns for its
+// number, loaded the way the program loads it (under Windows from the test program's own string
+// resources, which the resource compiler made from the same file; natively from the table in
+// code), and the texts that other code matches word for word.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
 #include <string>
 
+#include "common/Stream.h"
+#include "common/Version.h"
+#include "tests/support/TestValues.h"
 #include "ui/Strings.h"
 
 namespace {
 
-struct TMessageCase {
+struct TEntry {
     int Number;
-    int Constant; // the named constant code uses for it
     const char* Text;
 };
 
-// The texts as the program must show them, character for character; \r is one carriage return.
-// Note 65239's first line ending after "to install", the blank after "manually" in 65242 and
-// the missing final full stop of 65253 (the error box adds it: message-dialogs.driver).
-const TMessageCase MessageCases[] = {
-    {65232, msOverwriteOtherVersion,
-     "It is recommended to install this new version of $ProductName\rinto a new folder to preserve your "
-     "currently installed copy.\r\rAre you sure you want to overwrite your existing copy?"},
-    {65233, msEnterName, "Please enter your name first."},
-    {65234, msSelectDestFolder, "Select the folder in which $ProductName will be installed:"},
-    {65235, msSelectVst2Folder, "Select the VST plug-in folder on your computer:"},
-    {65236, msSelectDigiFolder, "Select the Pro Tools plug-in folder on your computer:"},
-    {65237, msSelectPhotoshopFolder, "Select the Adobe Photoshop plug-ins folder on your computer:"},
-    {65238, msCancelSetup,
-     "$FullProductName has not been fully installed yet.\rAre you sure you want to cancel $ProductName "
-     "Setup?"},
-    {65239, msInstallRightsRequired,
-     "You must have Administrator or Power User rights to install\r$ProductName on this computer. Setup will "
-     "now close.\r\rPlease log on as a different user and try again."},
-    {65240, msConfirmUninstall, "Are you sure you want to completely remove %s\rand all of its components?"},
-    {65241, msUninstallComplete, "Uninstallation successfully completed."},
-    {65242, msUninstallPartial,
-     "Uninstallation successfully completed.\r\rSome items could not be removed. You "
-     "should manually \rremove items related to %s."},
-    {65243, msUninstallRightsRequired,
-     "You must have Administrator or Power User rights to uninstall "
-     "%s.\rPlease log on as a different user and try again."},
-    {65248, msInvalidVersion, "'%s' is not a valid version number"},
-    {65249, msInvalidVersionStream, "Invalid version number on stream"},
-    {65253, msNotEnoughSpace,
-     "There is not enough space on the destination drive.\rPlease free up some space and then try again"},
-    {65254, msPreparing, "Preparing installation..."},
-    {65255, msCopying, "Copying files..."},
-    {65256, msInitializing, "Initializing components..."},
-    {65257, msCreatingSettings, "Creating settings..."},
-    {65258, msSelectOneItem, "You need to install at least one item."},
-    {65259, msPluginVersion, "plug-in version of $ProductName"},
-    {65260, msPluginBundle, "plug-ins for $ProductName"},
-    {65261, msCannotCreateFolder, "Could not create the folder '%s'.\rPlease specify a valid name."},
-    {65262, msFolderNotFound, "The folder '%s' does not exist.\rPlease specify an existing folder."},
-    {65263, msInstallElsewhere,
-     "It is recommended to install this new version of $ProductName\rinto the same folder as your existing "
-     "copy. This will ensure\rthat your currently installed version is upgraded properly.\r\rAre you sure "
-     "you want to install it to a different folder?"},
+// The table as the C++ compiler reads it, included like Strings.cpp and Strings.rc include it.
+#define MESSAGE(number, text) {number, text},
+const TEntry Table[] = {
+#include "ui/Messages.inc"
 };
+#undef MESSAGE
 
-TEST(Strings, EachNumberLoadsItsText) {
-    for (const TMessageCase& c : MessageCases) {
-        EXPECT_EQ(c.Constant, c.Number);
-        EXPECT_EQ(LoadMessage(c.Number), c.Text) << "message " << c.Number;
+TEST(Strings, EachEntryLoadsItsText) {
+    std::set<int> numbers;
+    for (const TEntry& entry : Table) {
+        SCOPED_TRACE("message " + std::to_string(entry.Number));
+        EXPECT_TRUE(numbers.insert(entry.Number).second) << "listed twice";
+        const std::string text = entry.Text;
+        EXPECT_FALSE(text.empty());
+        EXPECT_EQ(LoadMessage(entry.Number), text);
+        // A dialog breaks lines at \r alone, and FillMessage fills one "%s" and nothing else.
+        EXPECT_EQ(text.find('\n'), std::string::npos);
+        const size_t percent = text.find('%');
+        if (percent != std::string::npos) {
+            EXPECT_EQ(text.compare(percent, 2, "%s"), 0);
+            EXPECT_EQ(text.find('%', percent + 1), std::string::npos);
+        }
+    }
+}
+
+// The table holds an entry for each name code uses and no other, in the order of the names,
+// each at the number it has always had.
+TEST(Strings, NamedNumbersAreTheEntriesOfTheTable) {
+    const int named[] = {msOverwriteOtherVersion,
+                         msEnterName,
+                         msSelectDestFolder,
+                         msSelectVst2Folder,
+                         msSelectDigiFolder,
+                         msSelectPhotoshopFolder,
+                         msCancelSetup,
+                         msInstallRightsRequired,
+                         msConfirmUninstall,
+                         msUninstallComplete,
+                         msUninstallPartial,
+                         msUninstallRightsRequired,
+                         msInvalidVersion,
+                         msInvalidVersionStream,
+                         msNotEnoughSpace,
+                         msPreparing,
+                         msCopying,
+                         msInitializing,
+                         msCreatingSettings,
+                         msSelectOneItem,
+                         msPluginVersion,
+                         msPluginBundle,
+                         msCannotCreateFolder,
+                         msFolderNotFound,
+                         msInstallElsewhere};
+    const int numbers[] = {65232, 65233, 65234, 65235, 65236, 65237, 65238, 65239, 65240,
+                           65241, 65242, 65243, 65248, 65249, 65253, 65254, 65255, 65256,
+                           65257, 65258, 65259, 65260, 65261, 65262, 65263};
+    ASSERT_EQ(std::size(Table), std::size(named));
+    for (size_t i = 0; i < std::size(named); ++i) {
+        EXPECT_EQ(named[i], numbers[i]);
+        EXPECT_EQ(Table[i].Number, numbers[i]);
     }
 }
 
 TEST(Strings, UnusedNumbersAreEmpty) {
     for (int number : {0, 65231, 65244, 65247, 65250, 65252, 65264})
         EXPECT_EQ(LoadMessage(number), "") << "message " << number;
+}
+
+// Texts matched word for word by the driver scripts of the end-to-end tests, which see them
+// filled in the real program's dialogs (\r is one carriage return). Note the blank after
+// "manually" in 65242 and the missing final full stop of 65253, which the error box adds.
+TEST(Strings, TextsTheScriptsMatch) {
+    const std::pair<int, const char*> matched[] = {
+        {msCancelSetup,
+         "$FullProductName has not been fully installed yet.\rAre you sure you want to cancel $ProductName "
+         "Setup?"},
+        {msConfirmUninstall, "Are you sure you want to completely remove %s\rand all of its components?"},
+        {msUninstallComplete, "Uninstallation successfully completed."},
+        {msUninstallPartial, "Uninstallation successfully completed.\r\rSome items could not be removed. You "
+                             "should manually \rremove items related to %s."},
+        {msUninstallRightsRequired, "You must have Administrator or Power User rights to uninstall "
+                                    "%s.\rPlease log on as a different user and try again."},
+        {msNotEnoughSpace,
+         "There is not enough space on the destination drive.\rPlease free up some space and then try again"},
+        {msCannotCreateFolder, "Could not create the folder '%s'.\rPlease specify a valid name."},
+    };
+    for (const auto& [number, text] : matched)
+        EXPECT_EQ(LoadMessage(number), text) << "message " << number;
+}
+
+// The version reader below the wizard cannot load messages and throws the same words itself.
+TEST(Strings, VersionErrorsSayWhatTheTableSays) {
+    EXPECT_EQ(ErrorOf([] { TProgramVersion().FromText("five"); }),
+              FillMessage(LoadMessage(msInvalidVersion), "five"));
+    TMemoryStream stream;
+    stream.WriteInt32(0);
+    stream.WriteInt32(0);
+    stream.SetPosition(0);
+    EXPECT_EQ(ErrorOf([&] { TProgramVersion().LoadFromStream(stream); }),
+              LoadMessage(msInvalidVersionStream));
 }
 
 TEST(Strings, FillMessageReplacesOnlyThePlaceholder) {
