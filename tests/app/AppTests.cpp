@@ -96,8 +96,8 @@ TEST(AppTests, ErrorBoxAppendsAFullStopAfterCharactersAboveIt) {
         EXPECT_EQ(ErrorBoxText(c.Message), c.Shown) << c.Message;
 }
 
-// The setup programs that the TestSetups step packs with setuppack; see
-// make-test-setups.sh for their content.
+// The setup programs that the TestSetups step makes; see MakeTestSetups.cpp for their
+// content.
 std::string TestFile(const std::string& name) {
     const char* folder = std::getenv("APP_TEST_FILES");
     if (!folder)

@@ -189,7 +189,7 @@ TEST_F(UninstallerCopyTest, SignedSetupWithoutAppendedArchiveLeavesItsSignatureB
     const std::string signedStub = SignProgram(stub, {"CERTIFICATE"});
     const int32_t imageSize = Int32At(signedStub, SecurityDirectoryAt);
     WriteBytes(Root() + "Setup.exe", signedStub);
-    WriteBytes(Root() + "Setup.dat", BuildArchive(ProductEntries(), Version504()));
+    WriteBytes(Root() + "Setup.dat", BuildArchive(ProductEntries()));
     TInstaller installer("", Root() + "Setup.exe");
     installer.WriteUninstaller(UninstallerPath(), ProductName, ProductName, nullptr, 0);
 
