@@ -73,7 +73,7 @@ pack_setup() {
     "$(winpath "$product")" "$(winpath "$output")"
 }
 
-# drive SCRIPT [NAME=value...]: setupdriver ($driver) runs a driver script (tests/driver/Script.h)
+# drive SCRIPT [NAME=value...]: setupdriver ($driver) runs a driver script (tools/setupdriver/Script.h)
 # with those variables on the session's display; its exit code is the script's verdict. Runs
 # plain `wine` in the environment wine_session set, with any changes the caller made to it.
 drive() {

@@ -1,7 +1,7 @@
-// setupdriver: runs a Windows program and drives it through its windows, for end-to-end
-// tests under Wine. It starts the program, waits for its top-level windows and message
-// boxes, reads their captions and texts, presses buttons, and checks the exit code, all
-// from a small script (see Script.h and the usage text below). The first mismatch or
+// setupdriver: runs a Windows program and drives it through its windows, for setuppack
+// preview and the end-to-end tests under Wine. It starts the program, waits for its top-level
+// windows and message boxes, reads their captions and texts, presses buttons, and checks the
+// exit code, all from a small script (see Script.h and the usage text below). The first mismatch or
 // timeout ends the run with exit code 1 and a clear message, and the program under test is
 // killed so that no window stays open.
 #include <windows.h>
