@@ -7,6 +7,9 @@
 # Usage: tests/fuzz/campaign.sh [BUILD] [SECONDS] [RUNS] [TARGET[:SECONDS]...]
 #   the full campaign:  tests/fuzz/campaign.sh build/host 3600 10000000
 #   one target longer:  tests/fuzz/campaign.sh build/host 600 10000000 version archive:3600
+# With FUZZ_UNTIL set (a time `date -d` reads, such as 18:25), each target gets at most an
+# equal share of the time left for the targets still to run; a target that reaches RUNS early
+# leaves its time to those after it.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-$root/build/host}" && pwd)
@@ -27,10 +30,17 @@ mkdir -p "$out" "$fuzz/generated/archive" "$fuzz/generated/record"
 "$build/tests/fuzz/MakeFuzzSeeds" "$fuzz/generated/archive" >/dev/null
 "$build/tests/fuzz/UninstallRecordSeeds" "$fuzz/generated/record" >/dev/null
 
+left=${#targets[@]}
 for spec in "${targets[@]}"; do
   target=${spec%%:*}
   limit=$seconds
   [ "$spec" != "$target" ] && limit=${spec#*:}
+  if [ -n "${FUZZ_UNTIL:-}" ]; then
+    share=$((($(date -d "$FUZZ_UNTIL" +%s) - $(date +%s)) / left))
+    [ "$share" -lt "$limit" ] && limit=$share
+    [ "$limit" -lt 1 ] && limit=1
+  fi
+  left=$((left - 1))
   folders=()
   case $target in
     archive) folders+=("$fuzz/generated/archive") ;;
@@ -54,7 +64,7 @@ for spec in "${targets[@]}"; do
   ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
   units=$(ls "$corpus" | wc -l)
   findings=$(ls "$out/$target-findings" | wc -l)
-  line="$target: exit $status, ${execs:-?} executions in ${elapsed} s (${cpu:-?} s of processor), cov ${cov:-?},"
+  line="$target: exit $status, ${execs:-?} executions in ${elapsed} s of ${limit} (${cpu:-?} s of processor), cov ${cov:-?},"
   line+=" ft ${ft:-?}, corpus $units, RSS ${rss:-?} MB, findings $findings"
   echo "$line" | tee -a "$out/summary.txt"
 done
