@@ -4,7 +4,7 @@
 # corpus of earlier campaigns kept in the build tree. Prints one line of figures per target
 # (wall and processor seconds: on a shared machine the two differ); logs, the figures and any
 # crashing inputs stay in BUILD/tests/fuzz/campaign/.
-# Usage: tests/fuzz/campaign.sh [BUILD] [SECONDS] [RUNS] [TARGET[:SECONDS]...]
+# Usage: tests/fuzz/campaign.sh [BUILD] [SECONDS] [RUNS] [TARGET[:SECONDS[:RUNS]]...]
 #   the full campaign:  tests/fuzz/campaign.sh build/host 3600 10000000
 #   one target longer:  tests/fuzz/campaign.sh build/host 600 10000000 version archive:3600
 # With FUZZ_UNTIL set (a time `date -d` reads, such as 18:25), each target gets at most an
@@ -32,9 +32,9 @@ mkdir -p "$out" "$fuzz/generated/archive" "$fuzz/generated/record"
 
 left=${#targets[@]}
 for spec in "${targets[@]}"; do
-  target=${spec%%:*}
-  limit=$seconds
-  [ "$spec" != "$target" ] && limit=${spec#*:}
+  IFS=: read -r target limit count <<<"$spec"
+  limit=${limit:-$seconds}
+  count=${count:-$runs}
   if [ -n "${FUZZ_UNTIL:-}" ]; then
     share=$((($(date -d "$FUZZ_UNTIL" +%s) - $(date +%s)) / left))
     [ "$share" -lt "$limit" ] && limit=$share
@@ -51,7 +51,7 @@ for spec in "${targets[@]}"; do
   mkdir -p "$corpus" "$out/$target-findings"
   start=$(date +%s)
   nice -n 19 /usr/bin/time -f '%U %S' -o "$out/$target.cpu" \
-    "$fuzz/$target-fuzzer" -runs="$runs" -max_total_time="$limit" -max_len=4096 -timeout=10 \
+    "$fuzz/$target-fuzzer" -runs="$count" -max_total_time="$limit" -max_len=4096 -timeout=10 \
     -rss_limit_mb=2048 -malloc_limit_mb=512 -print_final_stats=1 -artifact_prefix="$out/$target-findings/" \
     "$corpus" "${folders[@]}" >"$out/$target.log" 2>&1
   status=$?
