@@ -115,7 +115,7 @@ constexpr size_t JumpReadSize = 64 * 1024;
 } // namespace
 
 TBufferedReadStream::TBufferedReadStream(std::unique_ptr<TStream> source, int32_t bufferSize)
-    : Source(std::move(source)), Buffer(static_cast<size_t>(bufferSize)) {
+    : Source(std::move(source)), Capacity(std::max(bufferSize, 0)) {
     Pos = SourcePos = Source->Position();
 }
 
@@ -137,13 +137,24 @@ int32_t TBufferedReadStream::Read(void* buffer, int32_t count) {
         if (Pos >= BufferStart && Pos < BufferStart + BufferLength) {
             const auto offset = static_cast<int32_t>(Pos - BufferStart);
             const int32_t n = std::min(count - done, BufferLength - offset);
-            std::memcpy(out + done, Buffer.data() + offset, static_cast<size_t>(n));
+            std::memcpy(out + done, Buffer.get() + offset, static_cast<size_t>(n));
             done += n;
             Pos += n;
             continue;
         }
+        if (!Buffer) {
+            // The setup program opens its data many times over (a member, a component, the
+            // headers), often a small file: a megabyte for each would be mostly untouched.
+            if (SourceSize < 0) {
+                SourceSize = Source->Seek(0, TSeekOrigin::soEnd);
+                SourcePos = SourceSize;
+            }
+            if (SourceSize > 0 && SourceSize < Capacity)
+                Capacity = static_cast<int32_t>(SourceSize);
+            Buffer.reset(new uint8_t[static_cast<size_t>(Capacity)]);
+        }
         const int32_t wanted = count - done;
-        if (wanted >= static_cast<int32_t>(Buffer.size())) {
+        if (wanted >= Capacity) {
             // As large as the buffer: one read into the caller's memory, no copy.
             const int32_t got = ReadSource(out + done, wanted);
             Pos += got;
@@ -153,10 +164,10 @@ int32_t TBufferedReadStream::Read(void* buffer, int32_t count) {
         // Reading on where the buffer ends is streaming: fill it whole. After a jump, a record
         // is likely all that is wanted there: read less.
         const bool streaming = Pos == BufferStart + BufferLength;
-        const auto fill =
-            static_cast<int32_t>(std::min<size_t>(Buffer.size(), streaming ? Buffer.size() : JumpReadSize));
+        const auto capacity = static_cast<size_t>(Capacity);
+        const auto fill = static_cast<int32_t>(std::min(capacity, streaming ? capacity : JumpReadSize));
         BufferStart = Pos;
-        BufferLength = ReadSource(Buffer.data(), fill);
+        BufferLength = ReadSource(Buffer.get(), fill);
         if (BufferLength == 0)
             break;
     }

@@ -90,7 +90,8 @@ private:
 // A read-only view of another stream through a read-ahead buffer, for readers that walk a
 // file in many small reads and seeks: each costs a system call on the file itself (and under
 // Wine a round trip to its server), here only when the buffer runs out. Reads at least as
-// large as the buffer go straight to the source. The source's size is taken as fixed.
+// large as the buffer go straight to the source. The source's size is taken as fixed, and the
+// buffer, taken at the first read that needs it, is no larger than the source.
 class TBufferedReadStream : public TStream {
 public:
     TBufferedReadStream(std::unique_ptr<TStream> source, int32_t bufferSize);
@@ -101,8 +102,9 @@ public:
 
 private:
     std::unique_ptr<TStream> Source;
-    std::vector<uint8_t> Buffer;
-    int64_t BufferStart = 0; // the source position of Buffer[0]
+    int32_t Capacity;                  // the buffer's size
+    std::unique_ptr<uint8_t[]> Buffer; // not filled in beforehand: only what was read is used
+    int64_t BufferStart = 0;           // the source position of Buffer[0]
     int32_t BufferLength = 0;
     int64_t Pos;             // the position this stream reports
     int64_t SourcePos;       // where the source stands

@@ -235,14 +235,16 @@ void TInstaller::ReadHeader() {
     // read counts as its full blocks and one short block, which is what the block-by-block
     // reads would have met; once the data ends, further reads would add nothing, so the loop
     // stops there.
-    std::vector<uint8_t> block(ArchiveBufferSize);
+    // The first read is the largest; the block is not filled in beforehand.
+    const int32_t blockSize = std::clamp(header.ChecksumLength, 0, ArchiveBufferSize);
+    const std::unique_ptr<uint8_t[]> block(new uint8_t[static_cast<size_t>(blockSize)]);
     uint32_t checksum = 1;
     int32_t remaining = header.ChecksumLength;
     while (remaining > 0) {
-        const int32_t got = archive->Read(block.data(), std::min(remaining, ArchiveBufferSize));
+        const int32_t got = archive->Read(block.get(), std::min(remaining, ArchiveBufferSize));
         if (got <= 0)
             break;
-        checksum = Adler32(checksum, block.data(), static_cast<size_t>(got));
+        checksum = Adler32(checksum, block.get(), static_cast<size_t>(got));
         remaining -= (got + ChecksumBlockSize - 1) / ChecksumBlockSize * ChecksumBlockSize;
     }
     if (checksum != header.Checksum)

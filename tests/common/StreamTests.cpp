@@ -132,40 +132,44 @@ TEST(Stream, CopyFrom) {
 
 TEST(BufferedReadStream, ReadsAndSeeksAsItsSource) {
     // Reads within the buffer, across its end, larger than it and past the data, after seeks of
-    // every origin, must give what the source itself gives.
-    std::string data(100, '\0');
-    for (size_t i = 0; i < data.size(); ++i)
-        data[i] = static_cast<char>(i * 7 + 1);
-    auto source = std::make_unique<TMemoryStream>();
-    source->WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
-    source->SetPosition(3);
-    TBufferedReadStream stream(std::move(source), 16);
-    EXPECT_EQ(stream.Position(), 3);
-    struct TStep {
-        int64_t Seek;
-        TSeekOrigin Origin;
-        int32_t Count;
-    };
-    const TStep steps[] = {{0, TSeekOrigin::soCurrent, 5},  {0, TSeekOrigin::soCurrent, 20},
-                           {-4, TSeekOrigin::soCurrent, 3}, {50, TSeekOrigin::soBeginning, 40},
-                           {-10, TSeekOrigin::soEnd, 30},   {2, TSeekOrigin::soBeginning, 1},
-                           {0, TSeekOrigin::soEnd, 4},      {120, TSeekOrigin::soBeginning, 4}};
-    int64_t position = 3;
-    for (const TStep& step : steps) {
-        const int64_t base = step.Origin == TSeekOrigin::soBeginning ? 0
-                             : step.Origin == TSeekOrigin::soCurrent ? position
-                                                                     : 100;
-        position = base + step.Seek;
-        ASSERT_EQ(stream.Seek(step.Seek, step.Origin), position);
-        std::string got(static_cast<size_t>(step.Count), '\0');
-        const int32_t n = stream.Read(got.data(), step.Count);
-        const std::string expected = data.substr(static_cast<size_t>(std::min<int64_t>(position, 100)),
-                                                 static_cast<size_t>(step.Count));
-        EXPECT_EQ(got.substr(0, static_cast<size_t>(std::max(n, 0))), expected) << position;
-        position += n;
-        EXPECT_EQ(stream.Position(), position);
+    // every origin, must give what the source itself gives, with a buffer smaller than the
+    // source and with one larger than it.
+    for (const int32_t bufferSize : {16, 1000}) {
+        std::string data(100, '\0');
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<char>(i * 7 + 1);
+        auto source = std::make_unique<TMemoryStream>();
+        source->WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+        source->SetPosition(3);
+        TBufferedReadStream stream(std::move(source), bufferSize);
+        EXPECT_EQ(stream.Position(), 3);
+        struct TStep {
+            int64_t Seek;
+            TSeekOrigin Origin;
+            int32_t Count;
+        };
+        const TStep steps[] = {{0, TSeekOrigin::soCurrent, 5},  {0, TSeekOrigin::soCurrent, 20},
+                               {-4, TSeekOrigin::soCurrent, 3}, {50, TSeekOrigin::soBeginning, 40},
+                               {-10, TSeekOrigin::soEnd, 30},   {2, TSeekOrigin::soBeginning, 1},
+                               {0, TSeekOrigin::soEnd, 4},      {120, TSeekOrigin::soBeginning, 4}};
+        int64_t position = 3;
+        for (const TStep& step : steps) {
+            const int64_t base = step.Origin == TSeekOrigin::soBeginning ? 0
+                                 : step.Origin == TSeekOrigin::soCurrent ? position
+                                                                         : 100;
+            position = base + step.Seek;
+            ASSERT_EQ(stream.Seek(step.Seek, step.Origin), position);
+            std::string got(static_cast<size_t>(step.Count), '\0');
+            const int32_t n = stream.Read(got.data(), step.Count);
+            const std::string expected = data.substr(static_cast<size_t>(std::min<int64_t>(position, 100)),
+                                                     static_cast<size_t>(step.Count));
+            EXPECT_EQ(got.substr(0, static_cast<size_t>(std::max(n, 0))), expected)
+                << bufferSize << " " << position;
+            position += n;
+            EXPECT_EQ(stream.Position(), position);
+        }
+        EXPECT_EQ(stream.Size(), 100);
     }
-    EXPECT_EQ(stream.Size(), 100);
 }
 
 TEST(FileStream, CreateWriteReopenRead) {

@@ -1,8 +1,11 @@
 #include "tests/fuzz/ControllerFuzzSupport.h"
 
+#include <map>
+
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/IniFile.h"
+#include "tests/support/Bytes.h"
 
 namespace {
 
@@ -11,6 +14,45 @@ void Tolerate(const std::function<void()>& step) {
     try {
         step();
     } catch (const Exception&) {
+    }
+}
+
+// data as a zlib stream of stored (uncompressed) blocks, built without the compressor.
+std::string StoredZlib(const std::string& data) {
+    std::string out("\x78\x01", 2);
+    size_t at = 0;
+    do {
+        const size_t length = std::min<size_t>(data.size() - at, 0xFFFF);
+        out += static_cast<char>(at + length == data.size() ? 1 : 0); // the last block
+        for (const size_t half : {length, ~length & 0xFFFF}) {
+            out += static_cast<char>(half & 0xFF);
+            out += static_cast<char>((half >> 8) & 0xFF);
+        }
+        out.append(data, at, length);
+        at += length;
+    } while (at < data.size());
+    const uint32_t adler = Adler32(1, data.data(), data.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += static_cast<char>((adler >> shift) & 0xFF);
+    return out;
+}
+
+// The stored bytes of every file below entries; the compressions of fixed members are kept.
+void SetContents(std::vector<TTestEntry>& entries, bool topLevel) {
+    static std::map<std::string, std::string> compressed;
+    for (TTestEntry& entry : entries) {
+        if (entry.Folder) {
+            SetContents(entry.Children, false);
+        } else if (!entry.Content) {
+            if (topLevel && (entry.Name == "Setup.ini" || entry.Name == "BundleInfo.ini")) {
+                entry.Content = StoredZlib(entry.Data);
+            } else {
+                auto found = compressed.find(entry.Data);
+                if (found == compressed.end())
+                    found = compressed.emplace(entry.Data, Compress(entry.Data)).first;
+                entry.Content = found->second;
+            }
+        }
     }
 }
 
@@ -27,7 +69,11 @@ TFuzzSystem::TFuzzSystem() {
 
 std::string WriteFuzzSetup(const TTestSetup& setup) {
     static const TTestFolder folder;
-    return WriteSetup(folder, setup);
+    std::vector<TTestEntry> entries = SetupEntries(setup);
+    SetContents(entries, true);
+    const std::string path = folder.PathOf("Setup.dat");
+    WriteBytes(path, BuildArchive(entries, setup.ProductVersion, setup.BuildDate));
+    return path;
 }
 
 std::unique_ptr<TSetupInstaller> LoadController(const std::string& path, TFuzzSystem& system) {
@@ -56,4 +102,52 @@ void ExerciseController(TSetupInstaller& controller) {
     Tolerate([&] { controller.WriteFolderLocations(); });
     Tolerate([&] { controller.WriteOwnerName(); });
     Tolerate([&] { controller.WriteRegistrySettings(); });
+}
+
+class TFixedController::TForwardingEnvironment final : public ISetupEnvironment {
+public:
+    ISetupEnvironment* Target = nullptr;
+
+    std::optional<std::vector<std::string>> SubkeyNames(TRegistryRoot root, const std::string& key) override {
+        return Target->SubkeyNames(root, key);
+    }
+    std::optional<std::string> ReadString(TRegistryRoot root, const std::string& key,
+                                          const std::string& name) override {
+        return Target->ReadString(root, key, name);
+    }
+    std::string ProgramFilesFolder() override { return Target->ProgramFilesFolder(); }
+    std::string CommonFilesFolder() override { return Target->CommonFilesFolder(); }
+    std::string CommonProgramFilesFolder() override { return Target->CommonProgramFilesFolder(); }
+    std::string ApplicationDataFolder() override { return Target->ApplicationDataFolder(); }
+    std::string DocumentsFolder() override { return Target->DocumentsFolder(); }
+    std::string UserName() override { return Target->UserName(); }
+    bool FileExists(const std::string& path) override { return Target->FileExists(path); }
+    bool WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
+                     const std::string& value) override {
+        return Target->WriteString(root, key, name, value);
+    }
+    bool WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name,
+                      int32_t value) override {
+        return Target->WriteInteger(root, key, name, value);
+    }
+    uint64_t FreeDiskSpace(const std::string& root) override { return Target->FreeDiskSpace(root); }
+    bool CallLibraryExport(const std::string& path, const std::string& exportName) override {
+        return Target->CallLibraryExport(path, exportName);
+    }
+    std::string StartMenuFolder() override { return Target->StartMenuFolder(); }
+    std::string DesktopFolder() override { return Target->DesktopFolder(); }
+};
+
+TFixedController::TFixedController(const TTestSetup& setup)
+    : System(std::make_unique<TFuzzSystem>()), Environment(std::make_unique<TForwardingEnvironment>()) {
+    Environment->Target = &System->Environment();
+    Controller = std::make_unique<TSetupInstaller>(WriteFuzzSetup(setup), *Environment);
+}
+
+TFixedController::~TFixedController() = default;
+
+TSetupInstaller& TFixedController::Next() {
+    System = std::make_unique<TFuzzSystem>();
+    Environment->Target = &System->Environment();
+    return *Controller;
 }

@@ -16,7 +16,9 @@ public:
 };
 
 // Writes the setup data into the target's scratch folder (replacing the last one) and returns
-// its path.
+// its path. Setup.ini and BundleInfo.ini, which targets fill from their input, are stored in
+// zlib's uncompressed blocks; every other member is compressed once and the result reused, so
+// that an input costs no compressor.
 std::string WriteFuzzSetup(const TTestSetup& setup);
 
 // The controller over the setup at path, or null when it refuses the setup with one of the
@@ -27,3 +29,23 @@ std::unique_ptr<TSetupInstaller> LoadController(const std::string& path, TFuzzSy
 // expanded paths, registry locations and writes (into the in-memory registry), shortcut lines,
 // the library calls, the space check.
 void ExerciseController(TSetupInstaller& controller);
+
+// The controller of a fixed setup, for targets that hand their input to its methods: loaded
+// once, on an environment that passes every call on to a system of the current input's own.
+// Each input thus meets the registry a freshly loaded controller would meet, without the
+// setup being written and loaded again.
+class TFixedController {
+public:
+    // Throws when the controller refuses the setup: a fixed setup must be valid.
+    explicit TFixedController(const TTestSetup& setup);
+    ~TFixedController();
+
+    // The controller, on a fresh system for the next input.
+    TSetupInstaller& Next();
+
+private:
+    class TForwardingEnvironment;
+    std::unique_ptr<TFuzzSystem> System;
+    std::unique_ptr<TForwardingEnvironment> Environment;
+    std::unique_ptr<TSetupInstaller> Controller;
+};

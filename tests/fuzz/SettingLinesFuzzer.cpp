@@ -24,33 +24,31 @@ const char* const Ini = "[Setup]\r\n"
                         "[FoldersRegistry]\r\n"
                         "Samples=Paths\\Samples\r\n";
 
-const std::string& SetupPath() {
-    static const std::string path = [] {
+TFixedController& Fixed() {
+    static TFixedController fixed([] {
         TTestSetup setup;
         setup.Ini = Ini;
         setup.BundleInfo = "Echo=1.20,Velmora Echo\r\n";
-        return WriteFuzzSetup(setup);
-    }();
-    return path;
+        return setup;
+    }());
+    return fixed;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = SetupPath();
-    TFuzzSystem system;
-    std::unique_ptr<TSetupInstaller> controller = LoadController(path, system);
-    if (!controller || controller->BundleItems.empty())
-        __builtin_trap(); // the fixed setup is valid
+    TSetupInstaller& controller = Fixed().Next();
+    if (controller.BundleItems.empty())
+        __builtin_trap(); // the fixed setup has one
 
     const std::vector<std::string> lines = SplitLines(std::string(reinterpret_cast<const char*>(data), size));
     for (const std::string& line : lines) {
-        if (controller->ReadShortcutValue(line).IconIndex > 0)
+        if (controller.ReadShortcutValue(line).IconIndex > 0)
             __builtin_trap();
     }
     try {
-        controller->WriteSettingsList(lines, rrCurrentUser, nullptr);
-        controller->WriteSettingsList(lines, rrLocalMachine, controller->BundleItems[0].get());
+        controller.WriteSettingsList(lines, rrCurrentUser, nullptr);
+        controller.WriteSettingsList(lines, rrLocalMachine, controller.BundleItems[0].get());
     } catch (const Exception&) {
     }
     return 0;

@@ -226,7 +226,7 @@ TProgramVersion Version(const std::string& text) {
     return version;
 }
 
-std::string WriteSetup(const TTestFolder& folder, const TTestSetup& setup) {
+std::vector<TTestEntry> SetupEntries(const TTestSetup& setup) {
     std::vector<TTestEntry> entries = setup.Entries;
     if (setup.IniInArchive)
         entries.push_back(TTestEntry::File("Setup.ini", setup.Ini));
@@ -234,8 +234,12 @@ std::string WriteSetup(const TTestFolder& folder, const TTestSetup& setup) {
         entries.push_back(TTestEntry::File("Setup.lic", *setup.License));
     if (setup.BundleInfo)
         entries.push_back(TTestEntry::File("BundleInfo.ini", *setup.BundleInfo));
+    return entries;
+}
+
+std::string WriteSetup(const TTestFolder& folder, const TTestSetup& setup) {
     const std::string path = folder.PathOf("Setup.dat");
-    WriteBytes(path, BuildArchive(entries, setup.ProductVersion, setup.BuildDate));
+    WriteBytes(path, BuildArchive(SetupEntries(setup), setup.ProductVersion, setup.BuildDate));
     return path;
 }
 

@@ -57,6 +57,9 @@ struct TTestSetup {
 // A [Setup] section that passes validation, for tests that are about something else.
 extern const char* const MinimalSetupSection;
 
+// The archive's top-level entries for setup: its Entries, then Setup.ini, Setup.lic and
+// BundleInfo.ini where it has them.
+std::vector<TTestEntry> SetupEntries(const TTestSetup& setup);
 // Writes the setup data as a bare archive into folder and returns its path.
 std::string WriteSetup(const TTestFolder& folder, const TTestSetup& setup);
 
