@@ -118,13 +118,33 @@ public:
 
     bool WriteString(TRegistryRoot root, const std::string& path, const std::string& name,
                      const std::string& value) override {
+        if (!WindowsWouldCreate(path))
+            return false;
         Create(root, path).Values[Lower(name)] = {true, value};
         return true;
     }
     bool WriteInteger(TRegistryRoot root, const std::string& path, const std::string& name,
                       int32_t value) override {
+        if (!WindowsWouldCreate(path))
+            return false;
         Create(root, path).Values[Lower(name)] = {false, std::to_string(static_cast<uint32_t>(value))};
         return true;
+    }
+    // Windows refuses a key whose name is longer than 255 characters or that lies deeper than
+    // 512 levels. So does this system, which would otherwise hold every parent of a path of
+    // thousands of levels, each with its whole path.
+    static bool WindowsWouldCreate(const std::string& path) {
+        size_t levels = 1;
+        size_t nameLength = 0;
+        for (const char c : WithoutOuterDelimiters(path)) {
+            if (c == '\\') {
+                ++levels;
+                nameLength = 0;
+            } else if (++nameLength > 255) {
+                return false;
+            }
+        }
+        return levels <= 512;
     }
     // Room enough for any test's components; libraries are never there.
     uint64_t FreeDiskSpace(const std::string&) override { return uint64_t(1) << 40; }
