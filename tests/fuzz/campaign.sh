@@ -31,8 +31,8 @@ mkdir -p "$out" "$fuzz/generated/archive" "$fuzz/generated/record"
 "$build/tests/fuzz/UninstallRecordSeeds" "$fuzz/generated/record" >/dev/null
 
 left=${#targets[@]}
-for spec in "${targets[@]}"; do
-  IFS=: read -r target limit count <<<"$spec"
+for entry in "${targets[@]}"; do
+  IFS=: read -r target limit count <<<"$entry"
   limit=${limit:-$seconds}
   count=${count:-$runs}
   if [ -n "${FUZZ_UNTIL:-}" ]; then
