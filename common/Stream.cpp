@@ -128,6 +128,14 @@ int32_t TBufferedReadStream::ReadSource(void* buffer, int32_t count) {
     return std::max(got, 0);
 }
 
+int64_t TBufferedReadStream::KnownSourceSize() {
+    if (SourceSize < 0) {
+        SourceSize = Source->Seek(0, TSeekOrigin::soEnd);
+        SourcePos = SourceSize;
+    }
+    return SourceSize;
+}
+
 int32_t TBufferedReadStream::Read(void* buffer, int32_t count) {
     if (count <= 0 || Pos < 0)
         return 0;
@@ -145,12 +153,9 @@ int32_t TBufferedReadStream::Read(void* buffer, int32_t count) {
         if (!Buffer) {
             // The setup program opens its data many times over (a member, a component, the
             // headers), often a small file: a megabyte for each would be mostly untouched.
-            if (SourceSize < 0) {
-                SourceSize = Source->Seek(0, TSeekOrigin::soEnd);
-                SourcePos = SourceSize;
-            }
-            if (SourceSize > 0 && SourceSize < Capacity)
-                Capacity = static_cast<int32_t>(SourceSize);
+            const int64_t size = KnownSourceSize();
+            if (size > 0 && size < Capacity)
+                Capacity = static_cast<int32_t>(size);
             Buffer.reset(new uint8_t[static_cast<size_t>(Capacity)]);
         }
         const int32_t wanted = count - done;
@@ -187,11 +192,7 @@ int64_t TBufferedReadStream::Seek(int64_t offset, TSeekOrigin origin) {
         Pos += offset;
         break;
     case TSeekOrigin::soEnd:
-        if (SourceSize < 0) {
-            SourceSize = Source->Seek(0, TSeekOrigin::soEnd);
-            SourcePos = SourceSize;
-        }
-        Pos = SourceSize + offset;
+        Pos = KnownSourceSize() + offset;
         break;
     }
     return Pos;

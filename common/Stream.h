@@ -108,9 +108,10 @@ private:
     int32_t BufferLength = 0;
     int64_t Pos;             // the position this stream reports
     int64_t SourcePos;       // where the source stands
-    int64_t SourceSize = -1; // asked for once, on the first seek from the end
+    int64_t SourceSize = -1; // asked for once, when first needed
 
     int32_t ReadSource(void* buffer, int32_t count);
+    int64_t KnownSourceSize(); // the source's size, asked for at the first call only
 };
 
 // The system's description of an error code (last error on Windows, errno elsewhere).
