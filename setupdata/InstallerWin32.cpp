@@ -85,6 +85,10 @@ void TInstaller::CreateShortcut(const std::string& linkPath, const std::string& 
 void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std::string& keyName,
                                   const std::string& displayName, const void* productData,
                                   int32_t productDataLength, const TUninstallDetails& details) {
+    // Without a name the entry would be the list of installed programs itself, and the
+    // uninstaller would remove every program's registration with it.
+    if (keyName.empty())
+        throw ESetupError("The uninstall entry has no name");
     // First, so that the record holds it and the uninstaller removes its own registration
     // before anything else.
     AddLogEntry(lkMachineKey, UninstallKeyPath + keyName);

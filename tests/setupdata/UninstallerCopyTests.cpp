@@ -216,6 +216,13 @@ TEST_F(UninstallerCopyTest, UninstallerThatCannotBeCreatedFailsAndRegistersNothi
         ErrorOf([&] { installer.WriteUninstaller(path, ProductName, ProductName, nullptr, 0); });
     EXPECT_EQ(error, "Cannot create file \"" + path + "\". " + SystemErrorMessage(ERROR_PATH_NOT_FOUND));
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, Key(ProductName)));
+
+    // An entry without a name would be the shared list of installed programs.
+    const size_t logged = installer.InstallLog.size();
+    EXPECT_EQ(ErrorOf([&] { installer.WriteUninstaller(UninstallerPath(), "", ProductName, nullptr, 0); }),
+              "The uninstall entry has no name");
+    EXPECT_FALSE(FileExists(UninstallerPath()));
+    EXPECT_EQ(installer.InstallLog.size(), logged);
 }
 
 TEST_F(UninstallerCopyTest, RegistrationNamesTheUninstallerInQuotes) {
