@@ -590,7 +590,7 @@ void TDriver::ExpectButtons(const std::vector<std::string>& args) {
     if (seen != args) {
         std::string list;
         for (const std::string& s : seen)
-            list += " " + QuoteWord(s);
+            list.append(" ").append(QuoteWord(s));
         throw EDriverFailure("the push buttons are" + (list.empty() ? std::string(" none") : list));
     }
 }
