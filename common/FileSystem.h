@@ -24,8 +24,6 @@ bool SetFileDate(TFileStream& file, uint32_t dosDateTime);
 // The last-write time of a file or folder as a packed DOS date-time in local time; none when
 // the path does not exist or the time lies outside 1980..2107.
 std::optional<uint32_t> GetFileDate(const std::string& path);
-// The size of a file in bytes, read without opening it; none when it is not there.
-std::optional<uint64_t> FileSizeAt(const std::string& path);
 // The folder for temporary files, with a trailing delimiter (GetTempPathA on Windows).
 std::string TempDirectory();
 // The platform's path delimiter ('\\' on Windows, '/' elsewhere).

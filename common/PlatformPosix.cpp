@@ -201,13 +201,6 @@ std::optional<uint32_t> GetFileDate(const std::string& path) {
     return packed;
 }
 
-std::optional<uint64_t> FileSizeAt(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    return static_cast<uint64_t>(st.st_size);
-}
-
 std::string TempDirectory() {
     const char* dir = std::getenv("TMPDIR");
     std::string path = dir != nullptr && *dir != '\0' ? dir : "/tmp";

@@ -181,16 +181,6 @@ std::optional<uint32_t> GetFileDate(const std::string& path) {
     return static_cast<uint32_t>(date) << 16 | time;
 }
 
-std::optional<uint64_t> FileSizeAt(const std::string& path) {
-    // Read from the folder entry without opening the file: cheaper than an open per file, and
-    // not refused when another program holds the file without sharing it.
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return std::nullopt;
-    return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-}
-
 std::string TempDirectory() {
     // TMP or TEMP may name a folder longer than MAX_PATH. GetTempPathA then returns the length
     // it needs, terminator included, instead of the path: ask once more with that size.

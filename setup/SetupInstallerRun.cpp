@@ -6,7 +6,6 @@
 #include "setup/SetupInstaller.h"
 
 #include <functional>
-#include <set>
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
@@ -18,26 +17,6 @@ namespace {
 
 // Room kept free beyond what the components need.
 const uint64_t SpaceMargin = 1048576;
-
-// The bytes of the files that log records from entry first on. A file written in several
-// passes (a component without bundle symbols, once per item) counts once; a file kept by
-// NoOverwrite or dropped with its component has no entry and counts nothing. Windows paths
-// name the same file in any letter case.
-uint64_t LoggedFileBytes(const std::vector<std::string>& log, size_t first) {
-    std::set<std::string> counted;
-    uint64_t total = 0;
-    for (size_t index = first; index < log.size(); ++index) {
-        const std::string& entry = log[index];
-        if (entry.size() < 2 || entry[0] != 'F')
-            continue;
-        std::string key = entry.substr(1);
-        for (char& c : key)
-            c = AsciiLower(c);
-        if (counted.insert(key).second)
-            total += FileSizeAt(entry.substr(1)).value_or(0);
-    }
-    return total;
-}
 
 // Sets the engine's switches for one extraction and restores the defaults afterwards (all
 // files replaced, no file-name hook), also when the extraction fails.
@@ -112,7 +91,6 @@ void TSetupInstaller::CheckComponentDestinations() const {
 
 void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start, int32_t end) {
     CheckComponentDestinations();
-    const size_t firstEntry = Installer->InstallLog.size();
     if (IsBundle) {
         int32_t selected = 0;
         for (const auto& item : BundleItems) {
@@ -130,7 +108,9 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
     }
     // The product's own components, also after a bundle's items.
     InstallItemComponents(nullptr);
-    InstalledBytes = LoggedFileBytes(Installer->InstallLog, firstEntry);
+    // A file kept by NoOverwrite or dropped with its component was not written and counts
+    // nothing.
+    InstalledBytes = Installer->ExtractedBytes();
 }
 
 void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {

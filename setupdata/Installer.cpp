@@ -384,7 +384,8 @@ bool WasCreatedHere(const std::vector<std::string>& log, const std::string& path
 // CreateFolder, every file is streamed from the inflater into its target and logged.
 class TInstallTarget : public IExtractTarget {
 public:
-    explicit TInstallTarget(TInstaller& installer) : Installer(installer), Buffer(CopyBufferSize) {}
+    TInstallTarget(TInstaller& installer, std::map<std::string, uint64_t>& extractedSizes)
+        : Installer(installer), ExtractedSizes(extractedSizes), Buffer(CopyBufferSize) {}
 
     void PrepareFolder(const std::string& folder) override { Installer.CreateFolder(folder, false); }
 
@@ -421,10 +422,15 @@ public:
         SetFileDate(*file, fileDate);
         file.reset();
         Installer.AddLogEntry(lkFile, target);
+        std::string key = target;
+        for (char& c : key)
+            c = AsciiLower(c);
+        ExtractedSizes[key] = static_cast<uint32_t>(record.FileSize);
     }
 
 private:
     TInstaller& Installer;
+    std::map<std::string, uint64_t>& ExtractedSizes;
     std::vector<uint8_t> Buffer;
 
     // CreateFileA with CREATE_ALWAYS fails on a read-only file (access denied): the bit is
@@ -453,8 +459,15 @@ int32_t TInstaller::ExtractComponent(const std::string& name, const std::string&
         folder += PathDelimiter();
     if (folder.empty())
         return ExtractFolder(name, folder, fileDate, nullptr);
-    TInstallTarget target(*this);
+    TInstallTarget target(*this, ExtractedSizes);
     return ExtractFolder(name, folder, fileDate, &target);
+}
+
+uint64_t TInstaller::ExtractedBytes() const {
+    uint64_t total = 0;
+    for (const auto& [path, size] : ExtractedSizes)
+        total += size;
+    return total;
 }
 
 bool TInstaller::CreateFolder(const std::string& path, bool markFiles) {

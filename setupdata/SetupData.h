@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +102,9 @@ public:
     // what it creates. With an empty destination nothing is written and the result is the
     // component's size; otherwise the result is 0.
     int32_t ExtractComponent(const std::string& name, const std::string& destination, uint32_t fileDate);
+    // The bytes of the files extracted so far: a file written more than once (a component
+    // without bundle symbols, once per item) counts once, at its last size.
+    uint64_t ExtractedBytes() const;
     // Creates path with its missing parents and logs them (E existing, D created, T created
     // with markFiles); true when the folder exists afterwards.
     bool CreateFolder(const std::string& path, bool markFiles);
@@ -136,6 +140,9 @@ private:
     class TListReader;
 
     std::string ExecutablePath;
+    // The size of each extracted file by its lower-cased path: Windows names one file in any
+    // letter case.
+    std::map<std::string, uint64_t> ExtractedSizes;
 
     TEntryList TopLevelList(TStream& archive) const;
     // Positions archive at the content of the first top-level entry called name of the
