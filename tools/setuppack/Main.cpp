@@ -42,6 +42,7 @@ const char* const UsageText =
     "  setuppack verify SETUP\n"
     "  setuppack extract SETUP DESTINATION\n"
     "  setuppack preview [options] PRODUCT_FOLDER OUT_DIR\n"
+    "  setuppack --version\n"
     "\n"
     "pack   Packs PRODUCT_FOLDER into setup data. Its top-level files (Setup.ini, Setup.lic,\n"
     "       Setup.jpg, BundleInfo.ini, ...) become top-level files of the archive, its\n"
@@ -346,6 +347,10 @@ int Run(const std::vector<std::string>& args) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(UsageText, stdout);
+        return 0;
+    }
+    if (command == "--version" && rest.empty()) {
+        std::printf("setuppack %s\n", SETUPPACK_VERSION);
         return 0;
     }
     if (command == "pack")
