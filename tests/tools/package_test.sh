@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# The Debian package: CPack makes it from the Linux tree, dpkg installs it into a scratch
-# root, and the setuppack installed there packs the sample into a setup program without
-# --stub, taking the Setup.exe installed beside it.
+# The Debian package: CPack makes it from the Linux tree, lintian finds nothing in it, dpkg
+# installs it into a scratch root, and the setuppack installed there packs the sample into a
+# setup program without --stub, taking the Setup.exe installed beside it. Its manual page,
+# bash completion and CMake package configuration work from there: the example project
+# builds its setup program through the configuration, which finds the tool in the scratch
+# root, not in /usr.
 # Usage: package_test.sh BUILD_DIR SAMPLE_FOLDER
 # Exit code 77 (skipped) when the Windows tree, which holds Setup.exe, has not been built.
 set -u
@@ -28,8 +31,16 @@ mkdir -p "$scratch_root/var/lib/dpkg/info" "$scratch_root/var/lib/dpkg/updates"
 touch "$scratch_root/var/lib/dpkg/status"
 dpkg --root="$scratch_root" --force-depends --force-not-root -i "$deb" >"$work/dpkg.log" 2>&1 ||
   fail "dpkg -i: $(cat "$work/dpkg.log")"
+# lintian: nothing at all, not even information.
+lintian --info --display-info --pedantic --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 ||
+  fail "lintian failed"
+[ -s "$work/lintian.log" ] && fail "lintian: $(cat "$work/lintian.log")"
+# The dependencies come from the executable, libjpeg's among them.
+dpkg-deb -f "$deb" Depends | grep -q 'libjpeg62-turbo' || fail "Depends: $(dpkg-deb -f "$deb" Depends)"
+
 for f in usr/bin/setuppack usr/share/setuppack/Setup.exe usr/share/setuppack/setupdriver.exe \
-  usr/share/setuppack/preview.driver usr/share/setuppack/wine-session.sh usr/share/doc/setuppack/README.md; do
+  usr/share/setuppack/preview.driver usr/share/setuppack/wine-session.sh usr/share/doc/setuppack/README.md \
+  usr/share/doc/setuppack/copyright usr/share/doc/setuppack/product-folder.md; do
   [ -e "$scratch_root/$f" ] || fail "not installed: /$f"
 done
 dpkg --root="$scratch_root" -s setuppack 2>/dev/null | grep -q '^Status: install ok installed' || fail "package not registered"
@@ -44,5 +55,55 @@ cmp -s -n 48 "$scratch_root/usr/share/setuppack/Setup.exe" "$work/VelmoraSetup.e
 "$tool" verify "$work/VelmoraSetup.exe" >/dev/null || fail "verify"
 "$tool" pack --quiet --version 5.04 --date 2024-05-01 "$sample" "$work/Setup.dat" || fail "pack a Setup.dat"
 "$tool" list "$work/Setup.dat" | grep -q "at offset 0:" || fail "a Setup.dat got a stub"
+
+"$tool" --version | grep -qx 'setuppack [0-9]*\.[0-9]*\.[0-9]*' || fail "--version: $("$tool" --version 2>&1)"
+
+# The manual page: every command and option of the usage text, and no warnings from groff.
+page=$scratch_root/usr/share/man/man1/setuppack.1.gz
+MANWIDTH=100 man --warnings -l "$page" 2>"$work/man.err" >"$work/man.txt"
+[ ! -s "$work/man.err" ] || fail "man: $(cat "$work/man.err")"
+for word in pack check list verify extract preview --stub --ignore-errors --hidpi --keep SOURCE_DATE_EPOCH; do
+  grep -q -- "$word" "$work/man.txt" || fail "the manual page lacks $word"
+done
+
+# The completion: the commands, then a command's own options.
+complete_words() { # complete_words WORD... : what the completion offers for the last word
+  bash -c '. "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _setuppack; echo "${COMPREPLY[*]}"' \
+    _ "$scratch_root/usr/share/bash-completion/completions/setuppack" "$@"
+}
+expect_offer() { # expect_offer EXPECTED WORD...
+  local want=$1
+  shift
+  local got
+  got=$(complete_words "$tool" "$@" | tr ' ' '\n' | sort | tr '\n' ' ')
+  [ "$got" = "$want " ] || fail "completion of [$*]: [$got], expected [$want ]"
+}
+expect_offer "pack preview" p
+expect_offer "--hidpi --keep --stub --version" preview --
+expect_offer "--json" list --
+expect_offer "--date --ignore-errors --jobs --quiet --stub --time --version" pack "$sample" --
+
+# The CMake package configuration, from the scratch root: the example project packs its setup
+# program as a target, packs it again when a file of the product changes, and its test runs
+# setuppack check.
+if command -v cmake >/dev/null; then
+  cp -r "$sample" "$work/product"
+  example=$scratch_root/usr/share/doc/setuppack/examples/cmake
+  cmake -S "$example" -B "$work/example" -DCMAKE_PREFIX_PATH="$scratch_root/usr" \
+    -DVELMORA_PRODUCT="$work/product" >"$work/example.log" 2>&1 || fail "configuring the example: $(cat "$work/example.log")"
+  grep -q "$scratch_root/usr/share/cmake/setuppack" "$work/example/CMakeCache.txt" || fail "the example took another setuppack"
+  cmake --build "$work/example" >>"$work/example.log" 2>&1 || fail "building the example: $(cat "$work/example.log")"
+  "$tool" verify "$work/example/VelmoraSetup.exe" >/dev/null || fail "the example's setup program does not verify"
+  cmp -s -n 48 "$scratch_root/usr/share/setuppack/Setup.exe" "$work/example/VelmoraSetup.exe" ||
+    fail "the example's setup program does not start with the installed stub"
+  cmake --build "$work/example" | grep -q "Packing" && fail "packed again with nothing changed"
+  printf 'changed\r\n' >>"$work/product/Program/Readme.txt"
+  cmake --build "$work/example" | grep -q "Packing" || fail "not packed again after a product file changed"
+  mkdir -p "$work/unpacked"
+  "$tool" extract "$work/example/VelmoraSetup.exe" "$work/unpacked" >/dev/null
+  cmp -s "$work/product/Program/Readme.txt" "$work/unpacked/Program/Readme.txt" || fail "the changed file is not in the setup program"
+  ctest --test-dir "$work/example" >"$work/ctest.log" 2>&1 || fail "the example's check: $(cat "$work/ctest.log")"
+  grep -q "VelmoraSetup.check .*Passed" "$work/ctest.log" || fail "no check test in the example: $(cat "$work/ctest.log")"
+fi
 
 finish "all package checks passed"
