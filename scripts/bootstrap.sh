@@ -13,7 +13,7 @@ build=$(cd "$build" && pwd)
 packages=(cmake ninja-build g++ clang libclang-rt-dev make pkg-config dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libz-mingw-w64-dev zlib1g-dev googletest libjpeg62-turbo-dev
-  wine wine32:i386 wine64 xvfb x11-apps imagemagick libjpeg-turbo-progs
+  wine wine32:i386 wine64 fonts-dejavu-core xvfb x11-apps imagemagick libjpeg-turbo-progs
   osslsigncode openssl lintian man-db)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -14,7 +14,7 @@ if [ -z "$build" ]; then
   fi
 fi
 . "$here/wine-env.sh" "$build"
-if [ -z "${DISPLAY:-}" ] || [ ! -f "$build/wine-session/display" ]; then
+if [ -z "${DISPLAY:-}" ] || [ ! -f "$wine_state/display" ]; then
   echo "wine-run: no Wine session in $build (scripts/wine-session.sh start $build)" >&2
 fi
 exec wine "$@"

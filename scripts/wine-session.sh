@@ -7,7 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 action=${1:?start or stop}
 . "$here/wine-env.sh" "${2:?build folder}"
-state="$wine_build/wine-session"
+state=$wine_state
 
 stop() {
   wineserver -k 2>/dev/null || true
@@ -73,6 +73,14 @@ start)
 ; (two seconds each time) for a window manager to confirm that a window was hidden.
 "Decorated"="N"
 "Managed"="N"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+; The wizard is designed in "MS Sans Serif" 8 pt, whose "0" is 13 pixels high at 96 pixels per
+; inch, as on Windows. Where Wine has no font of that name (its own fonts are a package of
+; their own), it would take whatever the machine has, and another height scales every page:
+; a stand-in of the same height, the same on every machine. Wine skips a replacement for a
+; face that exists.
+"MS Sans Serif"="DejaVu Sans"
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 ; A crashing test program ends with an error code instead of waiting in a crash dialog.
