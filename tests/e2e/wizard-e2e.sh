@@ -28,22 +28,30 @@ dest_unix="$WINEPREFIX/drive_c/E2E Wizard/Velmora 5"
 rm -rf "$work"
 mkdir -p "$work"
 setup="$work/VelmoraSetup.exe"
-pack_setup "$root/examples/sample" "$setup"
+# The sample with a VST 3 plug-in besides, which goes to the system's VST 3 folder.
+cp -r "$root/examples/sample" "$work/product"
+mkdir -p "$work/product/VST3"
+printf 'plug-in' >"$work/product/VST3/Velmora.vst3"
+sed -i 's/^Presets=%Presets$/&\nVST3=$Vst3PluginFolder/' "$work/product/Setup.ini"
+pack_setup "$work/product" "$setup"
 
 folder() { "$wine_run" "$helper" folder "$1" | tr -d '\r'; }
 programs=$(unix_path "$(folder programs)")
 desktop=$(unix_path "$(folder desktop)")
 documents=$(unix_path "$(folder documents)")
+# The folders a 32-bit program is given, asked of the prefix: under WoW64 the "(x86)" ones.
+common_files=$(wine cmd /c echo %CommonProgramFiles% | tr -d '\r')
+vst3="$(unix_path "$common_files")/VST3"
 
 # A registry value as reg.exe shows it ("" when the key or value is missing).
 reg_value() {
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+  reg32 query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v name="$2" '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]+/, ""); print; exit }'
 }
 
 clean() {
   forget_product
-  rm -rf "$WINEPREFIX/drive_c/E2E Wizard" "$documents/Velmora 5"
+  rm -rf "$WINEPREFIX/drive_c/E2E Wizard" "$documents/Velmora 5" "$vst3/Velmora.vst3"
   # Wine's menu builder adds a desktop entry of its own beside the desktop shortcut.
   rm -f "$programs/Velmora.lnk" "$programs/Velmora Readme.lnk" "$desktop/Velmora.lnk" "$desktop/Velmora.desktop"
 }
@@ -106,6 +114,7 @@ check_installed() {
   [ -d "$dest_unix/Plugins/Empty" ] || fail "not installed: the empty folder Plugins\\Empty"
   [ -f "$documents/Velmora 5/Presets/Default.preset" ] || fail "not installed: the custom folder's preset"
   cmp -s "$root/examples/sample/Program/Readme.txt" "$dest_unix/Readme.txt" || fail "Readme.txt differs"
+  [ -f "$vst3/Velmora.vst3" ] || fail "not installed: the VST 3 plug-in, in $common_files\\VST3"
 
   expect_equal "product location" "$(reg_value "HKLM\\$product_key\\5.0" Location)" "$dest_windows\\"
   expect_equal "product version" "$(reg_value "HKLM\\$product_key\\5.0" VersionString)" "5.04"
@@ -118,6 +127,19 @@ check_installed() {
   *"$dest_windows\\Uninst.exe"*) ;;
   *) fail "uninstall string: $(reg_value "$uninstall_key" UninstallString)" ;;
   esac
+  # Windows lists it with the programs installed; on 64-bit Windows the keys of the 32-bit
+  # program are those of 32-bit programs alone, which the list reads besides its own.
+  wine uninstaller --list 2>/dev/null | tr -d '\r' | grep -q '|||Velmora 5.04$' ||
+    fail "not in the list of installed programs: $(wine uninstaller --list 2>/dev/null | tr -d '\r')"
+  if prefix_is_64bit; then
+    [[ $common_files == *'\Program Files (x86)\Common Files' ]] || fail "a 32-bit program's Common Files: $common_files"
+    local key
+    for key in "$product_key\\5.0" 'Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora 5.04'; do
+      wine reg query "HKLM\\${key/Software/Software\\Wow6432Node}" /reg:64 >/dev/null 2>&1 ||
+        fail "not in the 32-bit registry: $key"
+      ! wine reg query "HKLM\\$key" /reg:64 >/dev/null 2>&1 || fail "in the 64-bit registry: $key"
+    done
+  fi
   expect_equal "listed version" "$(reg_value "$uninstall_key" DisplayVersion)" "5.04"
   expect_equal "listed icon" "$(reg_value "$uninstall_key" DisplayIcon)" "$dest_windows\\Velmora.exe"
   expect_equal "listed location" "$(reg_value "$uninstall_key" InstallLocation)" "$dest_windows\\"
@@ -125,9 +147,10 @@ check_installed() {
   expect_equal "listed as removable only" "$(reg_value "$uninstall_key" NoModify) $(reg_value "$uninstall_key" NoRepair)" \
     "0x1 0x1"
   # What the run wrote, a started KiB counted whole: the product folder (it holds nothing else)
-  # with Uninst.exe, and the custom folder's preset.
+  # with Uninst.exe, the custom folder's preset and the VST 3 plug-in.
   local bytes
-  bytes=$(($(find "$dest_unix" -type f -printf '+%s') + $(stat -c %s "$documents/Velmora 5/Presets/Default.preset")))
+  bytes=$(($(find "$dest_unix" -type f -printf '+%s') + $(stat -c %s "$documents/Velmora 5/Presets/Default.preset") +
+    $(stat -c %s "$vst3/Velmora.vst3")))
   expect_equal "listed size" "$(reg_value "$uninstall_key" EstimatedSize)" "$(printf '0x%x' $(((bytes + 1023) / 1024)))"
 
   expect_equal "Start menu shortcut" "$("$wine_run" "$helper" shortcut "$(folder programs)\\Velmora.lnk" | tr -d '\r')" \
@@ -141,6 +164,7 @@ check_installed() {
 check_removed() {
   wait_gone "$dest_unix" || fail "the product folder is still there: $(ls -R "$dest_unix" | tr '\n' ' ')"
   [ ! -e "$documents/Velmora 5/Presets/Default.preset" ] || fail "the custom folder's preset is still there"
+  [ ! -e "$vst3/Velmora.vst3" ] || fail "the VST 3 plug-in is still there"
   [ -f "$documents/E2E Wizard keep.txt" ] || fail "the user's own file in Documents is gone"
   [ ! -e "$programs/Velmora.lnk" ] || fail "the Start menu shortcut is still there"
   [ ! -e "$desktop/Velmora.lnk" ] || fail "the desktop shortcut is still there"
@@ -186,7 +210,7 @@ version-*)
   win10) winver=10.0 font="Segoe UI" points=9 ;;
   *) echo "unknown Windows version $version" >&2 && exit 2 ;;
   esac
-  installed_fonts=$(wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' 2>/dev/null | tr -d '\r')
+  installed_fonts=$(reg32 query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' 2>/dev/null | tr -d '\r')
   for face in Tahoma "Segoe UI"; do
     if [ -z "$(fc-list ":family=$face")" ] && ! grep -qi "^ *$face (TrueType)" <<<"$installed_fonts"; then
       stand_ins+=("$face")

@@ -38,10 +38,22 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Special folders
 
+// Whether this 32-bit program runs on 64-bit Windows. IsWow64Process is missing before
+// Windows XP SP2, which had no 64-bit edition beside it.
+bool RunsUnderWow64() {
+    using TIsWow64Process = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64Process = reinterpret_cast<TIsWow64Process>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
 TEST_F(ShellTest, FileSystemFoldersHaveShellPaths) {
     // Each kind reaches its own folder: a full path ending in the folder's standard (English)
     // name, in any case. Wine gives the Documents folder, a link to the Unix home, with a
-    // trailing backslash; the function passes on what the shell gives.
+    // trailing backslash; the function passes on what the shell gives. On 64-bit Windows a
+    // 32-bit program is given the folders of 32-bit programs.
+    const std::string programFiles = RunsUnderWow64() ? "\\Program Files (x86)" : "\\Program Files";
     const std::pair<TSpecialFolder, std::string> folders[] = {
         {sfDesktop, "\\Desktop"},
         {sfPersonal, "\\Documents"},
@@ -49,8 +61,8 @@ TEST_F(ShellTest, FileSystemFoldersHaveShellPaths) {
         {sfStartMenu, "\\Start Menu"},
         {sfStartup, "\\Programs\\Startup"},
         {sfAppData, "\\AppData\\Roaming"},
-        {sfProgramFiles, "\\Program Files"},
-        {sfCommonFiles, "\\Program Files\\Common Files"},
+        {sfProgramFiles, programFiles},
+        {sfCommonFiles, programFiles + "\\Common Files"},
         {sfCommonDesktop, "\\Public\\Desktop"},
     };
     for (const auto& [kind, ending] : folders) {

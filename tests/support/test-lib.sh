@@ -87,13 +87,20 @@ drive() {
 product_key='Software\Vendor\Velmora'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora 5.04'
 
-key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+# Whether the prefix is 64-bit: the programs under test, all 32-bit, then run under WoW64.
+prefix_is_64bit() { [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; }
+
+# reg.exe on the registry as 32-bit programs see it, whichever reg.exe `wine` starts: on
+# 64-bit Windows their HKLM\Software is HKLM\Software\Wow6432Node of the 64-bit view.
+reg32() { wine reg "$@" /reg:32; }
+
+key_exists() { reg32 query "$1" >/dev/null 2>&1; }
 
 # Deletes every key that an installation of the sample product writes.
 forget_product() {
   local key
   for key in "HKLM\\$product_key" "HKCU\\$product_key" "$uninstall_key"; do
-    wine reg delete "$key" /f >/dev/null 2>&1 || true
+    reg32 delete "$key" /f >/dev/null 2>&1 || true
   done
 }
 
