@@ -23,6 +23,6 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # preview runs the 32-bit setup program under Wine: the loader for 32-bit programs is wine32,
 # of the i386 architecture on amd64 (a foreign package, which satisfies the recommendation),
-# on a virtual display.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine, wine32, xvfb")
+# on a virtual display, with DejaVu Sans standing in for the design font where Wine lacks it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine, wine32, xvfb, fonts-dejavu-core")
 include(CPack)

@@ -267,6 +267,10 @@ std::vector<TPreviewPage> PreviewProduct(const TPreviewOptions& options, std::os
     const std::string caption = WizardCaption(pack.OutputPath);
 
     log << "preview: starting Wine in a new prefix" << std::endl;
+    // A 32-bit prefix whichever Wine packages are installed: every Wine that runs Setup.exe
+    // makes one, so the pictures are the same on every machine (a 64-bit one, made by default
+    // where wine64 is installed, would show "Program Files (x86)" on the Destination page).
+    ::setenv("WINEARCH", "win32", 1);
     session.Start();
     ::setenv("SETUP_BUILD_DIR", session.Folder.c_str(), 1);
     const auto wine = [&](std::vector<std::string> args) {
