@@ -6,6 +6,7 @@
 // killed so that no window stays open.
 #include <windows.h>
 // After windows.h, which it needs.
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <algorithm>
@@ -402,6 +403,7 @@ private:
     void Screenshot(const std::vector<std::string>& args);
     void IfShown(const std::vector<std::string>& args);
     void WaitIdle(const std::vector<std::string>& args);
+    void WatchProgress(const std::vector<std::string>& args);
     TProbeAnswer Probe(HWND control);
     void ExpectFont(const std::vector<std::string>& args);
     void ExpectDpiAware(const std::vector<std::string>& args);
@@ -452,6 +454,11 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"wait-idle",
          {0, 0, &TDriver::WaitIdle,
           "wait-idle  waits until the current window has handled what came before, and has painted"}},
+        {"watch-progress",
+         {4, 4, &TDriver::WatchProgress,
+          "watch-progress <bar> <until> <ms> <count>  until the control <until> shows, asks the current "
+          "window every 50 ms: it answers within <ms>, and the bar shows at least <count> positions "
+          "between 0 and 100, never going back"}},
         {"if-shown",
          {2, 99, &TDriver::IfShown,
           "if-shown <control> <command> [<argument>]...  runs the command only when a visible control of "
@@ -776,6 +783,45 @@ void TDriver::WaitIdle(const std::vector<std::string>&) {
         [&] { return "the window " + QuoteWord(TextOf(Window)) + " does not answer"; });
     // A window paints once nothing else waits in its queue, so one that answers paints next.
     ::Sleep(300);
+}
+
+void TDriver::WatchProgress(const std::vector<std::string>& args) {
+    HWND bar = WaitForControl(args[0], false);
+    const DWORD limit = static_cast<DWORD>(std::stoul(args[2]));
+    const size_t wanted = std::stoul(args[3]);
+    DWORD longest = 0;
+    int probes = 0;
+    std::vector<int> positions;
+    const DWORD start = ::GetTickCount();
+    while (!FindControl(args[1], false)) {
+        if (::GetTickCount() - start >= Timeout)
+            throw EDriverFailure("no visible control " + QuoteWord(args[1]));
+        // A window that takes no message for five seconds is "Not Responding" to Windows.
+        const DWORD asked = ::GetTickCount();
+        DWORD_PTR position = 0;
+        if (!::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &position))
+            throw EDriverFailure("the window " + QuoteWord(TextOf(Window)) + " took no message for 5 s");
+        longest = std::max(longest, ::GetTickCount() - asked);
+        ++probes;
+        if (::SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 5000, &position) &&
+            (positions.empty() || static_cast<int>(position) != positions.back()))
+            positions.push_back(static_cast<int>(position));
+        ::Sleep(50);
+    }
+    std::string seen;
+    size_t between = 0;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        seen += " " + std::to_string(positions[i]);
+        between += positions[i] > 0 && positions[i] < 100;
+        if (i > 0 && positions[i] < positions[i - 1])
+            throw EDriverFailure("the bar went back:" + seen);
+    }
+    Say("  " + std::to_string(probes) + " probes, longest answer " + std::to_string(longest) +
+        " ms; positions" + seen + "\n");
+    if (longest > limit)
+        throw EDriverFailure("the window took " + std::to_string(longest) + " ms to answer, over " + args[2]);
+    if (between < wanted)
+        throw EDriverFailure("the bar showed " + std::to_string(between) + " positions between 0 and 100:" + seen);
 }
 
 void Unhook(HHOOK hook) {
