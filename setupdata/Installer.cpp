@@ -20,6 +20,7 @@
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "setupdata/Inflate.h"
+#include "setupdata/UninstallRecord.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -206,9 +207,8 @@ std::unique_ptr<TStream> TInstaller::OpenArchive() {
             return file;
         }
     }
-    file->SetPosition(DataOffsetPosition);
-    const int32_t dataOffset = file->ReadInt32();
-    if (dataOffset > 0) {
+    const int32_t dataOffset = ReadDataOffset(*file);
+    if (dataOffset != 0) {
         file->SetPosition(dataOffset);
         return file;
     }
@@ -361,7 +361,13 @@ void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const st
 namespace {
 
 // The kind letters of the install log, indexed by TLogKind.
-constexpr char LogLetters[] = {'F', 'D', 'T', 'U', 'C', 'M', 'E'};
+constexpr char LogLetters[] = {UninstallRecord::KindFile,
+                               UninstallRecord::KindFolder,
+                               UninstallRecord::KindFolderWithFiles,
+                               UninstallRecord::KindCurrentUserKey,
+                               UninstallRecord::KindClassesRootKey,
+                               UninstallRecord::KindLocalMachineKey,
+                               UninstallRecord::KindExistingFolder};
 static_assert(sizeof LogLetters == lkExistingFolder + 1, "one letter per TLogKind");
 
 // Files are copied from the inflater to the target through one buffer of this size, so that
@@ -422,10 +428,7 @@ public:
         SetFileDate(*file, fileDate);
         file.reset();
         Installer.AddLogEntry(lkFile, target);
-        std::string key = target;
-        for (char& c : key)
-            c = AsciiLower(c);
-        ExtractedSizes[key] = static_cast<uint32_t>(record.FileSize);
+        ExtractedSizes[AsciiLowerCase(target)] = static_cast<uint32_t>(record.FileSize);
     }
 
 private:
