@@ -4,7 +4,6 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
-#include "ui/Application.h"
 #include "ui/Strings.h"
 
 // What sets a page apart: when it is shown (null: always), where the focus goes when it is
@@ -207,17 +206,16 @@ void TMainForm::DrawImage(const DRAWITEMSTRUCT& item) {
         ::FillRect(item.hDC, &rect, ::GetSysColorBrush(COLOR_BTNFACE));
         return;
     }
-    TUniqueAny<HDC, ::DeleteDC> memory(::CreateCompatibleDC(item.hDC));
+    UniqueDc memory(::CreateCompatibleDC(item.hDC));
     if (!memory)
         return;
-    HGDIOBJ previous = ::SelectObject(memory.Get(), Picture.Handle());
+    TSelectObject selectPicture(memory.Get(), Picture.Handle());
     // The picture fills the image's bounds whatever its proportions. HALFTONE averages the
     // pixels it drops; it needs the brush origin set after it.
     ::SetStretchBltMode(item.hDC, HALFTONE);
     ::SetBrushOrgEx(item.hDC, 0, 0, nullptr);
     ::StretchBlt(item.hDC, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory.Get(),
                  0, 0, Picture.Width(), Picture.Height(), SRCCOPY);
-    ::SelectObject(memory.Get(), previous);
 }
 
 // --- helpers ---------------------------------------------------------------------------------
@@ -261,7 +259,7 @@ bool TMainForm::Confirm(const std::string& text) {
 }
 
 void TMainForm::EndWithError(const std::string& message) {
-    Services.ShowErrorBox(message);
+    Services.ShowErrorBox(ErrorCaption, message);
     Terminate();
 }
 
@@ -275,13 +273,13 @@ void TMainForm::FormCreate() {
         return;
     }
     try {
-        AdaptFormFont(FontForm);
+        AdaptFormFont(FontForm, UiFont);
         ApplyFonts();
 
         // The panel's border is the system's client edge, drawn in the current visual style.
         const std::string caption = Controller->ExpandTextSymbols(FormCaption);
         ::SetWindowTextA(Handle(), caption.c_str());
-        Application().Title = caption;
+        ErrorCaption = caption;
 
         Controller->LoadPicture(Picture);
         ::InvalidateRect(Control(idImage), nullptr, FALSE);
@@ -648,6 +646,7 @@ void TMainForm::SetStatus(const std::string& text) {
 int RunWizard(IWizardServices& services) {
     TMainForm form(services);
     form.QuitOnEnd = true;
+    form.UiFont = SelectUiFont();
     if (!form.Create())
         return 0;
     form.Show();

@@ -38,6 +38,9 @@ public:
     bool QuitOnEnd = false;
 
     std::unique_ptr<TSetupInstaller> Controller;
+    // The interface font that FormCreate switches the design font to (ui/Font.h); the design
+    // font itself unless set before Create.
+    TUiFont UiFont;
     int InstallPage = wpDest;
     TPicture Picture;
 
@@ -76,6 +79,8 @@ private:
     static const TPluginRow* PluginRow(int page);
 
     IWizardServices& Services;
+    // The error box's caption: the wizard's own caption once the product's name is known.
+    std::string ErrorCaption = "Setup";
     int PageIndex = -1;
     bool IsTerminated = false;
 

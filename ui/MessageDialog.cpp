@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "common/WinHandle.h"
-#include "ui/Application.h"
 #include "ui/DialogWindow.h"
 #include "ui/ErrorBox.h"
 
@@ -89,7 +88,8 @@ HFONT CreateMessageFont() {
 
 class TMessageDialog final : public TDialogWindow<TMessageDialog> {
 public:
-    TMessageDialog(const std::string& text, TMessageKind kind) : Text(text), Kind(kind) {
+    TMessageDialog(const std::string& text, TMessageKind kind, const std::string& errorCaption)
+        : Text(text), Kind(kind), ErrorCaption(errorCaption) {
         if (Kind == mkError)
             Text = ErrorBoxText(text);
     }
@@ -101,6 +101,7 @@ private:
 
     std::string Text;
     TMessageKind Kind;
+    std::string ErrorCaption;
     UniqueGdiObject Font;        // the message font, owned; freed after the dialog is gone
     HFONT ControlFont = nullptr; // the font the controls use: Font, or the stock GUI font
     TTaskModalLock Lock;
@@ -168,7 +169,7 @@ HWND TMessageDialog::AddControl(const char* className, const char* text, DWORD s
 void TMessageDialog::Build() {
     static const char* const Captions[] = {"Warning", "Information", "Confirm"};
     static const LPCSTR Icons[] = {IDI_EXCLAMATION, IDI_INFORMATION, IDI_QUESTION, IDI_HAND};
-    ::SetWindowTextA(Handle(), Kind == mkError ? Application().Title.c_str() : Captions[Kind]);
+    ::SetWindowTextA(Handle(), Kind == mkError ? ErrorCaption.c_str() : Captions[Kind]);
 
     Font.Reset(CreateMessageFont());
     ControlFont =
@@ -260,6 +261,6 @@ void TMessageDialog::Build() {
 
 } // namespace
 
-TMessageResult ShowMessage(const std::string& text, TMessageKind kind) {
-    return TMessageDialog(text, kind).Run();
+TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std::string& errorCaption) {
+    return TMessageDialog(text, kind, errorCaption).Run();
 }
