@@ -80,7 +80,7 @@ void ShowApplicationError(const char* message) {
 }
 
 int Run() {
-X
+    // Resolution awareness, in both modes; the wizard chooses its interface font itself.
     EnableDpiAwareness();
     // The component model in the single-threaded apartment, for the shell services
     // (shortcuts, folder browsing); balanced when this function returns.
