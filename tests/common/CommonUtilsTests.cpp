@@ -216,6 +216,25 @@ TEST(PathUtilities, FoldersParentsAndVolumes) {
     }
 }
 
+TEST(TextHelpers, SplitLinesAtCrLfCrOrLf) {
+    struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"Fa", {"Fa"}},
+        {"Fa\r\n", {"Fa"}},
+        {"Fa\r\nDb", {"Fa", "Db"}},
+        {"Fa\rDb\nEc\r\n", {"Fa", "Db", "Ec"}},
+        {"Fa\n\rDb", {"Fa", "", "Db"}},   // LF then CR: two breaks
+        {"Fa\r\n\r\nDb\r\n", {"Fa", "", "Db"}},
+        {"\r\n", {""}},
+        {"Fa\r", {"Fa"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SplitLines(c.text), c.lines) << "text: " << testing::PrintToString(c.text);
+}
+
 TEST(TextHelpers, TrimAndReplace) {
     EXPECT_EQ(TrimText(" \t\r\nab c\x01 "), "ab c");
     EXPECT_EQ(TrimText("\xA0x\xE4"), "\xA0x\xE4"); // the upper half of the code page is text
