@@ -89,6 +89,17 @@ private:
     void OnCommand(int id, int code);
     void DrawImage(const DRAWITEMSTRUCT& item);
 
+    // Each page's controls filled from the controller, in FormCreate.
+    void FillWelcomePage();
+    void FillLicensePage();
+    void FillBundleItemsPage();
+    void FillPluginPage(const TPluginRow& plugin);
+    void FillVst3Controls();
+    void FillDestPage();
+    void FillPersonalizePage();
+    void FillIconPage();
+    void FillCopyPage();
+    void FillReadyPage();
     void CreateBundleItemChecks();
     void ExpandCaption(int id);
     void PluginCaption(int id);
