@@ -78,17 +78,12 @@ void TSetupInstaller::CheckComponentDestinations() const {
             const std::string destination = ExpandFolderSymbols(LineValue(line), item);
             if (source.empty() || destination.empty())
                 continue;
-            // A drive letter with its backslash, or a network share: anything else is taken
-            // relative to the current folder or drive ("Program=ProgramFolder" without its "$",
-            // "\Filters" from an empty symbol) and would put the product wherever that is.
-            const std::string volume = VolumeRoot(destination);
-            const bool onDrive = volume.size() == 2 && destination.size() > 2 && IsPathDelimiter(destination[2]);
-            const size_t server = volume.find_first_of("\\/", 2);
-            const bool onShare = volume.size() > 2 && server != std::string::npos && server > 2 &&
-                                 server + 1 < volume.size();
+            // Anything but a full path is taken relative to the current folder or drive
+            // ("Program=ProgramFolder" without its "$", "\Filters" from an empty symbol) and
+            // would put the product wherever that is.
             // The native build (tests, the product check) runs on POSIX paths.
             const bool onPosixRoot = PathDelimiter() == '/' && destination[0] == '/';
-            if (!onDrive && !onShare && !onPosixRoot)
+            if (!IsFullPath(destination) && !onPosixRoot)
                 throw ESetupError("Invalid destination in Setup.ini: the component \"" + line + "\" goes to \"" +
                                   destination + "\", which is not a full path with a drive or a network share");
         }

@@ -22,6 +22,7 @@
 #include "common/FileSystem.h"
 #include "setupdata/FileWriter.h"
 #include "setupdata/Inflate.h"
+#include "setupdata/UninstallRecord.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -208,9 +209,8 @@ std::unique_ptr<TStream> TInstaller::OpenArchive() {
             return file;
         }
     }
-    file->SetPosition(DataOffsetPosition);
-    const int32_t dataOffset = file->ReadInt32();
-    if (dataOffset > 0) {
+    const int32_t dataOffset = ReadDataOffset(*file);
+    if (dataOffset != 0) {
         file->SetPosition(dataOffset);
         return file;
     }
@@ -363,7 +363,13 @@ void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const st
 namespace {
 
 // The kind letters of the install log, indexed by TLogKind.
-constexpr char LogLetters[] = {'F', 'D', 'T', 'U', 'C', 'M', 'E'};
+constexpr char LogLetters[] = {UninstallRecord::KindFile,
+                               UninstallRecord::KindFolder,
+                               UninstallRecord::KindFolderWithFiles,
+                               UninstallRecord::KindCurrentUserKey,
+                               UninstallRecord::KindClassesRootKey,
+                               UninstallRecord::KindLocalMachineKey,
+                               UninstallRecord::KindExistingFolder};
 static_assert(sizeof LogLetters == lkExistingFolder + 1, "one letter per TLogKind");
 
 // True when the log holds path as a folder that this installation created (D or T). Looked
@@ -396,10 +402,7 @@ public:
             return;
         // A file handed over earlier in this extraction may not be written yet. (The hook may
         // give two entries one name: x.dll and x.vst3 both become x.vst3.)
-        std::string key = target;
-        for (char& c : key)
-            c = AsciiLower(c);
-        const bool handedOver = !HandedOver.insert(key).second;
+        const bool handedOver = !HandedOver.insert(AsciiLowerCase(target)).second;
         if (!Installer.Overwrite && (handedOver || FileExists(target)))
             return;
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
@@ -427,10 +430,7 @@ int32_t TInstaller::ExtractComponent(const std::string& name, const std::string&
     TFileWriter writer([this](const std::string& path) { CreateFolder(path, false); },
                        [this](const std::string& file, uint32_t size) {
                            AddLogEntry(lkFile, file);
-                           std::string key = file;
-                           for (char& c : key)
-                               c = AsciiLower(c);
-                           ExtractedSizes[key] = size;
+                           ExtractedSizes[AsciiLowerCase(file)] = size;
                        },
                        Written);
     if (OnProgress)

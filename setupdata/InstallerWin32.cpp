@@ -101,13 +101,11 @@ void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std:
         {
             // The setup program this engine reads (the running one unless a tool or test named
             // another): its image without the setup data archive and whatever follows it.
-            // DataOffset 0 means nothing is appended; a negative one is read the same way, as
-            // the archive reader does, so the whole file is copied, but for a signature.
+            // Without appended data the whole file is copied, but for a signature.
             TFileStream image(ExecutablePath.empty() ? ProgramFileName() : ExecutablePath,
                               TFileMode::fmOpenReadShared);
-            image.SetPosition(Archive::DataOffsetPosition);
-            imageSize = image.ReadInt32();
-            if (imageSize <= 0)
+            imageSize = Archive::ReadDataOffset(image);
+            if (imageSize == 0)
                 imageSize = static_cast<int32_t>(image.Size());
             signature = FindCertificateTable(image);
             if (signature.Size != 0 && signature.Offset > Archive::MinimumExecutableSize &&

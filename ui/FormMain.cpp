@@ -5,7 +5,6 @@
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "common/WinHandle.h"
-#include "ui/Application.h"
 #include "ui/Strings.h"
 
 // What sets a page apart: when it is shown (null: always), where the focus goes when it is
@@ -15,6 +14,7 @@ struct TMainForm::TPageRow {
     bool (*Shown)(const TSetupInstaller& controller);
     int FocusId;
     bool (TMainForm::*Validate)();
+    void (TMainForm::*Fill)();
 };
 
 // A plug-in host's page: the [Pages] entry that shows it, its controls, its browse prompt,
@@ -33,17 +33,17 @@ struct TMainForm::TPluginRow {
 };
 
 const TMainForm::TPageRow TMainForm::PageRows[] = {
-    {wpWelcome, nullptr, idNextButton, &TMainForm::ValidateWelcomePage},
-    {wpLicense, nullptr, idNextButton, nullptr},
+    {wpWelcome, nullptr, idNextButton, &TMainForm::ValidateWelcomePage, &TMainForm::FillWelcomePage},
+    {wpLicense, nullptr, idNextButton, nullptr, &TMainForm::FillLicensePage},
     {wpBundleItems, [](const TSetupInstaller& c) { return c.IsBundle; }, idNextButton,
-     &TMainForm::ValidateBundleItemsPage},
-    {wpDest, nullptr, idDestFolderInput, &TMainForm::ValidateDestPage},
+     &TMainForm::ValidateBundleItemsPage, &TMainForm::FillBundleItemsPage},
+    {wpDest, nullptr, idDestFolderInput, &TMainForm::ValidateDestPage, &TMainForm::FillDestPage},
     {wpPersonalize, [](const TSetupInstaller& c) { return c.VisiblePages.Contains(spPersonalization); },
-     idNameInput, &TMainForm::ValidatePersonalizePage},
+     idNameInput, &TMainForm::ValidatePersonalizePage, &TMainForm::FillPersonalizePage},
     {wpIcon, [](const TSetupInstaller& c) { return !c.AvailableShortcuts.Empty(); }, idNextButton,
-     &TMainForm::ValidateIconPage},
-    {wpCopy, nullptr, idNextButton, nullptr},
-    {wpReady, nullptr, idNextButton, &TMainForm::ValidateReadyPage},
+     &TMainForm::ValidateIconPage, &TMainForm::FillIconPage},
+    {wpCopy, nullptr, idNextButton, nullptr, &TMainForm::FillCopyPage},
+    {wpReady, nullptr, idNextButton, &TMainForm::ValidateReadyPage, &TMainForm::FillReadyPage},
 };
 
 // clang-format off
@@ -230,17 +230,16 @@ void TMainForm::DrawImage(const DRAWITEMSTRUCT& item) {
         ::FillRect(item.hDC, &rect, ::GetSysColorBrush(COLOR_BTNFACE));
         return;
     }
-    TUniqueAny<HDC, ::DeleteDC> memory(::CreateCompatibleDC(item.hDC));
+    UniqueDc memory(::CreateCompatibleDC(item.hDC));
     if (!memory)
         return;
-    HGDIOBJ previous = ::SelectObject(memory.Get(), Picture.Handle());
+    TSelectObject selectPicture(memory.Get(), Picture.Handle());
     // The picture fills the image's bounds whatever its proportions. HALFTONE averages the
     // pixels it drops; it needs the brush origin set after it.
     ::SetStretchBltMode(item.hDC, HALFTONE);
     ::SetBrushOrgEx(item.hDC, 0, 0, nullptr);
     ::StretchBlt(item.hDC, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory.Get(),
                  0, 0, Picture.Width(), Picture.Height(), SRCCOPY);
-    ::SelectObject(memory.Get(), previous);
 }
 
 // --- helpers ---------------------------------------------------------------------------------
@@ -284,7 +283,7 @@ bool TMainForm::Confirm(const std::string& text) {
 }
 
 void TMainForm::EndWithError(const std::string& message) {
-    Services.ShowErrorBox(message);
+    Services.ShowErrorBox(ErrorCaption, message);
     Terminate();
 }
 
@@ -298,81 +297,108 @@ void TMainForm::FormCreate() {
         return;
     }
     try {
-        AdaptFormFont(FontForm);
+        AdaptFormFont(FontForm, UiFont);
         ApplyFonts();
 
         // The panel's border is the system's client edge, drawn in the current visual style.
         const std::string caption = Controller->ExpandTextSymbols(FormCaption);
         ::SetWindowTextA(Handle(), caption.c_str());
-        Application().Title = caption;
+        ErrorCaption = caption;
 
         Controller->LoadPicture(Picture);
         ::InvalidateRect(Control(idImage), nullptr, FALSE);
 
-        ExpandCaption(idWelcomeHeadingLabel);
-        ExpandCaption(idWelcomeDescriptionLabel);
-
-        SetText(idLicenseMemo, WithCrLf(Controller->LicenseText));
-
-        ExpandCaption(idBundleHeadingLabel);
-        ExpandCaption(idBundleDescriptionLabel);
-        CreateBundleItemChecks();
-
-        // The install check boxes follow the controller's flags, and their folder controls
-        // follow the check boxes, as a click would set them.
-        for (const TPluginRow& plugin : PluginRows) {
-            PluginCaption(plugin.DescriptionLabel);
-            PluginCaption(plugin.InstallCheck);
-            SetChecked(plugin.InstallCheck, (*Controller).*plugin.Install);
-            PluginInstallCheckClick(plugin);
-            SetText(plugin.FolderInput, (*Controller).*plugin.Folder);
+        // In the order of the pages, each filled from the controller.
+        for (int page = 0; page < WizardPageCount; ++page) {
+            if (const TPageRow* row = PageRow(page); row && row->Fill)
+                (this->*row->Fill)();
+            else if (const TPluginRow* plugin = PluginRow(page))
+                FillPluginPage(*plugin);
         }
-
-        PluginCaption(idVst3DescriptionLabel);
-        SetVisible(idVst3DescriptionLabel, Controller->HasVst3Plugin);
-        PluginCaption(idVst3InstallCheck);
-        SetChecked(idVst3InstallCheck, Controller->InstallVst3Plugin);
-        SetVisible(idVst3InstallCheck, Controller->HasVst3Plugin);
-
-        const bool listShown = Controller->HasVst3Plugin && !Controller->Vst3ItemList.empty();
-        SetVisible(idVst3ListLabel, listShown);
-        SetText(idVst3ListLabel, ReplaceFirst(Text(idVst3ListLabel), "$List", Controller->Vst3ItemList));
-        if (!listShown) // the VST 3 check box stands directly above its description
-            MoveTo(idVst3InstallCheck, ParentId(idVst3InstallCheck), Bounds(idVst3InstallCheck).Left,
-                   Bounds(idVst3ListLabel).Top);
-
-        ExpandCaption(idDestDescriptionLabel);
-        SetText(idDestFolderInput, Controller->ProgramFolder);
-
-        ExpandCaption(idNameInfoLabel);
-        SetText(idNameInput, Controller->OwnerName);
-
-        ExpandCaption(idIconStartMenuLabel);
-        ExpandCaption(idIconDesktopLabel);
-        const bool desktop = Controller->AvailableShortcuts.Contains(scDesktop);
-        SetVisible(idIconDesktopLabel, desktop);
-        SetVisible(idIconDesktopCheck, desktop);
-
-        InstallPage = NextVisiblePage(wpCopy, -1);
-        if (InstallPage == wpDest)
-            MoveTo(idInstallLabel, PageId(wpDest), Bounds(idInstallLabel).Left, LayoutScale.Value(220));
-        else if (InstallPage == wpIcon && !desktop)
-            MoveTo(idInstallLabel, PageId(wpIcon), Bounds(idInstallLabel).Left,
-                   Bounds(idIconDesktopLabel).Top);
-
-        SetText(idReadyDescriptionLabel, Controller->CompleteMessage);
-
-        ExpandCaption(idReadyStartLabel);
-        ExpandCaption(idReadyStartCheck);
-        const bool startShown = !Controller->ProductFile().empty();
-        SetVisible(idReadyStartLabel, startShown);
-        SetVisible(idReadyStartCheck, startShown);
 
         ShowPage(wpWelcome);
     } catch (const std::exception& error) {
         // The steps after the failing one have not run, so the wizard cannot go on.
         EndWithError(error.what());
     }
+}
+
+void TMainForm::FillWelcomePage() {
+    ExpandCaption(idWelcomeHeadingLabel);
+    ExpandCaption(idWelcomeDescriptionLabel);
+}
+
+void TMainForm::FillLicensePage() {
+    SetText(idLicenseMemo, WithCrLf(Controller->LicenseText));
+}
+
+void TMainForm::FillBundleItemsPage() {
+    ExpandCaption(idBundleHeadingLabel);
+    ExpandCaption(idBundleDescriptionLabel);
+    CreateBundleItemChecks();
+}
+
+void TMainForm::FillPluginPage(const TPluginRow& plugin) {
+    // The install check box follows the controller's flag, and the folder controls follow the
+    // check box, as a click would set them.
+    PluginCaption(plugin.DescriptionLabel);
+    PluginCaption(plugin.InstallCheck);
+    SetChecked(plugin.InstallCheck, (*Controller).*plugin.Install);
+    PluginInstallCheckClick(plugin);
+    SetText(plugin.FolderInput, (*Controller).*plugin.Folder);
+    if (plugin.ExtraCheck == idVst3InstallCheck)
+        FillVst3Controls();
+}
+
+void TMainForm::FillVst3Controls() {
+    PluginCaption(idVst3DescriptionLabel);
+    SetVisible(idVst3DescriptionLabel, Controller->HasVst3Plugin);
+    PluginCaption(idVst3InstallCheck);
+    SetChecked(idVst3InstallCheck, Controller->InstallVst3Plugin);
+    SetVisible(idVst3InstallCheck, Controller->HasVst3Plugin);
+
+    const bool listShown = Controller->HasVst3Plugin && !Controller->Vst3ItemList.empty();
+    SetVisible(idVst3ListLabel, listShown);
+    SetText(idVst3ListLabel, ReplaceFirst(Text(idVst3ListLabel), "$List", Controller->Vst3ItemList));
+    if (!listShown) // the VST 3 check box stands directly above its description
+        MoveTo(idVst3InstallCheck, ParentId(idVst3InstallCheck), Bounds(idVst3InstallCheck).Left,
+               Bounds(idVst3ListLabel).Top);
+}
+
+void TMainForm::FillDestPage() {
+    ExpandCaption(idDestDescriptionLabel);
+    SetText(idDestFolderInput, Controller->ProgramFolder);
+}
+
+void TMainForm::FillPersonalizePage() {
+    ExpandCaption(idNameInfoLabel);
+    SetText(idNameInput, Controller->OwnerName);
+}
+
+void TMainForm::FillIconPage() {
+    ExpandCaption(idIconStartMenuLabel);
+    ExpandCaption(idIconDesktopLabel);
+    const bool desktop = Controller->AvailableShortcuts.Contains(scDesktop);
+    SetVisible(idIconDesktopLabel, desktop);
+    SetVisible(idIconDesktopCheck, desktop);
+}
+
+void TMainForm::FillCopyPage() {
+    // The note that Next starts the installation goes on the last page before copying.
+    InstallPage = NextVisiblePage(wpCopy, -1);
+    if (InstallPage == wpDest)
+        MoveTo(idInstallLabel, PageId(wpDest), Bounds(idInstallLabel).Left, LayoutScale.Value(220));
+    else if (InstallPage == wpIcon && !Controller->AvailableShortcuts.Contains(scDesktop))
+        MoveTo(idInstallLabel, PageId(wpIcon), Bounds(idInstallLabel).Left, Bounds(idIconDesktopLabel).Top);
+}
+
+void TMainForm::FillReadyPage() {
+    SetText(idReadyDescriptionLabel, Controller->CompleteMessage);
+    ExpandCaption(idReadyStartLabel);
+    ExpandCaption(idReadyStartCheck);
+    const bool startShown = !Controller->ProductFile().empty();
+    SetVisible(idReadyStartLabel, startShown);
+    SetVisible(idReadyStartCheck, startShown);
 }
 
 void TMainForm::CreateBundleItemChecks() {
@@ -737,6 +763,7 @@ void TMainForm::ShowStatus(const std::string& text) {
 int RunWizard(IWizardServices& services) {
     TMainForm form(services);
     form.QuitOnEnd = true;
+    form.UiFont = SelectUiFont();
     if (!form.Create())
         return 0;
     form.Show();

@@ -41,6 +41,9 @@ public:
     bool QuitOnEnd = false;
 
     std::unique_ptr<TSetupInstaller> Controller;
+    // The interface font that FormCreate switches the design font to (ui/Font.h); the design
+    // font itself unless set before Create.
+    TUiFont UiFont;
     int InstallPage = wpDest;
     TPicture Picture;
 
@@ -85,6 +88,8 @@ private:
     static const TPluginRow* PluginRow(int page);
 
     IWizardServices& Services;
+    // The error box's caption: the wizard's own caption once the product's name is known.
+    std::string ErrorCaption = "Setup";
     int PageIndex = -1;
     bool IsTerminated = false;
 
@@ -115,6 +120,17 @@ private:
     void OnCommand(int id, int code);
     void DrawImage(const DRAWITEMSTRUCT& item);
 
+    // Each page's controls filled from the controller, in FormCreate.
+    void FillWelcomePage();
+    void FillLicensePage();
+    void FillBundleItemsPage();
+    void FillPluginPage(const TPluginRow& plugin);
+    void FillVst3Controls();
+    void FillDestPage();
+    void FillPersonalizePage();
+    void FillIconPage();
+    void FillCopyPage();
+    void FillReadyPage();
     void CreateBundleItemChecks();
     void ExpandCaption(int id);
     void PluginCaption(int id);

@@ -22,8 +22,8 @@ public:
     virtual std::unique_ptr<TSetupInstaller> CreateController() = 0;
     // A modal message dialog of a kind of ui/MessageDialog.h, and the button chosen.
     virtual TMessageResult ShowMessage(const std::string& text, TMessageKind kind) = 0;
-    // The error box that ends the program.
-    virtual void ShowErrorBox(const std::string& message) = 0;
+    // The error box that ends the program, titled caption.
+    virtual void ShowErrorBox(const std::string& caption, const std::string& message) = 0;
     virtual bool HasAdminRights() = 0;
     // The folder-browse dialog; initialFolder unchanged when the user cancels.
     virtual std::string BrowseForFolder(HWND owner, const std::string& prompt,

@@ -16,6 +16,11 @@
 #include "tests/support/ShownMessage.h"
 #include "ui/FormMain.h"
 
+// A length that the form computes at run time, scaled as the form scales it on this screen.
+inline int ScaleValue(int length) {
+    return MeasureLayoutScale(ScreenPixelsPerInch()).Value(length);
+}
+
 class TFakeWizardServices final : public IWizardServices {
 public:
     std::function<std::unique_ptr<TSetupInstaller>()> Factory;
@@ -23,6 +28,7 @@ public:
     // Answers to confirmations, in order; a confirmation nobody expected fails the test.
     std::deque<TMessageResult> Answers;
     std::vector<std::string> Errors;
+    std::vector<std::string> ErrorCaptions;
     bool AdminRights = true;
     std::vector<std::string> BrowsePrompts;
     std::optional<std::string> BrowseChoice;                 // none: the user cancels
@@ -33,7 +39,10 @@ public:
 
     std::unique_ptr<TSetupInstaller> CreateController() override { return Factory(); }
     TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override;
-    void ShowErrorBox(const std::string& message) override { Errors.push_back(message); }
+    void ShowErrorBox(const std::string& caption, const std::string& message) override {
+        ErrorCaptions.push_back(caption);
+        Errors.push_back(message);
+    }
     bool HasAdminRights() override { return AdminRights; }
     std::string BrowseForFolder(HWND owner, const std::string& prompt,
                                 const std::string& initialFolder) override;
