@@ -241,7 +241,8 @@ public:
     // passed over.
     uint64_t ExtractionSize();
     void InstallComponents(ISetupProgress& progress, int32_t start, int32_t end);
-    void InstallItemComponents(const TSetupBundleItem* item);
+    // report, when set, hears of the bytes written (TExtractOptions::OnProgress).
+    void InstallItemComponents(const TSetupBundleItem* item, const std::function<void(uint64_t)>& report = {});
     bool IsNoOverwrite(const std::string& component) const;
     void RunCallLibraries();
     void RegisterUninstaller();

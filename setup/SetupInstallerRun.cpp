@@ -20,27 +20,6 @@ namespace {
 // Room kept free beyond what the components need.
 const uint64_t SpaceMargin = 1048576;
 
-// Sets the engine's switches for one extraction and restores the defaults afterwards (all
-// files replaced, no file-name hook), also when the extraction fails.
-class TExtractionSwitches {
-public:
-    TExtractionSwitches(TInstaller& installer, bool overwrite,
-                        std::function<void(TInstaller&, std::string&)> onExtractFile)
-        : Installer(installer) {
-        Installer.Overwrite = overwrite;
-        Installer.OnExtractFile = std::move(onExtractFile);
-    }
-    ~TExtractionSwitches() {
-        Installer.Overwrite = true;
-        Installer.OnExtractFile = nullptr;
-    }
-    TExtractionSwitches(const TExtractionSwitches&) = delete;
-    TExtractionSwitches& operator=(const TExtractionSwitches&) = delete;
-
-private:
-    TInstaller& Installer;
-};
-
 } // namespace
 
 int64_t TSetupInstaller::GetRequiredSpace() {
@@ -136,26 +115,12 @@ private:
     int32_t Position;
 };
 
-// Lets the engine report the bytes it writes for the length of the components stage.
-class TProgressHook {
-public:
-    TProgressHook(TInstaller& installer, std::function<void(uint64_t)> report) : Installer(installer) {
-        Installer.OnProgress = std::move(report);
-    }
-    ~TProgressHook() { Installer.OnProgress = nullptr; }
-    TProgressHook(const TProgressHook&) = delete;
-    TProgressHook& operator=(const TProgressHook&) = delete;
-
-private:
-    TInstaller& Installer;
-};
-
 } // namespace
 
 void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start, int32_t end) {
     CheckComponentDestinations();
     TCopyProgress copied(progress, start, end, ExtractionSize(), Installer->BytesWritten());
-    const TProgressHook hook(*Installer, [&copied](uint64_t written) { copied.Report(written); });
+    const std::function<void(uint64_t)> report = [&copied](uint64_t written) { copied.Report(written); };
     if (IsBundle) {
         int32_t selected = 0;
         for (const auto& item : BundleItems) {
@@ -169,18 +134,19 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
             // The bytes may have moved the bar past an item's place already, when the items
             // before it were the larger ones.
             progress.SetProgress(std::max(start + (end - start) * index / selected, copied.Shown()));
-            InstallItemComponents(item.get());
+            InstallItemComponents(item.get(), report);
             ++index;
         }
     }
     // The product's own components, also after a bundle's items.
-    InstallItemComponents(nullptr);
+    InstallItemComponents(nullptr, report);
     // A file kept by NoOverwrite or dropped with its component was not written and counts
     // nothing.
     InstalledBytes = Installer->ExtractedBytes();
 }
 
-void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
+void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item,
+                                            const std::function<void(uint64_t)>& report) {
     for (const std::string& line : Components) {
         const std::string name = LineName(line);
         const std::string target = LineValue(line);
@@ -190,9 +156,12 @@ void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
         const std::string destination = ExpandFolderSymbols(target, item);
         if (source.empty() || destination.empty())
             continue;
-        const TExtractionSwitches switches(*Installer, !IsNoOverwrite(name),
-                                           IsVst3Component(target) ? RenameVst3File : nullptr);
-        Installer->ExtractComponent(source, destination, item != nullptr ? item->FileDate : 0);
+        TExtractOptions options;
+        options.Overwrite = !IsNoOverwrite(name);
+        if (IsVst3Component(target))
+            options.OnExtractFile = RenameVst3File;
+        options.OnProgress = report;
+        Installer->ExtractComponent(source, destination, item != nullptr ? item->FileDate : 0, options);
     }
 }
 

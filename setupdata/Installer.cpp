@@ -389,21 +389,22 @@ bool WasCreatedHere(const std::vector<std::string>& log, const std::string& path
 // files, in the walk's order.
 class TInstallTarget : public IExtractTarget {
 public:
-    TInstallTarget(TInstaller& installer, TFileWriter& writer) : Installer(installer), Writer(writer) {}
+    TInstallTarget(TInstaller& installer, const TExtractOptions& options, TFileWriter& writer)
+        : Installer(installer), Options(options), Writer(writer) {}
 
     void PrepareFolder(const std::string& folder) override { Writer.CreateFolder(folder); }
 
     void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string& entryTarget,
                      uint32_t fileDate) override {
         std::string target = entryTarget;
-        if (Installer.OnExtractFile)
-            Installer.OnExtractFile(Installer, target);
+        if (Options.OnExtractFile)
+            Options.OnExtractFile(Installer, target);
         if (target.empty())
             return;
         // A file handed over earlier in this extraction may not be written yet. (The hook may
         // give two entries one name: x.dll and x.vst3 both become x.vst3.)
         const bool handedOver = !HandedOver.insert(AsciiLowerCase(target)).second;
-        if (!Installer.Overwrite && (handedOver || FileExists(target)))
+        if (!Options.Overwrite && (handedOver || FileExists(target)))
             return;
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
         Writer.WriteFile(target, static_cast<uint32_t>(record.FileSize), fileDate, inflater);
@@ -411,6 +412,7 @@ public:
 
 private:
     TInstaller& Installer;
+    const TExtractOptions& Options;
     TFileWriter& Writer;
     std::set<std::string> HandedOver; // lower-cased
 };
@@ -418,7 +420,7 @@ private:
 } // namespace
 
 int32_t TInstaller::ExtractComponent(const std::string& name, const std::string& destination,
-                                     uint32_t fileDate) {
+                                     uint32_t fileDate, const TExtractOptions& options) {
     if (fileDate == 0)
         fileDate = ArchiveFileDate;
     // IncludeDelimiter on Windows; the platform's delimiter for the native build.
@@ -433,9 +435,9 @@ int32_t TInstaller::ExtractComponent(const std::string& name, const std::string&
                            ExtractedSizes[AsciiLowerCase(file)] = size;
                        },
                        Written);
-    if (OnProgress)
-        writer.OnHandedOver = [this] { OnProgress(BytesWritten()); };
-    TInstallTarget target(*this, writer);
+    if (options.OnProgress)
+        writer.OnHandedOver = [this, &options] { options.OnProgress(BytesWritten()); };
+    TInstallTarget target(*this, options, writer);
     try {
         ExtractFolder(name, folder, fileDate, &target);
     } catch (...) {

@@ -19,6 +19,8 @@
 
 // Where the tree walk sends what it meets when it walks into a destination: the install
 // engine creates and logs folders and files; tools supply their own.
+class TInstaller;
+
 class IExtractTarget {
 public:
     // Called once per entry list before its first record, with the list's destination
@@ -66,6 +68,18 @@ struct TUninstallDetails {
     uint64_t InstalledBytes = 0;
 };
 
+// How ExtractComponent treats the files of one extraction.
+struct TExtractOptions {
+    // Replace files that exist; when false, an existing file is left alone and not logged.
+    bool Overwrite = true;
+    // Called with each file's target path before it is written; may change it, or empty it
+    // to skip the file.
+    std::function<void(TInstaller& sender, std::string& fileName)> OnExtractFile;
+    // Called now and then while files are written, with BytesWritten(), on the thread that
+    // called ExtractComponent.
+    std::function<void(uint64_t bytesWritten)> OnProgress;
+};
+
 class TInstaller {
 public:
     // Opens and verifies the archive of the running program: the data resource ResourceName
@@ -80,11 +94,6 @@ public:
     int32_t EntriesStart = 0;
     uint32_t ArchiveFileDate = 0;
     std::vector<std::string> InstallLog;
-    std::function<void(TInstaller& sender, std::string& fileName)> OnExtractFile;
-    // Called now and then while ExtractComponent writes files, with BytesWritten(), on the
-    // thread that called ExtractComponent.
-    std::function<void(uint64_t bytesWritten)> OnProgress;
-    bool Overwrite = true;
     std::string ResourceName;
     TProgramVersion Version;
     // The code signature that follows the archive in the program's file; Size 0 when none.
@@ -105,7 +114,8 @@ public:
     // each file with fileDate (a packed DOS date-time; 0 = the archive's date) and logging
     // what it creates. With an empty destination nothing is written and the result is the
     // component's size; otherwise the result is 0.
-    int32_t ExtractComponent(const std::string& name, const std::string& destination, uint32_t fileDate);
+    int32_t ExtractComponent(const std::string& name, const std::string& destination, uint32_t fileDate,
+                             const TExtractOptions& options = {});
     // The bytes of the files extracted so far: a file written more than once (a component
     // without bundle symbols, once per item) counts once, at its last size.
     uint64_t ExtractedBytes() const;
