@@ -59,9 +59,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Device names that Windows resolves in every folder, with or without an extension.
 bool IsDeviceName(const std::string& name) {
-    std::string stem = name.substr(0, name.find('.'));
-    for (char& c : stem)
-        c = AsciiLower(c);
+    const std::string stem = AsciiLowerCase(name.substr(0, name.find('.')));
     static const char* const devices[] = {"con", "prn", "aux", "nul"};
     for (const char* device : devices) {
         if (stem == device)
@@ -587,14 +585,6 @@ TPackResult WriteArchive(TFileStream& file, const TPackOptions& options, const s
 }
 
 } // namespace
-
-std::optional<int> VersionTimeOfDay(const TProgramVersion& version) {
-    const int64_t minutes = int64_t(version.Minor) * 10 + version.Release;
-    if (version.Major < 0 || version.Major > 23 || version.Minor < 0 || version.Release < 0 || version.Release > 9 ||
-        minutes > 59)
-        return std::nullopt;
-    return static_cast<int>(version.Major * 3600 + minutes * 60);
-}
 
 TPackResult PackProduct(const TPackOptions& options) {
     const fs::path product = fs::u8path(options.ProductFolder);
