@@ -5,6 +5,8 @@
 # WINEARCH=win32 chooses a 32-bit prefix of its own beside it, with its own session, as on a
 # 32-bit Windows.
 wine_build=$(cd "${1:?build folder}" && pwd)
+# Wine refuses an empty WINEARCH.
+[ -n "${WINEARCH:-}" ] || unset WINEARCH
 if [ "${WINEARCH:-}" = win32 ]; then
   export WINEPREFIX="$wine_build/wineprefix-win32"
   wine_state="$wine_build/wine-session-win32"
