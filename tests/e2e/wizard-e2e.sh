@@ -40,8 +40,11 @@ folder() { "$wine_run" "$helper" folder "$1" | tr -d '\r'; }
 programs=$(unix_path "$(folder programs)")
 desktop=$(unix_path "$(folder desktop)")
 documents=$(unix_path "$(folder documents)")
-# The folders a 32-bit program is given, asked of the prefix: under WoW64 the "(x86)" ones.
-common_files=$(wine cmd /c echo %CommonProgramFiles% | tr -d '\r')
+# The folders a 32-bit program is given, asked of the prefix's 32-bit command interpreter
+# (whichever one `wine` starts): under WoW64 the "(x86)" ones.
+cmd32=cmd
+prefix_is_64bit && cmd32='C:\windows\syswow64\cmd.exe'
+common_files=$(wine "$cmd32" /c echo %CommonProgramFiles% | tr -d '\r')
 vst3="$(unix_path "$common_files")/VST3"
 
 # A registry value as reg.exe shows it ("" when the key or value is missing).
