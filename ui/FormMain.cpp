@@ -257,21 +257,6 @@ std::string TMainForm::ExpandPluginText(const std::string& text) const {
     return Controller->ExpandTextSymbols(ReplaceAll(text, "$PluginDescription", description));
 }
 
-void TMainForm::ProcessMessages() {
-    MSG message;
-    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            // Leave it for the message loop, which ends the program.
-            ::PostQuitMessage(static_cast<int>(message.wParam));
-            break;
-        }
-        if (!PreTranslateMessage(message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
-        }
-    }
-}
-
 void TMainForm::Terminate() {
     IsTerminated = true;
     if (QuitOnEnd)
