@@ -102,7 +102,7 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 . "$root/scripts/wine-env.sh" "$win"
 server_dir=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 server_pid=""
-for p in $(pgrep -x wineserver32 || true) $(pgrep -x wineserver || true); do
+for p in $(pgrep wineserver || true); do
   if [[ $(readlink "/proc/$p/cwd" 2>/dev/null) == */$server_dir ]]; then server_pid=$p; fi
 done
 server_ticks() { # user + system time of the server in clock ticks
