@@ -1,8 +1,9 @@
 #include "setupdata/Uninstaller.h"
 
+#include <windows.h>
+// After windows.h, whose types they use: RtlGenRandom, and security descriptors from text.
 #include <ntsecapi.h>
 #include <sddl.h>
-#include <windows.h>
 
 #include <memory>
 
@@ -235,8 +236,9 @@ std::string RandomName() {
 // Administrators and the system account only, and is protected from inheriting the parent's
 // entries: no process of the user's own (which runs without the rights) may add, change or
 // remove anything in it, while the command processor running as administrator reads the batch
-// file from it. Wine keeps no access lists on files, so under Wine the list cannot be seen
-// to work; the folder is created all the same.
+// file from it. Wine keeps no access lists on files (it only narrows the Unix permissions),
+// so under Wine the list cannot be seen to work, nor the Temp folder's own; the folder is
+// created all the same.
 std::string CreateBatchFolder(const std::string& parent, bool administrator) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (administrator && !::ConvertStringSecurityDescriptorToSecurityDescriptorA(

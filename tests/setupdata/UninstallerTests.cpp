@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <tlhelp32.h>
 #include <windows.h>
+// After windows.h: the process list and the process environment block.
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <cctype>
