@@ -39,8 +39,7 @@ void TSetupUninstaller::Execute() {
     std::string text = complete ? LoadMessage(msUninstallComplete)
                                 : FillMessage(LoadMessage(msUninstallPartial), ProductName);
     Dialogs.ShowMessage(text, mkInformation);
-    // There is no main window in uninstall mode: the batch file is started on behalf of none.
-    Uninstaller->RemoveSelf(nullptr);
+    Uninstaller->RemoveSelf();
 }
 
 bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const char* keyPath) {
