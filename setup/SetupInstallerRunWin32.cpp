@@ -13,7 +13,7 @@
 #include "common/IniFile.h"
 #include "setupdata/UninstallRecord.h"
 #include "shell/ShellUtils.h"
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 void TSetupInstaller::Install(ISetupProgress& progress) {
     progress.SetProgress(0);

@@ -3,7 +3,7 @@
 #include "common/CommonUtils.h"
 #include "common/Registry.h"
 #include "shell/ShellUtils.h"
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 TSetupUninstaller::TSetupUninstaller(ISetupDialogs& dialogs)
     : Uninstaller(std::make_unique<TUninstaller>()), Dialogs(dialogs) {

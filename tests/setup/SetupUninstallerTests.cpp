@@ -21,7 +21,7 @@
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
 #include "tests/support/TestValues.h"
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "common/Errors.h"
 #include "tests/support/TestWindows.h"
 #include "tests/ui/FormTestSupport.h"
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 namespace {
 

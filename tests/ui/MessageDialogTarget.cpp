@@ -7,7 +7,7 @@
 
 #include "ui/ErrorBox.h"
 #include "ui/MessageDialog.h"
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     const std::string kind = commandLine;

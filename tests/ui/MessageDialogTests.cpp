@@ -12,7 +12,7 @@
 #include "common/WinHandle.h"
 #include "tests/support/TestWindows.h"
 #include "ui/MessageDialog.h"
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 namespace {
 
