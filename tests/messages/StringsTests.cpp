@@ -10,8 +10,8 @@
 
 #include "common/Stream.h"
 #include "common/Version.h"
-#include "tests/support/TestValues.h"
 #include "messages/Strings.h"
+#include "tests/support/TestValues.h"
 
 namespace {
 
