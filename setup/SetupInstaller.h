@@ -234,6 +234,12 @@ public:
     // Raises ESetupError naming the line when a component that the run would extract has a
     // destination that is not a full path, before anything is written.
     void CheckComponentDestinations() const;
+    // The bundle items whose components the run extracts, in order, then none for the
+    // product's own.
+    std::vector<const TSetupBundleItem*> ExtractionPasses() const;
+    // The bytes that the run's extractions hold: every component of every pass that is not
+    // passed over.
+    uint64_t ExtractionSize();
     void InstallComponents(ISetupProgress& progress, int32_t start, int32_t end);
     void InstallItemComponents(const TSetupBundleItem* item);
     bool IsNoOverwrite(const std::string& component) const;

@@ -5,6 +5,8 @@
 
 #include "setup/SetupInstaller.h"
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 
 #include "common/CommonUtils.h"
@@ -57,8 +59,8 @@ void TSetupInstaller::CheckDiskSpace() {
         throw ESetupError(LoadMessage(msNotEnoughSpace));
 }
 
-void TSetupInstaller::CheckComponentDestinations() const {
-    // What InstallComponents extracts: each selected bundle item's lines, then the product's.
+std::vector<const TSetupBundleItem*> TSetupInstaller::ExtractionPasses() const {
+    // Each selected bundle item's lines, then the product's.
     std::vector<const TSetupBundleItem*> passes;
     if (IsBundle) {
         for (const auto& item : BundleItems)
@@ -66,7 +68,11 @@ void TSetupInstaller::CheckComponentDestinations() const {
                 passes.push_back(item.get());
     }
     passes.push_back(nullptr);
-    for (const TSetupBundleItem* item : passes) {
+    return passes;
+}
+
+void TSetupInstaller::CheckComponentDestinations() const {
+    for (const TSetupBundleItem* item : ExtractionPasses()) {
         for (const std::string& line : Components) {
             const std::string source = ExpandFolderSymbols(LineName(line), item);
             const std::string destination = ExpandFolderSymbols(LineValue(line), item);
@@ -84,8 +90,72 @@ void TSetupInstaller::CheckComponentDestinations() const {
     }
 }
 
+uint64_t TSetupInstaller::ExtractionSize() {
+    uint64_t total = 0;
+    for (const TSetupBundleItem* item : ExtractionPasses()) {
+        for (const std::string& line : Components) {
+            const std::string source = ExpandFolderSymbols(LineName(line), item);
+            if (!source.empty() && !ExpandFolderSymbols(LineValue(line), item).empty())
+                total += static_cast<uint64_t>(Installer->ComponentSize(source));
+        }
+    }
+    return total;
+}
+
+namespace {
+
+// Moves the bar with the bytes written while the components are extracted, between the
+// stage's start and end: at most every 50 ms, so that a product of many small files does not
+// spend its time repainting, and never backwards.
+class TCopyProgress {
+public:
+    TCopyProgress(ISetupProgress& progress, int32_t start, int32_t end, uint64_t total, uint64_t writtenBefore)
+        : Progress(progress), Start(start), End(end), Total(total), WrittenBefore(writtenBefore),
+          LastReport(std::chrono::steady_clock::now()), Position(start) {}
+
+    int32_t Shown() const { return Position; }
+
+    void Report(uint64_t written) {
+        const auto now = std::chrono::steady_clock::now();
+        if (Total == 0 || now - LastReport < std::chrono::milliseconds(50))
+            return;
+        LastReport = now;
+        const uint64_t done = std::min(written - WrittenBefore, Total);
+        const auto position = static_cast<int32_t>(Start + static_cast<uint64_t>(End - Start) * done / Total);
+        if (position <= Position)
+            return;
+        Position = position;
+        Progress.SetCopyProgress(position);
+    }
+
+private:
+    ISetupProgress& Progress;
+    const int32_t Start, End;
+    const uint64_t Total, WrittenBefore;
+    std::chrono::steady_clock::time_point LastReport;
+    int32_t Position;
+};
+
+// Lets the engine report the bytes it writes for the length of the components stage.
+class TProgressHook {
+public:
+    TProgressHook(TInstaller& installer, std::function<void(uint64_t)> report) : Installer(installer) {
+        Installer.OnProgress = std::move(report);
+    }
+    ~TProgressHook() { Installer.OnProgress = nullptr; }
+    TProgressHook(const TProgressHook&) = delete;
+    TProgressHook& operator=(const TProgressHook&) = delete;
+
+private:
+    TInstaller& Installer;
+};
+
+} // namespace
+
 void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start, int32_t end) {
     CheckComponentDestinations();
+    TCopyProgress copied(progress, start, end, ExtractionSize(), Installer->BytesWritten());
+    const TProgressHook hook(*Installer, [&copied](uint64_t written) { copied.Report(written); });
     if (IsBundle) {
         int32_t selected = 0;
         for (const auto& item : BundleItems) {
@@ -96,7 +166,9 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
         for (const auto& item : BundleItems) {
             if (!item->Selected)
                 continue;
-            progress.SetProgress(start + (end - start) * index / selected);
+            // The bytes may have moved the bar past an item's place already, when the items
+            // before it were the larger ones.
+            progress.SetProgress(std::max(start + (end - start) * index / selected, copied.Shown()));
             InstallItemComponents(item.get());
             ++index;
         }

@@ -30,7 +30,7 @@ void TSetupInstaller::Install(ISetupProgress& progress) {
     if (callsLibraries) {
         progress.SetProgress(50);
         progress.SetStatus(LoadMessage(msInitializing));
-        RunCallLibraries();
+        progress.CallOnWindowThread([this] { RunCallLibraries(); });
     }
 
     progress.SetProgress(75);

@@ -4,6 +4,7 @@
 // (setupdata/Uninstaller.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -80,6 +81,9 @@ public:
     uint32_t ArchiveFileDate = 0;
     std::vector<std::string> InstallLog;
     std::function<void(TInstaller& sender, std::string& fileName)> OnExtractFile;
+    // Called now and then while ExtractComponent writes files, with BytesWritten(), on the
+    // thread that called ExtractComponent.
+    std::function<void(uint64_t bytesWritten)> OnProgress;
     bool Overwrite = true;
     std::string ResourceName;
     TProgramVersion Version;
@@ -105,6 +109,8 @@ public:
     // The bytes of the files extracted so far: a file written more than once (a component
     // without bundle symbols, once per item) counts once, at its last size.
     uint64_t ExtractedBytes() const;
+    // The bytes written into files by every extraction so far, as they are written.
+    uint64_t BytesWritten() const { return Written; }
     // Creates path with its missing parents and logs them (E existing, D created, T created
     // with markFiles); true when the folder exists afterwards.
     bool CreateFolder(const std::string& path, bool markFiles);
@@ -143,6 +149,8 @@ private:
     // The size of each extracted file by its lower-cased path: Windows names one file in any
     // letter case.
     std::map<std::string, uint64_t> ExtractedSizes;
+    // Counted by the thread that writes the files.
+    std::atomic<uint64_t> Written{0};
 
     TEntryList TopLevelList(TStream& archive) const;
     // Positions archive at the content of the first top-level entry called name of the

@@ -34,6 +34,7 @@ public:
         controller.Install(progress);
     }
     void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
+    DWORD TickCount() override { return ::GetTickCount(); }
 };
 
 } // namespace

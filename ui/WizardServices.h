@@ -34,6 +34,8 @@ public:
     virtual void Install(TSetupInstaller& controller, ISetupProgress& progress) = 0;
     // Holds the thread, so that a status text can be read.
     virtual void Pause(DWORD milliseconds) = 0;
+    // Milliseconds on a clock that Pause moves on (GetTickCount: only differences count).
+    virtual DWORD TickCount() = 0;
 
 protected:
     ~IWizardServices() = default;

@@ -50,7 +50,16 @@ public:
         Opened.emplace_back(file, workingFolder);
     }
     void Install(TSetupInstaller& controller, ISetupProgress& progress) override;
-    void Pause(DWORD milliseconds) override { Pauses.push_back(milliseconds); }
+    // A clock that only the pauses move, so that the pauses asked for do not depend on the
+    // machine's speed.
+    void Pause(DWORD milliseconds) override {
+        Pauses.push_back(milliseconds);
+        Clock += milliseconds;
+    }
+    DWORD TickCount() override { return Clock; }
+
+private:
+    DWORD Clock = 0;
 };
 
 // A [Setup] section for the form tests (product Velmora, version 5.12 from the archive).
@@ -84,6 +93,9 @@ protected:
     std::vector<int> NextUntilReady();
     // Next until page is shown (at most 11 times).
     void NextTo(int page);
+    // Lets messages reach their windows until an installation run that a click started has
+    // ended and the window has taken its end.
+    void PumpMessagesUntilRunEnds();
     // Sends a key through the dialog manager as the message loop does, to the focused control.
     void PressKey(WPARAM key, bool alt = false);
     // The one message shown so far is this one.

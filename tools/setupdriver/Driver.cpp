@@ -2,8 +2,11 @@
 
 #include "tools/setupdriver/Driver.h"
 
+#include <commctrl.h>
+
 #include <cctype>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
@@ -334,6 +337,45 @@ void TDriver::WaitIdle(const std::vector<std::string>&) {
         [&] { return "the window " + QuoteWord(TextOf(Window)) + " does not answer"; });
     // A window paints once nothing else waits in its queue, so one that answers paints next.
     ::Sleep(300);
+}
+
+void TDriver::WatchProgress(const std::vector<std::string>& args) {
+    HWND bar = WaitForControl(args[0], false);
+    const DWORD limit = static_cast<DWORD>(std::stoul(args[2]));
+    const size_t wanted = std::stoul(args[3]);
+    DWORD longest = 0;
+    int probes = 0;
+    std::vector<int> positions;
+    const DWORD start = ::GetTickCount();
+    while (!FindControl(args[1], false)) {
+        if (::GetTickCount() - start >= Timeout)
+            throw EDriverFailure("no visible control " + QuoteWord(args[1]));
+        // A window that takes no message for five seconds is "Not Responding" to Windows.
+        const DWORD asked = ::GetTickCount();
+        DWORD_PTR position = 0;
+        if (!::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &position))
+            throw EDriverFailure("the window " + QuoteWord(TextOf(Window)) + " took no message for 5 s");
+        longest = std::max(longest, ::GetTickCount() - asked);
+        ++probes;
+        if (::SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 5000, &position) &&
+            (positions.empty() || static_cast<int>(position) != positions.back()))
+            positions.push_back(static_cast<int>(position));
+        ::Sleep(50);
+    }
+    std::string seen;
+    size_t between = 0;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        seen += " " + std::to_string(positions[i]);
+        between += positions[i] > 0 && positions[i] < 100;
+        if (i > 0 && positions[i] < positions[i - 1])
+            throw EDriverFailure("the bar went back:" + seen);
+    }
+    Say("  " + std::to_string(probes) + " probes, longest answer " + std::to_string(longest) + " ms; positions" +
+        seen + "\n");
+    if (longest > limit)
+        throw EDriverFailure("the window took " + std::to_string(longest) + " ms to answer, over " + args[2]);
+    if (between < wanted)
+        throw EDriverFailure("the bar showed " + std::to_string(between) + " positions between 0 and 100:" + seen);
 }
 
 TProbeAnswer TDriver::Probe(HWND control) {

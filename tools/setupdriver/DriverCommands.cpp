@@ -45,6 +45,11 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"wait-idle",
          {0, 0, &TDriver::WaitIdle,
           "wait-idle  waits until the current window has handled what came before, and has painted"}},
+        {"watch-progress",
+         {4, 4, &TDriver::WatchProgress,
+          "watch-progress <bar> <until> <ms> <count>  until the control <until> shows, asks the current "
+          "window every 50 ms: it answers within <ms>, and the bar shows at least <count> positions "
+          "between 0 and 100, never going back"}},
         {"if-shown",
          {2, 99, &TDriver::IfShown,
           "if-shown <control> <command> [<argument>]...  runs the command only when a visible control of "
