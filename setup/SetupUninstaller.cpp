@@ -2,8 +2,8 @@
 
 #include "common/CommonUtils.h"
 #include "common/Registry.h"
+#include "messages/Strings.h"
 #include "shell/ShellUtils.h"
-#include "ui/Strings.h"
 
 TSetupUninstaller::TSetupUninstaller(ISetupDialogs& dialogs)
     : Uninstaller(std::make_unique<TUninstaller>()), Dialogs(dialogs) {

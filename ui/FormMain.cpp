@@ -5,7 +5,7 @@
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "common/WinHandle.h"
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 // What sets a page apart: when it is shown (null: always), where the focus goes when it is
 // shown, and what Next checks and stores (null: nothing, the wizard steps on).

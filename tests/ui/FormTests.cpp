@@ -10,9 +10,9 @@
 #include <commctrl.h>
 
 #include "common/Errors.h"
+#include "messages/Strings.h"
 #include "tests/support/TestWindows.h"
 #include "tests/ui/FormTestSupport.h"
-#include "ui/Strings.h"
 
 namespace {
 
