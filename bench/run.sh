@@ -177,6 +177,7 @@ product p207
 product p1024
 "$host/bench/make_tree" "$work/tree/Program" 10000 1000 large >/dev/null
 mkdir -p "$work/tree/Program/Folder0"
+cp "$root/examples/sample/Setup.lic" "$work/tree/"
 product tree
 install_run() { # install_run MODE PRODUCT: one run into an empty folder
   rm -rf "$work/out"
