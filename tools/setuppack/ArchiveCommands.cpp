@@ -15,6 +15,7 @@
 #include "setupdata/Inflate.h"
 #include "setupdata/SetupData.h"
 #include "tools/setuppack/Charset.h"
+#include "tools/setuppack/Json.h"
 
 namespace fs = std::filesystem;
 using Archive::TEntryRecord;
@@ -52,34 +53,68 @@ std::vector<TTopLevelEntry> ReachableTopLevel(TInstaller& installer) {
     return result;
 }
 
-void Drain(TStream& stream, int64_t count) {
-    std::vector<uint8_t> buffer(64 * 1024);
+// The uncompressed bytes of every file, for progress.
+int64_t TotalFileBytes(TInstaller& installer) {
+    int64_t total = 0;
+    installer.ListEntries([&](const std::string&, const TEntryRecord& record) {
+        if (!record.IsFolder())
+            total += record.FileSize;
+    });
+    return total;
+}
+
+class TProgressCount {
+public:
+    TProgressCount(const TArchiveProgress& callback, int64_t total) : Callback(callback), Total(total) {}
+    void Add(int64_t bytes) {
+        Done += bytes;
+        if (Callback)
+            Callback(Done, Total);
+    }
+
+private:
+    const TArchiveProgress& Callback;
+    int64_t Total;
+    int64_t Done = 0;
+};
+
+// Reads count bytes of stream, handing each piece to use.
+void ReadThrough(TStream& stream, int64_t count, TProgressCount& progress,
+                 const std::function<void(const uint8_t*, int32_t)>& use) {
+    std::vector<uint8_t> buffer(256 * 1024);
     while (count > 0) {
         const auto chunk = static_cast<int32_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer.size())));
         stream.ReadBuffer(buffer.data(), chunk);
+        if (use)
+            use(buffer.data(), chunk);
         count -= chunk;
+        progress.Add(chunk);
     }
 }
 
 class TVerifier : public IExtractTarget {
 public:
+    explicit TVerifier(TProgressCount& progress) : Progress(progress) {}
     TVerifyResult Result;
 
     void PrepareFolder(const std::string&) override { ++Result.Folders; }
     void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string&, uint32_t) override {
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
-        Drain(inflater, record.FileSize);
+        ReadThrough(inflater, record.FileSize, Progress, nullptr);
         AddFile(record.FileSize);
     }
     void AddFile(int64_t size) {
         ++Result.Files;
         Result.Bytes += size;
     }
+
+private:
+    TProgressCount& Progress;
 };
 
 class TFolderWriter : public IExtractTarget {
 public:
-    explicit TFolderWriter(std::string root) : Root(std::move(root)) {}
+    TFolderWriter(std::string root, TProgressCount& progress) : Root(std::move(root)), Progress(progress) {}
 
     void PrepareFolder(const std::string& folder) override {
         const std::string path = Root + NativeName(folder);
@@ -90,17 +125,20 @@ public:
                      uint32_t fileDate) override {
         TFileStream file(Root + NativeName(target), TFileMode::fmCreate);
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
-        file.CopyFrom(inflater, record.FileSize);
+        ReadThrough(inflater, record.FileSize, Progress,
+                    [&](const uint8_t* data, int32_t count) { file.WriteBuffer(data, count); });
         SetFileDate(file, fileDate);
     }
     void WriteFile(const std::string& name, TMemoryStream& content, uint32_t fileDate) {
         TFileStream file(Root + NativeName(name), TFileMode::fmCreate);
         file.WriteBuffer(content.Memory(), static_cast<int32_t>(content.Bytes().size()));
         SetFileDate(file, fileDate);
+        Progress.Add(static_cast<int64_t>(content.Bytes().size()));
     }
 
 private:
     std::string Root;
+    TProgressCount& Progress;
 };
 
 std::string FormatDosDateTime(uint32_t packed) {
@@ -111,24 +149,6 @@ std::string FormatDosDateTime(uint32_t packed) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
                   t.Second);
     return text;
-}
-
-// A JSON string: quotes, backslashes and control characters escaped; the text is UTF-8.
-std::string JsonString(const std::string& text) {
-    std::string result = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            result += '\\';
-            result += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            result += escape;
-        } else {
-            result += c;
-        }
-    }
-    return result + "\"";
 }
 
 // ISO 8601 without a zone, as the build date is a local time; null when unknown.
@@ -204,22 +224,36 @@ void ListSetupJson(const std::string& setupPath, std::ostream& out) {
         << "\n}\n";
 }
 
-TVerifyResult VerifySetup(const std::string& setupPath) {
-    TInstaller installer("", setupPath);
-    TVerifier verifier;
+namespace {
+
+TVerifyResult Verify(TInstaller& installer, TProgressCount& progress) {
+    TVerifier verifier(progress);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {
             installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), 0, &verifier);
         } else {
             const std::unique_ptr<TMemoryStream> content = installer.ReadFile(entry.Name);
             verifier.AddFile(static_cast<int64_t>(content->Bytes().size()));
+            progress.Add(static_cast<int64_t>(content->Bytes().size()));
         }
     }
     return verifier.Result;
 }
 
-TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination) {
-    const TVerifyResult result = VerifySetup(setupPath);
+} // namespace
+
+TVerifyResult VerifySetup(const std::string& setupPath, const TArchiveProgress& progress) {
+    TInstaller installer("", setupPath);
+    TProgressCount count(progress, TotalFileBytes(installer));
+    return Verify(installer, count);
+}
+
+TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination,
+                           const TArchiveProgress& progress) {
+    TInstaller installer("", setupPath);
+    // Verified first, then written: the progress covers both passes.
+    TProgressCount count(progress, 2 * TotalFileBytes(installer));
+    const TVerifyResult result = Verify(installer, count);
 
     const fs::path root = fs::u8path(destination);
     fs::create_directories(root);
@@ -229,8 +263,7 @@ TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& dest
     if (rootText.back() != PathDelimiter() && rootText.back() != '/')
         rootText += PathDelimiter();
 
-    TInstaller installer("", setupPath);
-    TFolderWriter writer(rootText);
+    TFolderWriter writer(rootText, count);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {
             installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), installer.ArchiveFileDate, &writer);

@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
+
+// Called now and then with the uncompressed bytes done and the whole.
+using TArchiveProgress = std::function<void(int64_t done, int64_t total)>;
 
 struct TVerifyResult {
     int32_t Files = 0;
@@ -21,9 +25,10 @@ void ListSetupJson(const std::string& setupPath, std::ostream& out);
 
 // Opens the archive as the setup program does (signature, checksum, record structure), then
 // inflates every member the program can reach and checks its size. Raises the reader's errors.
-TVerifyResult VerifySetup(const std::string& setupPath);
+TVerifyResult VerifySetup(const std::string& setupPath, const TArchiveProgress& progress = {});
 
 // Verifies, then writes every member the program can reach below destination, which must be
 // a new or empty folder. Names are converted from Windows-1252 to UTF-8 where the platform's
 // names are UTF-8. Nothing is written when verification fails.
-TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination);
+TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination,
+                           const TArchiveProgress& progress = {});

@@ -33,7 +33,7 @@
 #include "common/CommonUtils.h"
 #include "common/Stream.h"
 #include "setupdata/ArchiveFormat.h"
-#include "tools/setuppack/Charset.h"
+#include "tools/setuppack/PackRules.h"
 
 namespace fs = std::filesystem;
 using namespace Archive;
@@ -42,7 +42,6 @@ namespace {
 
 constexpr size_t ChunkSize = 256 * 1024;
 constexpr int64_t BufferedLimit = 64 * 1024 * 1024;
-constexpr int64_t TwoGiB = int64_t(1) << 31;
 
 // ---- Scanning -------------------------------------------------------------------------
 
@@ -57,31 +56,12 @@ struct TPackEntry {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// Device names that Windows resolves in every folder, with or without an extension.
-bool IsDeviceName(const std::string& name) {
-    std::string stem = name.substr(0, name.find('.'));
-    for (char& c : stem)
-        c = AsciiLower(c);
-    static const char* const devices[] = {"con", "prn", "aux", "nul"};
-    for (const char* device : devices) {
-        if (stem == device)
-            return true;
-    }
-    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
-}
-
 // The stored name of a file or folder, or an EPackError naming it.
 std::string StoredName(const std::string& utf8Name, const std::string& display) {
-    const std::optional<std::string> name = Utf8ToWindows1252(utf8Name);
-    if (!name)
-        throw EPackError("The name of " + Quoted(display) + " cannot be written in the Windows-1252 code page");
-    if (name->size() > static_cast<size_t>(MaxNameLength))
-        throw EPackError("The name of " + Quoted(display) + " is longer than 67 bytes");
-    if (!IsValidEntryName(*name) || name->find_first_of("<>\"|?*") != std::string::npos || name->back() == '.' ||
-        name->back() == ' ' || IsDeviceName(*name))
-        throw EPackError("The name of " + Quoted(display) + " cannot be used for a file on Windows");
-    return *name;
+    std::string stored;
+    if (const std::optional<std::string> broken = NameRuleBroken(utf8Name, stored))
+        throw EPackError("The name of " + Quoted(display) + " " + *broken);
+    return stored;
 }
 
 // Case-insensitive alphabetical order, files and folders mixed; names equal but for case are
