@@ -11,7 +11,8 @@ const char* const VstKey = "Software\\Vst";
 
 } // namespace
 
-std::optional<std::vector<std::string>> TCheckEnvironment::SubkeyNames(TRegistryRoot root, const std::string& key) {
+std::optional<std::vector<std::string>> TCheckEnvironment::SubkeyNames(TRegistryRoot root,
+                                                                       const std::string& key) {
     if (root == rrLocalMachine && SameText(key, PhotoshopKey))
         return std::vector<std::string>{"99.0"};
     return std::nullopt;

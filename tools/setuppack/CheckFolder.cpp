@@ -13,9 +13,9 @@ namespace fs = std::filesystem;
 namespace {
 
 // Left behind by version control and by file browsers; never part of a product.
-const char* const Leftovers[] = {".git",      ".svn",       ".hg",         ".bzr",       "CVS",
-                                 ".gitignore", ".gitattributes", ".gitmodules", ".gitkeep", ".hgignore",
-                                 ".hgtags",   ".cvsignore", ".DS_Store",   "__MACOSX",   "Thumbs.db",
+const char* const Leftovers[] = {".git",        ".svn",           ".hg",         ".bzr",     "CVS",
+                                 ".gitignore",  ".gitattributes", ".gitmodules", ".gitkeep", ".hgignore",
+                                 ".hgtags",     ".cvsignore",     ".DS_Store",   "__MACOSX", "Thumbs.db",
                                  "ehthumbs.db", "desktop.ini"};
 
 bool IsLeftover(const std::string& name) {
@@ -150,7 +150,8 @@ TProductFolder ScanProductFolder(const fs::path& product, std::vector<TDiagnosti
     // A file of 2 GiB is refused already.
     if (scan.Result.TotalBytes >= TwoGiB && !scan.FileTooLarge) {
         char total[32];
-        std::snprintf(total, sizeof total, "%.1f", static_cast<double>(scan.Result.TotalBytes) / (int64_t(1) << 30));
+        std::snprintf(total, sizeof total, "%.1f",
+                      static_cast<double>(scan.Result.TotalBytes) / (int64_t(1) << 30));
         found.push_back(MakeDiagnostic("", 0, fnLargeTotal, total));
     }
     return scan.Result;

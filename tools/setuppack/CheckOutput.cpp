@@ -7,7 +7,9 @@
 
 namespace {
 
-const char* SeverityName(TSeverity severity) { return severity == TSeverity::Error ? "error" : "warning"; }
+const char* SeverityName(TSeverity severity) {
+    return severity == TSeverity::Error ? "error" : "warning";
+}
 
 } // namespace
 

@@ -55,8 +55,16 @@ const TPluginFolder PluginFolders[] = {
 
 // Registry paths are given below the root the setup program chooses; a hive name at their
 // start becomes a key of that name.
-const char* const HiveNames[] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT", "HKEY_USERS",
-                                 "HKEY_CURRENT_CONFIG", "HKLM", "HKCU", "HKCR", "HKU", "HKCC"};
+const char* const HiveNames[] = {"HKEY_LOCAL_MACHINE",
+                                 "HKEY_CURRENT_USER",
+                                 "HKEY_CLASSES_ROOT",
+                                 "HKEY_USERS",
+                                 "HKEY_CURRENT_CONFIG",
+                                 "HKLM",
+                                 "HKCU",
+                                 "HKCR",
+                                 "HKU",
+                                 "HKCC"};
 
 std::string HiveOf(const std::string& path) {
     const std::string key = path.rfind('\\', 0) == 0 ? path.substr(1) : path;
@@ -95,7 +103,8 @@ bool IsUtf8(const std::string& text) {
 }
 
 bool IsPlainAscii(const std::string& line) {
-    return std::all_of(line.begin(), line.end(), [](char c) { return c != 0 && static_cast<unsigned char>(c) < 0x80; });
+    return std::all_of(line.begin(), line.end(),
+                       [](char c) { return c != 0 && static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::string Lower(std::string text) {
@@ -203,12 +212,14 @@ private:
     void CheckDefaultFolder();
     void CheckVersions();
     void CheckBundleItems();
+    void CheckItemVersion(const TItem& item, int line);
     void CheckComponents();
     void CheckOptionsAndShortcuts();
     void CheckWithController();
     bool LoadController(const fs::path& scratch);
     void CollectInstalledFiles();
-    void CheckFolderValue(int line, const std::string& raw, const TSetupBundleItem* item, bool isInstalledFile);
+    void CheckFolderValue(int line, const std::string& raw, const TSetupBundleItem* item,
+                          bool isInstalledFile);
     void CheckText(int line, const std::string& expanded);
 };
 
@@ -262,7 +273,8 @@ void TChecker::CheckText(const char* name) {
     std::string text = ReadBytes(*path);
     // A UTF-16 text begins with its byte-order mark, FF FE (little-endian, as Windows editors
     // write it) or FE FF.
-    if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
+    if (text.size() >= 2 &&
+        ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
         Report(name, 0, fnUtf16Text);
         if (name != std::string(SetupLic))
             Fatal = true;
@@ -303,8 +315,8 @@ bool TChecker::CheckByteOrderMark(const char* name, std::string& text) {
     text.erase(0, Utf8Mark.size());
     const std::vector<std::string> lines = SplitLines(text);
     const std::string first = lines.empty() ? std::string() : TrimText(lines[0]);
-    const bool harmless = name == std::string(SetupLic) || first.empty() ||
-                          (name == std::string(SetupIni) && first[0] == ';');
+    const bool harmless =
+        name == std::string(SetupLic) || first.empty() || (name == std::string(SetupIni) && first[0] == ';');
     if (harmless)
         Report(name, 1, fnByteOrderMark);
     else
@@ -339,8 +351,9 @@ void TChecker::CheckLayout() {
         Report(SetupIni, header, fnSectionRepeated, name, std::to_string(Ini->SectionLines(name).HeaderLine));
 
     for (const std::string& section : Ini->SectionNames()) {
-        const auto read = std::find_if(known.begin(), known.end(),
-                                       [&](const TConfigurationKey& k) { return SameText(section, k.Section); });
+        const auto read = std::find_if(known.begin(), known.end(), [&](const TConfigurationKey& k) {
+            return SameText(section, k.Section);
+        });
         if (read != known.end()) {
             CheckKeyedSection(section);
             continue;
@@ -379,8 +392,9 @@ void TChecker::CheckKeyedSection(const std::string& section) {
         });
     };
     // Sections of keys; the others are lists, taken whole.
-    if (std::none_of(known.begin(), known.end(),
-                     [&](const TConfigurationKey& k) { return k.Key != nullptr && SameText(section, k.Section); }))
+    if (std::none_of(known.begin(), known.end(), [&](const TConfigurationKey& k) {
+            return k.Key != nullptr && SameText(section, k.Section);
+        }))
         return;
     const auto lines = Lines(section);
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -396,8 +410,9 @@ void TChecker::CheckKeyedSection(const std::string& section) {
             continue;
         }
         // The reader takes a key's name in any letter case, and the last line wins.
-        const auto later = std::find_if(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, lines.end(),
-                                        [&](const auto& line) { return SameText(LineName(line.first), key); });
+        const auto later =
+            std::find_if(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, lines.end(),
+                         [&](const auto& line) { return SameText(LineName(line.first), key); });
         if (later != lines.end())
             Report(SetupIni, number, fnKeyRepeated, key, section, std::to_string(later->second));
         else
@@ -509,7 +524,8 @@ void TChecker::CheckBundleItems() {
         if (!TSetupInstaller::SplitBundleLine(lines[i], item.Name, item.VersionText, item.ProductName))
             continue;
         // The line is not trimmed: a blank around "=" or "," stays in the name or version.
-        for (auto [part, what] : {std::pair{&item.Name, "name"}, {&item.VersionText, "version"},
+        for (auto [part, what] : {std::pair{&item.Name, "name"},
+                                  {&item.VersionText, "version"},
                                   {&item.ProductName, "product name"}}) {
             if (*part != TrimText(*part)) {
                 Report(BundleInfoIni, number, fnItemBlank, what, *part);
@@ -519,29 +535,33 @@ void TChecker::CheckBundleItems() {
         item = {TrimText(item.Name), TrimText(item.VersionText), TrimText(item.ProductName)};
         cleaned += item.Name + "=" + item.VersionText + "," + item.ProductName + "\r\n";
         Items.push_back(item);
-        TProgramVersion itemVersion;
-        try {
-            const TVersionReading reading = ReadVersion(item.VersionText);
-            itemVersion = reading.Version;
-            if (!reading.AsWritten)
-                Report(BundleInfoIni, number, fnItemVersionInvalid, item.Name,
-                       VersionNotAsWritten(item.VersionText, itemVersion));
-        } catch (const EProgramVersionError& e) {
-            Report(BundleInfoIni, number, fnItemVersionInvalid, item.Name, e.what());
-            Fatal = true;
-            continue;
-        }
-        // The item's files are stamped with the build date plus the version as a time of day.
-        TDosDateTime buildDate;
-        buildDate.Year = 2000;
-        try {
-            ItemFileDate(PackDosDateTime(buildDate), itemVersion);
-        } catch (const Exception&) {
-            Report(BundleInfoIni, number, fnItemVersionNoTime, item.Name, item.VersionText);
-            Fatal = true;
-        }
+        CheckItemVersion(item, number);
     }
     Texts[BundleInfoIni] = cleaned;
+}
+
+void TChecker::CheckItemVersion(const TItem& item, int line) {
+    TProgramVersion version;
+    try {
+        const TVersionReading reading = ReadVersion(item.VersionText);
+        version = reading.Version;
+        if (!reading.AsWritten)
+            Report(BundleInfoIni, line, fnItemVersionInvalid, item.Name,
+                   VersionNotAsWritten(item.VersionText, version));
+    } catch (const EProgramVersionError& e) {
+        Report(BundleInfoIni, line, fnItemVersionInvalid, item.Name, e.what());
+        Fatal = true;
+        return;
+    }
+    // The item's files are stamped with the build date plus the version as a time of day.
+    TDosDateTime buildDate;
+    buildDate.Year = 2000;
+    try {
+        ItemFileDate(PackDosDateTime(buildDate), version);
+    } catch (const Exception&) {
+        Report(BundleInfoIni, line, fnItemVersionNoTime, item.Name, item.VersionText);
+        Fatal = true;
+    }
 }
 
 // ---- Components, options and shortcuts as written --------------------------------------------
@@ -657,7 +677,8 @@ void TChecker::CollectInstalledFiles() {
             const auto folder = Product.Folders.find(Lower(source));
             if (source.empty() || destination.empty() || folder == Product.Folders.end())
                 continue;
-            const fs::path root = fs::path(Options.ProductFolder) / fs::u8path(Windows1252ToUtf8(folder->second));
+            const fs::path root =
+                fs::path(Options.ProductFolder) / fs::u8path(Windows1252ToUtf8(folder->second));
             std::error_code error;
             for (fs::recursive_directory_iterator entry(root, error), end; !error && entry != end;
                  entry.increment(error)) {

@@ -109,7 +109,8 @@ public:
     void Update(int64_t done, int64_t total) {
         using namespace std::chrono;
         const auto now = steady_clock::now();
-        if (Quiet || total <= 0 || now - Start < seconds(1) || (now - LastShown < milliseconds(200) && done < total))
+        if (Quiet || total <= 0 || now - Start < seconds(1) ||
+            (now - LastShown < milliseconds(200) && done < total))
             return;
         LastShown = now;
         const int percent = static_cast<int>(done * 100 / total);
@@ -142,7 +143,8 @@ private:
         if (Unit == puBytes)
             std::snprintf(text, sizeof text, "%.1f of %.1f MB", done / 1048576.0, total / 1048576.0);
         else
-            std::snprintf(text, sizeof text, "%lld of %lld", static_cast<long long>(done), static_cast<long long>(total));
+            std::snprintf(text, sizeof text, "%lld of %lld", static_cast<long long>(done),
+                          static_cast<long long>(total));
         return text;
     }
 };
@@ -319,7 +321,8 @@ int RunPack(const std::vector<std::string>& args) {
     options.Progress = [&](int64_t done, int64_t total) { progress.Update(done, total); };
     const TPackResult result = PackProduct(options);
     if (!quiet) {
-        std::printf("%s: version %s, %d files, %lld bytes packed into %lld bytes of setup data at offset %lld\n",
+        std::printf("%s: version %s, %d files, %lld bytes packed into %lld bytes of setup data at "
+                    "offset %lld\n",
                     options.OutputPath.c_str(), options.Version.ToText().c_str(), result.FileCount,
                     static_cast<long long>(result.InputBytes),
                     static_cast<long long>(result.ArchiveSize), static_cast<long long>(result.ArchiveOffset));
@@ -403,12 +406,13 @@ int RunArchiveCommand(const std::string& command, const std::vector<std::string>
             ListSetup(setup, std::cout);
         return 0;
     }
-    TProgressDisplay progress(quiet, command == "verify" ? "verifying" : "extracting", TProgressDisplay::puBytes);
+    TProgressDisplay progress(quiet, command == "verify" ? "verifying" : "extracting",
+                              TProgressDisplay::puBytes);
     const auto update = [&](int64_t done, int64_t total) { progress.Update(done, total); };
     if (command == "verify") {
         const TVerifyResult result = VerifySetup(setup, update);
-        std::printf("%s: setup data intact: %d files in %d folders, %lld bytes\n", setup.c_str(), result.Files,
-                    result.Folders, static_cast<long long>(result.Bytes));
+        std::printf("%s: setup data intact: %d files in %d folders, %lld bytes\n", setup.c_str(),
+                    result.Files, result.Folders, static_cast<long long>(result.Bytes));
         return 0;
     }
     if (positional[1].empty())
