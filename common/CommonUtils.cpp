@@ -87,6 +87,12 @@ char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+std::string AsciiLowerText(std::string text) {
+    for (char& c : text)
+        c = AsciiLower(c);
+    return text;
+}
+
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;

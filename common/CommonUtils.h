@@ -21,6 +21,8 @@ int32_t StrToIntDef(std::string_view text, int32_t defaultValue);
 // ASCII case-insensitive comparison (only A-Z and a-z are folded).
 bool SameText(std::string_view a, std::string_view b);
 char AsciiLower(char c);
+// The text with A-Z as a-z: the form in which names that compare as SameText are equal.
+std::string AsciiLowerText(std::string text);
 
 // The text without the blanks and control characters (codes 0 to 32) at both ends; characters
 // of the upper half of the code page (accented letters) are kept.

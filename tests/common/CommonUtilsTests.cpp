@@ -103,6 +103,7 @@ TEST(SameText, FoldsOnlyAsciiLetters) {
     EXPECT_FALSE(SameText("\xC4", "\xE4")); // A and a with diaeresis in the ANSI code page
     EXPECT_EQ(AsciiLower('Z'), 'z');
     EXPECT_EQ(AsciiLower('\xC4'), '\xC4');
+    EXPECT_EQ(AsciiLowerText("Program\\CAF\xC9.TXT"), "program\\caf\xC9.txt");
 }
 
 TEST(PathUtilities, IncludeDelimiterAndJoin) {

@@ -107,12 +107,6 @@ bool IsPlainAscii(const std::string& line) {
                        [](char c) { return c != 0 && static_cast<unsigned char>(c) < 0x80; });
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = AsciiLower(c);
-    return text;
-}
-
 // The number of letters to change, add or remove to turn one name into the other, letter case aside.
 size_t EditDistance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
@@ -231,7 +225,7 @@ void TChecker::Report(const std::string& file, int line, TFinding finding, const
 
 std::optional<fs::path> TChecker::TopFile(const char* name) const {
     // The setup program finds its files without regard to case.
-    const auto found = Product.TopFiles.find(Lower(name));
+    const auto found = Product.TopFiles.find(AsciiLowerText(name));
     return found == Product.TopFiles.end() ? std::nullopt : std::optional<fs::path>(found->second);
 }
 
@@ -577,8 +571,8 @@ void TChecker::CheckComponents() {
         if (!TSetupInstaller::CanBeAbsoluteDestination(destination))
             Report(SetupIni, number, fnDestinationNeverAbsolute, destination);
         if (name.find("$BundleItem") == std::string::npos) {
-            named.insert(Lower(name));
-            if (Product.Folders.count(Lower(name)) == 0)
+            named.insert(AsciiLowerText(name));
+            if (Product.Folders.count(AsciiLowerText(name)) == 0)
                 Report(SetupIni, number, fnComponentFolderMissing, name);
             continue;
         }
@@ -588,8 +582,8 @@ void TChecker::CheckComponents() {
             // The item's names as the controller puts them into a component's name.
             const std::string folder = ReplaceAll(
                 ReplaceAll(name, "$BundleItemProductName", item.ProductName), "$BundleItem", item.Name);
-            named.insert(Lower(folder));
-            if (Product.Folders.count(Lower(folder)) == 0)
+            named.insert(AsciiLowerText(folder));
+            if (Product.Folders.count(AsciiLowerText(folder)) == 0)
                 Report(SetupIni, number, fnItemFolderMissing, item.Name, folder);
         }
     }
@@ -674,7 +668,7 @@ void TChecker::CollectInstalledFiles() {
         for (const std::string& line : Setup->Components) {
             const std::string source = Setup->ExpandFolderSymbols(LineName(line), item);
             const std::string destination = Setup->ExpandFolderSymbols(LineValue(line), item);
-            const auto folder = Product.Folders.find(Lower(source));
+            const auto folder = Product.Folders.find(AsciiLowerText(source));
             if (source.empty() || destination.empty() || folder == Product.Folders.end())
                 continue;
             const fs::path root =
@@ -684,7 +678,7 @@ void TChecker::CollectInstalledFiles() {
                  entry.increment(error)) {
                 std::string relative = fs::relative(entry->path(), root).generic_string();
                 std::replace(relative.begin(), relative.end(), '/', '\\');
-                Installed.insert(Lower(JoinPath(destination, relative)));
+                Installed.insert(AsciiLowerText(JoinPath(destination, relative)));
                 anyFile = anyFile || (entry->is_regular_file() && entry->path().filename() != ".keep");
             }
         }
@@ -710,7 +704,7 @@ void TChecker::CheckFolderValue(int line, const std::string& raw, const TSetupBu
     const std::string leftover = LeftoverSymbol(expanded, true);
     if (!leftover.empty())
         Report(SetupIni, line, fnSymbolNotExpanded, leftover);
-    else if (isInstalledFile && InstallsFiles && Installed.count(Lower(expanded)) == 0)
+    else if (isInstalledFile && InstallsFiles && Installed.count(AsciiLowerText(expanded)) == 0)
         Report(SetupIni, line, fnFileNotInstalled, raw);
 }
 

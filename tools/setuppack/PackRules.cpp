@@ -10,9 +10,7 @@ namespace {
 
 // Device names that Windows resolves in every folder, with or without an extension.
 bool IsDeviceName(const std::string& name) {
-    std::string stem = name.substr(0, name.find('.'));
-    for (char& c : stem)
-        c = AsciiLower(c);
+    const std::string stem = AsciiLowerText(name.substr(0, name.find('.')));
     static const char* const devices[] = {"con", "prn", "aux", "nul"};
     for (const char* device : devices) {
         if (stem == device)
