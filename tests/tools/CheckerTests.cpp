@@ -135,6 +135,9 @@ const TCase Cases[] = {
      "Setup.ini:5: warning: section [Pages] is given again on line 17; this one is not read"},
     {{{"Setup.ini", 12, "Program=nooverwrite"}},
      "Setup.ini:12: warning: option \"nooverwrite\" has no effect: the only option is NoOverwrite"},
+    {{{"Setup.ini", 12, "program=NoOverwrite"}},
+     "Setup.ini:12: warning: no [Components] line names \"program\" as written here (letter case counts): the "
+     "option has no effect"},
     {{{"Setup.ini", 16, "Startmenu=$ProgramFolder\\Velmora.exe,$ProductName"}},
      "Setup.ini:16: warning: shortcut location \"Startmenu\" is not StartMenu, Desktop or ProgramFolder: no "
      "shortcut is made"},

@@ -92,6 +92,8 @@ const TFindingText FindingTexts[] = {
      "{1} \"{2}\" is not a number: the setup program takes {3}, the default; write 0 or 1 (there are no "
      "comments after a value)"},
     {fnOptionUnknown, W, "option \"{1}\" has no effect: the only option is NoOverwrite"},
+    {fnOptionComponentUnknown, W,
+     "no [Components] line names \"{1}\" as written here (letter case counts): the option has no effect"},
     {fnShortcutLocationUnknown, W,
      "shortcut location \"{1}\" is not StartMenu, Desktop or ProgramFolder: no shortcut is made"},
     {fnByteOrderMark, W,

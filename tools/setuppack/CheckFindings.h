@@ -51,6 +51,7 @@ enum TFinding {
     fnSectionRepeated,
     fnSwitchNotNumber,
     fnOptionUnknown,
+    fnOptionComponentUnknown,
     fnShortcutLocationUnknown,
     fnByteOrderMark,
     fnUtf8Text,

@@ -594,9 +594,15 @@ void TChecker::CheckComponents() {
 }
 
 void TChecker::CheckOptionsAndShortcuts() {
+    const auto components = Lines("Components");
     for (const auto& [line, number] : Lines("ComponentsOptions")) {
+        // An option belongs to the component of the same name as written, case and symbols.
+        const std::string component = LineName(line);
         if (LineValue(line) != "NoOverwrite")
             Report(SetupIni, number, fnOptionUnknown, LineValue(line));
+        else if (std::none_of(components.begin(), components.end(),
+                              [&](const auto& named) { return LineName(named.first) == component; }))
+            Report(SetupIni, number, fnOptionComponentUnknown, component);
     }
     for (const auto& [line, number] : Lines("Shortcuts")) {
         const std::string location = LineName(line);
