@@ -678,7 +678,7 @@ void TChecker::CollectInstalledFiles() {
             if (source.empty() || destination.empty() || folder == Product.Folders.end())
                 continue;
             const fs::path root =
-                fs::path(Options.ProductFolder) / fs::u8path(Windows1252ToUtf8(folder->second));
+                fs::u8path(Options.ProductFolder) / fs::u8path(Windows1252ToUtf8(folder->second));
             std::error_code error;
             for (fs::recursive_directory_iterator entry(root, error), end; !error && entry != end;
                  entry.increment(error)) {
