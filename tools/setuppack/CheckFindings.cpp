@@ -17,8 +17,8 @@ const TFindingText FindingTexts[] = {
     // pack refuses these files, or Windows would install them other than they are.
     {fnNameRefused, E, "the name {1}"},
     {fnNamesDifferInCase, E,
-     "differs from \"{1}\" only in letter case: Windows takes both for one name, and one overwrites the "
-     "other"},
+     "differs from \"{1}\" only in letter case: Windows takes both for one name, and one overwrites "
+     "the other"},
     {fnTooDeep, E, "lies deeper than 64 folders"},
     {fnFileTooLarge, E, "is 2 GiB or larger: the setup data cannot hold it"},
     {fnNotFileOrFolder, E, "is neither a file nor a folder (a broken link, a pipe or a device)"},
@@ -36,12 +36,11 @@ const TFindingText FindingTexts[] = {
      "DefaultFolder \"{1}\" is a full path, but the setup program puts it below the Program Files folder; "
      "give it relative to that folder, as \"{2}\""},
     {fnRegistryHive, E,
-     "registry path \"{1}\" begins with the hive name {2}: the setup program chooses the hive itself, so "
-     "this "
-     "makes a key named {2} below the product's; leave \"{2}\\\" out"},
+     "registry path \"{1}\" begins with the hive name {2}: the setup program chooses the hive itself and "
+     "takes the whole path below it, {2} as a key; leave \"{2}\\\" out"},
     {fnIsBundleNotNumber, E,
-     "IsBundle \"{1}\" is not a number: the setup program takes 0, a plain product, not a bundle; write 0 or "
-     "1"},
+     "IsBundle \"{1}\" is not a number: the setup program takes 0, a plain product, not a bundle; "
+     "write 0 or 1"},
     {fnProductVersionInvalid, E, "product version: {1}"},
     {fnProductVersionNoTime, E,
      "product version {1} cannot be a time of day (5.04 stands for 05:04); "
