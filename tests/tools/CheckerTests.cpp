@@ -182,7 +182,7 @@ const TCase Cases[] = {
      "bundle; write 0 or 1"},
     {{{"Setup.ini", 3, "RegistryRoot=HKLM\\Software\\Vendor\\Velmora"}},
      "Setup.ini:3: error: registry path \"HKLM\\Software\\Vendor\\Velmora\" begins with the hive name HKLM: the "
-     "setup program chooses the hive itself, so this makes a key named HKLM below the product's; leave \"HKLM\\\" "
+     "setup program chooses the hive itself and takes the whole path below it, HKLM as a key; leave \"HKLM\\\" "
      "out"},
     {{{"Setup.ini", 4, "DefaultFolder=C:\\Program Files\\Vendor\\Velmora %d"}},
      "Setup.ini:4: error: DefaultFolder \"C:\\Program Files\\Vendor\\Velmora %d\" is a full path, but the setup "
