@@ -197,8 +197,8 @@ const TCase Cases[] = {
      "Setup.ini:1: error: a UTF-8 byte-order mark begins the file: the setup program reads it as part of "
      "\"[Setup]\"; save the file as Windows-1252, without the mark"},
     {{{"Setup.lic", 0, "\xEF\xBB\xBFLicense"}},
-     "Setup.lic:1: warning: a UTF-8 byte-order mark begins the file: the setup program shows it as three odd "
-     "characters; save the file as Windows-1252, without the mark"},
+     "Setup.lic:1: warning: a UTF-8 byte-order mark begins the file: the setup program takes it for three "
+     "characters of the first line; save the file as Windows-1252, without the mark"},
     {{{"Setup.lic", 0, "\xFF\xFEL"}},
      "Setup.lic: error: UTF-16 text: the setup program reads 8-bit text and shows this as garbage; save it as "
      "Windows-1252"},

@@ -96,8 +96,8 @@ const TFindingText FindingTexts[] = {
     {fnShortcutLocationUnknown, W,
      "shortcut location \"{1}\" is not StartMenu, Desktop or ProgramFolder: no shortcut is made"},
     {fnByteOrderMark, W,
-     "a UTF-8 byte-order mark begins the file: the setup program shows it as three odd characters; save "
-     "the file as Windows-1252, without the mark"},
+     "a UTF-8 byte-order mark begins the file: the setup program takes it for three characters of the "
+     "first line; save the file as Windows-1252, without the mark"},
     {fnUtf8Text, W, "UTF-8 text, not Windows-1252: the setup program shows its accented letters garbled"},
     {fnNotWindows1252Text, W, "not Windows-1252 text"},
 };

@@ -196,7 +196,7 @@ private:
     std::vector<std::pair<std::string, int>> Lines(const std::string& section) const;
 
     void CheckText(const char* name);
-    bool CheckByteOrderMark(const char* name, std::string& text);
+    void CheckByteOrderMark(const char* name, std::string& text);
     void CheckPicture();
     void CheckLayout();
     void CheckKeyedSection(const std::string& section);
@@ -274,8 +274,7 @@ void TChecker::CheckText(const char* name) {
             Fatal = true;
         return;
     }
-    if (!CheckByteOrderMark(name, text))
-        return;
+    CheckByteOrderMark(name, text);
     Texts[name] = text;
     const std::vector<std::string> lines = SplitLines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -300,22 +299,21 @@ void TChecker::CheckText(const char* name) {
 }
 
 // Reports and removes a UTF-8 byte-order mark. The setup program reads it as three characters
-// of the first line: glued to "[Setup]" it hides the section, glued to a bundle item it joins
-// the item's name; before a blank or comment line of Setup.ini, or in the license, it is only
-// shown. False when the file has nothing after the mark.
-bool TChecker::CheckByteOrderMark(const char* name, std::string& text) {
+// of the first line: glued to a section header of Setup.ini it hides the section, glued to a
+// bundle item it joins the item's name; before any other line, or in the license, it is only
+// shown or ignored.
+void TChecker::CheckByteOrderMark(const char* name, std::string& text) {
     if (text.rfind(Utf8Mark, 0) != 0)
-        return true;
+        return;
     text.erase(0, Utf8Mark.size());
     const std::vector<std::string> lines = SplitLines(text);
     const std::string first = lines.empty() ? std::string() : TrimText(lines[0]);
-    const bool harmless =
-        name == std::string(SetupLic) || first.empty() || (name == std::string(SetupIni) && first[0] == ';');
-    if (harmless)
-        Report(name, 1, fnByteOrderMark);
-    else
+    const bool joins = (name == std::string(SetupIni) && first.rfind('[', 0) == 0) ||
+                       (name == std::string(BundleInfoIni) && first.find('=') != std::string::npos);
+    if (joins)
         Report(name, 1, fnByteOrderMarkJoins, first);
-    return true;
+    else
+        Report(name, 1, fnByteOrderMark);
 }
 
 void TChecker::CheckPicture() {
