@@ -66,14 +66,19 @@ int64_t TotalFileBytes(TInstaller& installer) {
 class TProgressCount {
 public:
     TProgressCount(const TArchiveProgress& callback, int64_t total) : Callback(callback), Total(total) {}
+    void Start(const char* stage) {
+        Stage = stage;
+        Done = 0;
+    }
     void Add(int64_t bytes) {
         Done += bytes;
         if (Callback)
-            Callback(Done, Total);
+            Callback(Stage, Done, Total);
     }
 
 private:
     const TArchiveProgress& Callback;
+    const char* Stage = "verifying";
     int64_t Total;
     int64_t Done = 0;
 };
@@ -251,8 +256,8 @@ TVerifyResult VerifySetup(const std::string& setupPath, const TArchiveProgress& 
 TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination,
                            const TArchiveProgress& progress) {
     TInstaller installer("", setupPath);
-    // Verified first, then written: the progress covers both passes.
-    TProgressCount count(progress, 2 * TotalFileBytes(installer));
+    // Verified first, then written.
+    TProgressCount count(progress, TotalFileBytes(installer));
     const TVerifyResult result = Verify(installer, count);
 
     const fs::path root = fs::u8path(destination);
@@ -263,6 +268,7 @@ TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& dest
     if (rootText.back() != PathDelimiter() && rootText.back() != '/')
         rootText += PathDelimiter();
 
+    count.Start("extracting");
     TFolderWriter writer(rootText, count);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {

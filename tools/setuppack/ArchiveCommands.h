@@ -7,8 +7,9 @@
 #include <ostream>
 #include <string>
 
-// Called now and then with the uncompressed bytes done and the whole.
-using TArchiveProgress = std::function<void(int64_t done, int64_t total)>;
+// Called now and then with the stage ("verifying", "extracting"), and the uncompressed bytes of
+// it done and the whole.
+using TArchiveProgress = std::function<void(const char* stage, int64_t done, int64_t total)>;
 
 struct TVerifyResult {
     int32_t Files = 0;

@@ -101,9 +101,24 @@ public:
     TProgressDisplay(bool quiet, const char* verb, TUnit unit, bool linesOffTerminal = false)
         : Quiet(quiet), Terminal(isatty(fileno(stderr)) != 0), Verb(verb), Unit(unit),
           LinesOffTerminal(linesOffTerminal) {}
-    ~TProgressDisplay() {
+    ~TProgressDisplay() { End(); }
+
+    // A new bar for the next stage of the work.
+    void Stage(const char* verb) {
+        if (std::strcmp(verb, Verb) == 0)
+            return;
         if (Terminal && Shown)
             std::fputc('\n', stderr);
+        Shown = false;
+        Verb = verb;
+    }
+
+    // Ends the bar's line, before the command prints its result.
+    void End() {
+        if (Terminal && Shown)
+            std::fputc('\n', stderr);
+        Shown = false;
+        Quiet = true;
     }
 
     void Update(int64_t done, int64_t total) {
@@ -309,6 +324,7 @@ int RunPack(const std::vector<std::string>& args) {
     TProgressDisplay checking(quiet, "checking", TProgressDisplay::puEntries);
     check.Progress = [&](int64_t done, int64_t total) { checking.Update(done, total); };
     const std::vector<TDiagnostic> diagnostics = CheckProduct(check);
+    checking.End();
     for (const TDiagnostic& diagnostic : diagnostics)
         std::fprintf(stderr, "%s\n", FormatDiagnostic(diagnostic).c_str());
     if (HasErrors(diagnostics)) {
@@ -320,6 +336,7 @@ int RunPack(const std::vector<std::string>& args) {
     TProgressDisplay progress(quiet, "packing", TProgressDisplay::puBytes, true);
     options.Progress = [&](int64_t done, int64_t total) { progress.Update(done, total); };
     const TPackResult result = PackProduct(options);
+    progress.End();
     if (!quiet) {
         std::printf("%s: version %s, %d files, %lld bytes packed into %lld bytes of setup data at "
                     "offset %lld\n",
@@ -379,6 +396,7 @@ int RunCheck(const std::vector<std::string>& args) {
     options.TimeGiven = !timeText.empty();
     options.Progress = [&](int64_t done, int64_t total) { progress.Update(done, total); };
     const std::vector<TDiagnostic> diagnostics = CheckProduct(options);
+    progress.End();
     if (json)
         std::fputs(DiagnosticsJson(diagnostics).c_str(), stdout);
     else {
@@ -406,11 +424,14 @@ int RunArchiveCommand(const std::string& command, const std::vector<std::string>
             ListSetup(setup, std::cout);
         return 0;
     }
-    TProgressDisplay progress(quiet, command == "verify" ? "verifying" : "extracting",
-                              TProgressDisplay::puBytes);
-    const auto update = [&](int64_t done, int64_t total) { progress.Update(done, total); };
+    TProgressDisplay progress(quiet, "verifying", TProgressDisplay::puBytes);
+    const auto update = [&](const char* stage, int64_t done, int64_t total) {
+        progress.Stage(stage);
+        progress.Update(done, total);
+    };
     if (command == "verify") {
         const TVerifyResult result = VerifySetup(setup, update);
+        progress.End();
         std::printf("%s: setup data intact: %d files in %d folders, %lld bytes\n", setup.c_str(),
                     result.Files, result.Folders, static_cast<long long>(result.Bytes));
         return 0;
@@ -418,6 +439,7 @@ int RunArchiveCommand(const std::string& command, const std::vector<std::string>
     if (positional[1].empty())
         throw EUsage("extract needs a destination folder");
     const TVerifyResult result = ExtractSetup(setup, positional[1], update);
+    progress.End();
     std::printf("%s: %d files extracted into %s\n", setup.c_str(), result.Files, positional[1].c_str());
     return 0;
 }
