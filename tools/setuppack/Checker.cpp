@@ -214,7 +214,7 @@ private:
     void CollectInstalledFiles();
     void CheckFolderValue(int line, const std::string& raw, const TSetupBundleItem* item,
                           bool isInstalledFile);
-    void CheckText(int line, const std::string& expanded);
+    void CheckTextSymbols(int line, const std::string& expanded);
 };
 
 void TChecker::Report(const std::string& file, int line, TFinding finding, const std::string& a,
@@ -712,7 +712,7 @@ void TChecker::CheckFolderValue(int line, const std::string& raw, const TSetupBu
         Report(SetupIni, line, fnFileNotInstalled, raw);
 }
 
-void TChecker::CheckText(int line, const std::string& expanded) {
+void TChecker::CheckTextSymbols(int line, const std::string& expanded) {
     const std::string leftover = LeftoverSymbol(expanded, false);
     if (!leftover.empty())
         Report(SetupIni, line, fnSymbolNotExpanded, leftover);
@@ -740,7 +740,7 @@ void TChecker::CheckWithController() {
         const TShortcutValue shortcut = Setup->ReadShortcutValue(LineValue(line));
         CheckFolderValue(number, shortcut.Target, nullptr, true);
         if (LineValue(line).find(',') != std::string::npos)
-            CheckText(number, shortcut.Title);
+            CheckTextSymbols(number, shortcut.Title);
     }
     for (const auto& [line, number] : Lines("CallLibraries")) {
         if (LineValue(line).find_first_of("\\/:") != std::string::npos)
@@ -753,9 +753,9 @@ void TChecker::CheckWithController() {
     }
     // The controller's texts, as the wizard shows them.
     if (KeyLine("Complete", "Message") != 0)
-        CheckText(KeyLine("Complete", "Message"), Setup->CompleteMessage);
+        CheckTextSymbols(KeyLine("Complete", "Message"), Setup->CompleteMessage);
     if (KeyLine("Setup", "InstallDescription") != 0)
-        CheckText(KeyLine("Setup", "InstallDescription"), Setup->InstallDescription);
+        CheckTextSymbols(KeyLine("Setup", "InstallDescription"), Setup->InstallDescription);
 }
 
 std::vector<TDiagnostic> TChecker::Run() {
