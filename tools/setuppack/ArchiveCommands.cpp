@@ -53,6 +53,14 @@ std::vector<TTopLevelEntry> ReachableTopLevel(TInstaller& installer) {
     return result;
 }
 
+// Opening the setup data reads all of it for its checksum: the first stage of every command.
+std::function<void(int64_t, int64_t)> ChecksumProgress(const TArchiveProgress& progress) {
+    return [&progress](int64_t done, int64_t total) {
+        if (progress)
+            progress("reading", done, total);
+    };
+}
+
 // The uncompressed bytes of every file, for progress.
 int64_t TotalFileBytes(TInstaller& installer) {
     int64_t total = 0;
@@ -167,8 +175,8 @@ std::string JsonDosDateTime(uint32_t packed) {
 
 } // namespace
 
-void ListSetup(const std::string& setupPath, std::ostream& out) {
-    TInstaller installer("", setupPath);
+void ListSetup(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress) {
+    TInstaller installer("", setupPath, ChecksumProgress(progress));
     out << "Setup data of " << setupPath << " at offset " << installer.EntriesStart - Archive::EntriesOffset
         << ": version " << installer.Version.ToText() << ", built " << FormatDosDateTime(installer.ArchiveFileDate)
         << "\n";
@@ -197,8 +205,8 @@ void ListSetup(const std::string& setupPath, std::ostream& out) {
     out << files << " files, " << folders << " folders, " << bytes << " bytes\n";
 }
 
-void ListSetupJson(const std::string& setupPath, std::ostream& out) {
-    TInstaller installer("", setupPath);
+void ListSetupJson(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress) {
+    TInstaller installer("", setupPath, ChecksumProgress(progress));
     out << "{\n  \"file\": " << JsonString(setupPath)
         << ",\n  \"offset\": " << installer.EntriesStart - Archive::EntriesOffset
         << ",\n  \"version\": " << JsonString(installer.Version.ToText())
@@ -248,14 +256,14 @@ TVerifyResult Verify(TInstaller& installer, TProgressCount& progress) {
 } // namespace
 
 TVerifyResult VerifySetup(const std::string& setupPath, const TArchiveProgress& progress) {
-    TInstaller installer("", setupPath);
+    TInstaller installer("", setupPath, ChecksumProgress(progress));
     TProgressCount count(progress, TotalFileBytes(installer));
     return Verify(installer, count);
 }
 
 TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination,
                            const TArchiveProgress& progress) {
-    TInstaller installer("", setupPath);
+    TInstaller installer("", setupPath, ChecksumProgress(progress));
     // Verified first, then written.
     TProgressCount count(progress, TotalFileBytes(installer));
     const TVerifyResult result = Verify(installer, count);

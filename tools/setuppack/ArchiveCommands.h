@@ -19,10 +19,10 @@ struct TVerifyResult {
 
 // Header facts, whether a code signature follows the setup data, and one line per entry:
 // size, stored length, path.
-void ListSetup(const std::string& setupPath, std::ostream& out);
+void ListSetup(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress = {});
 
 // The same facts as one JSON object (UTF-8, "\\" separated paths), for build scripts.
-void ListSetupJson(const std::string& setupPath, std::ostream& out);
+void ListSetupJson(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress = {});
 
 // Opens the archive as the setup program does (signature, checksum, record structure), then
 // inflates every member the program can reach and checks its size. Raises the reader's errors.

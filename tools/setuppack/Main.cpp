@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,7 @@ const char* const UsageText =
     "         inflates every member. Bytes after the setup data are accepted only as the\n"
     "         program's Authenticode signature.\n"
     "extract  Verifies, then writes every member into DESTINATION (a new or empty folder).\n"
-    "check, verify and extract show their progress on a terminal; --quiet turns it off.\n"
+    "check, list, verify and extract show their progress on a terminal; --quiet turns it off.\n"
     "preview  Packs PRODUCT_FOLDER into a temporary setup program, runs it under Wine in a\n"
     "         throwaway prefix on a private virtual display (Wine and Xvfb must be installed),\n"
     "         goes through every page its configuration shows with the default choices,\n"
@@ -417,18 +418,22 @@ int RunArchiveCommand(const std::string& command, const std::vector<std::string>
     if (positional.size() != (command == "extract" ? 2u : 1u))
         throw EUsage("Wrong number of arguments for " + command);
     const std::string& setup = positional[0];
-    if (command == "list") {
-        if (json)
-            ListSetupJson(setup, std::cout);
-        else
-            ListSetup(setup, std::cout);
-        return 0;
-    }
-    TProgressDisplay progress(quiet, "verifying", TProgressDisplay::puBytes);
+    TProgressDisplay progress(quiet, "reading", TProgressDisplay::puBytes);
     const auto update = [&](const char* stage, int64_t done, int64_t total) {
         progress.Stage(stage);
         progress.Update(done, total);
     };
+    if (command == "list") {
+        // The list goes to standard output once the setup data is read, after the bar.
+        std::ostringstream list;
+        if (json)
+            ListSetupJson(setup, list, update);
+        else
+            ListSetup(setup, list, update);
+        progress.End();
+        std::cout << list.str();
+        return 0;
+    }
     if (command == "verify") {
         const TVerifyResult result = VerifySetup(setup, update);
         progress.End();
