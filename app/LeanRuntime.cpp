@@ -65,6 +65,12 @@ void __throw_out_of_range_fmt(const char* format, ...) {
     throw Exception(message);
 }
 
+// Thread creation, mutexes and condition variables report a failure of the system's call
+// with its error code.
+void __throw_system_error(int code) {
+    throw Exception("System error " + std::to_string(code));
+}
+
 } // namespace std
 
 // The library's default handler for an exception that nothing catches prints the exception's

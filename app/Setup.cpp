@@ -80,8 +80,8 @@ void ShowApplicationError(const char* message) {
 }
 
 int Run() {
-    // The modules' start-up: resolution awareness and the interface font, in both modes.
-    InitializeUiFont();
+    // Resolution awareness, in both modes; the wizard chooses its interface font itself.
+    EnableDpiAwareness();
     // The component model in the single-threaded apartment, for the shell services
     // (shortcuts, folder browsing); balanced when this function returns.
     TComInitializer com;

@@ -6,7 +6,6 @@
 #include "common/Stream.h"
 #include "setup/SetupUninstaller.h"
 #include "setupdata/ArchiveFormat.h"
-#include "ui/Application.h"
 #include "ui/FormMain.h"
 #include "ui/MessageDialog.h"
 
@@ -33,7 +32,6 @@ bool IsUninstaller() {
 }
 
 int RunSetup() {
-    Application().Title = "Setup";
     // The wizard creates the setup controller, which opens and verifies the setup data; it
     // shows the errors of that and of the installation run itself and then ends the program.
     return RunWizard(SystemWizardServices());
@@ -45,6 +43,5 @@ void RunUninstaller() {
     // The controller is freed on the way out, also when the run raises.
     TMessageDialogs dialogs;
     TSetupUninstaller uninstaller(dialogs);
-    Application().Title = uninstaller.ProductName + " Uninstaller";
     uninstaller.Execute();
 }

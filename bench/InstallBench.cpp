@@ -3,13 +3,16 @@
 // an empty program folder, with the Start menu and desktop shortcuts chosen. Modes:
 //   run     Install with a progress sink that notes the time of each report and returns at
 //           once; prints the total and the time between the reports
-//   paused  the same with the pause the wizard makes for each status text (500 ms)
+//   paused  the same with the wizard's hold of each status text: a text stays 500 ms, so the
+//           next one (and the end of the run) waits until it has had that time
 //   steps   the run's steps called one by one in Install's order, each timed: component sizes,
 //           free-space check, extraction, registry, shortcuts, uninstaller copy
 // Usage: install_bench MODE SETUP_EXE PROGRAM_FOLDER
 // Opening the setup program (the archive's checksum, the configuration) is not timed.
 
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <psapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -29,34 +32,51 @@ double Since(TClock::time_point start) {
 }
 
 // The wizard's copying page keeps each status text on screen this long.
-constexpr DWORD StatusPause = 500;
+constexpr long long StatusPause = 500;
 
 class TTimedProgress final : public ISetupProgress {
 public:
     TTimedProgress(bool pause, TClock::time_point start) : Pause(pause), Start(start) {}
 
     std::vector<std::pair<std::string, double>> Events;
+    int CopyReports = 0;
 
     void SetProgress(int32_t position) override { Note(std::to_string(position) + "%"); }
+    void SetCopyProgress(int32_t) override { ++CopyReports; }
     void SetStatus(const std::string& text) override {
+        Hold();
         // The message table is Setup.exe's resource, which this program lacks: counted instead.
         Note("status" + std::to_string(++Statuses));
-        if (Pause)
-            ::Sleep(StatusPause);
+        ShownAt = TClock::now();
+    }
+    // As the wizard does before the next text and at the end of the run.
+    void Hold() {
+        const auto shown = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - ShownAt);
+        if (Pause && Statuses > 0 && shown.count() < StatusPause)
+            ::Sleep(static_cast<DWORD>(StatusPause - shown.count()));
     }
 
 private:
     bool Pause;
     TClock::time_point Start;
+    TClock::time_point ShownAt;
     int Statuses = 0;
 
     void Note(const std::string& event) { Events.emplace_back(event, Since(Start)); }
 };
 
+double PeakMegabytes() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<double>(counters.PeakWorkingSetSize) / (1024.0 * 1024.0);
+}
+
 void RunInstall(TSetupInstaller& setup, bool pause) {
     const auto start = TClock::now();
     TTimedProgress progress(pause, start);
     setup.Install(progress);
+    progress.Hold();
     const double total = Since(start);
     std::printf("%-6s total %6.3f s:", pause ? "paused" : "run", total);
     double previous = 0;
@@ -66,7 +86,8 @@ void RunInstall(TSetupInstaller& setup, bool pause) {
         previous = at;
         name = event;
     }
-    std::printf(" %s %.3f\n", name.c_str(), total - previous);
+    std::printf(" %s %.3f; %d copy reports, peak working set %.1f MB\n", name.c_str(), total - previous,
+                progress.CopyReports, PeakMegabytes());
 }
 
 // Install's steps in its order (without libraries to call), each timed.

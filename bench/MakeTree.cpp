@@ -1,7 +1,8 @@
 // Adds a reproducible tree of many small files to a payload folder, for the extraction
 // benchmark: folders nested up to four deep, text and program-like files of 64 bytes to
-// 32 KB, and empty folders here and there.
-// Usage: make_tree FOLDER [FILES [FOLDERS]]   (default 6000 files in about 600 folders)
+// 32 KB, and empty folders here and there. With "large", files of 1 to 64 KB and one in two
+// hundred of 1 to 4 MB, as in a tree of documentation and headers.
+// Usage: make_tree FOLDER [FILES [FOLDERS [large]]]   (default 6000 files in about 600 folders)
 
 #include <cstdint>
 #include <cstdio>
@@ -39,12 +40,13 @@ std::string Content(TRandom& random, size_t size) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: make_tree FOLDER [FILES [FOLDERS]]\n");
+        std::fprintf(stderr, "usage: make_tree FOLDER [FILES [FOLDERS [large]]]\n");
         return 2;
     }
     const fs::path root = argv[1];
     const int files = argc > 2 ? std::atoi(argv[2]) : 6000;
     const size_t folderCount = argc > 3 ? static_cast<size_t>(std::atoi(argv[3])) : 600;
+    const bool large = argc > 4 && std::string(argv[4]) == "large";
     TRandom random(20240502);
     // The folders: four levels, four to six children each, named like a product's data.
     std::vector<fs::path> folders = {root};
@@ -67,7 +69,9 @@ int main(int argc, char** argv) {
     long long bytes = 0;
     for (int i = 0; i < files; ++i) {
         const fs::path& folder = folders[random.Below(static_cast<uint32_t>(folders.size()))];
-        const size_t size = 64 + random.Below(random.Below(4) == 0 ? 32 * 1024 : 8 * 1024);
+        const size_t size = !large                    ? 64 + random.Below(random.Below(4) == 0 ? 32 * 1024 : 8 * 1024)
+                            : random.Below(200) == 0 ? (1 << 20) + random.Below(3 << 20)
+                                                      : 1024 + random.Below(63 * 1024);
         std::ofstream(folder / ("item" + std::to_string(i) + (size % 2 ? ".preset" : ".dat")),
                       std::ios::binary)
             << Content(random, size);

@@ -8,8 +8,10 @@
 #   5. extracting a 200 MB component as Setup.exe does (TInstaller::ExtractComponent) against a
 #      plain loop inflating the same members into files and against inflating them to memory,
 #      with the peak working set of each, under Wine
-#   6. the whole installation run (TSetupInstaller::Install) of a 207 MiB product in 1,887 files
-#      and 172 folders, without and with the status pauses, step by step, against the plain loop
+#   6. the whole installation run (TSetupInstaller::Install) against the plain loop, pair by
+#      pair, on 207 MiB in 1,887 files, on 1 GiB and on a tree of 10,000 files, without and with
+#      the status holds; and the longest time the wizard's window took to answer while it copied
+#      1 GiB
 #   7. a 1 GB setup program's start: the archive check against zlib's adler32 in 4096-byte
 #      reads, and the time to the first page
 # Usage: bench/run.sh [BUILD_ROOT]   (default: $SETUP_BUILD_ROOT or ./build, as scripts/build.sh)
@@ -20,7 +22,7 @@ host=$build/host
 win=$build/win32
 
 cmake --build "$host" --target adler32_bench verify_bench make_payload make_tree setuppack >/dev/null
-cmake --build "$win" --target adler32_bench verify_bench extract_bench install_bench start_bench Setup >/dev/null
+cmake --build "$win" --target adler32_bench verify_bench extract_bench install_bench start_bench Setup setupdriver >/dev/null
 
 work=$build/bench-work
 rm -rf "$work"
@@ -139,12 +141,17 @@ done
 rm -rf "$work/out"
 
 echo
-echo "== 6. The whole installation run of a 207 MiB product, under Wine"
-# 1,887 files in 172 folders: make_payload's text, program-like binaries, noise and zeros plus
-# make_tree's small files; a configuration with registry settings and two shortcuts.
-"$host/bench/make_payload" "$work/product" 182 >/dev/null
-"$host/bench/make_tree" "$work/product/Program/Library" 1716 144 | sed 's/^/  payload: /'
-cat >"$work/product/Setup.ini" <<'INI'
+echo "== 6. The whole installation run against the plain loop, under Wine"
+# Three products, each with a configuration of registry settings and two shortcuts:
+#   207 MiB in 1,887 files and 172 folders: make_payload's text, program-like binaries, noise
+#           and zeros plus make_tree's small files
+#   1 GiB   make_payload's mix in 1,000 MB
+#   tree    10,000 files of 1 KB to 4 MB in about 1,000 folders (about 440 MB), as a tree of
+#           documentation and headers, where the calls per file outweigh the bytes
+# Each is installed (TSetupInstaller::Install without the status holds) and extracted by the
+# plain loop in turn, five rounds; the ratio is taken pair by pair and its median given.
+product() { # product NAME: packs work/NAME into work/NAME.exe
+  cat >"$work/$1/Setup.ini" <<'INI'
 [Setup]
 ProductName=Velmora
 RegistryRoot=Software\Vendor\Velmora Bench
@@ -159,24 +166,51 @@ General\InstallFolder=$ProgramFolder
 StartMenu=$ProgramFolder\Folder0,Velmora Bench
 Desktop=$ProgramFolder\Folder0,Velmora Bench,,0
 INI
-echo "  payload: $(find "$work/product/Program" -type f | wc -l) files, $(find "$work/product/Program" -mindepth 1 -type d | wc -l) folders, $(du -sb "$work/product/Program" | cut -f1) bytes"
-pack --stub "$win/app/Setup.exe" "$work/product" "$work/Product.exe"
-rm -rf "$work/product"
-install_run() { # install_run MODE: one run into an empty folder
+  echo "  $1: $(find "$work/$1/Program" -type f | wc -l) files, $(find "$work/$1/Program" -mindepth 1 -type d | wc -l) folders, $(du -sb "$work/$1/Program" | cut -f1) bytes"
+  pack --stub "$win/app/Setup.exe" "$work/$1" "$work/$1.exe"
+  rm -rf "${work:?}/$1"
+}
+"$host/bench/make_payload" "$work/p207" 182 >/dev/null
+"$host/bench/make_tree" "$work/p207/Program/Library" 1716 144 >/dev/null
+product p207
+"$host/bench/make_payload" "$work/p1024" 1000 >/dev/null
+product p1024
+"$host/bench/make_tree" "$work/tree/Program" 10000 1000 large >/dev/null
+mkdir -p "$work/tree/Program/Folder0"
+product tree
+install_run() { # install_run MODE PRODUCT: one run into an empty folder
   rm -rf "$work/out"
   sync
-  run_wine "$win/bench/install_bench.exe" "$1" "$(winpath "$work/Product.exe")" "$(winpath "$work/out")"
+  run_wine "$win/bench/install_bench.exe" "$1" "$(winpath "$work/$2.exe")" "$(winpath "$work/out")"
 }
 echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
-for round in 1 2 3; do
-  install_run run | sed 's/^/  /'
-  extract plain "$work/Product.exe" | sed 's/^/  /'
-  install_run steps | sed 's/^/  /'
-  extract engine "$work/Product.exe" | sed 's/^/  /'
+for name in p207 p1024 tree; do
+  ratios=()
+  for round in 1 2 3 4 5; do
+    run_line=$(install_run run "$name" | tr -d '\r')
+    plain_line=$(extract plain "$work/$name.exe" | tr -d '\r')
+    run_s=$(sed -n 's/.*total *\([0-9.]*\) s.*/\1/p' <<<"$run_line")
+    plain_s=$(awk '{ print $8 }' <<<"$plain_line")
+    ratios+=("$(awk -v a="$run_s" -v b="$plain_s" 'BEGIN { printf "%.2f", a / b }')")
+    echo "  $name round $round: run $run_s s, plain loop $plain_s s: ${ratios[-1]} (${run_line##*; })"
+  done
+  median=$(printf '%s\n' "${ratios[@]}" | sort -n | sed -n 3p)
+  echo "  $name: run without holds / plain loop, median of 5 pairs: $median (goal: at most 0.75)"
+  install_run paused "$name" | sed 's/^/  /'
 done
-install_run paused | sed 's/^/  /'
+install_run steps p207 | sed 's/^/  /'
 echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 rm -rf "$work/out"
+
+echo
+echo "== 6b. The wizard while it copies 1 GiB, under Wine"
+# Setup.exe itself, driven to the copying page; the driver asks the window every 50 ms and
+# reads the bar until the completion page shows.
+rm -rf "$work/out"
+line=$(run_wine "$win/tools/setupdriver.exe" "SETUP=$(winpath "$work/p1024.exe")" \
+  "DEST=$(winpath "$work/out")" "$(winpath "$root/bench/watch-copy.driver")" | tr -d '\r' | grep probes || true)
+echo "  ${line:-the driver failed}"
+rm -rf "$work/out" "$work/p207.exe" "$work/p1024.exe" "$work/tree.exe"
 
 echo
 echo "== 7. A 1 GB setup program's start, under Wine"

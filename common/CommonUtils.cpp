@@ -87,10 +87,11 @@ char AsciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string AsciiLowerText(std::string text) {
-    for (char& c : text)
+std::string AsciiLowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
         c = AsciiLower(c);
-    return text;
+    return lower;
 }
 
 bool SameText(std::string_view a, std::string_view b) {
@@ -224,6 +225,18 @@ std::string VolumeRoot(const std::string& path) {
         return share == std::string::npos ? path : path.substr(0, share);
     }
     return std::string();
+}
+
+bool IsFullPath(std::string_view path) {
+    const char letter = AsciiLower(path.empty() ? ' ' : path[0]);
+    if (path.size() >= 3 && letter >= 'a' && letter <= 'z' && path[1] == ':' && IsPathDelimiter(path[2]))
+        return true;
+    if (path.size() < 2 || !IsPathDelimiter(path[0]) || !IsPathDelimiter(path[1]))
+        return false;
+    // The server's name, a delimiter and the share's name.
+    const size_t server = path.find_first_of("\\/", 2);
+    return server != std::string_view::npos && server > 2 && server + 1 < path.size() &&
+           !IsPathDelimiter(path[server + 1]);
 }
 
 std::string ProgramDirectory() {

@@ -21,8 +21,8 @@ int32_t StrToIntDef(std::string_view text, int32_t defaultValue);
 // ASCII case-insensitive comparison (only A-Z and a-z are folded).
 bool SameText(std::string_view a, std::string_view b);
 char AsciiLower(char c);
-// The text with A-Z as a-z: the form in which names that compare as SameText are equal.
-std::string AsciiLowerText(std::string text);
+// text with A-Z lowered: the key under which SameText's equal names fall together.
+std::string AsciiLowerCase(std::string_view text);
 
 // The text without the blanks and control characters (codes 0 to 32) at both ends; characters
 // of the upper half of the code page (accented letters) are kept.
@@ -81,6 +81,13 @@ std::string FileExtension(const std::string& path);
 // "\\server\share" of "\\server\share\Programs" (as far as the path goes); empty for a
 // relative path or a POSIX path.
 std::string VolumeRoot(const std::string& path);
+
+// True for a path that names its volume and starts at that volume's root: a drive letter with
+// its colon and a delimiter ("C:\x", "C:/"), or a network share with a server and a share name
+// ("\\server\share", "\\server\share\x"). "C:x" (relative to drive C's current folder),
+// "\x" and "/x" (from the root of the current drive), a bare name and an empty path all depend
+// on where the process happens to be.
+bool IsFullPath(std::string_view path);
 
 // Full path of the running program's executable, and its folder with a trailing delimiter
 // (backslash on Windows, slash elsewhere).

@@ -21,6 +21,16 @@ bool SetFileSize(TFileStream& file, int64_t size);
 // Sets the last-write time of an open file from a packed DOS date-time read as local time.
 // Returns false on failure (callers ignore it).
 bool SetFileDate(TFileStream& file, uint32_t dosDateTime);
+// The same for many files: keeps the last conversion, since an extraction stamps every file
+// with one date. A value of its user's own: two threads that write files hold one each.
+class TFileDateStamp {
+public:
+    bool Apply(TFileStream& file, uint32_t dosDateTime);
+
+private:
+    uint32_t LastDate = 0;
+    uint64_t LastTime = 0; // LastDate as the platform's file time
+};
 // The last-write time of a file or folder as a packed DOS date-time in local time; none when
 // the path does not exist or the time lies outside 1980..2107.
 std::optional<uint32_t> GetFileDate(const std::string& path);

@@ -174,12 +174,24 @@ uint32_t TmToDosDateTime(const struct tm& t) {
 } // namespace
 
 bool SetFileDate(TFileStream& file, uint32_t dosDateTime) {
-    struct tm local;
-    if (!DosDateTimeToTm(dosDateTime, local))
+    TFileDateStamp stamp;
+    return stamp.Apply(file, dosDateTime);
+}
+
+bool TFileDateStamp::Apply(TFileStream& file, uint32_t dosDateTime) {
+    if (!IsValidDosDateTime(dosDateTime))
         return false;
-    const time_t when = std::mktime(&local);
-    if (when == static_cast<time_t>(-1))
-        return false;
+    if (dosDateTime != LastDate) {
+        struct tm local;
+        if (!DosDateTimeToTm(dosDateTime, local))
+            return false;
+        const time_t converted = std::mktime(&local);
+        if (converted == static_cast<time_t>(-1))
+            return false;
+        LastTime = static_cast<uint64_t>(converted);
+        LastDate = dosDateTime;
+    }
+    const auto when = static_cast<time_t>(LastTime);
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_OMIT; // access time stays

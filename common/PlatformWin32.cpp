@@ -150,23 +150,28 @@ bool SetFileSize(TFileStream& file, int64_t size) {
 }
 
 bool SetFileDate(TFileStream& file, uint32_t dosDateTime) {
+    TFileDateStamp stamp;
+    return stamp.Apply(file, dosDateTime);
+}
+
+bool TFileDateStamp::Apply(TFileStream& file, uint32_t dosDateTime) {
     // A DOS date-time has no time zone: it is the local time of the machine, which Windows
     // converts to the UTC file time that NTFS stores. Wine's DosDateTimeToFileTime takes
-    // 29 February of any year, which Windows refuses; check the date ourselves. An extraction
-    // stamps every file with one date: the last conversion is kept.
-    static uint32_t lastDate = 0;
-    static FILETIME lastUtc = {};
+    // 29 February of any year, which Windows refuses; check the date ourselves.
     if (!IsValidDosDateTime(dosDateTime))
         return false;
-    if (dosDateTime != lastDate) {
+    if (dosDateTime != LastDate) {
         FILETIME local, utc;
         if (!::DosDateTimeToFileTime(HIWORD(dosDateTime), LOWORD(dosDateTime), &local) ||
             !::LocalFileTimeToFileTime(&local, &utc))
             return false;
-        lastUtc = utc;
-        lastDate = dosDateTime;
+        LastTime = static_cast<uint64_t>(utc.dwHighDateTime) << 32 | utc.dwLowDateTime;
+        LastDate = dosDateTime;
     }
-    return ::SetFileTime(AsHandle(file.Handle()), nullptr, nullptr, &lastUtc) != FALSE;
+    FILETIME utc;
+    utc.dwLowDateTime = static_cast<DWORD>(LastTime);
+    utc.dwHighDateTime = static_cast<DWORD>(LastTime >> 32);
+    return ::SetFileTime(AsHandle(file.Handle()), nullptr, nullptr, &utc) != FALSE;
 }
 
 std::optional<uint32_t> GetFileDate(const std::string& path) {

@@ -103,3 +103,11 @@ void TProgramVersion::SaveToStream(TStream& stream) const {
     bytes[24] = PressPreview ? 1 : 0;
     stream.WriteBuffer(bytes, StreamSize);
 }
+
+std::optional<int> VersionTimeOfDay(const TProgramVersion& version) {
+    const int64_t minutes = int64_t(version.Minor) * 10 + version.Release;
+    if (version.Major < 0 || version.Major > 23 || version.Minor < 0 || version.Release < 0 ||
+        version.Release > 9 || minutes > 59)
+        return std::nullopt;
+    return static_cast<int>(version.Major * 3600 + minutes * 60);
+}

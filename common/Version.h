@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "common/Errors.h"
@@ -25,3 +26,8 @@ public:
 
     static constexpr int StreamSize = 25;
 };
+
+// The time of day in seconds that a version stands for where it dates files: major hours and
+// minor * 10 + release minutes, so that 5.04 is 05:04. None when the version has no such time
+// (a part below 0, major above 23, release above 9, or more than 59 minutes).
+std::optional<int> VersionTimeOfDay(const TProgramVersion& version);

@@ -8,9 +8,8 @@
 #include "setup/SetupInstaller.h"
 
 uint32_t ItemFileDate(uint32_t archiveFileDate, const TProgramVersion& version) {
-    const int32_t hours = version.Major;
-    const int32_t minutes = version.Minor * 10 + version.Release;
-    if (hours < 0 || hours >= 24 || minutes < 0 || minutes >= 60)
+    const std::optional<int> timeOfDay = VersionTimeOfDay(version);
+    if (!timeOfDay)
         throw Exception("Invalid argument to time encode");
 
     const TDosDateTime archive = UnpackDosDateTime(archiveFileDate);
@@ -21,7 +20,7 @@ uint32_t ItemFileDate(uint32_t archiveFileDate, const TProgramVersion& version) 
         throw Exception("Invalid argument to time encode");
 
     int64_t days = DaysFromCivil(archive.Year, archive.Month, archive.Day);
-    int seconds = archive.Hour * 3600 + archive.Minute * 60 + archive.Second + hours * 3600 + minutes * 60;
+    int seconds = archive.Hour * 3600 + archive.Minute * 60 + archive.Second + *timeOfDay;
     days += seconds / 86400;
     seconds %= 86400;
 

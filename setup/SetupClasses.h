@@ -30,10 +30,9 @@ public:
     std::string ExpandItemName(const std::string& text) const;
 };
 
-// The date of an item's files: the archive's date (a packed DOS date-time, local time) plus a
-// time of day of major hours and minor * 10 + release minutes, so that the file time reads as
-// the version (1.02 adds 01:02). The sum may pass into the next day. Raises Exception
-// "Invalid argument to time encode" when the version is no time of day (major 24 or more,
-// minutes 60 or more) and "Invalid argument to date encode" when the archive's date is no
-// calendar date. A sum outside the years 1980 to 2107 gives 0.
+// The date of an item's files: the archive's date (a packed DOS date-time, local time) plus the
+// version's time of day (VersionTimeOfDay), so that the file time reads as the version (1.02
+// adds 01:02). The sum may pass into the next day. Raises Exception "Invalid argument to time
+// encode" when the version is no time of day and "Invalid argument to date encode" when the
+// archive's date is no calendar date. A sum outside the years 1980 to 2107 gives 0.
 uint32_t ItemFileDate(uint32_t archiveFileDate, const TProgramVersion& version);

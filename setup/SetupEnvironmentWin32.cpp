@@ -19,13 +19,6 @@ UniqueHKey KeyForWriting(TRegistryRoot root, const std::string& path) {
     return CreateKey(RootKey(root), path, KEY_SET_VALUE);
 }
 
-// A full path (C:\x.dll or \\server\share\x.dll), the only kind for which the loader
-// defines the altered search order.
-bool IsFullPath(const std::string& path) {
-    return (path.size() >= 3 && path[1] == ':' && IsPathDelimiter(path[2])) ||
-           (path.size() >= 2 && IsPathDelimiter(path[0]) && IsPathDelimiter(path[1]));
-}
-
 class TSystemEnvironment final : public ISetupEnvironment {
 public:
     std::optional<std::vector<std::string>> SubkeyNames(TRegistryRoot root, const std::string& path) override {

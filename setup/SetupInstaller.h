@@ -237,8 +237,15 @@ public:
     // Raises ESetupError naming the line when a component that the run would extract has a
     // destination that is not a full path, before anything is written.
     void CheckComponentDestinations() const;
+    // The bundle items whose components the run extracts, in order, then none for the
+    // product's own.
+    std::vector<const TSetupBundleItem*> ExtractionPasses() const;
+    // The bytes that the run's extractions hold: every component of every pass that is not
+    // passed over.
+    uint64_t ExtractionSize();
     void InstallComponents(ISetupProgress& progress, int32_t start, int32_t end);
-    void InstallItemComponents(const TSetupBundleItem* item);
+    // report, when set, hears of the bytes written (TExtractOptions::OnProgress).
+    void InstallItemComponents(const TSetupBundleItem* item, const std::function<void(uint64_t)>& report = {});
     bool IsNoOverwrite(const std::string& component) const;
     void RunCallLibraries();
     void RegisterUninstaller();
@@ -267,3 +274,37 @@ private:
 
     void Construct(const std::string& executablePath);
 };
+
+// A folder symbol of the configuration's folder values ([Components], [Shortcuts], the product
+// and readme files): the controller's field it stands for, and the install switch that drops
+// every entry naming it when the user declines that host (null when none does). The expansion,
+// the destination check and the packing tool's checker read this one table; the expansion
+// replaces the symbols in this order.
+struct TFolderSymbol {
+    const char* Name;
+    std::string TSetupInstaller::*Folder;
+    bool TSetupInstaller::*Switch;
+};
+inline constexpr TFolderSymbol FolderSymbols[] = {
+    {"$Documents", &TSetupInstaller::DocumentsFolder, nullptr},
+    {"$ProgramFolder", &TSetupInstaller::ProgramFolder, nullptr},
+    {"$VstPluginFolder", &TSetupInstaller::VstPluginFolder, &TSetupInstaller::InstallVstPlugin},
+    {"$Vst3ProgramFolder", &TSetupInstaller::ProgramFolder, &TSetupInstaller::InstallVst3Plugin},
+    {"$Vst3PluginFolder", &TSetupInstaller::Vst3PluginFolder, &TSetupInstaller::InstallVst3Plugin},
+    {"$DigiPluginFolder", &TSetupInstaller::DigiPluginFolder, &TSetupInstaller::InstallDigiPlugin},
+    {"$PhotoshopPluginFolder", &TSetupInstaller::PhotoshopPluginFolder,
+     &TSetupInstaller::InstallPhotoshopPlugin},
+    {"$ApplicationData", &TSetupInstaller::ApplicationDataFolder, nullptr},
+};
+
+// Where the plug-in hosts record their folders, below HKEY_LOCAL_MACHINE: read by the
+// detection, and by the packing tool's checker for its machine with every host installed.
+namespace PluginHostKeys {
+// The VST hosts' shared plug-in folder: a value of this key.
+inline constexpr const char* Vst = "Software\\Vst";
+inline constexpr const char* VstFolderValue = "VstPluginsPath";
+// The image editor: a subkey per installed version ("9.0", "10.0"), the folder in the default
+// value of the version's subkey PhotoshopFolderKey.
+inline constexpr const char* Photoshop = "SOFTWARE\\Adobe\\Photoshop";
+inline constexpr const char* PhotoshopFolderKey = "PluginPath";
+} // namespace PluginHostKeys

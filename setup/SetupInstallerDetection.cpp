@@ -10,9 +10,6 @@
 
 namespace {
 
-const char* const VstKey = "Software\\Vst";
-const char* const PhotoshopKey = "SOFTWARE\\Adobe\\Photoshop";
-
 // A text of decimal digits only, read as a number; 0 for anything else.
 int32_t DecimalValue(const std::string& text) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
@@ -30,7 +27,9 @@ void TSetupInstaller::DetectDigiPluginFolder() {
 }
 
 void TSetupInstaller::DetectVstPluginFolder() {
-    VstPluginFolder = Environment.ReadString(rrLocalMachine, VstKey, "VstPluginsPath").value_or(std::string());
+    VstPluginFolder =
+        Environment.ReadString(rrLocalMachine, PluginHostKeys::Vst, PluginHostKeys::VstFolderValue)
+            .value_or(std::string());
 }
 
 void TSetupInstaller::DetectVst3PluginFolder() {
@@ -59,7 +58,7 @@ void TSetupInstaller::DetectVst3PluginFolder() {
 void TSetupInstaller::DetectPhotoshopPluginFolder() {
     if (!VisiblePages.Contains(spPhotoshopPluginFolder))
         return;
-    const auto versions = Environment.SubkeyNames(rrLocalMachine, PhotoshopKey);
+    const auto versions = Environment.SubkeyNames(rrLocalMachine, PluginHostKeys::Photoshop);
     if (!versions)
         return;
     // One subkey per installed version ("9.0", "10.0"); the newest major version wins, the
@@ -75,8 +74,9 @@ void TSetupInstaller::DetectPhotoshopPluginFolder() {
     }
     if (newest == 0)
         return;
-    if (auto folder =
-            Environment.ReadString(rrLocalMachine, std::string(PhotoshopKey) + "\\" + chosen + "\\PluginPath", ""))
+    if (auto folder = Environment.ReadString(
+            rrLocalMachine, JoinPaths(PluginHostKeys::Photoshop, chosen, PluginHostKeys::PhotoshopFolderKey),
+            ""))
         PhotoshopPluginFolder = *folder;
 }
 

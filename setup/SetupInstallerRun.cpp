@@ -5,6 +5,8 @@
 
 #include "setup/SetupInstaller.h"
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 
 #include "common/CommonUtils.h"
@@ -17,27 +19,6 @@ namespace {
 
 // Room kept free beyond what the components need.
 const uint64_t SpaceMargin = 1048576;
-
-// Sets the engine's switches for one extraction and restores the defaults afterwards (all
-// files replaced, no file-name hook), also when the extraction fails.
-class TExtractionSwitches {
-public:
-    TExtractionSwitches(TInstaller& installer, bool overwrite,
-                        std::function<void(TInstaller&, std::string&)> onExtractFile)
-        : Installer(installer) {
-        Installer.Overwrite = overwrite;
-        Installer.OnExtractFile = std::move(onExtractFile);
-    }
-    ~TExtractionSwitches() {
-        Installer.Overwrite = true;
-        Installer.OnExtractFile = nullptr;
-    }
-    TExtractionSwitches(const TExtractionSwitches&) = delete;
-    TExtractionSwitches& operator=(const TExtractionSwitches&) = delete;
-
-private:
-    TInstaller& Installer;
-};
 
 } // namespace
 
@@ -57,8 +38,8 @@ void TSetupInstaller::CheckDiskSpace() {
         throw ESetupError(LoadMessage(msNotEnoughSpace));
 }
 
-void TSetupInstaller::CheckComponentDestinations() const {
-    // What InstallComponents extracts: each selected bundle item's lines, then the product's.
+std::vector<const TSetupBundleItem*> TSetupInstaller::ExtractionPasses() const {
+    // Each selected bundle item's lines, then the product's.
     std::vector<const TSetupBundleItem*> passes;
     if (IsBundle) {
         for (const auto& item : BundleItems)
@@ -66,31 +47,80 @@ void TSetupInstaller::CheckComponentDestinations() const {
                 passes.push_back(item.get());
     }
     passes.push_back(nullptr);
-    for (const TSetupBundleItem* item : passes) {
+    return passes;
+}
+
+void TSetupInstaller::CheckComponentDestinations() const {
+    for (const TSetupBundleItem* item : ExtractionPasses()) {
         for (const std::string& line : Components) {
             const std::string source = ExpandFolderSymbols(LineName(line), item);
             const std::string destination = ExpandFolderSymbols(LineValue(line), item);
             if (source.empty() || destination.empty())
                 continue;
-            // A drive letter with its backslash, or a network share: anything else is taken
-            // relative to the current folder or drive ("Program=ProgramFolder" without its "$",
-            // "\Filters" from an empty symbol) and would put the product wherever that is.
-            const std::string volume = VolumeRoot(destination);
-            const bool onDrive = volume.size() == 2 && destination.size() > 2 && IsPathDelimiter(destination[2]);
-            const size_t server = volume.find_first_of("\\/", 2);
-            const bool onShare = volume.size() > 2 && server != std::string::npos && server > 2 &&
-                                 server + 1 < volume.size();
+            // Anything but a full path is taken relative to the current folder or drive
+            // ("Program=ProgramFolder" without its "$", "\Filters" from an empty symbol) and
+            // would put the product wherever that is.
             // The native build (tests, the product check) runs on POSIX paths.
             const bool onPosixRoot = PathDelimiter() == '/' && destination[0] == '/';
-            if (!onDrive && !onShare && !onPosixRoot)
+            if (!IsFullPath(destination) && !onPosixRoot)
                 throw ESetupError("Invalid destination in Setup.ini: the component \"" + line + "\" goes to \"" +
                                   destination + "\", which is not a full path with a drive or a network share");
         }
     }
 }
 
+uint64_t TSetupInstaller::ExtractionSize() {
+    uint64_t total = 0;
+    for (const TSetupBundleItem* item : ExtractionPasses()) {
+        for (const std::string& line : Components) {
+            const std::string source = ExpandFolderSymbols(LineName(line), item);
+            if (!source.empty() && !ExpandFolderSymbols(LineValue(line), item).empty())
+                total += static_cast<uint64_t>(Installer->ComponentSize(source));
+        }
+    }
+    return total;
+}
+
+namespace {
+
+// Moves the bar with the bytes written while the components are extracted, between the
+// stage's start and end: at most every 50 ms, so that a product of many small files does not
+// spend its time repainting, and never backwards.
+class TCopyProgress {
+public:
+    TCopyProgress(ISetupProgress& progress, int32_t start, int32_t end, uint64_t total, uint64_t writtenBefore)
+        : Progress(progress), Start(start), End(end), Total(total), WrittenBefore(writtenBefore),
+          LastReport(std::chrono::steady_clock::now()), Position(start) {}
+
+    int32_t Shown() const { return Position; }
+
+    void Report(uint64_t written) {
+        const auto now = std::chrono::steady_clock::now();
+        if (Total == 0 || now - LastReport < std::chrono::milliseconds(50))
+            return;
+        LastReport = now;
+        const uint64_t done = std::min(written - WrittenBefore, Total);
+        const auto position = static_cast<int32_t>(Start + static_cast<uint64_t>(End - Start) * done / Total);
+        if (position <= Position)
+            return;
+        Position = position;
+        Progress.SetCopyProgress(position);
+    }
+
+private:
+    ISetupProgress& Progress;
+    const int32_t Start, End;
+    const uint64_t Total, WrittenBefore;
+    std::chrono::steady_clock::time_point LastReport;
+    int32_t Position;
+};
+
+} // namespace
+
 void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start, int32_t end) {
     CheckComponentDestinations();
+    TCopyProgress copied(progress, start, end, ExtractionSize(), Installer->BytesWritten());
+    const std::function<void(uint64_t)> report = [&copied](uint64_t written) { copied.Report(written); };
     if (IsBundle) {
         int32_t selected = 0;
         for (const auto& item : BundleItems) {
@@ -101,19 +131,22 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
         for (const auto& item : BundleItems) {
             if (!item->Selected)
                 continue;
-            progress.SetProgress(start + (end - start) * index / selected);
-            InstallItemComponents(item.get());
+            // The bytes may have moved the bar past an item's place already, when the items
+            // before it were the larger ones.
+            progress.SetProgress(std::max(start + (end - start) * index / selected, copied.Shown()));
+            InstallItemComponents(item.get(), report);
             ++index;
         }
     }
     // The product's own components, also after a bundle's items.
-    InstallItemComponents(nullptr);
+    InstallItemComponents(nullptr, report);
     // A file kept by NoOverwrite or dropped with its component was not written and counts
     // nothing.
     InstalledBytes = Installer->ExtractedBytes();
 }
 
-void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
+void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item,
+                                            const std::function<void(uint64_t)>& report) {
     for (const std::string& line : Components) {
         const std::string name = LineName(line);
         const std::string target = LineValue(line);
@@ -123,9 +156,12 @@ void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item) {
         const std::string destination = ExpandFolderSymbols(target, item);
         if (source.empty() || destination.empty())
             continue;
-        const TExtractionSwitches switches(*Installer, !IsNoOverwrite(name),
-                                           IsVst3Component(target) ? RenameVst3File : nullptr);
-        Installer->ExtractComponent(source, destination, item != nullptr ? item->FileDate : 0);
+        TExtractOptions options;
+        options.Overwrite = !IsNoOverwrite(name);
+        if (IsVst3Component(target))
+            options.OnExtractFile = RenameVst3File;
+        options.OnProgress = report;
+        Installer->ExtractComponent(source, destination, item != nullptr ? item->FileDate : 0, options);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "common/FileEnumerator.h"
 #include "common/FileSystem.h"
 #include "common/IniFile.h"
+#include "setupdata/UninstallRecord.h"
 #include "shell/ShellUtils.h"
 #include "ui/Strings.h"
 
@@ -29,7 +30,7 @@ void TSetupInstaller::Install(ISetupProgress& progress) {
     if (callsLibraries) {
         progress.SetProgress(50);
         progress.SetStatus(LoadMessage(msInitializing));
-        RunCallLibraries();
+        progress.CallOnWindowThread([this] { RunCallLibraries(); });
     }
 
     progress.SetProgress(75);
@@ -108,7 +109,8 @@ void TSetupInstaller::RemoveOldShortcuts(const std::string& folder, const std::s
         // an old one.
         bool madeNow = false;
         for (const std::string& entry : Installer->InstallLog)
-            madeNow = madeNow || (entry.size() > 1 && entry[0] == 'F' && SameText(entry.substr(1), link));
+            madeNow = madeNow || (entry.size() > 1 && entry[0] == UninstallRecord::KindFile &&
+                                  SameText(entry.substr(1), link));
         if (madeNow)
             continue;
         std::string linkTarget;

@@ -4,8 +4,6 @@
 
 #include "setup/SetupInstaller.h"
 
-#include <utility>
-
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
 
@@ -20,12 +18,10 @@ bool Contains(const std::string& text, const char* symbol) { return text.find(sy
 std::string TSetupInstaller::ExpandFolderSymbols(const std::string& text, const TSetupBundleItem* item) const {
     // Entries that go to a host the user declined, or that belong to a bundle item when there
     // is none, are dropped whole.
-    if ((!InstallVstPlugin && Contains(text, "$VstPluginFolder")) ||
-        (!InstallVst3Plugin && Contains(text, "$Vst3PluginFolder")) ||
-        (!InstallVst3Plugin && Contains(text, "$Vst3ProgramFolder")) ||
-        (!InstallDigiPlugin && Contains(text, "$DigiPluginFolder")) ||
-        (!InstallPhotoshopPlugin && Contains(text, "$PhotoshopPluginFolder")) ||
-        (item == nullptr && Contains(text, "$BundleItem")))
+    for (const TFolderSymbol& symbol : FolderSymbols)
+        if (symbol.Switch != nullptr && !(this->*symbol.Switch) && Contains(text, symbol.Name))
+            return std::string();
+    if (item == nullptr && Contains(text, "$BundleItem"))
         return std::string();
 
     // One pass, first occurrences only: a custom folder's default may hold $ symbols, which
@@ -47,27 +43,11 @@ std::string TSetupInstaller::ExpandFolderSymbols(const std::string& text, const 
     // behind it, such as a page that is off or a host that was not found: the install flag is
     // still set, and "$PhotoshopPluginFolder\Filters" would become "\Filters", a folder in the
     // root of whatever drive is current.
-    const std::pair<const char*, const std::string*> folderSymbols[] = {
-        {"$Documents", &DocumentsFolder},
-        {"$ProgramFolder", &ProgramFolder},
-        {"$VstPluginFolder", &VstPluginFolder},
-        {"$Vst3ProgramFolder", &ProgramFolder},
-        {"$Vst3PluginFolder", &Vst3PluginFolder},
-        {"$DigiPluginFolder", &DigiPluginFolder},
-        {"$PhotoshopPluginFolder", &PhotoshopPluginFolder},
-        {"$ApplicationData", &ApplicationDataFolder},
-    };
-    for (const auto& [symbol, folder] : folderSymbols)
-        if (folder->empty() && Contains(result, symbol))
+    for (const TFolderSymbol& symbol : FolderSymbols)
+        if ((this->*symbol.Folder).empty() && Contains(result, symbol.Name))
             return std::string();
-    result = ReplaceFirst(result, "$Documents", ExcludeDelimiter(DocumentsFolder));
-    result = ReplaceFirst(result, "$ProgramFolder", ExcludeDelimiter(ProgramFolder));
-    result = ReplaceFirst(result, "$VstPluginFolder", ExcludeDelimiter(VstPluginFolder));
-    result = ReplaceFirst(result, "$Vst3ProgramFolder", ExcludeDelimiter(ProgramFolder));
-    result = ReplaceFirst(result, "$Vst3PluginFolder", ExcludeDelimiter(Vst3PluginFolder));
-    result = ReplaceFirst(result, "$DigiPluginFolder", ExcludeDelimiter(DigiPluginFolder));
-    result = ReplaceFirst(result, "$PhotoshopPluginFolder", ExcludeDelimiter(PhotoshopPluginFolder));
-    result = ReplaceFirst(result, "$ApplicationData", ExcludeDelimiter(ApplicationDataFolder));
+    for (const TFolderSymbol& symbol : FolderSymbols)
+        result = ReplaceFirst(result, symbol.Name, ExcludeDelimiter(this->*symbol.Folder));
     if (item != nullptr) {
         result = ReplaceAll(result, "$BundleItemProductName", item->ItemProductName);
         result = ReplaceAll(result, "$BundleItem", item->Name);
@@ -149,21 +129,12 @@ void TSetupInstaller::SetProgramFolder(const std::string& path) { ProgramFolder 
 bool TSetupInstaller::IsVst3Component(const std::string& destination) { return Contains(destination, "Vst3"); }
 
 bool TSetupInstaller::CanBeAbsoluteDestination(const std::string& destination) {
-    // Each of these stands for a full path, or empties the line. So may a custom folder, whose
-    // default or remembered location is the product's affair.
-    static const char* const folderSymbols[] = {
-        "$Documents",        "$ProgramFolder",    "$VstPluginFolder",       "$Vst3ProgramFolder",
-        "$Vst3PluginFolder", "$DigiPluginFolder", "$PhotoshopPluginFolder", "$ApplicationData"};
-    for (const char* symbol : folderSymbols) {
-        if (destination.rfind(symbol, 0) == 0)
+    // Each folder symbol stands for a full path, or empties the line. So may a custom folder,
+    // whose default or remembered location is the product's affair.
+    for (const TFolderSymbol& symbol : FolderSymbols)
+        if (destination.rfind(symbol.Name, 0) == 0)
             return true;
-    }
-    if (destination.rfind('%', 0) == 0)
-        return true;
-    // "C:\..." (or "C:" alone), and a network share "\\server\share\...".
-    const char first = AsciiLower(destination.empty() ? ' ' : destination[0]);
-    const bool drive = destination.size() >= 2 && destination[1] == ':' && first >= 'a' && first <= 'z';
-    return drive || destination.rfind("\\\\", 0) == 0;
+    return destination.rfind('%', 0) == 0 || IsFullPath(destination);
 }
 
 void TSetupInstaller::RenameVst3File(TInstaller&, std::string& fileName) {

@@ -4,10 +4,12 @@
 
 #include "setupdata/ArchiveFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "common/DosDate.h"
+#include "common/Stream.h"
 
 namespace Archive {
 
@@ -127,6 +129,11 @@ uint32_t DateTimeToDosDateTime(double dateTime) {
 double EncodeDateTime(int year, int month, int day, int hour, int minute, int second) {
     const int64_t days = DaysFromCivil(year, month, day) + UnixEpochDay;
     return static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / 86400.0;
+}
+
+int32_t ReadDataOffset(TStream& image) {
+    image.SetPosition(DataOffsetPosition);
+    return std::max(image.ReadInt32(), 0);
 }
 
 } // namespace Archive

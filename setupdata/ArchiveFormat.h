@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+class TStream;
+
 namespace Archive {
 
 constexpr char Signature[8] = {'Q', 'K', '/', 'I', 'S', 'B', '/', '3'};
@@ -36,6 +38,12 @@ extern const char* const DamagedDataMessage;
 constexpr int DataOffsetPosition = 48;
 constexpr int UninstallFlagPosition = 52;
 constexpr int MinimumExecutableSize = 56;
+
+// DataOffset, the word at DataOffsetPosition of a setup program's or an uninstaller's image:
+// where the data appended to the image starts. 0 means that nothing is appended and the data
+// is in a file beside the program; so does a negative value, which no writer produces. Reads
+// it from image (moving its position) and gives 0 for both.
+int32_t ReadDataOffset(TStream& image);
 
 struct THeader {
     char Signature[8];

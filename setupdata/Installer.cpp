@@ -16,10 +16,13 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <set>
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "setupdata/FileWriter.h"
 #include "setupdata/Inflate.h"
+#include "setupdata/UninstallRecord.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -213,9 +216,8 @@ std::unique_ptr<TStream> TInstaller::OpenArchive() {
             return file;
         }
     }
-    file->SetPosition(DataOffsetPosition);
-    const int32_t dataOffset = file->ReadInt32();
-    if (dataOffset > 0) {
+    const int32_t dataOffset = ReadDataOffset(*file);
+    if (dataOffset != 0) {
         file->SetPosition(dataOffset);
         return file;
     }
@@ -370,12 +372,14 @@ void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const st
 namespace {
 
 // The kind letters of the install log, indexed by TLogKind.
-constexpr char LogLetters[] = {'F', 'D', 'T', 'U', 'C', 'M', 'E'};
+constexpr char LogLetters[] = {UninstallRecord::KindFile,
+                               UninstallRecord::KindFolder,
+                               UninstallRecord::KindFolderWithFiles,
+                               UninstallRecord::KindCurrentUserKey,
+                               UninstallRecord::KindClassesRootKey,
+                               UninstallRecord::KindLocalMachineKey,
+                               UninstallRecord::KindExistingFolder};
 static_assert(sizeof LogLetters == lkExistingFolder + 1, "one letter per TLogKind");
-
-// Files are copied from the inflater to the target through one buffer of this size, so that
-// memory stays the same whatever the size of the files; most files take one write.
-constexpr int32_t CopyBufferSize = 1024 * 1024;
 
 // True when the log holds path as a folder that this installation created (D or T). Looked
 // for from the end: a subfolder's parent was logged shortly before.
@@ -389,77 +393,43 @@ bool WasCreatedHere(const std::vector<std::string>& log, const std::string& path
     return false;
 }
 
-// Extraction into the file system: every entry list's folder is created and logged through
-// CreateFolder, every file is streamed from the inflater into its target and logged.
+// Extraction into the file system: the walk inflates each file and hands it to the writing
+// thread, which creates and logs the folders through CreateFolder and writes and logs the
+// files, in the walk's order.
 class TInstallTarget : public IExtractTarget {
 public:
-    TInstallTarget(TInstaller& installer, std::map<std::string, uint64_t>& extractedSizes)
-        : Installer(installer), ExtractedSizes(extractedSizes), Buffer(CopyBufferSize) {}
+    TInstallTarget(TInstaller& installer, const TExtractOptions& options, TFileWriter& writer)
+        : Installer(installer), Options(options), Writer(writer) {}
 
-    void PrepareFolder(const std::string& folder) override { Installer.CreateFolder(folder, false); }
+    void PrepareFolder(const std::string& folder) override { Writer.CreateFolder(folder); }
 
     void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string& entryTarget,
                      uint32_t fileDate) override {
         std::string target = entryTarget;
-        if (Installer.OnExtractFile)
-            Installer.OnExtractFile(Installer, target);
-        if (target.empty() || (!Installer.Overwrite && FileExists(target)))
+        if (Options.OnExtractFile)
+            Options.OnExtractFile(Installer, target);
+        if (target.empty())
+            return;
+        // A file handed over earlier in this extraction may not be written yet. (The hook may
+        // give two entries one name: x.dll and x.vst3 both become x.vst3.)
+        const bool handedOver = !HandedOver.insert(AsciiLowerCase(target)).second;
+        if (!Options.Overwrite && (handedOver || FileExists(target)))
             return;
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
-        std::unique_ptr<TFileStream> file = CreateTarget(target);
-        try {
-            // A file that takes more than one write gets its size at once, so that the file
-            // system does not extend it write by write. Only a hint: writing sets it anyway.
-            if (record.FileSize > CopyBufferSize)
-                SetFileSize(*file, record.FileSize);
-            for (int32_t left = record.FileSize; left > 0;) {
-                const int32_t chunk = std::min(left, CopyBufferSize);
-                inflater.ReadBuffer(Buffer.data(), chunk);
-                file->WriteBuffer(Buffer.data(), chunk);
-                left -= chunk;
-            }
-        } catch (...) {
-            // A half-written file would not be logged, so the uninstaller would never remove
-            // it. (The archive was checked when it was opened: this takes a full disk, or an
-            // archive changed since.)
-            file.reset();
-            DeleteFileAt(target);
-            throw;
-        }
-        // Through the open file: a second open could meet a virus scanner that has just
-        // opened the new file. On failure the file keeps the time of writing.
-        SetFileDate(*file, fileDate);
-        file.reset();
-        Installer.AddLogEntry(lkFile, target);
-        std::string key = target;
-        for (char& c : key)
-            c = AsciiLower(c);
-        ExtractedSizes[key] = static_cast<uint32_t>(record.FileSize);
+        Writer.WriteFile(target, static_cast<uint32_t>(record.FileSize), fileDate, inflater);
     }
 
 private:
     TInstaller& Installer;
-    std::map<std::string, uint64_t>& ExtractedSizes;
-    std::vector<uint8_t> Buffer;
-
-    // CreateFileA with CREATE_ALWAYS fails on a read-only file (access denied): the bit is
-    // cleared, keeping the others, and the file created again. Asking for the attributes of
-    // every file first would cost a path lookup per file for the rare read-only one.
-    static std::unique_ptr<TFileStream> CreateTarget(const std::string& target) {
-        try {
-            return std::make_unique<TFileStream>(target, TFileMode::fmCreate);
-        } catch (const EFCreateError&) {
-            if (!ClearReadOnly(target))
-                throw;
-        }
-        return std::make_unique<TFileStream>(target, TFileMode::fmCreate);
-    }
+    const TExtractOptions& Options;
+    TFileWriter& Writer;
+    std::set<std::string> HandedOver; // lower-cased
 };
 
 } // namespace
 
 int32_t TInstaller::ExtractComponent(const std::string& name, const std::string& destination,
-                                     uint32_t fileDate) {
+                                     uint32_t fileDate, const TExtractOptions& options) {
     if (fileDate == 0)
         fileDate = ArchiveFileDate;
     // IncludeDelimiter on Windows; the platform's delimiter for the native build.
@@ -468,8 +438,23 @@ int32_t TInstaller::ExtractComponent(const std::string& name, const std::string&
         folder += PathDelimiter();
     if (folder.empty())
         return ExtractFolder(name, folder, fileDate, nullptr);
-    TInstallTarget target(*this, ExtractedSizes);
-    return ExtractFolder(name, folder, fileDate, &target);
+    TFileWriter writer([this](const std::string& path) { CreateFolder(path, false); },
+                       [this](const std::string& file, uint32_t size) {
+                           AddLogEntry(lkFile, file);
+                           ExtractedSizes[AsciiLowerCase(file)] = size;
+                       },
+                       Written);
+    if (options.OnProgress)
+        writer.OnHandedOver = [this, &options] { options.OnProgress(BytesWritten()); };
+    TInstallTarget target(*this, options, writer);
+    try {
+        ExtractFolder(name, folder, fileDate, &target);
+    } catch (...) {
+        writer.Abandon();
+        throw;
+    }
+    writer.Finish();
+    return 0;
 }
 
 uint64_t TInstaller::ExtractedBytes() const {

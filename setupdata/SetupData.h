@@ -4,6 +4,7 @@
 // (setupdata/Uninstaller.h).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -18,6 +19,8 @@
 
 // Where the tree walk sends what it meets when it walks into a destination: the install
 // engine creates and logs folders and files; tools supply their own.
+class TInstaller;
+
 class IExtractTarget {
 public:
     // Called once per entry list before its first record, with the list's destination
@@ -65,6 +68,18 @@ struct TUninstallDetails {
     uint64_t InstalledBytes = 0;
 };
 
+// How ExtractComponent treats the files of one extraction.
+struct TExtractOptions {
+    // Replace files that exist; when false, an existing file is left alone and not logged.
+    bool Overwrite = true;
+    // Called with each file's target path before it is written; may change it, or empty it
+    // to skip the file.
+    std::function<void(TInstaller& sender, std::string& fileName)> OnExtractFile;
+    // Called now and then while files are written, with BytesWritten(), on the thread that
+    // called ExtractComponent.
+    std::function<void(uint64_t bytesWritten)> OnProgress;
+};
+
 class TInstaller {
 public:
     // Opens and verifies the archive of the running program: the data resource ResourceName
@@ -83,8 +98,6 @@ public:
     int32_t EntriesStart = 0;
     uint32_t ArchiveFileDate = 0;
     std::vector<std::string> InstallLog;
-    std::function<void(TInstaller& sender, std::string& fileName)> OnExtractFile;
-    bool Overwrite = true;
     std::string ResourceName;
     TProgramVersion Version;
     // The code signature that follows the archive in the program's file; Size 0 when none.
@@ -105,10 +118,13 @@ public:
     // each file with fileDate (a packed DOS date-time; 0 = the archive's date) and logging
     // what it creates. With an empty destination nothing is written and the result is the
     // component's size; otherwise the result is 0.
-    int32_t ExtractComponent(const std::string& name, const std::string& destination, uint32_t fileDate);
+    int32_t ExtractComponent(const std::string& name, const std::string& destination, uint32_t fileDate,
+                             const TExtractOptions& options = {});
     // The bytes of the files extracted so far: a file written more than once (a component
     // without bundle symbols, once per item) counts once, at its last size.
     uint64_t ExtractedBytes() const;
+    // The bytes written into files by every extraction so far, as they are written.
+    uint64_t BytesWritten() const { return Written; }
     // Creates path with its missing parents and logs them (E existing, D created, T created
     // with markFiles); true when the folder exists afterwards.
     bool CreateFolder(const std::string& path, bool markFiles);
@@ -148,6 +164,8 @@ private:
     // The size of each extracted file by its lower-cased path: Windows names one file in any
     // letter case.
     std::map<std::string, uint64_t> ExtractedSizes;
+    // Counted by the thread that writes the files.
+    std::atomic<uint64_t> Written{0};
 
     TEntryList TopLevelList(TStream& archive) const;
     // Positions archive at the content of the first top-level entry called name of the

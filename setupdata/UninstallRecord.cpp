@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "common/CommonUtils.h"
 #include "common/Errors.h"
-#include "common/IniFile.h"
 #include "common/Stream.h"
 
 using namespace UninstallRecord;
@@ -51,7 +51,7 @@ void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& r
     std::string logText(static_cast<size_t>(logLength), '\0');
     if (logLength > 0)
         stream.ReadBuffer(logText.data(), logLength);
-    record.InstallLog = SplitLogLines(logText);
+    record.InstallLog = SplitLines(logText);
 
     record.ProductDataLength = productDataLength;
     record.ProductData.assign(static_cast<size_t>(productDataLength), 0);
@@ -59,4 +59,3 @@ void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& r
         stream.ReadBuffer(record.ProductData.data(), productDataLength);
 }
 
-std::vector<std::string> SplitLogLines(const std::string& text) { return SplitLines(text); }

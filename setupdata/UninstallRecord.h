@@ -62,5 +62,3 @@ void WriteUninstallRecord(TStream& stream, const TProgramVersion& version,
 // damaged version and EReadError for a record shorter than its 28-byte header.
 void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& record);
 
-// Splits text into lines at CR LF, CR or LF; a line break at the very end adds no empty line.
-std::vector<std::string> SplitLogLines(const std::string& text);

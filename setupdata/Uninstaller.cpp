@@ -26,12 +26,33 @@ const char* const SharedKeys[] = {
     "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
 };
 
-// A key that no installation of ours owns: one a single level below a root ("\Software",
-// "\CLSID") or the shared list of installed programs itself. The installer logs only keys of
-// the product, but a damaged or hand-made record could name one of these, and so could a
-// registration written without a key name of its own; deleting it would take every other
-// product's keys with it.
-bool IsSharedKey(const std::string& path) {
+// Keys right below HKEY_CLASSES_ROOT that every program shares: the tables of COM classes,
+// interfaces, type libraries and applications, the shell's entries for every file, folder and
+// drive, MIME types, Windows Installer's data, the 32-bit view on 64-bit Windows and the
+// per-user "Local Settings".
+const char* const SharedClassesRootKeys[] = {"CLSID",
+                                             "Interface",
+                                             "TypeLib",
+                                             "AppID",
+                                             "*",
+                                             "Directory",
+                                             "Folder",
+                                             "Drive",
+                                             "AllFilesystemObjects",
+                                             "SystemFileAssociations",
+                                             "MIME",
+                                             "Installer",
+                                             "WOW6432Node",
+                                             "Local Settings"};
+
+// A key that no installation of ours owns. Under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE:
+// one a single level below the root ("\Software") or the shared list of installed programs
+// itself. Under HKEY_CLASSES_ROOT a product's own keys sit right below the root (an extension
+// ".abc", a type name "Vendor.Document"), so only the shared keys listed above are refused
+// there. The installer logs only keys of the product, but a damaged or hand-made record could
+// name one of these, and so could a registration written without a key name of its own;
+// deleting it would take every other product's keys with it.
+bool IsSharedKey(char kind, const std::string& path) {
     std::string normalized;
     int components = 0;
     size_t start = 0;
@@ -46,6 +67,16 @@ bool IsSharedKey(const std::string& path) {
             ++components;
         }
         start = end + 1;
+    }
+    if (components == 0)
+        return true;
+    if (kind == KindClassesRootKey) {
+        if (components > 1)
+            return false;
+        for (const char* shared : SharedClassesRootKeys)
+            if (SameText(normalized, shared))
+                return true;
+        return false;
     }
     if (components < 2)
         return true;
@@ -68,10 +99,7 @@ TUninstaller::TUninstaller(const std::string& executablePath)
 void TUninstaller::ReadRecord() {
     std::unique_ptr<TFileStream> file =
         std::make_unique<TFileStream>(ExecutablePath, TFileMode::fmOpenReadShared);
-    file->SetPosition(Archive::DataOffsetPosition);
-    const int32_t dataOffset = file->ReadInt32();
-    if (dataOffset < 0)
-        throw ESetupError(InvalidDataMessage);
+    const int32_t dataOffset = Archive::ReadDataOffset(*file);
     if (dataOffset == 0) {
         file.reset();
         file = std::make_unique<TFileStream>(ProgramFolder + "Uninstall.dat", TFileMode::fmOpenReadExclusive);
@@ -151,7 +179,7 @@ void TUninstaller::DeleteRegistryKey(char kind, const std::string& path) {
                       : kind == KindCurrentUserKey ? HKEY_CURRENT_USER
                                                    : HKEY_LOCAL_MACHINE;
     // The log writes key paths with a leading backslash.
-    if (IsSharedKey(path))
+    if (IsSharedKey(kind, path))
         return;
     DeleteKeyTree(root, path);
 }

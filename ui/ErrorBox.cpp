@@ -10,7 +10,7 @@ std::string ErrorBoxText(const std::string& message) {
     return message;
 }
 
-void ShowErrorBox(const std::string& message) {
+void ShowErrorBox(const std::string& caption, const std::string& message) {
     // The error kind of the message dialogs adds the full stop through ErrorBoxText.
-    ShowMessage(message, mkError);
+    ShowMessage(message, mkError, caption);
 }

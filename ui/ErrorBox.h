@@ -1,5 +1,5 @@
-// The error box that shows an error which ends the program: the application's title as
-// caption, the system's error icon and one "OK" button.
+// The error box that shows an error which ends the program: the program's title as caption,
+// the system's error icon and one "OK" button.
 #pragma once
 
 #include <string>
@@ -9,6 +9,6 @@
 // full stop while a message ending in ")", "!", " " or "." stays as it is.
 std::string ErrorBoxText(const std::string& message);
 
-// Shows message in the error box, modal to the whole application, and returns when the user
-// has pressed OK.
-void ShowErrorBox(const std::string& message);
+// Shows message in the error box titled caption, modal to the whole application, and returns
+// when the user has pressed OK.
+void ShowErrorBox(const std::string& caption, const std::string& message);

@@ -4,10 +4,6 @@
 
 namespace {
 
-// Measured height of "0" in the design font at the screen's resolution; 0 until measured.
-// Only the user-interface thread uses it.
-int DesignTextHeight = 0;
-
 int TextHeightOfZero(HDC dc, HFONT font) {
     TSelectObject select(dc, font);
     SIZE size = {};
@@ -33,11 +29,6 @@ void TFont::SetSize(int points, int ppi) {
 
 bool TFont::operator==(const TFont& other) const {
     return Face == other.Face && Height == other.Height && Bold == other.Bold && Charset == other.Charset;
-}
-
-TUiFont& UiFont() {
-    static TUiFont font;
-    return font;
 }
 
 void EnableDpiAwareness() {
@@ -74,20 +65,14 @@ bool IsFontInstalled(const std::string& face) {
     return found;
 }
 
-void SelectUiFont() {
+TUiFont SelectUiFont() {
     // GetVersionExA reports 6.2 on later systems to programs without a compatibility section
     // in their manifest; only the major number matters here.
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     if (!::GetVersionExA(&version))
-        return;
-    UiFont() = ChooseUiFont(UiFont(), version.dwMajorVersion, IsFontInstalled);
-}
-
-void InitializeUiFont() {
-    EnableDpiAwareness();
-    UiFont() = TUiFont();
-    SelectUiFont();
+        return TUiFont();
+    return ChooseUiFont(TUiFont(), version.dwMajorVersion, IsFontInstalled);
 }
 
 int ScreenPixelsPerInch() {
@@ -110,38 +95,8 @@ int MeasureTextHeight(const TFont& font) {
     return TextHeightOfZero(screen.Get(), static_cast<HFONT>(gdiFont.Get()));
 }
 
-int GetDesignTextHeight() {
-    if (DesignTextHeight == 0) {
-        // A hidden helper window that only the default window procedure serves, so that
-        // nothing of ours runs while its device context measures the design font.
-        UniqueWindow helper(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                              ::GetModuleHandleA(nullptr), nullptr));
-        if (helper) {
-            ::SetWindowLongPtrA(helper.Get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(::DefWindowProcA));
-            TWindowDc dc(helper.Get());
-            if (dc.Get()) {
-                LOGFONTA design = {};
-                design.lfHeight =
-                    ::MulDiv(-DesignFontHeight, ::GetDeviceCaps(dc.Get(), LOGPIXELSY), DesignPixelsPerInch);
-                design.lfCharSet = DEFAULT_CHARSET;
-                lstrcpynA(design.lfFaceName, DesignFontFace, LF_FACESIZE);
-                UniqueGdiObject font(::CreateFontIndirectA(&design));
-                if (font)
-                    DesignTextHeight = TextHeightOfZero(dc.Get(), static_cast<HFONT>(font.Get()));
-            }
-        }
-    }
-    // A failed measurement leaves the design scale rather than collapsing every length to 0;
-    // it is tried again on the next call.
-    return DesignTextHeight > 0 ? DesignTextHeight : DesignedTextHeight;
-}
-
 int ScaleValueBy(int length, int textHeight) {
     return TLayoutScale{textHeight, DesignedTextHeight}.Value(length);
-}
-
-int ScaleValue(int length) {
-    return ScaleValueBy(length, GetDesignTextHeight());
 }
 
 TBounds TLayoutScale::Bounds(const TBounds& design) const {
@@ -201,8 +156,4 @@ void AdaptFormFont(TFontForm& form, const TUiFont& uiFont) {
         control->Font.Face = uiFont.Face;
         control->Font.SetSize(uiFont.Size, form.PixelsPerInch);
     }
-}
-
-void AdaptFormFont(TFontForm& form) {
-    AdaptFormFont(form, UiFont());
 }

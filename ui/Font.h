@@ -1,9 +1,10 @@
 // Font and screen-resolution helpers of the wizard. The wizard is designed at 96 pixels per
 // inch in "MS Sans Serif" at 8 points (character height 11 pixels, text height 13 pixels). At
-// start-up the process declares itself aware of the resolution and picks the preferred
-// interface font for the Windows version; when the wizard is loaded its layout is scaled by
-// the measured text height, and when it is created the controls that carry the design font
-// switch to the preferred one. Windows only.
+// start-up the process declares itself aware of the resolution, and the wizard is given the
+// preferred interface font for the Windows version; when the wizard is loaded its layout is
+// scaled by the measured text height, and when it is created the controls that carry the
+// design font switch to the preferred one. The wizard's window holds these metrics; nothing
+// here keeps state between calls. Windows only.
 #pragma once
 
 #include <windows.h>
@@ -39,9 +40,6 @@ struct TUiFont {
     int Size = 8;
 };
 
-// The one interface font of the process; starts with the platform's defaults.
-TUiFont& UiFont();
-
 // Calls SetProcessDPIAware when user32 has it, so that Windows does not stretch our windows
 // as bitmaps at other resolutions. Looked up at run time: systems before Windows 6 lack it.
 void EnableDpiAwareness();
@@ -51,13 +49,10 @@ void EnableDpiAwareness();
 // tried.
 TUiFont ChooseUiFont(const TUiFont& current, DWORD majorVersion,
                      const std::function<bool(const std::string& face)>& isInstalled);
-// ChooseUiFont for the running system, stored into UiFont().
-void SelectUiFont();
+// ChooseUiFont for the running system, starting from the design font.
+TUiFont SelectUiFont();
 // True when a font family of that face (exact name) is installed.
 bool IsFontInstalled(const std::string& face);
-
-// The start-up steps of the font and resolution adaptation, in their order.
-void InitializeUiFont();
 
 // Vertical pixels per inch of the screen.
 int ScreenPixelsPerInch();
@@ -96,13 +91,8 @@ struct TLayoutScale {
     int OwnFontSize(int designHeight, int ppi) const;
 };
 
-// TLayoutScale::Value over the design font's text height, which is measured on the first call
-// and kept for the life of the process.
-int ScaleValue(int length);
-// The same with a given text height, for callers and tests that have measured it themselves.
+// TLayoutScale::Value for a measured text height.
 int ScaleValueBy(int length, int textHeight);
-// The text height ScaleValue uses (measuring it when that has not happened yet).
-int GetDesignTextHeight();
 
 // The form font's height after loading at ppi (the designed height rescaled from 96).
 int LoadedFormFontHeight(int ppi);
@@ -132,8 +122,6 @@ void CollectFontControls(const TFontControl& parent, const TFontForm& form, std:
 // the form's face and size in their own font take its face and size (keeping bold and the
 // rest).
 void AdaptFormFont(TFontForm& form, const TUiFont& uiFont);
-// The same with UiFont().
-void AdaptFormFont(TFontForm& form);
 
 // A GDI font for font at the screen's resolution; owned by the caller.
 HFONT CreateGdiFont(const TFont& font);

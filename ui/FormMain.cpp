@@ -4,7 +4,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
-#include "ui/Application.h"
+#include "common/WinHandle.h"
 #include "ui/Strings.h"
 
 // What sets a page apart: when it is shown (null: always), where the focus goes when it is
@@ -14,6 +14,7 @@ struct TMainForm::TPageRow {
     bool (*Shown)(const TSetupInstaller& controller);
     int FocusId;
     bool (TMainForm::*Validate)();
+    void (TMainForm::*Fill)();
 };
 
 // A plug-in host's page: the [Pages] entry that shows it, its controls, its browse prompt,
@@ -32,17 +33,17 @@ struct TMainForm::TPluginRow {
 };
 
 const TMainForm::TPageRow TMainForm::PageRows[] = {
-    {wpWelcome, nullptr, idNextButton, &TMainForm::ValidateWelcomePage},
-    {wpLicense, nullptr, idNextButton, nullptr},
+    {wpWelcome, nullptr, idNextButton, &TMainForm::ValidateWelcomePage, &TMainForm::FillWelcomePage},
+    {wpLicense, nullptr, idNextButton, nullptr, &TMainForm::FillLicensePage},
     {wpBundleItems, [](const TSetupInstaller& c) { return c.IsBundle; }, idNextButton,
-     &TMainForm::ValidateBundleItemsPage},
-    {wpDest, nullptr, idDestFolderInput, &TMainForm::ValidateDestPage},
+     &TMainForm::ValidateBundleItemsPage, &TMainForm::FillBundleItemsPage},
+    {wpDest, nullptr, idDestFolderInput, &TMainForm::ValidateDestPage, &TMainForm::FillDestPage},
     {wpPersonalize, [](const TSetupInstaller& c) { return c.VisiblePages.Contains(spPersonalization); },
-     idNameInput, &TMainForm::ValidatePersonalizePage},
+     idNameInput, &TMainForm::ValidatePersonalizePage, &TMainForm::FillPersonalizePage},
     {wpIcon, [](const TSetupInstaller& c) { return !c.AvailableShortcuts.Empty(); }, idNextButton,
-     &TMainForm::ValidateIconPage},
-    {wpCopy, nullptr, idNextButton, nullptr},
-    {wpReady, nullptr, idNextButton, &TMainForm::ValidateReadyPage},
+     &TMainForm::ValidateIconPage, &TMainForm::FillIconPage},
+    {wpCopy, nullptr, idNextButton, nullptr, &TMainForm::FillCopyPage},
+    {wpReady, nullptr, idNextButton, &TMainForm::ValidateReadyPage, &TMainForm::FillReadyPage},
 };
 
 // clang-format off
@@ -101,7 +102,11 @@ TMainForm::TMainForm(IWizardServices& services) : Services(services) {}
 
 TMainForm::~TMainForm() {
     // The window goes while the form is whole: its last messages still reach HandleMessage.
+    // A run still going (the program is ending under it) finds its window gone: its reports
+    // return at once, and it ends before the controller goes.
     Destroy();
+    if (RunThread.joinable())
+        RunThread.join();
     FormDestroy();
 }
 
@@ -158,6 +163,24 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // turn it into an IDCANCEL command.
         Close();
         return TRUE;
+    case wmRunProgress:
+        ShowProgress(static_cast<int32_t>(wParam));
+        return TRUE;
+    case wmRunStatus:
+        ShowStatus(*reinterpret_cast<const std::string*>(lParam));
+        return TRUE;
+    case wmRunCall: {
+        auto& call = *reinterpret_cast<TWindowThreadCall*>(lParam);
+        try {
+            call.Work();
+        } catch (...) {
+            call.Error = std::current_exception();
+        }
+        return TRUE;
+    }
+    case wmRunEnded:
+        InstallationEnded();
+        return TRUE;
     case WM_DESTROY:
         if (QuitOnEnd)
             ::PostQuitMessage(0);
@@ -207,17 +230,16 @@ void TMainForm::DrawImage(const DRAWITEMSTRUCT& item) {
         ::FillRect(item.hDC, &rect, ::GetSysColorBrush(COLOR_BTNFACE));
         return;
     }
-    TUniqueAny<HDC, ::DeleteDC> memory(::CreateCompatibleDC(item.hDC));
+    UniqueDc memory(::CreateCompatibleDC(item.hDC));
     if (!memory)
         return;
-    HGDIOBJ previous = ::SelectObject(memory.Get(), Picture.Handle());
+    TSelectObject selectPicture(memory.Get(), Picture.Handle());
     // The picture fills the image's bounds whatever its proportions. HALFTONE averages the
     // pixels it drops; it needs the brush origin set after it.
     ::SetStretchBltMode(item.hDC, HALFTONE);
     ::SetBrushOrgEx(item.hDC, 0, 0, nullptr);
     ::StretchBlt(item.hDC, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory.Get(),
                  0, 0, Picture.Width(), Picture.Height(), SRCCOPY);
-    ::SelectObject(memory.Get(), previous);
 }
 
 // --- helpers ---------------------------------------------------------------------------------
@@ -261,7 +283,7 @@ bool TMainForm::Confirm(const std::string& text) {
 }
 
 void TMainForm::EndWithError(const std::string& message) {
-    Services.ShowErrorBox(message);
+    Services.ShowErrorBox(ErrorCaption, message);
     Terminate();
 }
 
@@ -275,81 +297,108 @@ void TMainForm::FormCreate() {
         return;
     }
     try {
-        AdaptFormFont(FontForm);
+        AdaptFormFont(FontForm, UiFont);
         ApplyFonts();
 
         // The panel's border is the system's client edge, drawn in the current visual style.
         const std::string caption = Controller->ExpandTextSymbols(FormCaption);
         ::SetWindowTextA(Handle(), caption.c_str());
-        Application().Title = caption;
+        ErrorCaption = caption;
 
         Controller->LoadPicture(Picture);
         ::InvalidateRect(Control(idImage), nullptr, FALSE);
 
-        ExpandCaption(idWelcomeHeadingLabel);
-        ExpandCaption(idWelcomeDescriptionLabel);
-
-        SetText(idLicenseMemo, WithCrLf(Controller->LicenseText));
-
-        ExpandCaption(idBundleHeadingLabel);
-        ExpandCaption(idBundleDescriptionLabel);
-        CreateBundleItemChecks();
-
-        // The install check boxes follow the controller's flags, and their folder controls
-        // follow the check boxes, as a click would set them.
-        for (const TPluginRow& plugin : PluginRows) {
-            PluginCaption(plugin.DescriptionLabel);
-            PluginCaption(plugin.InstallCheck);
-            SetChecked(plugin.InstallCheck, (*Controller).*plugin.Install);
-            PluginInstallCheckClick(plugin);
-            SetText(plugin.FolderInput, (*Controller).*plugin.Folder);
+        // In the order of the pages, each filled from the controller.
+        for (int page = 0; page < WizardPageCount; ++page) {
+            if (const TPageRow* row = PageRow(page); row && row->Fill)
+                (this->*row->Fill)();
+            else if (const TPluginRow* plugin = PluginRow(page))
+                FillPluginPage(*plugin);
         }
-
-        PluginCaption(idVst3DescriptionLabel);
-        SetVisible(idVst3DescriptionLabel, Controller->HasVst3Plugin);
-        PluginCaption(idVst3InstallCheck);
-        SetChecked(idVst3InstallCheck, Controller->InstallVst3Plugin);
-        SetVisible(idVst3InstallCheck, Controller->HasVst3Plugin);
-
-        const bool listShown = Controller->HasVst3Plugin && !Controller->Vst3ItemList.empty();
-        SetVisible(idVst3ListLabel, listShown);
-        SetText(idVst3ListLabel, ReplaceFirst(Text(idVst3ListLabel), "$List", Controller->Vst3ItemList));
-        if (!listShown) // the VST 3 check box stands directly above its description
-            MoveTo(idVst3InstallCheck, ParentId(idVst3InstallCheck), Bounds(idVst3InstallCheck).Left,
-                   Bounds(idVst3ListLabel).Top);
-
-        ExpandCaption(idDestDescriptionLabel);
-        SetText(idDestFolderInput, Controller->ProgramFolder);
-
-        ExpandCaption(idNameInfoLabel);
-        SetText(idNameInput, Controller->OwnerName);
-
-        ExpandCaption(idIconStartMenuLabel);
-        ExpandCaption(idIconDesktopLabel);
-        const bool desktop = Controller->AvailableShortcuts.Contains(scDesktop);
-        SetVisible(idIconDesktopLabel, desktop);
-        SetVisible(idIconDesktopCheck, desktop);
-
-        InstallPage = NextVisiblePage(wpCopy, -1);
-        if (InstallPage == wpDest)
-            MoveTo(idInstallLabel, PageId(wpDest), Bounds(idInstallLabel).Left, LayoutScale.Value(220));
-        else if (InstallPage == wpIcon && !desktop)
-            MoveTo(idInstallLabel, PageId(wpIcon), Bounds(idInstallLabel).Left,
-                   Bounds(idIconDesktopLabel).Top);
-
-        SetText(idReadyDescriptionLabel, Controller->CompleteMessage);
-
-        ExpandCaption(idReadyStartLabel);
-        ExpandCaption(idReadyStartCheck);
-        const bool startShown = !Controller->ProductFile().empty();
-        SetVisible(idReadyStartLabel, startShown);
-        SetVisible(idReadyStartCheck, startShown);
 
         ShowPage(wpWelcome);
     } catch (const std::exception& error) {
         // The steps after the failing one have not run, so the wizard cannot go on.
         EndWithError(error.what());
     }
+}
+
+void TMainForm::FillWelcomePage() {
+    ExpandCaption(idWelcomeHeadingLabel);
+    ExpandCaption(idWelcomeDescriptionLabel);
+}
+
+void TMainForm::FillLicensePage() {
+    SetText(idLicenseMemo, WithCrLf(Controller->LicenseText));
+}
+
+void TMainForm::FillBundleItemsPage() {
+    ExpandCaption(idBundleHeadingLabel);
+    ExpandCaption(idBundleDescriptionLabel);
+    CreateBundleItemChecks();
+}
+
+void TMainForm::FillPluginPage(const TPluginRow& plugin) {
+    // The install check box follows the controller's flag, and the folder controls follow the
+    // check box, as a click would set them.
+    PluginCaption(plugin.DescriptionLabel);
+    PluginCaption(plugin.InstallCheck);
+    SetChecked(plugin.InstallCheck, (*Controller).*plugin.Install);
+    PluginInstallCheckClick(plugin);
+    SetText(plugin.FolderInput, (*Controller).*plugin.Folder);
+    if (plugin.ExtraCheck == idVst3InstallCheck)
+        FillVst3Controls();
+}
+
+void TMainForm::FillVst3Controls() {
+    PluginCaption(idVst3DescriptionLabel);
+    SetVisible(idVst3DescriptionLabel, Controller->HasVst3Plugin);
+    PluginCaption(idVst3InstallCheck);
+    SetChecked(idVst3InstallCheck, Controller->InstallVst3Plugin);
+    SetVisible(idVst3InstallCheck, Controller->HasVst3Plugin);
+
+    const bool listShown = Controller->HasVst3Plugin && !Controller->Vst3ItemList.empty();
+    SetVisible(idVst3ListLabel, listShown);
+    SetText(idVst3ListLabel, ReplaceFirst(Text(idVst3ListLabel), "$List", Controller->Vst3ItemList));
+    if (!listShown) // the VST 3 check box stands directly above its description
+        MoveTo(idVst3InstallCheck, ParentId(idVst3InstallCheck), Bounds(idVst3InstallCheck).Left,
+               Bounds(idVst3ListLabel).Top);
+}
+
+void TMainForm::FillDestPage() {
+    ExpandCaption(idDestDescriptionLabel);
+    SetText(idDestFolderInput, Controller->ProgramFolder);
+}
+
+void TMainForm::FillPersonalizePage() {
+    ExpandCaption(idNameInfoLabel);
+    SetText(idNameInput, Controller->OwnerName);
+}
+
+void TMainForm::FillIconPage() {
+    ExpandCaption(idIconStartMenuLabel);
+    ExpandCaption(idIconDesktopLabel);
+    const bool desktop = Controller->AvailableShortcuts.Contains(scDesktop);
+    SetVisible(idIconDesktopLabel, desktop);
+    SetVisible(idIconDesktopCheck, desktop);
+}
+
+void TMainForm::FillCopyPage() {
+    // The note that Next starts the installation goes on the last page before copying.
+    InstallPage = NextVisiblePage(wpCopy, -1);
+    if (InstallPage == wpDest)
+        MoveTo(idInstallLabel, PageId(wpDest), Bounds(idInstallLabel).Left, LayoutScale.Value(220));
+    else if (InstallPage == wpIcon && !Controller->AvailableShortcuts.Contains(scDesktop))
+        MoveTo(idInstallLabel, PageId(wpIcon), Bounds(idInstallLabel).Left, Bounds(idIconDesktopLabel).Top);
+}
+
+void TMainForm::FillReadyPage() {
+    SetText(idReadyDescriptionLabel, Controller->CompleteMessage);
+    ExpandCaption(idReadyStartLabel);
+    ExpandCaption(idReadyStartCheck);
+    const bool startShown = !Controller->ProductFile().empty();
+    SetVisible(idReadyStartLabel, startShown);
+    SetVisible(idReadyStartCheck, startShown);
 }
 
 void TMainForm::CreateBundleItemChecks() {
@@ -427,15 +476,7 @@ void TMainForm::ShowPage(int index) {
         SetText(idNextButton, InstallCaption);
 
     if (index == wpCopy) {
-        // Paint the page before the run, which repaints only its own two controls.
-        ProcessMessages();
-        try {
-            Services.Install(*Controller, *this);
-        } catch (const std::exception& error) {
-            EndWithError(error.what());
-            return;
-        }
-        ShowPage(wpReady);
+        StartInstallation();
         return;
     }
 
@@ -619,35 +660,110 @@ void TMainForm::PluginBrowseButtonClick(const TPluginRow& plugin) {
     Browse(plugin.FolderInput, LoadMessage(plugin.Prompt));
 }
 
-// --- installation progress --------------------------------------------------------------------
+// --- the installation run ----------------------------------------------------------------------
+//
+// The run goes on a thread of its own, so that the window keeps answering (Windows greys out
+// a window that has taken no message for five seconds and offers to end the program). Its
+// reports reach the window through SendMessage, which returns once the window's thread has
+// handled them: each has taken effect on screen when the call returns, as the run expects.
+// The window's thread never waits for the run's, except to collect it once it has posted
+// that it ended.
 
 namespace {
 
-// Paints a control now, through WM_PAINT: the installation run takes no messages, so nothing
-// else would. (A static control draws new text straight into its device context, which Wine
-// hands on to the screen only with the next painting of the window.)
+// Paints a control now, through WM_PAINT, so that the report is on screen when the run's
+// call returns. (A static control draws new text straight into its device context, which
+// Wine hands on to the screen only with the next painting of the window.)
 void RepaintNow(HWND control) {
     ::RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
+// How long each status text stays on screen at least, so that it can be read.
+constexpr DWORD StatusHold = 500;
+
 } // namespace
 
+void TMainForm::StartInstallation() {
+    RunWindow = Handle();
+    StatusShown = false;
+    try {
+        RunThread = std::thread([this] { RunInstallation(); });
+    } catch (const std::exception& error) {
+        EndWithError(error.what());
+    }
+}
+
+void TMainForm::RunInstallation() {
+    // Shortcuts are made through the shell's COM objects, which need the thread in an
+    // apartment of its own.
+    const TComInitializer com;
+    try {
+        Services.Install(*Controller, *this);
+        // The last status text has its time on screen before the completion page replaces it.
+        HoldStatus();
+    } catch (const std::exception& error) {
+        RunError = error.what();
+        RunFailed = true;
+    }
+    ::PostMessageA(RunWindow, wmRunEnded, 0, 0);
+}
+
+void TMainForm::InstallationEnded() {
+    if (RunThread.joinable())
+        RunThread.join();
+    if (RunFailed)
+        EndWithError(RunError);
+    else
+        ShowPage(wpReady);
+}
+
+void TMainForm::HoldStatus() {
+    if (!StatusShown)
+        return;
+    const DWORD shown = Services.TickCount() - StatusShownAt;
+    if (shown < StatusHold)
+        Services.Pause(StatusHold - shown);
+}
+
 void TMainForm::SetProgress(int32_t position) {
+    ::SendMessageA(RunWindow ? RunWindow : Handle(), wmRunProgress, static_cast<WPARAM>(position), 0);
+}
+
+void TMainForm::SetCopyProgress(int32_t position) {
+    SetProgress(position);
+}
+
+void TMainForm::SetStatus(const std::string& text) {
+    // The text before has had its time; this one then stays while the run goes on.
+    HoldStatus();
+    ::SendMessageA(RunWindow ? RunWindow : Handle(), wmRunStatus, 0, reinterpret_cast<LPARAM>(&text));
+    StatusShownAt = Services.TickCount();
+    StatusShown = true;
+}
+
+void TMainForm::CallOnWindowThread(const std::function<void()>& work) {
+    TWindowThreadCall call{work, nullptr};
+    ::SendMessageA(RunWindow ? RunWindow : Handle(), wmRunCall, 0, reinterpret_cast<LPARAM>(&call));
+    if (call.Error)
+        std::rethrow_exception(call.Error);
+}
+
+void TMainForm::ShowProgress(int32_t position) {
     HWND bar = Control(idCopyProgressBar);
     ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
     RepaintNow(bar);
 }
 
-void TMainForm::SetStatus(const std::string& text) {
+void TMainForm::ShowStatus(const std::string& text) {
     HWND label = Control(idCopyStatusLabel);
     ::SetWindowTextA(label, text.c_str());
     RepaintNow(label);
-    Services.Pause(500);
 }
 
 int RunWizard(IWizardServices& services) {
     TMainForm form(services);
     form.QuitOnEnd = true;
+    form.UiFont = SelectUiFont();
     if (!form.Create())
         return 0;
     form.Show();

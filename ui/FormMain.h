@@ -9,8 +9,11 @@
 
 #include <windows.h>
 
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "setup/SetupInstaller.h"
 #include "setup/SetupPicture.h"
@@ -38,6 +41,9 @@ public:
     bool QuitOnEnd = false;
 
     std::unique_ptr<TSetupInstaller> Controller;
+    // The interface font that FormCreate switches the design font to (ui/Font.h); the design
+    // font itself unless set before Create.
+    TUiFont UiFont;
     int InstallPage = wpDest;
     TPicture Picture;
 
@@ -59,9 +65,15 @@ public:
     // Requests the window to close; it closes when FormCloseQuery allows it.
     void Close();
 
-    // ISetupProgress: each repaints its control at once; SetStatus then pauses 500 ms.
+    // ISetupProgress, called by the run on its own thread: each shows its report through the
+    // window's thread and returns when it is on screen. A status text stays at least 500 ms:
+    // the next one, and the end of the run, wait until it has had that time.
     void SetProgress(int32_t position) override;
     void SetStatus(const std::string& text) override;
+    void SetCopyProgress(int32_t position) override;
+    void CallOnWindowThread(const std::function<void()>& work) override;
+    // True from the start of the installation run until the window has learnt that it ended.
+    bool Installing() const { return RunThread.joinable(); }
 
     // Shows message in the error box and tells the application to end.
     void EndWithError(const std::string& message);
@@ -76,14 +88,49 @@ private:
     static const TPluginRow* PluginRow(int page);
 
     IWizardServices& Services;
+    // The error box's caption: the wizard's own caption once the product's name is known.
+    std::string ErrorCaption = "Setup";
     int PageIndex = -1;
     bool IsTerminated = false;
+
+    // What the run's thread sends to the window.
+    enum : UINT { wmRunProgress = WM_APP + 1, wmRunStatus, wmRunCall, wmRunEnded };
+    struct TWindowThreadCall {
+        const std::function<void()>& Work;
+        std::exception_ptr Error;
+    };
+    std::thread RunThread;
+    HWND RunWindow = nullptr;
+    // The run's thread only: when the status text on screen was shown.
+    bool StatusShown = false;
+    DWORD StatusShownAt = 0;
+    // Set by the run's thread before it posts wmRunEnded.
+    bool RunFailed = false;
+    std::string RunError;
+
+    void StartInstallation();
+    void RunInstallation();
+    void InstallationEnded();
+    void HoldStatus();
+    void ShowProgress(int32_t position);
+    void ShowStatus(const std::string& text);
 
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnUnexpectedError(const char* message) override { EndWithError(message); }
     void OnCommand(int id, int code);
     void DrawImage(const DRAWITEMSTRUCT& item);
 
+    // Each page's controls filled from the controller, in FormCreate.
+    void FillWelcomePage();
+    void FillLicensePage();
+    void FillBundleItemsPage();
+    void FillPluginPage(const TPluginRow& plugin);
+    void FillVst3Controls();
+    void FillDestPage();
+    void FillPersonalizePage();
+    void FillIconPage();
+    void FillCopyPage();
+    void FillReadyPage();
     void CreateBundleItemChecks();
     void ExpandCaption(int id);
     void PluginCaption(int id);

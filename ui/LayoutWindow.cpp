@@ -25,8 +25,9 @@ LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 
 void RegisterContainerClass() {
-    static bool registered = false;
-    if (registered)
+    // Registered once per process; the first form registers it.
+    WNDCLASSA existing = {};
+    if (::GetClassInfoA(::GetModuleHandleA(nullptr), ContainerClass, &existing))
         return;
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = ContainerProc;
@@ -34,11 +35,12 @@ void RegisterContainerClass() {
     windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = ContainerClass;
-    registered = ::RegisterClassA(&windowClass) != 0;
+    ::RegisterClassA(&windowClass);
 }
 
-// The window procedure of the system's static controls, which labels are.
-WNDPROC StaticProc = nullptr;
+// The window property that holds a label's own window procedure (the system's static
+// control's) while UnfocusingLabelProc stands in front of it.
+constexpr const char* LabelProcProperty = "SetupWizardLabelProc";
 
 // A label that focuses no control. The dialog manager looks for an accelerator only in the
 // text of controls that call themselves buttons or static controls (WM_GETDLGCODE), and for a
@@ -48,7 +50,11 @@ WNDPROC StaticProc = nullptr;
 LRESULT CALLBACK UnfocusingLabelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_GETDLGCODE)
         return 0;
-    return ::CallWindowProcA(StaticProc, window, message, wParam, lParam);
+    const auto labelProc = reinterpret_cast<WNDPROC>(::GetPropA(window, LabelProcProperty));
+    // A property must be removed before its window is gone; WM_NCDESTROY is the last message.
+    if (message == WM_NCDESTROY)
+        ::RemovePropA(window, LabelProcProperty);
+    return ::CallWindowProcA(labelProc, window, message, wParam, lParam);
 }
 
 std::string WindowText(HWND window) {
@@ -220,7 +226,7 @@ HWND TLayoutWindow::CreateControlWindow(const TControlDesign& design, HWND paren
     if (!window)
         return nullptr;
     if (design.Kind == TControlKind::Label && design.FocusTarget == idNone) {
-        StaticProc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(window, GWLP_WNDPROC));
+        ::SetPropA(window, LabelProcProperty, reinterpret_cast<HANDLE>(::GetWindowLongPtrA(window, GWLP_WNDPROC)));
         ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(UnfocusingLabelProc));
     }
     if (design.Kind == TControlKind::CheckBox && (design.Flags & cfChecked))

@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "common/WinHandle.h"
-#include "ui/Application.h"
 #include "ui/DialogWindow.h"
 #include "ui/ErrorBox.h"
 
@@ -89,7 +89,8 @@ HFONT CreateMessageFont() {
 
 class TMessageDialog final : public TDialogWindow<TMessageDialog> {
 public:
-    TMessageDialog(const std::string& text, TMessageKind kind) : Text(text), Kind(kind) {
+    TMessageDialog(const std::string& text, TMessageKind kind, const std::string& errorCaption)
+        : Text(text), Kind(kind), ErrorCaption(errorCaption) {
         if (Kind == mkError)
             Text = ErrorBoxText(text);
     }
@@ -101,6 +102,7 @@ private:
 
     std::string Text;
     TMessageKind Kind;
+    std::string ErrorCaption;
     UniqueGdiObject Font;        // the message font, owned; freed after the dialog is gone
     HFONT ControlFont = nullptr; // the font the controls use: Font, or the stock GUI font
     TTaskModalLock Lock;
@@ -108,7 +110,24 @@ private:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // A dialog that cannot be built ends with the cautious answer.
     void OnUnexpectedError(const char*) { Close(CancelAnswer()); }
+    // What Build measures before it creates anything, in pixels.
+    struct TMeasures {
+        int BaseX = 1, BaseY = 1; // the dialog unit's base: a quarter and an eighth of them
+        RECT Work = {};           // the monitor's work area
+        int IconWidth = 0, IconHeight = 0;
+        int TextWidth = 0, TextHeight = 0;
+        int ButtonWidth = 0; // every button's, the widest caption's
+        int DluX(int units) const { return ::MulDiv(units, BaseX, 4); }
+        int DluY(int units) const { return ::MulDiv(units, BaseY, 8); }
+    };
+    // Sets the caption and font, then measures and places the controls.
     void Build();
+    TMeasures Measure() const;
+    void Place(const TMeasures& measures);
+    std::vector<TButton> Buttons() const {
+        return IsConfirmation() ? std::vector<TButton>(std::begin(YesNoButtons), std::end(YesNoButtons))
+                                : std::vector<TButton>(std::begin(OkButtons), std::end(OkButtons));
+    }
     void Close(int id);
     bool IsConfirmation() const { return Kind == mkConfirmation; }
     // Escape, the close box and a dialog that could not be shown.
@@ -167,81 +186,87 @@ HWND TMessageDialog::AddControl(const char* className, const char* text, DWORD s
 
 void TMessageDialog::Build() {
     static const char* const Captions[] = {"Warning", "Information", "Confirm"};
-    static const LPCSTR Icons[] = {IDI_EXCLAMATION, IDI_INFORMATION, IDI_QUESTION, IDI_HAND};
-    ::SetWindowTextA(Handle(), Kind == mkError ? Application().Title.c_str() : Captions[Kind]);
+    ::SetWindowTextA(Handle(), Kind == mkError ? ErrorCaption.c_str() : Captions[Kind]);
 
     Font.Reset(CreateMessageFont());
     ControlFont =
         Font ? static_cast<HFONT>(Font.Get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    Place(Measure());
+}
 
-    // Measure with the font the controls draw with. The text control wraps words and breaks
-    // lines at each carriage return, as DrawText does with these flags.
-    const UINT textFormat = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_LEFT;
+TMessageDialog::TMeasures TMessageDialog::Measure() const {
+    TMeasures measures;
     HMONITOR monitor = ::MonitorFromWindow(Lock.Owner ? Lock.Owner : Handle(), MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO screen = {};
     screen.cbSize = sizeof screen;
     ::GetMonitorInfoA(monitor, &screen);
-    const RECT& work = screen.rcWork;
-    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
-    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    measures.Work = screen.rcWork;
+    measures.IconWidth = ::GetSystemMetrics(SM_CXICON);
+    measures.IconHeight = ::GetSystemMetrics(SM_CYICON);
 
-    const TButton* buttons = IsConfirmation() ? YesNoButtons : OkButtons;
-    const int buttonCount = IsConfirmation() ? 2 : 1;
-    int baseX = 1, baseY = 1;
-    auto dluX = [&baseX](int units) { return ::MulDiv(units, baseX, 4); };
-    auto dluY = [&baseY](int units) { return ::MulDiv(units, baseY, 8); };
-    int textWidth = 0, textHeight = 0, buttonWidth = 0;
-    {
-        // The window's device context only for measuring; released before the controls exist.
-        TWindowDc windowDc(Handle());
-        const HDC dc = windowDc.Get();
-        TSelectObject selectFont(dc, ControlFont);
-        TEXTMETRICA metrics = {};
-        ::GetTextMetricsA(dc, &metrics);
-        // The average character width as the dialog manager computes it.
-        SIZE alphabet = {};
-        ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
-        baseX = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
-        baseY = std::max(1, static_cast<int>(metrics.tmHeight));
+    // Measure with the font the controls draw with, through the window's device context,
+    // released before the controls exist.
+    TWindowDc windowDc(Handle());
+    const HDC dc = windowDc.Get();
+    TSelectObject selectFont(dc, ControlFont);
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    // The average character width as the dialog manager computes it.
+    SIZE alphabet = {};
+    ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
+    measures.BaseX = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
+    measures.BaseY = std::max(1, static_cast<int>(metrics.tmHeight));
 
-        const int maxTextWidth = std::max(dluX(100), static_cast<int>((work.right - work.left) * 3 / 4) -
-                                                         iconWidth - dluX(2 * MarginX + IconGap));
-        RECT textRect = {0, 0, maxTextWidth, 0};
-        ::DrawTextA(dc, Text.c_str(), static_cast<int>(Text.size()), &textRect, textFormat | DT_CALCRECT);
-        textWidth = textRect.right + 1;
-        textHeight = textRect.bottom;
+    // The text control wraps words and breaks lines at each carriage return, as DrawText does
+    // with these flags.
+    const RECT& work = measures.Work;
+    const int maxTextWidth =
+        std::max(measures.DluX(100), static_cast<int>((work.right - work.left) * 3 / 4) - measures.IconWidth -
+                                         measures.DluX(2 * MarginX + IconGap));
+    RECT textRect = {0, 0, maxTextWidth, 0};
+    ::DrawTextA(dc, Text.c_str(), static_cast<int>(Text.size()), &textRect,
+                DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_LEFT | DT_CALCRECT);
+    measures.TextWidth = textRect.right + 1;
+    measures.TextHeight = textRect.bottom;
 
-        buttonWidth = dluX(ButtonWidth);
-        for (int i = 0; i < buttonCount; ++i) {
-            RECT caption = {0, 0, 0, 0};
-            ::DrawTextA(dc, buttons[i].Caption, -1, &caption, DT_SINGLELINE | DT_CALCRECT);
-            buttonWidth = std::max(buttonWidth, static_cast<int>(caption.right) + dluX(2 * ButtonPadding));
-        }
+    measures.ButtonWidth = measures.DluX(ButtonWidth);
+    for (const TButton& button : Buttons()) {
+        RECT caption = {0, 0, 0, 0};
+        ::DrawTextA(dc, button.Caption, -1, &caption, DT_SINGLELINE | DT_CALCRECT);
+        measures.ButtonWidth = std::max(measures.ButtonWidth,
+                                        static_cast<int>(caption.right) + measures.DluX(2 * ButtonPadding));
     }
+    return measures;
+}
 
-    const int buttonHeight = dluY(ButtonHeight);
-    const int buttonsWidth = buttonCount * buttonWidth + (buttonCount - 1) * dluX(ButtonGap);
-    const int contentHeight = std::max(iconHeight, textHeight);
-    const int clientWidth =
-        std::max(dluX(2 * MarginX + IconGap) + iconWidth + textWidth, buttonsWidth + dluX(2 * MarginX));
-    const int buttonsTop = dluY(MarginY) * 2 + contentHeight;
-    const int clientHeight = buttonsTop + buttonHeight + dluY(MarginY);
+void TMessageDialog::Place(const TMeasures& m) {
+    static const LPCSTR Icons[] = {IDI_EXCLAMATION, IDI_INFORMATION, IDI_QUESTION, IDI_HAND};
+    const std::vector<TButton> buttons = Buttons();
+    const int buttonCount = static_cast<int>(buttons.size());
+    const int buttonHeight = m.DluY(ButtonHeight);
+    const int buttonsWidth = buttonCount * m.ButtonWidth + (buttonCount - 1) * m.DluX(ButtonGap);
+    const int contentHeight = std::max(m.IconHeight, m.TextHeight);
+    const int clientWidth = std::max(m.DluX(2 * MarginX + IconGap) + m.IconWidth + m.TextWidth,
+                                     buttonsWidth + m.DluX(2 * MarginX));
+    const int buttonsTop = m.DluY(MarginY) * 2 + contentHeight;
+    const int clientHeight = buttonsTop + buttonHeight + m.DluY(MarginY);
 
     HWND icon = AddControl("STATIC", nullptr, SS_ICON, IconId);
     ::SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(::LoadIconA(nullptr, Icons[Kind])), 0);
-    ::MoveWindow(icon, dluX(MarginX), dluY(MarginY), iconWidth, iconHeight, FALSE);
+    ::MoveWindow(icon, m.DluX(MarginX), m.DluY(MarginY), m.IconWidth, m.IconHeight, FALSE);
 
     // A text shorter than the icon is centred beside it.
     HWND text = AddControl("STATIC", Text.c_str(), SS_LEFT | SS_NOPREFIX, TextId);
-    ::MoveWindow(text, dluX(MarginX + IconGap) + iconWidth,
-                 dluY(MarginY) + std::max(0, (iconHeight - textHeight) / 2), textWidth, textHeight, FALSE);
+    ::MoveWindow(text, m.DluX(MarginX + IconGap) + m.IconWidth,
+                 m.DluY(MarginY) + std::max(0, (m.IconHeight - m.TextHeight) / 2), m.TextWidth, m.TextHeight,
+                 FALSE);
 
     int left = (clientWidth - buttonsWidth) / 2;
     for (int i = 0; i < buttonCount; ++i) {
         DWORD style = WS_TABSTOP | (i == 0 ? BS_DEFPUSHBUTTON | WS_GROUP : BS_PUSHBUTTON);
         HWND button = AddControl("BUTTON", buttons[i].Caption, style, buttons[i].Id);
-        ::MoveWindow(button, left, buttonsTop, buttonWidth, buttonHeight, FALSE);
-        left += buttonWidth + dluX(ButtonGap);
+        ::MoveWindow(button, left, buttonsTop, m.ButtonWidth, buttonHeight, FALSE);
+        left += m.ButtonWidth + m.DluX(ButtonGap);
     }
     // Enter presses the first button ("OK" or "&Yes").
     ::SendMessageA(Handle(), DM_SETDEFID, buttons[0].Id, 0);
@@ -253,6 +278,7 @@ void TMessageDialog::Build() {
                          static_cast<DWORD>(::GetWindowLongA(Handle(), GWL_EXSTYLE)));
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
+    const RECT& work = m.Work;
     ::SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - width) / 2,
                    work.top + (work.bottom - work.top - height) / 2, width, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);
@@ -260,6 +286,6 @@ void TMessageDialog::Build() {
 
 } // namespace
 
-TMessageResult ShowMessage(const std::string& text, TMessageKind kind) {
-    return TMessageDialog(text, kind).Run();
+TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std::string& errorCaption) {
+    return TMessageDialog(text, kind, errorCaption).Run();
 }

@@ -10,5 +10,7 @@
 // Shows text (lines broken at each carriage return) in a dialog of the given kind and waits
 // for the answer. Every top-level window of the calling thread is disabled meanwhile.
 // Escape and the close box answer No on a confirmation and OK on the other kinds; a dialog
-// that cannot be created counts as that same answer.
-TMessageResult ShowMessage(const std::string& text, TMessageKind kind);
+// that cannot be created counts as that same answer. The caption is the kind's own
+// ("Warning", "Information", "Confirm"); the error kind is titled errorCaption, the program's
+// title, which only its caller knows (ShowErrorBox).
+TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std::string& errorCaption = {});

@@ -16,7 +16,9 @@ public:
     TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override {
         return ::ShowMessage(text, kind);
     }
-    void ShowErrorBox(const std::string& message) override { ::ShowErrorBox(message); }
+    void ShowErrorBox(const std::string& caption, const std::string& message) override {
+        ::ShowErrorBox(caption, message);
+    }
     bool HasAdminRights() override { return ::HasAdminRights(); }
     std::string BrowseForFolder(HWND owner, const std::string& prompt,
                                 const std::string& initialFolder) override {
@@ -32,6 +34,7 @@ public:
         controller.Install(progress);
     }
     void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
+    DWORD TickCount() override { return ::GetTickCount(); }
 };
 
 } // namespace

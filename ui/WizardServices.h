@@ -22,8 +22,8 @@ public:
     virtual std::unique_ptr<TSetupInstaller> CreateController() = 0;
     // A modal message dialog of a kind of ui/MessageDialog.h, and the button chosen.
     virtual TMessageResult ShowMessage(const std::string& text, TMessageKind kind) = 0;
-    // The error box that ends the program.
-    virtual void ShowErrorBox(const std::string& message) = 0;
+    // The error box that ends the program, titled caption.
+    virtual void ShowErrorBox(const std::string& caption, const std::string& message) = 0;
     virtual bool HasAdminRights() = 0;
     // The folder-browse dialog; initialFolder unchanged when the user cancels.
     virtual std::string BrowseForFolder(HWND owner, const std::string& prompt,
@@ -34,6 +34,8 @@ public:
     virtual void Install(TSetupInstaller& controller, ISetupProgress& progress) = 0;
     // Holds the thread, so that a status text can be read.
     virtual void Pause(DWORD milliseconds) = 0;
+    // Milliseconds on a clock that Pause moves on (GetTickCount: only differences count).
+    virtual DWORD TickCount() = 0;
 
 protected:
     ~IWizardServices() = default;

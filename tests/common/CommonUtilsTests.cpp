@@ -103,7 +103,7 @@ TEST(SameText, FoldsOnlyAsciiLetters) {
     EXPECT_FALSE(SameText("\xC4", "\xE4")); // A and a with diaeresis in the ANSI code page
     EXPECT_EQ(AsciiLower('Z'), 'z');
     EXPECT_EQ(AsciiLower('\xC4'), '\xC4');
-    EXPECT_EQ(AsciiLowerText("Program\\CAF\xC9.TXT"), "program\\caf\xC9.txt");
+    EXPECT_EQ(AsciiLowerCase("Setup.INI [@`\xC4]"), "setup.ini [@`\xC4]");
 }
 
 TEST(PathUtilities, IncludeDelimiterAndJoin) {
@@ -170,7 +170,7 @@ TEST(PathUtilities, SplitString) {
 }
 
 // One row per path: what each helper makes of it. Backslash, slash and drive colon are treated
-// alike on every platform.
+// alike on every platform, and a full path is a Windows one on every platform too.
 TEST(PathUtilities, FoldersParentsAndVolumes) {
     struct TCase {
         const char* Path;
@@ -179,26 +179,31 @@ TEST(PathUtilities, FoldersParentsAndVolumes) {
         const char* Excluded;  // ExcludeDelimiter
         const char* Volume;    // VolumeRoot
         const char* Extension; // FileExtension
+        bool Full;             // IsFullPath
     };
     const TCase cases[] = {
-        {"C:\\a\\b.txt", "C:\\a\\", "C:\\a\\", "C:\\a\\b.txt", "C:", ".txt"},
-        {"C:\\a\\b\\", "C:\\a\\b\\", "C:\\a\\", "C:\\a\\b", "C:", ""},
-        {"C:/a/b.dll", "C:/a/", "C:/a/", "C:/a/b.dll", "C:", ".dll"},
-        {"C:\\a.d\\b", "C:\\a.d\\", "C:\\a.d\\", "C:\\a.d\\b", "C:", ""},
-        {"C:\\", "C:\\", "C:", "C:", "C:", ""},
-        {"C:", "C:", "C:", "C:", "C:", ""},
-        {"C:b.x", "C:", "C:", "C:b.x", "C:", ".x"},
+        {"C:\\a\\b.txt", "C:\\a\\", "C:\\a\\", "C:\\a\\b.txt", "C:", ".txt", true},
+        {"C:\\a\\b\\", "C:\\a\\b\\", "C:\\a\\", "C:\\a\\b", "C:", "", true},
+        {"C:/a/b.dll", "C:/a/", "C:/a/", "C:/a/b.dll", "C:", ".dll", true},
+        {"C:\\a.d\\b", "C:\\a.d\\", "C:\\a.d\\", "C:\\a.d\\b", "C:", "", true},
+        {"C:\\", "C:\\", "C:", "C:", "C:", "", true},
+        {"C:", "C:", "C:", "C:", "C:", "", false},
+        {"C:b.x", "C:", "C:", "C:b.x", "C:", ".x", false},
         {"\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share\\dir\\", "\\\\srv\\share\\dir\\",
-         "\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share", ".txt"},
-        {"\\\\srv\\share", "\\\\srv\\", "\\\\srv\\", "\\\\srv\\share", "\\\\srv\\share", ""},
-        {"\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\", "\\\\srv\\share", "\\\\srv\\share", ""},
-        {"//srv/share/x", "//srv/share/", "//srv/share/", "//srv/share/x", "//srv/share", ""},
-        {"\\\\srv", "\\\\", "\\\\", "\\\\srv", "\\\\srv", ""},
-        {"/tmp/x.y/z", "/tmp/x.y/", "/tmp/x.y/", "/tmp/x.y/z", "", ""},
-        {"a\\b/c", "a\\b/", "a\\b/", "a\\b/c", "", ""},
-        {"name.tar.gz", "", "", "name.tar.gz", "", ".gz"},
-        {".hidden", "", "", ".hidden", "", ".hidden"},
-        {"", "", "", "", "", ""},
+         "\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share", ".txt", true},
+        {"\\\\srv\\share", "\\\\srv\\", "\\\\srv\\", "\\\\srv\\share", "\\\\srv\\share", "", true},
+        {"\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\", "\\\\srv\\share", "\\\\srv\\share", "", true},
+        {"//srv/share/x", "//srv/share/", "//srv/share/", "//srv/share/x", "//srv/share", "", true},
+        {"\\\\srv", "\\\\", "\\\\", "\\\\srv", "\\\\srv", "", false},
+        {"/tmp/x.y/z", "/tmp/x.y/", "/tmp/x.y/", "/tmp/x.y/z", "", "", false},
+        {"a\\b/c", "a\\b/", "a\\b/", "a\\b/c", "", "", false},
+        {"name.tar.gz", "", "", "name.tar.gz", "", ".gz", false},
+        {".hidden", "", "", ".hidden", "", ".hidden", false},
+        {"\\x", "\\", "\\", "\\x", "", "", false},
+        {"/x", "/", "/", "/x", "", "", false},
+        {"\\\\srv\\\\x", "\\\\srv\\\\", "\\\\srv\\\\", "\\\\srv\\\\x", "\\\\srv\\", "", false},
+        {"1:\\x", "1:\\", "1:\\", "1:\\x", "1:", "", false},
+        {"", "", "", "", "", "", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Path);
@@ -207,7 +212,27 @@ TEST(PathUtilities, FoldersParentsAndVolumes) {
         EXPECT_EQ(ExcludeDelimiter(c.Path), c.Excluded);
         EXPECT_EQ(VolumeRoot(c.Path), c.Volume);
         EXPECT_EQ(FileExtension(c.Path), c.Extension);
+        EXPECT_EQ(IsFullPath(c.Path), c.Full);
     }
+}
+
+TEST(TextHelpers, SplitLinesAtCrLfCrOrLf) {
+    struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"Fa", {"Fa"}},
+        {"Fa\r\n", {"Fa"}},
+        {"Fa\r\nDb", {"Fa", "Db"}},
+        {"Fa\rDb\nEc\r\n", {"Fa", "Db", "Ec"}},
+        {"Fa\n\rDb", {"Fa", "", "Db"}},   // LF then CR: two breaks
+        {"Fa\r\n\r\nDb\r\n", {"Fa", "", "Db"}},
+        {"\r\n", {""}},
+        {"Fa\r", {"Fa"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SplitLines(c.text), c.lines) << "text: " << testing::PrintToString(c.text);
 }
 
 TEST(TextHelpers, TrimAndReplace) {

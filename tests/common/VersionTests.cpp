@@ -196,3 +196,24 @@ TEST(ProgramVersion, ShortStreamKeepsWhatWasRead) {
 }
 
 } // namespace
+
+TEST(VersionTime, VersionGivesTheTimeOfDay) {
+    struct {
+        const char* Version;
+        std::optional<int> Seconds;
+    } const cases[] = {
+        {"5.04", 5 * 3600 + 4 * 60},
+        {"0.00", 0},
+        {"23.59", 23 * 3600 + 59 * 60},
+        {"12.3", 12 * 3600 + 30 * 60},
+        {"5", 5 * 3600},
+        {"24.00", std::nullopt},
+        {"5.60", std::nullopt},
+        {"5.99 beta 3", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        TProgramVersion version;
+        version.FromText(c.Version);
+        EXPECT_EQ(VersionTimeOfDay(version), c.Seconds) << c.Version;
+    }
+}

@@ -4,7 +4,8 @@
 # left behind (files, registry values, shortcuts) checked afterwards, then removed again by
 # the uninstaller it wrote.
 # Usage: wizard-e2e.sh CASE SETUP_EXE SETUPPACK_EXE SETUPDRIVER_EXE E2EHELPER_EXE WORK_FOLDER
-#   CASE: install (at 96 and at 144 pixels per inch, screenshots of every page), cancel
+#   CASE: install (at 96 and at 144 pixels per inch, screenshots of every page), progress (a
+#         product of 256 MiB: the window answers while it copies, the bar moves), cancel
 #         (Cancel, Escape and "&No" on the license page), damaged (a damaged archive member),
 #         no-space (a 512 KiB drive; needs root, skipped without),
 #         version-winxp|version-win7|version-win10 (install as install does, with Wine
@@ -202,6 +203,19 @@ version-*)
   w96=$(identify -format %w "$work/screenshots/$version-96/01-welcome.png")
   w144=$(identify -format %w "$work/screenshots/$version-144/01-welcome.png")
   [ $((w144 * 100 / w96)) -ge 135 ] || fail "the window is $w96 pixels wide at 96 and $w144 at 144 pixels per inch"
+  ;;
+progress)
+  # A product that takes seconds to copy: the sample with a large folder of its own.
+  product="$work/product"
+  cp -r "$root/examples/sample" "$product"
+  mkdir -p "$product/Program/Data"
+  head -c 256M /dev/urandom | split -b 4M - "$product/Program/Data/part"
+  pack_setup "$product" "$setup"
+  run_driver progress.driver "DEST=$dest_windows"
+  check_installed
+  cmp -s "$product/Program/Data/partbl" "$dest_unix/Data/partbl" || fail "Data\\partbl differs"
+  drive "$here/uninstall.driver" "UNINST=$dest_windows\\Uninst.exe" || fail "driver script uninstall.driver"
+  check_removed
   ;;
 cancel)
   run_driver cancel.driver

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/setup/SetupTestSupport.h"
+#include "tests/support/ForwardingEnvironment.h"
 
 // The system of one input: a fresh registry each time, so that nothing carries over.
 class TFuzzSystem : public TTestSystem {
@@ -44,7 +45,6 @@ public:
     TSetupInstaller& Next();
 
 private:
-    class TForwardingEnvironment;
     std::unique_ptr<TFuzzSystem> System;
     std::unique_ptr<TForwardingEnvironment> Environment;
     std::unique_ptr<TSetupInstaller> Controller;

@@ -11,14 +11,15 @@
 
 #include "setup/SetupInstaller.h"
 #include "setup/SetupProgress.h"
+#include "tests/support/ForwardingEnvironment.h"
 
 // The error of the free-space check.
 inline const char* const NotEnoughSpace =
     "There is not enough space on the destination drive.\rPlease free up some space and then try again";
 
-class TInstallEnvironment final : public ISetupEnvironment {
+class TInstallEnvironment final : public TForwardingEnvironment {
 public:
-    explicit TInstallEnvironment(ISetupEnvironment& system) : System(system) {}
+    explicit TInstallEnvironment(ISetupEnvironment& system) : TForwardingEnvironment(&system) {}
 
     // When set, the free space of every volume; otherwise the system's answer.
     std::optional<uint64_t> FreeSpace;
@@ -31,44 +32,19 @@ public:
     std::string StartMenu;
     std::string Desktop;
 
-    std::optional<std::vector<std::string>> SubkeyNames(TRegistryRoot root, const std::string& key) override {
-        return System.SubkeyNames(root, key);
-    }
-    std::optional<std::string> ReadString(TRegistryRoot root, const std::string& key,
-                                          const std::string& name) override {
-        return System.ReadString(root, key, name);
-    }
-    std::string ProgramFilesFolder() override { return System.ProgramFilesFolder(); }
-    std::string CommonFilesFolder() override { return System.CommonFilesFolder(); }
-    std::string CommonProgramFilesFolder() override { return System.CommonProgramFilesFolder(); }
-    std::string ApplicationDataFolder() override { return System.ApplicationDataFolder(); }
-    std::string DocumentsFolder() override { return System.DocumentsFolder(); }
-    std::string UserName() override { return System.UserName(); }
-    bool FileExists(const std::string& path) override { return System.FileExists(path); }
-    bool WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
-                     const std::string& value) override {
-        return System.WriteString(root, key, name, value);
-    }
-    bool WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name,
-                      int32_t value) override {
-        return System.WriteInteger(root, key, name, value);
-    }
     uint64_t FreeDiskSpace(const std::string& root) override {
         FreeSpaceQueries.push_back(root);
-        return FreeSpace ? *FreeSpace : System.FreeDiskSpace(root);
+        return FreeSpace ? *FreeSpace : Target->FreeDiskSpace(root);
     }
     bool CallLibraryExport(const std::string& path, const std::string& exportName) override {
         LibraryCalls.push_back(exportName + "=" + path);
-        LibraryCallResults.push_back(System.CallLibraryExport(path, exportName));
+        LibraryCallResults.push_back(Target->CallLibraryExport(path, exportName));
         return LibraryCallResults.back();
     }
     std::string StartMenuFolder() override {
-        return StartMenu.empty() ? System.StartMenuFolder() : StartMenu;
+        return StartMenu.empty() ? Target->StartMenuFolder() : StartMenu;
     }
-    std::string DesktopFolder() override { return Desktop.empty() ? System.DesktopFolder() : Desktop; }
-
-private:
-    ISetupEnvironment& System;
+    std::string DesktopFolder() override { return Desktop.empty() ? Target->DesktopFolder() : Desktop; }
 };
 
 // What the run reported, in order: positions as their decimal text, status texts as they are.

@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
 #include "setup/SetupUninstaller.h"
 #include "setupdata/UninstallRecord.h"
+#include "shell/ShellUtils.h"
 #include "tests/support/ShownMessage.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
@@ -90,9 +92,22 @@ TEST_F(RightsProbeTest, KeyThatCannotBeOpenedFailsEvenWithAWritableFolder) {
     EXPECT_FALSE(DirectoryExists(base + "\\Test0"));
 }
 
-TEST(RightsProbe, TheRealProbePassesForTheTestUser) {
-    // The tests run with administrator rights: Wine's Program Files folder and machine key.
-    EXPECT_TRUE(HasAdminRights());
+// The real probe asks where the installation writes: its answer is what this user can do in
+// the Program Files folder and the machine's software key, whatever rights the tests run with,
+// and it leaves no probe folder behind.
+TEST(RightsProbe, TheRealProbeAnswersForProgramFilesAndTheMachineKey) {
+    const std::string programFiles = ExcludeDelimiter(GetProgramFilesFolder());
+    const std::string own = programFiles + "\\RightsProbeTest";
+    const bool folderWritable = ::CreateDirectoryA(own.c_str(), nullptr) != FALSE;
+    if (folderWritable)
+        ::RemoveDirectoryA(own.c_str());
+    UniqueHKey software;
+    const bool keyWritable = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS,
+                                             software.Put()) == ERROR_SUCCESS;
+    const bool probeFolderThere = DirectoryExists(programFiles + "\\Test0");
+
+    EXPECT_EQ(HasAdminRights(), folderWritable && keyWritable);
+    EXPECT_EQ(DirectoryExists(programFiles + "\\Test0"), probeFolderThere);
 }
 
 // ---- The uninstall run ------------------------------------------------------------------

@@ -1,12 +1,14 @@
 #!/bin/bash
 # Every section and key that the configuration loader reads from Setup.ini has its place in the
 # vendors' guide: a key as a table row "| `Key` |" under the section's "### `[Section]`" heading,
-# a list section as such a heading. Usage: configuration-keys-documented.sh SOURCE_DIR
+# a list section as such a heading. The loader's own list (ConfigurationKeys, printed by
+# ListConfigurationKeys) says what it reads.
+# Usage: configuration-keys-documented.sh SOURCE_DIR LIST_CONFIGURATION_KEYS
 set -euo pipefail
 source_dir=${1:?source folder}
+lister=${2:?ListConfigurationKeys program}
 . "$(dirname "$0")/../support/test-lib.sh"
 guide="$source_dir/docs/product-folder.md"
-loaders=("$source_dir"/setup/*.cpp)
 
 # The text of the guide's subsections whose heading names [section], up to the next heading.
 section_text() {
@@ -15,15 +17,11 @@ section_text() {
         inside' "$guide"
 }
 
-# A key is read by a call ReadString("Section", "Key" or listed in the loader's tables as
-# {"Section", "Key", ...}; a list section by ReadSection("Section") or a table row
-# {"Section", &TSetupInstaller::Field}.
-keys=$(grep -ohE '(Read(String|Bool)\(|\{)"[A-Za-z]+", "[A-Za-z]+"' "${loaders[@]}" |
-    sed -E 's/.*"([A-Za-z]+)", "([A-Za-z]+)"/\1 \2/' | sort -u)
-lists=$(grep -ohE '(ReadSection\("[A-Za-z]+"\)|\{"[A-Za-z]+", &TSetupInstaller::)' "${loaders[@]}" |
-    sed -E 's/^[^"]*"([A-Za-z]+)".*/\1/' | sort -u)
+listed=$("$lister")
+keys=$(awk 'NF == 2' <<<"$listed")
+lists=$(awk 'NF == 1' <<<"$listed")
 if [ -z "$keys" ] || [ -z "$lists" ]; then
-    echo "found no keys or no list sections in the loader; has the way it reads them changed?" >&2
+    echo "the loader lists no keys or no list sections" >&2
     exit 1
 fi
 

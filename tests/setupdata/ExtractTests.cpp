@@ -114,8 +114,9 @@ TEST_F(ExtractTest, WithoutOverwriteAnExistingFileIsLeftAloneAndNotLogged) {
     const std::string dest = Folder("Plugins");
     fs::create_directory(dest);
     WriteBytes(dest + "x.dll", "the user's own");
-    Installer->Overwrite = false;
-    Installer->ExtractComponent("Plugins", dest, 0);
+    TExtractOptions keep;
+    keep.Overwrite = false;
+    Installer->ExtractComponent("Plugins", dest, 0, keep);
 
     EXPECT_EQ(ReadBytes(dest + "x.dll"), "the user's own");
     EXPECT_EQ(ReadBytes(dest + "readme.txt"), "r");
@@ -130,7 +131,6 @@ TEST_F(ExtractTest, WithOverwriteAReadOnlyFileIsReplaced) {
                     fs::perm_options::remove);
     ASSERT_EQ(fs::status(dest + "x.dll").permissions() & fs::perms::owner_write, fs::perms::none);
 
-    ASSERT_TRUE(Installer->Overwrite);
     Installer->ExtractComponent("Plugins", dest, 0);
     EXPECT_EQ(ReadBytes(dest + "x.dll"), "plug-in");
     EXPECT_EQ(Installer->InstallLog,
@@ -140,13 +140,14 @@ TEST_F(ExtractTest, WithOverwriteAReadOnlyFileIsReplaced) {
 TEST_F(ExtractTest, HookThatRenamesWritesAndLogsTheNewName) {
     const std::string dest = Folder("Vst3");
     std::vector<std::string> seen;
-    Installer->OnExtractFile = [&](TInstaller& sender, std::string& fileName) {
+    TExtractOptions rename;
+    rename.OnExtractFile = [&](TInstaller& sender, std::string& fileName) {
         EXPECT_EQ(&sender, Installer.get());
         seen.push_back(fileName);
         if (fileName.size() > 4 && SameText(fileName.substr(fileName.size() - 4), ".dll"))
             fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
     };
-    Installer->ExtractComponent("Plugins", dest, 0);
+    Installer->ExtractComponent("Plugins", dest, 0, rename);
 
     EXPECT_EQ(seen, (std::vector<std::string>{dest + "x.dll", dest + "readme.txt"}));
     EXPECT_EQ(ReadBytes(dest + "x.vst3"), "plug-in");
@@ -158,11 +159,12 @@ TEST_F(ExtractTest, HookThatRenamesWritesAndLogsTheNewName) {
 
 TEST_F(ExtractTest, HookThatEmptiesThePathSkipsTheFile) {
     const std::string dest = Folder("Plugins");
-    Installer->OnExtractFile = [](TInstaller&, std::string& fileName) {
+    TExtractOptions skip;
+    skip.OnExtractFile = [](TInstaller&, std::string& fileName) {
         if (fileName.size() >= 5 && fileName.compare(fileName.size() - 5, 5, "x.dll") == 0)
             fileName.clear();
     };
-    Installer->ExtractComponent("Plugins", dest, 0);
+    Installer->ExtractComponent("Plugins", dest, 0, skip);
 
     EXPECT_FALSE(FileExists(dest + "x.dll"));
     EXPECT_TRUE(FileExists(dest + "readme.txt"));

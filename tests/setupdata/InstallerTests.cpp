@@ -98,7 +98,6 @@ TEST_F(InstallerTest, ReadsVersionAndBuildDate) {
     TInstaller installer("", WriteDat(BuildArchive(SampleEntries())));
     EXPECT_EQ(installer.Version.ToText(), "5.04");
     EXPECT_EQ(installer.ArchiveFileDate, DosStamp(2024, 5, 1, 5, 4));
-    EXPECT_TRUE(installer.Overwrite);
     EXPECT_TRUE(installer.InstallLog.empty());
 }
 

@@ -398,11 +398,11 @@ TEST_F(UninstallerCopyTest, InstallationByTheEngineIsRemovedCompletelyByTheUnins
 
     TInstaller installer("", WriteSetup(2048));
     installer.ExtractComponent("Program", program, 0);
-    installer.OnExtractFile = [](TInstaller&, std::string& fileName) {
+    TExtractOptions rename;
+    rename.OnExtractFile = [](TInstaller&, std::string& fileName) {
         fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
     };
-    installer.ExtractComponent("Plugins", vst3, 0);
-    installer.OnExtractFile = nullptr;
+    installer.ExtractComponent("Plugins", vst3, 0, rename);
     installer.CreateShortcut(program + "Velmora 5.lnk", program + "Velmora.exe", "", 0);
     installer.LogRegistryKey(lrCurrentUser, "\\" + userKey);
     installer.WriteUninstaller(program + "Uninst.exe", ProductName, ProductName, ProductName.data(),

@@ -127,10 +127,11 @@ TEST_F(UninstallerTest, DamagedRecordIsRejectedBeforeAnythingIsRemoved) {
     WriteUninstaller(path, EmptyImage(), good.substr(0, 20));
     EXPECT_EQ(ErrorOfConstruction(path), "Stream read error");
 
+    // A negative DataOffset is no offset: like 0, the record is looked for in Uninstall.dat.
     std::string negativeOffset = EmptyImage() + good;
     PutInt32At(negativeOffset, 48, -64);
     WriteBytes(path, negativeOffset);
-    EXPECT_EQ(ErrorOfConstruction(path), "Invalid uninstall data");
+    EXPECT_EQ(ErrorOfConstruction(path).rfind("Cannot open file \"", 0), 0u);
 
     EXPECT_TRUE(FileExists(victim));
 }
@@ -228,7 +229,9 @@ TEST_F(UninstallerTest, RegistryKeysAreDeletedWithTheirSubkeysAndNeverCount) {
 }
 
 // A record naming the shared list of installed programs (as one written for a product without
-// a name did) or a key right below a root must not take other products' keys with it.
+// a name did) or a key right below a root must not take other products' keys with it. Under
+// HKEY_CLASSES_ROOT a product's extension and type name sit right below the root and are
+// deleted; the roots that every program shares there are not.
 TEST_F(UninstallerTest, SharedListAndTopLevelKeysAreNeverDeleted) {
     const std::string list = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     const std::string other = list + "\\UninstallerTests Other Product";
@@ -243,10 +246,41 @@ TEST_F(UninstallerTest, SharedListAndTopLevelKeysAreNeverDeleted) {
         "U\\" + top,
         "U\\\\" + top + "\\\\",
     });
+    const char* const classesRoots[] = {"CLSID",
+                                        "Interface",
+                                        "TypeLib",
+                                        "AppID",
+                                        "*",
+                                        "Directory",
+                                        "Folder",
+                                        "Drive",
+                                        "AllFilesystemObjects",
+                                        "SystemFileAssociations",
+                                        "MIME",
+                                        "Installer",
+                                        "WOW6432Node",
+                                        "Local Settings"};
+    const std::string marker = "UninstallerTestsMarker";
+    for (const char* shared : classesRoots) {
+        CreateKeyWithValue(HKEY_CLASSES_ROOT, std::string(shared) + "\\" + marker);
+        uninstaller.InstallLog.push_back("C\\" + std::string(shared));
+    }
+    const std::string extension = ".uninstallertests";
+    const std::string typeName = "UninstallerTests.Document";
+    CreateKeyWithValue(HKEY_CLASSES_ROOT, extension);
+    CreateKeyWithValue(HKEY_CLASSES_ROOT, typeName + "\\shell\\open");
+    uninstaller.InstallLog.insert(uninstaller.InstallLog.end(),
+                                  {"C\\" + extension, "C" + typeName + "\\", "C\\\\clsid\\", "C", "C\\"});
 
     EXPECT_TRUE(uninstaller.Uninstall());
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, other));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, top + "\\Sub"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, extension));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, typeName));
+    for (const char* shared : classesRoots) {
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, std::string(shared) + "\\" + marker)) << shared;
+        ::RegDeleteTreeA(HKEY_CLASSES_ROOT, (std::string(shared) + "\\" + marker).c_str());
+    }
     ::RegDeleteTreeA(HKEY_CURRENT_USER, other.c_str());
     ::RegDeleteTreeA(HKEY_CURRENT_USER, top.c_str());
 }

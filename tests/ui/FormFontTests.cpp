@@ -72,13 +72,13 @@ TEST(UiFontTest, ScaleValueTruncatesTowardZero) {
 
 TEST(UiFontTest, DesignFontMeasuresItsTextHeightAtTheScreensResolution) {
     const int ppi = ScreenPixelsPerInch();
-    const int measured = GetDesignTextHeight();
+    const TLayoutScale scale = MeasureLayoutScale(ppi);
+    const int measured = scale.M;
     EXPECT_GT(measured, 0);
-    // The loader measures the same font the same way.
-    EXPECT_EQ(MeasureLayoutScale(ppi).M, measured);
-    EXPECT_EQ(ScaleValue(220), 220 * measured / 13);
+    EXPECT_EQ(scale.D, 13);
+    EXPECT_EQ(scale.Value(220), 220 * measured / 13);
     if (ppi == 96) {
-        EXPECT_EQ(ScaleValue(220), 220) << "the design font measures " << measured;
+        EXPECT_EQ(scale.Value(220), 220) << "the design font measures " << measured;
     }
 }
 

@@ -80,7 +80,7 @@ void FormTest::Click(int id) {
     HWND control = Form->Control(id);
     ASSERT_NE(control, nullptr) << "control " << id;
     ::SendMessageA(control, BM_CLICK, 0, 0);
-    PumpMessages();
+    PumpMessagesUntilRunEnds();
 }
 
 std::vector<int> FormTest::NextUntilReady() {
@@ -108,7 +108,16 @@ void FormTest::PressKey(WPARAM key, bool alt) {
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }
-    PumpMessages();
+    PumpMessagesUntilRunEnds();
+}
+
+void FormTest::PumpMessagesUntilRunEnds() {
+    // The installation run goes on a thread of its own, whose reports need this thread to
+    // take messages, as the message loop would.
+    do {
+        PumpMessages();
+    } while (Form->Installing() &&
+             ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT) != WAIT_FAILED);
 }
 
 std::string FormTest::ExistingFolder(const std::string& name) {

@@ -16,6 +16,11 @@
 #include "tests/support/ShownMessage.h"
 #include "ui/FormMain.h"
 
+// A length that the form computes at run time, scaled as the form scales it on this screen.
+inline int ScaleValue(int length) {
+    return MeasureLayoutScale(ScreenPixelsPerInch()).Value(length);
+}
+
 class TFakeWizardServices final : public IWizardServices {
 public:
     std::function<std::unique_ptr<TSetupInstaller>()> Factory;
@@ -23,6 +28,7 @@ public:
     // Answers to confirmations, in order; a confirmation nobody expected fails the test.
     std::deque<TMessageResult> Answers;
     std::vector<std::string> Errors;
+    std::vector<std::string> ErrorCaptions;
     bool AdminRights = true;
     std::vector<std::string> BrowsePrompts;
     std::optional<std::string> BrowseChoice;                 // none: the user cancels
@@ -33,7 +39,10 @@ public:
 
     std::unique_ptr<TSetupInstaller> CreateController() override { return Factory(); }
     TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override;
-    void ShowErrorBox(const std::string& message) override { Errors.push_back(message); }
+    void ShowErrorBox(const std::string& caption, const std::string& message) override {
+        ErrorCaptions.push_back(caption);
+        Errors.push_back(message);
+    }
     bool HasAdminRights() override { return AdminRights; }
     std::string BrowseForFolder(HWND owner, const std::string& prompt,
                                 const std::string& initialFolder) override;
@@ -41,7 +50,16 @@ public:
         Opened.emplace_back(file, workingFolder);
     }
     void Install(TSetupInstaller& controller, ISetupProgress& progress) override;
-    void Pause(DWORD milliseconds) override { Pauses.push_back(milliseconds); }
+    // A clock that only the pauses move, so that the pauses asked for do not depend on the
+    // machine's speed.
+    void Pause(DWORD milliseconds) override {
+        Pauses.push_back(milliseconds);
+        Clock += milliseconds;
+    }
+    DWORD TickCount() override { return Clock; }
+
+private:
+    DWORD Clock = 0;
 };
 
 // A [Setup] section for the form tests (product Velmora, version 5.12 from the archive).
@@ -75,6 +93,9 @@ protected:
     std::vector<int> NextUntilReady();
     // Next until page is shown (at most 11 times).
     void NextTo(int page);
+    // Lets messages reach their windows until an installation run that a click started has
+    // ended and the window has taken its end.
+    void PumpMessagesUntilRunEnds();
     // Sends a key through the dialog manager as the message loop does, to the focused control.
     void PressKey(WPARAM key, bool alt = false);
     // The one message shown so far is this one.

@@ -12,7 +12,6 @@
 #include "common/Errors.h"
 #include "tests/support/TestWindows.h"
 #include "tests/ui/FormTestSupport.h"
-#include "ui/Application.h"
 #include "ui/Strings.h"
 
 namespace {
@@ -353,6 +352,7 @@ TEST_F(FormTest, ConstructionErrorEndsBeforeTheWizardShows) {
     EXPECT_TRUE(Form->Terminated());
     ASSERT_EQ(Services.Errors.size(), 1u);
     EXPECT_EQ(Services.Errors[0], "Invalid configuration in Setup.ini");
+    EXPECT_EQ(Services.ErrorCaptions, std::vector<std::string>{"Setup"}); // no product name yet
     EXPECT_FALSE(::IsWindowVisible(Form->Handle()));
 }
 
@@ -652,7 +652,7 @@ TEST_F(FormTest, InstallationErrorEndsOnTheCopyingPage) {
     EXPECT_EQ(
         Services.Errors[0],
         "There is not enough space on the destination drive.\rPlease free up some space and then try again");
-    EXPECT_EQ(Application().Title, "Velmora Setup");
+    EXPECT_EQ(Services.ErrorCaptions, std::vector<std::string>{"Velmora Setup"});
     // A stray Enter meets the hidden Next button and does nothing.
     Next();
     EXPECT_EQ(Page(), wpCopy);

@@ -5,20 +5,21 @@
 
 #include <string>
 
-#include "ui/Application.h"
+#include "ui/ErrorBox.h"
 #include "ui/MessageDialog.h"
 #include "ui/Strings.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     const std::string kind = commandLine;
-    Application().Title = "Velmora Setup";
     if (kind == "confirm")
         return ShowMessage(FillMessage(LoadMessage(msConfirmUninstall), "Velmora 5.04"), mkConfirmation);
     if (kind == "warning")
         return ShowMessage(FillMessage(LoadMessage(msUninstallRightsRequired), "Velmora"), mkWarning);
     if (kind == "information")
         return ShowMessage(FillMessage(LoadMessage(msUninstallPartial), "A&B Tools"), mkInformation);
-    if (kind == "error")
-        return ShowMessage(LoadMessage(msNotEnoughSpace), mkError);
+    if (kind == "error") {
+        ShowErrorBox("Velmora Setup", LoadMessage(msNotEnoughSpace));
+        return mrOK;
+    }
     return 100;
 }

@@ -1,7 +1,7 @@
 // The message table: every entry of ui/Messages.inc against what LoadMessage returns for its
-// number, loaded the way the program loads it (under Windows from the test program's own string
-// resources, which the resource compiler made from the same file; natively from the table in
-// code), and the texts that other code matches word for word.
+// number, loaded the way the program loads it (from the test program's own string resources,
+// which the resource compiler made from the same file), and the texts that other code matches
+// word for word. Windows only.
 #include <gtest/gtest.h>
 
 #include <iterator>

@@ -1,6 +1,6 @@
 // setupprobe.dll: loaded by the system into the program under test when the driver hooks
 // its user-interface thread (see Probe.h). Everything here runs in that program.
-#include "Probe.h"
+#include "tools/setupdriver/Probe.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Script.h"
+#include "tools/setupdriver/Script.h"
 
 namespace {
 

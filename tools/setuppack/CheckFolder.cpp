@@ -36,7 +36,7 @@ std::vector<fs::directory_entry> ListFolder(const fs::path& folder) {
 // A Windows-1252 name as NTFS and FAT compare names: without regard to case, accented letters
 // included (their file systems fold case through a table of every letter, not only A to Z).
 std::string FoldCase(const std::string& name) {
-    std::string folded = AsciiLowerText(name);
+    std::string folded = AsciiLowerCase(name);
     for (char& c : folded) {
         const auto u = static_cast<unsigned char>(c);
         if (u >= 0xC0 && u <= 0xDE && u != 0xD7)
@@ -94,7 +94,7 @@ private:
         std::string stored;
         if (const std::optional<std::string> broken = NameRuleBroken(name, stored))
             Found.push_back(MakeDiagnostic(path, 0, fnNameRefused, *broken));
-        const std::string folded = stored.empty() ? AsciiLowerText(name) : FoldCase(stored);
+        const std::string folded = stored.empty() ? AsciiLowerCase(name) : FoldCase(stored);
         if (const auto other = seen.find(folded); other != seen.end())
             Found.push_back(MakeDiagnostic(path, 0, fnNamesDifferInCase, other->second));
         else
@@ -114,7 +114,7 @@ private:
             }
             Result.TotalBytes += size;
             if (depth == 0 && !stored.empty())
-                Result.TopFiles[AsciiLowerText(stored)] = entry.path();
+                Result.TopFiles[AsciiLowerCase(stored)] = entry.path();
         } else {
             Found.push_back(MakeDiagnostic(path, 0, fnNotFileOrFolder));
         }
@@ -128,7 +128,7 @@ private:
         }
         const size_t counted = Walk(ListFolder(folder), path, depth + 1, nullptr);
         if (depth == 0 && !stored.empty()) {
-            Result.Folders[AsciiLowerText(stored)] = stored;
+            Result.Folders[AsciiLowerCase(stored)] = stored;
             if (counted == 0)
                 Found.push_back(MakeDiagnostic(path, 0, fnComponentEmpty));
         }

@@ -41,18 +41,6 @@ const char* const BundleInfoIni = "BundleInfo.ini";
 
 const std::string Utf8Mark = "\xEF\xBB\xBF";
 
-// The plug-in folders that a host's detection fills, by symbol.
-struct TPluginFolder {
-    const char* Symbol;
-    std::string TSetupInstaller::*Field;
-};
-const TPluginFolder PluginFolders[] = {
-    {"$VstPluginFolder", &TSetupInstaller::VstPluginFolder},
-    {"$Vst3PluginFolder", &TSetupInstaller::Vst3PluginFolder},
-    {"$DigiPluginFolder", &TSetupInstaller::DigiPluginFolder},
-    {"$PhotoshopPluginFolder", &TSetupInstaller::PhotoshopPluginFolder},
-};
-
 // Registry paths are given below the root the setup program chooses; a hive name at their
 // start becomes a key of that name.
 const char* const HiveNames[] = {"HKEY_LOCAL_MACHINE",
@@ -225,7 +213,7 @@ void TChecker::Report(const std::string& file, int line, TFinding finding, const
 
 std::optional<fs::path> TChecker::TopFile(const char* name) const {
     // The setup program finds its files without regard to case.
-    const auto found = Product.TopFiles.find(AsciiLowerText(name));
+    const auto found = Product.TopFiles.find(AsciiLowerCase(name));
     return found == Product.TopFiles.end() ? std::nullopt : std::optional<fs::path>(found->second);
 }
 
@@ -461,14 +449,14 @@ void TChecker::CheckRegistryPaths() {
 // The setup program joins DefaultFolder below the Program Files folder, whatever it holds.
 void TChecker::CheckDefaultFolder() {
     const std::string pattern = Ini->ReadString("Setup", "DefaultFolder", "");
-    const bool drive = pattern.size() >= 2 && pattern[1] == ':';
-    if (!drive && pattern.rfind("\\\\", 0) != 0)
+    if (!IsFullPath(pattern))
         return;
+    const bool drive = pattern[1] == ':';
     // What was probably meant: the part below Program Files, else below the drive or share.
     std::string relative = pattern.substr(2);
     if (!drive)
         relative = relative.substr(std::min(relative.size(), relative.find('\\', relative.find('\\') + 1)));
-    while (!relative.empty() && relative[0] == '\\')
+    while (!relative.empty() && (relative[0] == '\\' || relative[0] == '/'))
         relative.erase(0, 1);
     for (const char* programFiles : {"Program Files (x86)\\", "Program Files\\"}) {
         if (SameText(relative.substr(0, std::char_traits<char>::length(programFiles)), programFiles))
@@ -569,8 +557,8 @@ void TChecker::CheckComponents() {
         if (!TSetupInstaller::CanBeAbsoluteDestination(destination))
             Report(SetupIni, number, fnDestinationNeverAbsolute, destination);
         if (name.find("$BundleItem") == std::string::npos) {
-            named.insert(AsciiLowerText(name));
-            if (Product.Folders.count(AsciiLowerText(name)) == 0)
+            named.insert(AsciiLowerCase(name));
+            if (Product.Folders.count(AsciiLowerCase(name)) == 0)
                 Report(SetupIni, number, fnComponentFolderMissing, name);
             continue;
         }
@@ -580,8 +568,8 @@ void TChecker::CheckComponents() {
             // The item's names as the controller puts them into a component's name.
             const std::string folder = ReplaceAll(
                 ReplaceAll(name, "$BundleItemProductName", item.ProductName), "$BundleItem", item.Name);
-            named.insert(AsciiLowerText(folder));
-            if (Product.Folders.count(AsciiLowerText(folder)) == 0)
+            named.insert(AsciiLowerCase(folder));
+            if (Product.Folders.count(AsciiLowerCase(folder)) == 0)
                 Report(SetupIni, number, fnItemFolderMissing, item.Name, folder);
         }
     }
@@ -672,7 +660,7 @@ void TChecker::CollectInstalledFiles() {
         for (const std::string& line : Setup->Components) {
             const std::string source = Setup->ExpandFolderSymbols(LineName(line), item);
             const std::string destination = Setup->ExpandFolderSymbols(LineValue(line), item);
-            const auto folder = Product.Folders.find(AsciiLowerText(source));
+            const auto folder = Product.Folders.find(AsciiLowerCase(source));
             if (source.empty() || destination.empty() || folder == Product.Folders.end())
                 continue;
             const fs::path root =
@@ -682,7 +670,7 @@ void TChecker::CollectInstalledFiles() {
                  entry.increment(error)) {
                 std::string relative = fs::relative(entry->path(), root).generic_string();
                 std::replace(relative.begin(), relative.end(), '/', '\\');
-                Installed.insert(AsciiLowerText(JoinPath(destination, relative)));
+                Installed.insert(AsciiLowerCase(JoinPath(destination, relative)));
                 anyFile = anyFile || (entry->is_regular_file() && entry->path().filename() != ".keep");
             }
         }
@@ -696,9 +684,11 @@ void TChecker::CollectInstalledFiles() {
 // and, for a file the product needs, whether a component installs it.
 void TChecker::CheckFolderValue(int line, const std::string& raw, const TSetupBundleItem* item,
                                 bool isInstalledFile) {
-    for (const TPluginFolder& plugin : PluginFolders) {
-        if (raw.find(plugin.Symbol) != std::string::npos && ((*Setup).*plugin.Field).empty()) {
-            Report(SetupIni, line, fnPluginFolderNeverSet, plugin.Symbol);
+    // The plug-in hosts' folders (the symbols a host's switch drops) are filled by detection.
+    for (const TFolderSymbol& symbol : FolderSymbols) {
+        if (symbol.Switch != nullptr && raw.find(symbol.Name) != std::string::npos &&
+            ((*Setup).*symbol.Folder).empty()) {
+            Report(SetupIni, line, fnPluginFolderNeverSet, symbol.Name);
             return;
         }
     }
@@ -708,7 +698,7 @@ void TChecker::CheckFolderValue(int line, const std::string& raw, const TSetupBu
     const std::string leftover = LeftoverSymbol(expanded, true);
     if (!leftover.empty())
         Report(SetupIni, line, fnSymbolNotExpanded, leftover);
-    else if (isInstalledFile && InstallsFiles && Installed.count(AsciiLowerText(expanded)) == 0)
+    else if (isInstalledFile && InstallsFiles && Installed.count(AsciiLowerCase(expanded)) == 0)
         Report(SetupIni, line, fnFileNotInstalled, raw);
 }
 

@@ -10,7 +10,7 @@ namespace {
 
 // Device names that Windows resolves in every folder, with or without an extension.
 bool IsDeviceName(const std::string& name) {
-    const std::string stem = AsciiLowerText(name.substr(0, name.find('.')));
+    const std::string stem = AsciiLowerCase(name.substr(0, name.find('.')));
     static const char* const devices[] = {"con", "prn", "aux", "nul"};
     for (const char* device : devices) {
         if (stem == device)

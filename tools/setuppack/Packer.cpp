@@ -568,14 +568,6 @@ TPackResult WriteArchive(TFileStream& file, const TPackOptions& options, const s
 
 } // namespace
 
-std::optional<int> VersionTimeOfDay(const TProgramVersion& version) {
-    const int64_t minutes = int64_t(version.Minor) * 10 + version.Release;
-    if (version.Major < 0 || version.Major > 23 || version.Minor < 0 || version.Release < 0 || version.Release > 9 ||
-        minutes > 59)
-        return std::nullopt;
-    return static_cast<int>(version.Major * 3600 + minutes * 60);
-}
-
 TPackResult PackProduct(const TPackOptions& options) {
     const fs::path product = fs::u8path(options.ProductFolder);
     if (!fs::is_directory(product))

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "common/Errors.h"
@@ -38,7 +37,3 @@ struct TPackResult {
 
 // Files named ".keep" are left out: they only hold otherwise empty folders in version control.
 TPackResult PackProduct(const TPackOptions& options);
-
-// The time of day in seconds that stands for a version in BuildDate: 5.04 is 05:04. None when
-// the version has no such time (major above 23, or minor and release above 59 minutes).
-std::optional<int> VersionTimeOfDay(const TProgramVersion& version);

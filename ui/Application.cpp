@@ -1,6 +1,0 @@
-#include "ui/Application.h"
-
-TApplication& Application() {
-    static TApplication application;
-    return application;
-}
