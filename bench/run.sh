@@ -102,7 +102,7 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 . "$root/scripts/wine-env.sh" "$win"
 server_dir=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
 server_pid=""
-for p in $(pgrep -x wineserver32 || true) $(pgrep -x wineserver || true); do
+for p in $(pgrep wineserver || true); do
   if [[ $(readlink "/proc/$p/cwd" 2>/dev/null) == */$server_dir ]]; then server_pid=$p; fi
 done
 server_ticks() { # user + system time of the server in clock ticks
@@ -177,6 +177,7 @@ product p207
 product p1024
 "$host/bench/make_tree" "$work/tree/Program" 10000 1000 large >/dev/null
 mkdir -p "$work/tree/Program/Folder0"
+cp "$root/examples/sample/Setup.lic" "$work/tree/"
 product tree
 install_run() { # install_run MODE PRODUCT: one run into an empty folder
   rm -rf "$work/out"

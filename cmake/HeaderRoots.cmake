@@ -1,9 +1,9 @@
 # Header roots: how the build keeps the layers pointing down.
 #
-# Code includes headers by their folder ("common/Stream.h", "ui/Strings.h"). Putting the source
-# root on the include path would let any file include any header, so instead each library gets
-# an include root of its own in the build tree, holding symbolic links to its folder (or to
-# only some of its headers), and passes it on to the targets that link it. A file can then
+# Code includes headers by their folder ("common/Stream.h", "messages/Strings.h"). Putting the
+# source root on the include path would let any file include any header, so instead each
+# library gets an include root of its own in the build tree, holding symbolic links to its
+# folder (or to only some of its headers), and passes it on to the targets that link it. A file can then
 # include a header only when its target links the header's library, and an include that points
 # up a layer stops the build with "No such file or directory".
 

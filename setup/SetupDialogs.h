@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 class ISetupDialogs {
 public:

@@ -13,7 +13,7 @@
 #include "common/Errors.h"
 #include "common/FileSystem.h"
 #include "common/IniFile.h"
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 namespace {
 

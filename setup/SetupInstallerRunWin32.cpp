@@ -11,9 +11,9 @@
 #include "common/FileEnumerator.h"
 #include "common/FileSystem.h"
 #include "common/IniFile.h"
+#include "messages/Strings.h"
 #include "setupdata/UninstallRecord.h"
 #include "shell/ShellUtils.h"
-#include "ui/Strings.h"
 
 void TSetupInstaller::Install(ISetupProgress& progress) {
     progress.SetProgress(0);

@@ -2,8 +2,8 @@
 
 #include "common/CommonUtils.h"
 #include "common/Registry.h"
+#include "messages/Strings.h"
 #include "shell/ShellUtils.h"
-#include "ui/Strings.h"
 
 TSetupUninstaller::TSetupUninstaller(ISetupDialogs& dialogs)
     : Uninstaller(std::make_unique<TUninstaller>()), Dialogs(dialogs) {
@@ -39,8 +39,7 @@ void TSetupUninstaller::Execute() {
     std::string text = complete ? LoadMessage(msUninstallComplete)
                                 : FillMessage(LoadMessage(msUninstallPartial), ProductName);
     Dialogs.ShowMessage(text, mkInformation);
-    // There is no main window in uninstall mode: the batch file is started on behalf of none.
-    Uninstaller->RemoveSelf(nullptr);
+    Uninstaller->RemoveSelf();
 }
 
 bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const char* keyPath) {

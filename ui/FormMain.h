@@ -134,7 +134,6 @@ private:
     void CreateBundleItemChecks();
     void ExpandCaption(int id);
     void PluginCaption(int id);
-    void ProcessMessages();
     void Terminate();
     bool Confirm(const std::string& text);
     void Browse(int inputId, const std::string& prompt);

@@ -1,11 +1,11 @@
 // The program's message dialogs: warning, information, confirmation and the error box, the
-// kinds of ui/Strings.h. Each shows its text with the kind's caption and system icon, is modal
+// kinds of messages/Strings.h. Each shows its text with the kind's caption and system icon, is modal
 // to the whole application, and returns the button the user chose. Windows only.
 #pragma once
 
 #include <string>
 
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 // Shows text (lines broken at each carriage return) in a dialog of the given kind and waits
 // for the answer. Every top-level window of the calling thread is disabled meanwhile.

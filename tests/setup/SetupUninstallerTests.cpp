@@ -14,6 +14,7 @@
 #include "common/FileSystem.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
+#include "messages/Strings.h"
 #include "setup/SetupUninstaller.h"
 #include "setupdata/UninstallRecord.h"
 #include "shell/ShellUtils.h"
@@ -21,7 +22,6 @@
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestRegistry.h"
 #include "tests/support/TestValues.h"
-#include "ui/Strings.h"
 
 namespace {
 

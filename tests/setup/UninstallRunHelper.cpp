@@ -3,6 +3,7 @@
 // registry keys, the uninstaller and its registration), and reports what of it exists.
 //   UninstallRunHelper install <Setup.exe> <root>   installs below root
 //   UninstallRunHelper state <root>                 prints what exists, one line each
+//   UninstallRunHelper batches                      prints the self-removal batch folders
 //   UninstallRunHelper clean                        removes the test's registry keys
 // Below root: Programs\Other.txt and Desktop\ exist before; the product goes to
 // Programs\Vendor\Velmora, its menu to Menu\Velmora, a shortcut to Desktop.
@@ -20,6 +21,7 @@
 #include "common/Registry.h"
 #include "common/WinHandle.h"
 #include "setupdata/SetupData.h"
+#include "setupdata/Uninstaller.h"
 #include "tests/support/TestRegistry.h"
 
 namespace fs = std::filesystem;
@@ -73,10 +75,17 @@ int State(const std::string& root) {
         lines.push_back("machine key");
     if (KeyExists(HKEY_LOCAL_MACHINE, RegistrationKey))
         lines.push_back("registration");
-    if (FileExists(TempDirectory() + "Uninstall.bat"))
-        lines.push_back("batch file");
     for (const std::string& line : lines)
         std::printf("%s\n", line.c_str());
+    return 0;
+}
+
+// The self-removal batch folders that exist now, one name a line.
+int Batches() {
+    WIN32_FIND_DATAA entry;
+    UniqueFind find(::FindFirstFileA((BatchFolderParent() + BatchFolderPrefix + "*").c_str(), &entry));
+    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileA(find.Get(), &entry))
+        std::printf("%s\n", entry.cFileName);
     return 0;
 }
 
@@ -97,12 +106,15 @@ int main(int argc, char** argv) {
             return Install(argv[2], argv[3]);
         if (mode == "state" && argc == 3)
             return State(argv[2]);
+        if (mode == "batches" && argc == 2)
+            return Batches();
         if (mode == "clean" && argc == 2)
             return Clean();
     } catch (const std::exception& error) {
         std::fprintf(stderr, "UninstallRunHelper: %s\n", error.what());
         return 1;
     }
-    std::fprintf(stderr, "usage: UninstallRunHelper install <Setup.exe> <root> | state <root> | clean\n");
+    std::fprintf(stderr,
+                 "usage: UninstallRunHelper install <Setup.exe> <root> | state <root> | batches | clean\n");
     return 2;
 }

@@ -33,16 +33,16 @@ expect_state() {
     diff <(echo "$expected") <(echo "$actual") | sed 's/^/  /' || true
   fi
 }
+batches() { "$wine_run" "$helper" batches | tr -d '\r'; }
 run_driver() {
+  batches_before=$(batches)
   drive "$2" "UNINST=$(winpath "$1")" || fail "driver script $(basename "$2")"
 }
 # The batch file that removes the uninstaller runs after the uninstaller has ended; wait for
-# it to delete itself (its last line), at most 30 s.
+# it to remove itself and its folder (its last line), at most 30 s.
 wait_for_batch() {
-  local batch
   for _ in $(seq 60); do
-    batch=$(state "$1" | grep -c '^batch file$' || true)
-    [ "$batch" = 0 ] && [ ! -e "$2" ] && return 0
+    [ "$(batches)" = "$batches_before" ] && [ ! -e "$1" ] && return 0
     sleep 0.5
   done
   fail "the self-removal batch file did not finish"
@@ -76,12 +76,22 @@ run_driver "$base/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-refuse.dr
 expect_state "$base" "nothing is removed when the confirmation is declined" "$installed"
 
 # Confirmed: every file, folder, key and the registration the installation created are gone,
-# the uninstaller and its folders too; what existed before stays.
+# the uninstaller and its folders too; what existed before stays. A link that another program
+# of the user planted where the batch file once had a fixed name, in the user's folder for
+# temporary files, leads to a file that stays as it was.
+temp=$(unix_path "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')")
+planted="$temp/Uninstall.bat"
+printf 'victim' >"$work/victim.txt"
+rm -f "$planted"
+ln -s "$work/victim.txt" "$planted"
+at_exit rm -f "$planted"
 run_driver "$base/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-complete.driver"
-wait_for_batch "$base" "$base/Programs/Vendor/Velmora/Uninst.exe"
+wait_for_batch "$base/Programs/Vendor/Velmora/Uninst.exe"
 expect_state "$base" "everything is removed" 'Desktop\
 Programs\
 Programs\Other.txt'
+[ -L "$planted" ] && [ "$(cat "$work/victim.txt" 2>/dev/null)" = victim ] ||
+  fail "the link planted at the old batch file path was followed"
 
 # A file of the user's in a folder of the product: that folder and the folders around it
 # stay, with the file; everything else goes.
@@ -90,7 +100,7 @@ mkdir -p "$base"
 "$wine_run" "$helper" install "$(winpath "$work/Setup.exe")" "$(winpath "$base")"
 printf 'mine' >"$base/Programs/Vendor/Velmora/Data/Mine.txt"
 run_driver "$base/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-partial.driver"
-wait_for_batch "$base" "$base/Programs/Vendor/Velmora/Uninst.exe"
+wait_for_batch "$base/Programs/Vendor/Velmora/Uninst.exe"
 expect_state "$base" "only the user's file and its folders stay" 'Desktop\
 Programs\
 Programs\Other.txt

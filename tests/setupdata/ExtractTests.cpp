@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -170,6 +171,35 @@ TEST_F(ExtractTest, HookThatEmptiesThePathSkipsTheFile) {
     EXPECT_TRUE(FileExists(dest + "readme.txt"));
     EXPECT_EQ(Installer->InstallLog,
               (std::vector<std::string>{"E" + Root(), "D" + dest, "F" + dest + "readme.txt"}));
+}
+
+// The files are written by a thread of their own while the next ones are read: a file
+// handed over must count as there for the next, a file of several blocks must arrive whole,
+// and the bytes reported must grow to the total.
+TEST_F(ExtractTest, WithoutOverwriteTwoEntriesHookedToOneNameWriteItOnceAndProgressCountsTheBytes) {
+    const std::string large = Pattern(2 * 1024 * 1024 + 5, 3);
+    auto installer = Open({TTestEntry::Dir(
+        "V", {TTestEntry::File("x.dll", "first"), TTestEntry::File("x.vst3", "second"),
+              TTestEntry::File("large.bin", large)})});
+    const std::string dest = Folder("V");
+    TExtractOptions options;
+    options.Overwrite = false;
+    options.OnExtractFile = [](TInstaller&, std::string& fileName) {
+        if (fileName.size() > 4 && fileName.compare(fileName.size() - 4, 4, ".dll") == 0)
+            fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
+    };
+    std::vector<uint64_t> reported;
+    options.OnProgress = [&](uint64_t written) { reported.push_back(written); };
+    installer->ExtractComponent("V", dest, 0, options);
+
+    EXPECT_EQ(ReadBytes(dest + "x.vst3"), "first");
+    EXPECT_EQ(ReadBytes(dest + "large.bin"), large);
+    EXPECT_EQ(installer->InstallLog, (std::vector<std::string>{"E" + Root(), "D" + dest, "F" + dest + "x.vst3",
+                                                               "F" + dest + "large.bin"}));
+    EXPECT_EQ(installer->BytesWritten(), 5 + large.size());
+    ASSERT_FALSE(reported.empty());
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+    EXPECT_LE(reported.back(), installer->BytesWritten());
 }
 
 TEST_F(ExtractTest, EmptySubfolderIsCreatedAndLoggedAsExistingWhenItWasThere) {

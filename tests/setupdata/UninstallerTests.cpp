@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+// After windows.h: the process list and the process environment block.
+#include <tlhelp32.h>
+#include <winternl.h>
 
 #include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
@@ -74,6 +78,50 @@ std::string ErrorOfConstruction(const std::string& executablePath) {
     return ErrorOf([&] { TUninstaller uninstaller(executablePath); });
 }
 
+// The self-removal batch folders that exist now.
+std::set<std::string> BatchFolders() {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA entry;
+    UniqueFind find(::FindFirstFileA((BatchFolderParent() + BatchFolderPrefix + "*").c_str(), &entry));
+    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileA(find.Get(), &entry))
+        names.insert(entry.cFileName);
+    return names;
+}
+
+// The command lines of the running cmd.exe processes that this process started, read from
+// each one's process environment block (both are 32-bit programs).
+std::vector<std::string> ChildCommandProcessorLines() {
+    std::vector<std::string> lines;
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot.Get(), &entry); more;
+         more = ::Process32Next(snapshot.Get(), &entry)) {
+        if (entry.th32ParentProcessID != ::GetCurrentProcessId() || !SameText(entry.szExeFile, "cmd.exe"))
+            continue;
+        UniqueHandle process(
+            ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, entry.th32ProcessID));
+        PROCESS_BASIC_INFORMATION basic = {};
+        PEB peb = {};
+        RTL_USER_PROCESS_PARAMETERS parameters = {};
+        std::wstring line;
+        if (process &&
+            NT_SUCCESS(::NtQueryInformationProcess(process.Get(), ProcessBasicInformation, &basic,
+                                                   sizeof basic, nullptr)) &&
+            ::ReadProcessMemory(process.Get(), basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+            ::ReadProcessMemory(process.Get(), peb.ProcessParameters, &parameters, sizeof parameters,
+                                nullptr)) {
+            line.resize(parameters.CommandLine.Length / sizeof(wchar_t));
+            ::ReadProcessMemory(process.Get(), parameters.CommandLine.Buffer, line.data(),
+                                parameters.CommandLine.Length, nullptr);
+        }
+        char ansi[1024] = {};
+        ::WideCharToMultiByte(CP_ACP, 0, line.c_str(), -1, ansi, sizeof ansi - 1, nullptr, nullptr);
+        lines.push_back(ansi);
+    }
+    return lines;
+}
+
 } // namespace
 
 TEST_F(UninstallerTest, ReadsTheRecordAppendedToTheExecutable) {
@@ -92,8 +140,9 @@ TEST_F(UninstallerTest, ReadsTheRecordAppendedToTheExecutable) {
 TEST_F(UninstallerTest, ReadsUninstallDatBesideTheProgramWhenDataOffsetIsZero) {
     const std::string program = Tree.MakeFolder("Program\\");
     WriteBytes(program + "Uninst.exe", EmptyImage());
-    EXPECT_EQ(ErrorOfConstruction(program + "Uninst.exe"),
-              "Cannot open file \"" + program + "Uninstall.dat\". " + SystemErrorMessage(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(ErrorOfConstruction(program + "Uninst.exe"), "Cannot open file \"" + program +
+                                                               "Uninstall.dat\". " +
+                                                               SystemErrorMessage(ERROR_FILE_NOT_FOUND));
 
     WriteBytes(program + "Uninstall.dat", RecordBytes({"FC:\\x.txt"}, ""));
     TUninstaller uninstaller(program + "Uninst.exe");
@@ -297,7 +346,7 @@ TEST_F(UninstallerTest, ProgramFolderAndItsParentsAreDeferredFoldersBelowAreRemo
     const std::string vendor = Tree.MakeFolder("Vendor\\");
     const std::string program = Tree.MakeFolder("Vendor\\Velmora\\");
     const std::string below = Tree.MakeFolder("Vendor\\Velmora\\Plugins\\");
-    const std::string sibling = Tree.MakeFolder("Vendor\\Vel");   // a prefix by characters
+    const std::string sibling = Tree.MakeFolder("Vendor\\Vel"); // a prefix by characters
     const std::string path = program + "Uninst.exe";
     std::string upperVendor = vendor;
     for (char& c : upperVendor)
@@ -307,7 +356,7 @@ TEST_F(UninstallerTest, ProgramFolderAndItsParentsAreDeferredFoldersBelowAreRemo
                                   "F" + program + "Uninst.exe", "D" + Tree.Path() + "Vendor\\Gone\\"}));
     TUninstaller uninstaller(path);
 
-    EXPECT_FALSE(uninstaller.Uninstall());   // only the missing "Gone" folder fails
+    EXPECT_FALSE(uninstaller.Uninstall()); // only the missing "Gone" folder fails
     EXPECT_FALSE(DirectoryExists(below));
     EXPECT_EQ(uninstaller.DeferredFolders,
               (std::vector<std::string>{program, program, sibling, upperVendor}));
@@ -349,8 +398,7 @@ TEST(UninstallerSelfRemoval, BatchFileRemovesTheUninstallerAndItsEmptyFolders) {
             RecordBytes({"D" + outer, "D" + vendor, "D" + program, "F" + program + "Velmora.txt"}));
         if (c.ReadOnly)
             ::SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_READONLY);
-        const std::string batch = IncludeDelimiter(TempDirectory()) + "Uninstall.bat";
-        DeleteFileAt(batch);
+        const std::set<std::string> batchFolders = BatchFolders();
 
         // Started in its own folder, as Explorer starts a program.
         STARTUPINFOA startup = {};
@@ -367,22 +415,26 @@ TEST(UninstallerSelfRemoval, BatchFileRemovesTheUninstallerAndItsEmptyFolders) {
         EXPECT_EQ(exitCode, 0u);
 
         // The batch file runs on its own; give it up to a minute.
-        for (int i = 0; i < 600 && (FileExists(uninstaller) || DirectoryExists(vendor) || FileExists(batch));
+        for (int i = 0; i < 600 && (FileExists(uninstaller) || DirectoryExists(vendor) ||
+                                    BatchFolders() != batchFolders);
              ++i)
             ::Sleep(100);
         EXPECT_FALSE(FileExists(uninstaller));
         EXPECT_FALSE(DirectoryExists(program));
         EXPECT_FALSE(DirectoryExists(vendor));
         EXPECT_TRUE(FileExists(outer + "user.txt"));
-        EXPECT_FALSE(FileExists(batch));
+        EXPECT_EQ(BatchFolders(), batchFolders); // the batch file removed its folder
         if (FileExists(uninstaller))
             ::SetFileAttributesA(uninstaller.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 
-// An uninstaller that can never be deleted (here held open by this test) leaves the batch
-// file trying a bounded number of times; then it ends and deletes itself all the same.
-TEST(UninstallerSelfRemoval, BatchFileGivesUpOnAnUninstallerThatStays) {
+// Each run writes its batch file into a new folder of its own, and the command processor is
+// started by its full path. An uninstaller that can never be deleted (here held open by this
+// test) leaves the batch file trying a bounded number of times; then it ends and removes itself
+// and its folder all the same. (A link planted at the batch file's old, fixed path is tested
+// with the real uninstaller in tests/setup/uninstall-run.sh: Wine makes links only from Linux.)
+TEST(UninstallerSelfRemoval, BatchFileRunsFromAFreshFolderAndGivesUpOnAnUninstallerThatStays) {
     TTestFolder tree;
     const std::string program = tree.MakeFolder("Velmora\\");
     const std::string path = program + "Uninst.exe";
@@ -391,11 +443,35 @@ TEST(UninstallerSelfRemoval, BatchFileGivesUpOnAnUninstallerThatStays) {
     UniqueFile held(
         ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
-    const std::string batch = IncludeDelimiter(TempDirectory()) + "Uninstall.bat";
 
-    uninstaller.RemoveSelf(nullptr, 3);
-    for (int i = 0; i < 600 && FileExists(batch); ++i)
+    std::vector<std::string> batches;
+    for (int run = 0; run < 2; ++run) {
+        uninstaller.RemoveSelf(3);
+        batches.push_back(uninstaller.BatchFile);
+        const std::string folder = ExcludeDelimiter(FileFolder(uninstaller.BatchFile));
+        EXPECT_TRUE(SameText(ParentFolder(folder), BatchFolderParent())) << folder;
+        EXPECT_EQ(BaseFileName(folder).rfind(BatchFolderPrefix, 0), 0u) << folder;
+        EXPECT_TRUE(FileExists(uninstaller.BatchFile));
+    }
+    EXPECT_NE(batches[0], batches[1]);
+    char systemFolder[MAX_PATH];
+    ::GetSystemDirectoryA(systemFolder, MAX_PATH);
+    const std::vector<std::string> lines = ChildCommandProcessorLines();
+    EXPECT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(
+            SameText(line.substr(0, line.find(' ')), "\"" + std::string(systemFolder) + "\\cmd.exe\""))
+            << line;
+        EXPECT_NE(line.find(" /d "), std::string::npos) << line;
+        EXPECT_TRUE(line.find("\"" + batches[0] + "\"") != std::string::npos ||
+                    line.find("\"" + batches[1] + "\"") != std::string::npos)
+            << line;
+    }
+
+    for (int i = 0;
+         i < 600 && (DirectoryExists(FileFolder(batches[0])) || DirectoryExists(FileFolder(batches[1]))); ++i)
         ::Sleep(100);
-    EXPECT_FALSE(FileExists(batch));
+    EXPECT_FALSE(DirectoryExists(FileFolder(batches[0])));
+    EXPECT_FALSE(DirectoryExists(FileFolder(batches[1])));
     EXPECT_TRUE(FileExists(path));
 }

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 struct TShownMessage {
     std::string Text;

@@ -10,9 +10,9 @@
 #include <commctrl.h>
 
 #include "common/Errors.h"
+#include "messages/Strings.h"
 #include "tests/support/TestWindows.h"
 #include "tests/ui/FormTestSupport.h"
-#include "ui/Strings.h"
 
 namespace {
 
@@ -618,7 +618,14 @@ TEST_F(FormTest, ProgressAndStatusReachTheCopyingPage) {
     Start(SetupIni());
     Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
     std::vector<std::pair<int, std::string>> seen;
+    const DWORD windowThread = ::GetCurrentThreadId();
     Services.InstallRun = [&](TSetupInstaller& controller, ISetupProgress& progress) {
+        // The run goes on a thread of its own; the product's libraries are called on the
+        // window's.
+        EXPECT_NE(::GetCurrentThreadId(), windowThread);
+        DWORD calledOn = 0;
+        progress.CallOnWindowThread([&] { calledOn = ::GetCurrentThreadId(); });
+        EXPECT_EQ(calledOn, windowThread);
         EXPECT_EQ(&controller, Form->Controller.get());
         EXPECT_EQ(&progress, static_cast<ISetupProgress*>(Form.get()));
         EXPECT_EQ(Page(), wpCopy);

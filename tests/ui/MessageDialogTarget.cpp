@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "messages/Strings.h"
 #include "ui/ErrorBox.h"
 #include "ui/MessageDialog.h"
-#include "ui/Strings.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     const std::string kind = commandLine;

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "common/WinHandle.h"
+#include "messages/Strings.h"
 #include "tests/support/TestWindows.h"
 #include "ui/MessageDialog.h"
-#include "ui/Strings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The message table: every entry of ui/Messages.inc against what LoadMessage returns for its
+// The message table: every entry of messages/Messages.inc against what LoadMessage returns for its
 // number, loaded the way the program loads it (from the test program's own string resources,
 // which the resource compiler made from the same file), and the texts that other code matches
 // word for word. Windows only.
@@ -10,8 +10,8 @@
 
 #include "common/Stream.h"
 #include "common/Version.h"
+#include "messages/Strings.h"
 #include "tests/support/TestValues.h"
-#include "ui/Strings.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ struct TEntry {
 // The table as the C++ compiler reads it, included like Strings.cpp and Strings.rc include it.
 #define MESSAGE(number, text) {number, text},
 const TEntry Table[] = {
-#include "ui/Messages.inc"
+#include "messages/Messages.inc"
 };
 #undef MESSAGE
 

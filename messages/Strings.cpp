@@ -1,4 +1,4 @@
-#include "ui/Strings.h"
+#include "messages/Strings.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -35,7 +35,7 @@ struct TMessageEntry {
 
 #define MESSAGE(number, text) {number, text},
 const TMessageEntry MessageTable[] = {
-#include "ui/Messages.inc"
+#include "messages/Messages.inc"
 };
 #undef MESSAGE
 
