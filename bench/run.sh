@@ -166,6 +166,7 @@ General\InstallFolder=$ProgramFolder
 StartMenu=$ProgramFolder\Folder0,Velmora Bench
 Desktop=$ProgramFolder\Folder0,Velmora Bench,,0
 INI
+  cp "$root/examples/sample/Setup.jpg" "$work/$1/"
   echo "  $1: $(find "$work/$1/Program" -type f | wc -l) files, $(find "$work/$1/Program" -mindepth 1 -type d | wc -l) folders, $(du -sb "$work/$1/Program" | cut -f1) bytes"
   pack --stub "$win/app/Setup.exe" "$work/$1" "$work/$1.exe"
   rm -rf "${work:?}/$1"

@@ -75,6 +75,9 @@ struct TShortcutValue {
 struct TConfigurationKey {
     const char* Section;
     const char* Key;
+    // For a switch (a number read as true or false): the value taken when it is missing or
+    // not a number, 0 or 1; -1 for other keys.
+    int SwitchDefault = -1;
 };
 
 class TSetupInstaller {

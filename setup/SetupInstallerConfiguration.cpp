@@ -97,9 +97,9 @@ std::vector<TConfigurationKey> TSetupInstaller::ConfigurationKeys() {
     for (const TTextKey& key : TextKeys)
         keys.push_back({key.Section, key.Key});
     for (const TSwitchKey& key : SwitchKeys)
-        keys.push_back({key.Section, key.Key});
+        keys.push_back({key.Section, key.Key, key.Default ? 1 : 0});
     for (const TPageKey& key : PageKeys)
-        keys.push_back({key.Section, key.Key});
+        keys.push_back({key.Section, key.Key, 0}); // a page is shown only when switched on
     for (const TListSection& list : ListSections)
         keys.push_back({list.Section, nullptr});
     return keys;

@@ -193,6 +193,13 @@ TInstaller::TInstaller(const std::string& resourceName, const std::string& execu
     ReadHeader();
 }
 
+TInstaller::TInstaller(const std::string& resourceName, const std::string& executablePath,
+                       std::function<void(int64_t done, int64_t total)> checksumProgress)
+    : ResourceName(resourceName), ExecutablePath(executablePath),
+      ChecksumProgress(std::move(checksumProgress)) {
+    ReadHeader();
+}
+
 TInstaller::~TInstaller() = default;
 
 std::unique_ptr<TStream> TInstaller::OpenArchive() {
@@ -248,6 +255,8 @@ void TInstaller::ReadHeader() {
             break;
         checksum = Adler32(checksum, block.get(), static_cast<size_t>(got));
         remaining -= (got + ChecksumBlockSize - 1) / ChecksumBlockSize * ChecksumBlockSize;
+        if (ChecksumProgress)
+            ChecksumProgress(header.ChecksumLength - std::max(remaining, 0), header.ChecksumLength);
     }
     if (checksum != header.Checksum)
         throw ESetupError("The installer appears to be corrupted. Please download it again");

@@ -89,6 +89,10 @@ public:
     // Setup.dat beside it), or, when the file does not start with "MZ", the file itself
     // read as a Setup.dat.
     TInstaller(const std::string& resourceName, const std::string& executablePath);
+    // The same, telling checksumProgress now and then how many bytes of how many the checksum
+    // has covered, for tools that open archives of gigabytes.
+    TInstaller(const std::string& resourceName, const std::string& executablePath,
+               std::function<void(int64_t done, int64_t total)> checksumProgress);
     ~TInstaller();
 
     int32_t EntriesStart = 0;
@@ -156,6 +160,7 @@ private:
     class TListReader;
 
     std::string ExecutablePath;
+    std::function<void(int64_t done, int64_t total)> ChecksumProgress;
     // The size of each extracted file by its lower-cased path: Windows names one file in any
     // letter case.
     std::map<std::string, uint64_t> ExtractedSizes;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "tests/setupdata/ArchiveBuilder.h"
@@ -38,7 +39,9 @@ const char* const BaseIni[] = {
 const char* const Bundle = "[Setup]\nIsBundle=1\nBundleRegistryRoot=Software\\Vendor\\Items";
 
 // One change to the base product: Setup.ini's line Line replaced by Text (which may hold
-// several lines); with Line 0, the file File written with Text, or removed when Text is null.
+// several lines); with Line 0, the file File written with Text, or removed when Text is null;
+// with Link, File made a symbolic link to Text; with Huge, File made a sparse file of Text MiB.
+enum { Link = -1, Huge = -2 };
 struct TEdit {
     const char* File;
     int Line;
@@ -47,9 +50,21 @@ struct TEdit {
 
 struct TCase {
     std::vector<TEdit> Edits;
-    const char* Expected;
+    std::string Expected; // the findings' lines, joined by line feeds
     const char* Version = "5.04";
 };
+
+// A folder one level deeper than the archive takes, and its finding.
+std::string Nested(int levels) {
+    std::string path = "Program";
+    for (int i = 0; i < levels; ++i)
+        path += "/d";
+    return path;
+}
+const std::string TooDeep = Nested(64) + "/x";
+const std::string VersionAdvice =
+    ", the version the setup program would install and register; write it as it reads (5.04, 5.04 beta 2, "
+    "5.04 (press preview), 5.04 beta 12 (press preview))";
 
 const TCase Cases[] = {
     // Errors.
@@ -120,12 +135,79 @@ const TCase Cases[] = {
      "Setup.ini:5: warning: section [Pages] is given again on line 17; this one is not read"},
     {{{"Setup.ini", 12, "Program=nooverwrite"}},
      "Setup.ini:12: warning: option \"nooverwrite\" has no effect: the only option is NoOverwrite"},
+    {{{"Setup.ini", 12, "program=NoOverwrite"}},
+     "Setup.ini:12: warning: no [Components] line names \"program\" as written here (letter case counts): the "
+     "option has no effect"},
     {{{"Setup.ini", 16, "Startmenu=$ProgramFolder\\Velmora.exe,$ProductName"}},
      "Setup.ini:16: warning: shortcut location \"Startmenu\" is not StartMenu, Desktop or ProgramFolder: no "
      "shortcut is made"},
     {{{"Setup.lic", 0, "License\r\n\xE2\x86\x92 Caf\xC3\xA9"}},
      "Setup.lic:2: warning: UTF-8 text, not Windows-1252: the setup program shows its accented letters garbled"},
     {{{"Setup.lic", 0, "Caf\xE9\r\nA\x81"}}, "Setup.lic:2: warning: not Windows-1252 text"},
+    {{{"Setup.ini", 2, "ProductName=Velmora\nproductname=Velmora 2"}},
+     "Setup.ini:2: warning: key \"ProductName\" in [Setup] is given again on line 3; this line is not read"},
+    {{{"Setup.ini", 2, "Produkt\xE9=Velmora"}}, "Setup.ini:2: warning: key \"Produkt\xC3\xA9\" in [Setup] is not read"},
+
+    // The files as pack and Windows take them.
+    {{{"Program/AUX.txt", 0, "x"}},
+     "Program/AUX.txt: error: the name cannot be used for a file on Windows: AUX is a device name in every folder"},
+    {{{"Program/velmora.exe", 0, "x"}},
+     "Program/velmora.exe: error: differs from \"Velmora.exe\" only in letter case: Windows takes both for one "
+     "name, and one overwrites the other"},
+    {{{TooDeep.c_str(), 0, "x"}}, Nested(64) + ": error: lies deeper than 64 folders"},
+    {{{"Program/Big.bin", Huge, "2048"}}, "Program/Big.bin: error: is 2 GiB or larger: the setup data cannot hold it"},
+    {{{"Program/A.bin", Huge, "1100"}, {"Program/B.bin", Huge, "1100"}},
+     "warning: the product's files total 2.1 GiB: pack refuses them unless they compress below 2 GiB"},
+    {{{"Program/Gone.txt", Link, "Missing.txt"}},
+     "Program/Gone.txt: error: is neither a file nor a folder (a broken link, a pipe or a device)"},
+    {{{"Program/Link.txt", Link, "Readme.txt"}},
+     "Program/Link.txt: warning: is a symbolic link: it is packed as a copy of what it points to"},
+    {{{"Empty/.keep", 0, ""}, {"Setup.ini", 10, "Program=$ProgramFolder\nEmpty=$ProgramFolder"}},
+     "Empty: warning: component folder holds no file (a .keep at most): nothing is installed from it"},
+    {{{"Program/.DS_Store", 0, "x"}},
+     "Program/.DS_Store: warning: is a version-control or system file: it is packed (and, in a component, "
+     "installed) like any other; leave it out of the product folder"},
+
+    // Versions that do not read back as written.
+    {{}, "error: product version: '1.20b2' reads as 1.20" + VersionAdvice, "1.20b2"},
+    {{{"Setup.ini", 1, Bundle}, {"BundleInfo.ini", 0, "Reverb=1.02 beta 123,Velmora Reverb"}},
+     "BundleInfo.ini:1: error: item \"Reverb\": '1.02 beta 123' reads as 1.02 beta 12" + VersionAdvice},
+
+    // Values, not only keys.
+    {{{"Setup.ini", 6, "PhotoshopPluginFolder=1 ; on"}},
+     "Setup.ini:6: warning: PhotoshopPluginFolder \"1 ; on\" is not a number: the setup program takes 0, the "
+     "default; write 0 or 1 (there are no comments after a value)"},
+    {{{"Setup.ini", 2, "ProductName=Velmora\nIsBundle=yes"}},
+     "Setup.ini:3: error: IsBundle \"yes\" is not a number: the setup program takes 0, a plain product, not a "
+     "bundle; write 0 or 1"},
+    {{{"Setup.ini", 3, "RegistryRoot=HKLM\\Software\\Vendor\\Velmora"}},
+     "Setup.ini:3: error: registry path \"HKLM\\Software\\Vendor\\Velmora\" begins with the hive name HKLM: the "
+     "setup program chooses the hive itself and takes the whole path below it, HKLM as a key; leave \"HKLM\\\" "
+     "out"},
+    {{{"Setup.ini", 4, "DefaultFolder=C:\\Program Files\\Vendor\\Velmora %d"}},
+     "Setup.ini:4: error: DefaultFolder \"C:\\Program Files\\Vendor\\Velmora %d\" is a full path, but the setup "
+     "program puts it below the Program Files folder; give it relative to that folder, as \"Vendor\\Velmora %d\""},
+    {{{"Setup.ini", 9, "[Component]"}},
+     "Setup.ini:9: warning: section [Component] is not read; did you mean [Components]?"},
+    {{{"Setup.ini", 10, "Program=$ProgramFolder\\$BundleItem"}},
+     "Setup.ini:9: error: no component installs a file: the setup program would install nothing"},
+
+    // Encodings, and the file a finding comes from.
+    {{{"Setup.ini", 1, "\xEF\xBB\xBF[Setup]"}},
+     "Setup.ini:1: error: a UTF-8 byte-order mark begins the file: the setup program reads it as part of "
+     "\"[Setup]\"; save the file as Windows-1252, without the mark"},
+    {{{"Setup.lic", 0, "\xEF\xBB\xBFLicense"}},
+     "Setup.lic:1: warning: a UTF-8 byte-order mark begins the file: the setup program takes it for three "
+     "characters of the first line; save the file as Windows-1252, without the mark"},
+    {{{"Setup.lic", 0, "\xFF\xFEL"}},
+     "Setup.lic: error: UTF-16 text: the setup program reads 8-bit text and shows this as garbage; save it as "
+     "Windows-1252"},
+    {{{"Setup.ini", 1, Bundle},
+      {"Setup.ini", 10, "Program=$ProgramFolder\n$BundleItem=$ProgramFolder\\Items"},
+      {"BundleInfo.ini", 0, "Reverb = 1.02,Velmora Reverb"},
+      {"Reverb/Reverb.dll", 0, "x"}},
+     "BundleInfo.ini:1: error: blank around \"=\" or \",\": the item's name would be \"Reverb \"; write "
+     "NAME=VERSION,PRODUCT NAME without blanks around \"=\" and \",\""},
 };
 
 void Write(const fs::path& path, const std::string& text) {
@@ -134,7 +216,7 @@ void Write(const fs::path& path, const std::string& text) {
 }
 
 // The base product with the case's edits, checked; one formatted line per finding.
-std::vector<std::string> CheckCase(const TTestFolder& scratch, const TCase& test) {
+std::string CheckCase(const TTestFolder& scratch, const TCase& test) {
     const fs::path product = fs::path(scratch.PathOf("product"));
     Write(product / "Setup.lic", "License");
     fs::copy_file(fs::path(SAMPLE_FOLDER) / "Setup.jpg", product / "Setup.jpg");
@@ -155,33 +237,44 @@ std::vector<std::string> CheckCase(const TTestFolder& scratch, const TCase& test
             Write(product / edit.File, edit.Text);
         else if (edit.Line == 0)
             fs::remove(product / edit.File);
+        else if (edit.Line == Link)
+            fs::create_symlink(edit.Text, product / edit.File);
+        else if (edit.Line == Huge)
+            fs::resize_file((Write(product / edit.File, ""), product / edit.File),
+                            std::stoull(edit.Text) * 1024 * 1024);
     }
 
-    std::vector<std::string> lines;
-    for (const TDiagnostic& diagnostic : CheckProduct({product.string(), test.Version, false}))
-        lines.push_back(FormatDiagnostic(diagnostic));
+    TCheckOptions options;
+    options.ProductFolder = product.string();
+    options.VersionText = test.Version;
+    std::string lines;
+    for (const TDiagnostic& diagnostic : CheckProduct(options))
+        lines += (lines.empty() ? "" : "\n") + FormatDiagnostic(diagnostic);
     return lines;
 }
 
 TEST(CheckerTest, EachFindingComesFromItsLine) {
     {
         TTestFolder scratch;
-        EXPECT_EQ(CheckCase(scratch, {{}, ""}), std::vector<std::string>()) << "the base product";
+        EXPECT_EQ(CheckCase(scratch, {{}, ""}), "") << "the base product";
     }
     for (const TCase& test : Cases) {
         TTestFolder scratch;
-        EXPECT_EQ(CheckCase(scratch, test), std::vector<std::string>{test.Expected});
+        EXPECT_EQ(CheckCase(scratch, test), test.Expected);
     }
 }
 
 TEST(CheckerTest, TheSampleProductChecksClean) {
-    const std::vector<TDiagnostic> found = CheckProduct({SAMPLE_FOLDER, "5.04", false});
+    TCheckOptions options;
+    options.ProductFolder = SAMPLE_FOLDER;
+    options.VersionText = "5.04";
+    const std::vector<TDiagnostic> found = CheckProduct(options);
     for (const TDiagnostic& diagnostic : found)
         ADD_FAILURE() << FormatDiagnostic(diagnostic);
 }
 
 TEST(CheckerTest, WritesJsonForBuildScripts) {
-    const std::vector<TDiagnostic> found = {{"Setup.ini", 3, TSeverity::Warning, "key \"A\\B\" in [Caf\xE9]"},
+    const std::vector<TDiagnostic> found = {{"Setup.ini", 3, TSeverity::Warning, "key \"A\\B\" in [Caf\xC3\xA9]"},
                                             {"", 0, TSeverity::Error, "bad"}};
     EXPECT_EQ(DiagnosticsJson(found),
               "[\n"

@@ -116,8 +116,17 @@ TEST_F(PackerTest, RoundTripThroughTheProgramsReader) {
     EXPECT_EQ(std::string(ini->Bytes().begin(), ini->Bytes().end()), "[Setup]\r\nProductName=Velmora\r\n");
     EXPECT_EQ(installer.ComponentSize("program"), 200000 + 50000 + 15);
 
+    // The progress counts every byte read for the checksum, then every byte verified, then
+    // every byte written.
     const fs::path out = Scratch.PathOf("out");
-    ExtractSetup(options.OutputPath, out.string());
+    std::map<std::string, std::pair<int64_t, int64_t>> progress; // the last done and total of each stage
+    ExtractSetup(options.OutputPath, out.string(),
+                 [&](const char* stage, int64_t done, int64_t total) { progress[stage] = {done, total}; });
+    const int64_t checksummed = result.ArchiveSize - Archive::HeaderSize;
+    EXPECT_EQ(progress, (std::map<std::string, std::pair<int64_t, int64_t>>{
+                            {"extracting", {result.InputBytes, result.InputBytes}},
+                            {"reading", {checksummed, checksummed}},
+                            {"verifying", {result.InputBytes, result.InputBytes}}}));
     std::map<std::string, std::string> extracted;
     for (const auto& item : fs::recursive_directory_iterator(out)) {
         const std::string relative = fs::relative(item.path(), out).generic_u8string();

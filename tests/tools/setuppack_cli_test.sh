@@ -33,9 +33,12 @@ grep -q "^Usage:" "$work/out" || fail "help text"
 
 expect 1 "invalid version text" "${pack[@]}" pack --version x.y "$sample" "$work/a.dat"
 grep -q "'x.y' is not a valid version number" "$work/err" || fail "version message"
+expect 1 "a version that does not read back as written" "${pack[@]}" pack --version 1.20b2 "$sample" "$work/a.dat"
+grep -q "'1.20b2' reads as 1.20," "$work/err" || fail "read-back message: $(cat "$work/err")"
 expect 1 "verify a missing file" "${pack[@]}" verify "$work/missing.dat"
 
 expect 0 "pack" "${pack[@]}" pack --version 5.04 --date 2024-05-01 "$sample" "$work/Setup.dat"
+grep -q "Setup.dat: version 5.04, " "$work/out" || fail "pack summary: $(cat "$work/out")"
 expect 0 "pack again, quietly, on one thread" "${pack[@]}" pack --quiet --jobs 1 --version 5.04 --date 2024-05-01 \
   "$sample" "$work/Again.dat"
 [ -s "$work/out" ] && fail "--quiet printed"
@@ -82,6 +85,9 @@ grep -q "The installer appears to be corrupted" "$work/err" || fail "damage mess
 # the vendor insists.
 expect 0 "check the sample" "${pack[@]}" check "$sample" --version 5.04 --json
 [ "$(tr -d '\r\n' <"$work/out")" = "[]" ] || fail "sample not clean: $(cat "$work/out")"
+expect 0 "check with pack's --time and --date" "${pack[@]}" check --quiet --time 12:00 --date 2024-05-01 \
+  "$sample" --version 5.70
+expect 2 "check with a bad date" "${pack[@]}" check --date 2024-02-30 "$sample" --version 5.04
 cp -r "$sample" "$work/broken"
 sed -i 's/^DefaultFolder=.*/DefaultFolder=/' "$work/broken/Setup.ini"
 expect 1 "check a product with an error" "${pack[@]}" check "$work/broken" --version 5.04

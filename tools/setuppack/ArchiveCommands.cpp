@@ -15,6 +15,7 @@
 #include "setupdata/Inflate.h"
 #include "setupdata/SetupData.h"
 #include "tools/setuppack/Charset.h"
+#include "tools/setuppack/Json.h"
 
 namespace fs = std::filesystem;
 using Archive::TEntryRecord;
@@ -52,34 +53,81 @@ std::vector<TTopLevelEntry> ReachableTopLevel(TInstaller& installer) {
     return result;
 }
 
-void Drain(TStream& stream, int64_t count) {
-    std::vector<uint8_t> buffer(64 * 1024);
+// Opening the setup data reads all of it for its checksum: the first stage of every command.
+std::function<void(int64_t, int64_t)> ChecksumProgress(const TArchiveProgress& progress) {
+    return [&progress](int64_t done, int64_t total) {
+        if (progress)
+            progress("reading", done, total);
+    };
+}
+
+// The uncompressed bytes of every file, for progress.
+int64_t TotalFileBytes(TInstaller& installer) {
+    int64_t total = 0;
+    installer.ListEntries([&](const std::string&, const TEntryRecord& record) {
+        if (!record.IsFolder())
+            total += record.FileSize;
+    });
+    return total;
+}
+
+class TProgressCount {
+public:
+    TProgressCount(const TArchiveProgress& callback, int64_t total) : Callback(callback), Total(total) {}
+    void Start(const char* stage) {
+        Stage = stage;
+        Done = 0;
+    }
+    void Add(int64_t bytes) {
+        Done += bytes;
+        if (Callback)
+            Callback(Stage, Done, Total);
+    }
+
+private:
+    const TArchiveProgress& Callback;
+    const char* Stage = "verifying";
+    int64_t Total;
+    int64_t Done = 0;
+};
+
+// Reads count bytes of stream, handing each piece to use.
+void ReadThrough(TStream& stream, int64_t count, TProgressCount& progress,
+                 const std::function<void(const uint8_t*, int32_t)>& use) {
+    std::vector<uint8_t> buffer(256 * 1024);
     while (count > 0) {
         const auto chunk = static_cast<int32_t>(std::min<int64_t>(count, static_cast<int64_t>(buffer.size())));
         stream.ReadBuffer(buffer.data(), chunk);
+        if (use)
+            use(buffer.data(), chunk);
         count -= chunk;
+        progress.Add(chunk);
     }
 }
 
 class TVerifier : public IExtractTarget {
 public:
+    explicit TVerifier(TProgressCount& progress) : Progress(progress) {}
     TVerifyResult Result;
 
     void PrepareFolder(const std::string&) override { ++Result.Folders; }
     void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string&, uint32_t) override {
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
-        Drain(inflater, record.FileSize);
+        ReadThrough(inflater, record.FileSize, Progress, nullptr);
         AddFile(record.FileSize);
     }
     void AddFile(int64_t size) {
         ++Result.Files;
         Result.Bytes += size;
     }
+
+private:
+    TProgressCount& Progress;
 };
 
 class TFolderWriter : public IExtractTarget {
 public:
-    explicit TFolderWriter(std::string root) : Root(std::move(root)) {}
+    TFolderWriter(std::string root, TProgressCount& progress) : Root(std::move(root)), Progress(progress) {}
 
     void PrepareFolder(const std::string& folder) override {
         const std::string path = Root + NativeName(folder);
@@ -90,17 +138,20 @@ public:
                      uint32_t fileDate) override {
         TFileStream file(Root + NativeName(target), TFileMode::fmCreate);
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
-        file.CopyFrom(inflater, record.FileSize);
+        ReadThrough(inflater, record.FileSize, Progress,
+                    [&](const uint8_t* data, int32_t count) { file.WriteBuffer(data, count); });
         SetFileDate(file, fileDate);
     }
     void WriteFile(const std::string& name, TMemoryStream& content, uint32_t fileDate) {
         TFileStream file(Root + NativeName(name), TFileMode::fmCreate);
         file.WriteBuffer(content.Memory(), static_cast<int32_t>(content.Bytes().size()));
         SetFileDate(file, fileDate);
+        Progress.Add(static_cast<int64_t>(content.Bytes().size()));
     }
 
 private:
     std::string Root;
+    TProgressCount& Progress;
 };
 
 std::string FormatDosDateTime(uint32_t packed) {
@@ -111,24 +162,6 @@ std::string FormatDosDateTime(uint32_t packed) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute,
                   t.Second);
     return text;
-}
-
-// A JSON string: quotes, backslashes and control characters escaped; the text is UTF-8.
-std::string JsonString(const std::string& text) {
-    std::string result = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            result += '\\';
-            result += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-            result += escape;
-        } else {
-            result += c;
-        }
-    }
-    return result + "\"";
 }
 
 // ISO 8601 without a zone, as the build date is a local time; null when unknown.
@@ -142,8 +175,8 @@ std::string JsonDosDateTime(uint32_t packed) {
 
 } // namespace
 
-void ListSetup(const std::string& setupPath, std::ostream& out) {
-    TInstaller installer("", setupPath);
+void ListSetup(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress) {
+    TInstaller installer("", setupPath, ChecksumProgress(progress));
     out << "Setup data of " << setupPath << " at offset " << installer.EntriesStart - Archive::EntriesOffset
         << ": version " << installer.Version.ToText() << ", built " << FormatDosDateTime(installer.ArchiveFileDate)
         << "\n";
@@ -172,8 +205,8 @@ void ListSetup(const std::string& setupPath, std::ostream& out) {
     out << files << " files, " << folders << " folders, " << bytes << " bytes\n";
 }
 
-void ListSetupJson(const std::string& setupPath, std::ostream& out) {
-    TInstaller installer("", setupPath);
+void ListSetupJson(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress) {
+    TInstaller installer("", setupPath, ChecksumProgress(progress));
     out << "{\n  \"file\": " << JsonString(setupPath)
         << ",\n  \"offset\": " << installer.EntriesStart - Archive::EntriesOffset
         << ",\n  \"version\": " << JsonString(installer.Version.ToText())
@@ -204,22 +237,36 @@ void ListSetupJson(const std::string& setupPath, std::ostream& out) {
         << "\n}\n";
 }
 
-TVerifyResult VerifySetup(const std::string& setupPath) {
-    TInstaller installer("", setupPath);
-    TVerifier verifier;
+namespace {
+
+TVerifyResult Verify(TInstaller& installer, TProgressCount& progress) {
+    TVerifier verifier(progress);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {
             installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), 0, &verifier);
         } else {
             const std::unique_ptr<TMemoryStream> content = installer.ReadFile(entry.Name);
             verifier.AddFile(static_cast<int64_t>(content->Bytes().size()));
+            progress.Add(static_cast<int64_t>(content->Bytes().size()));
         }
     }
     return verifier.Result;
 }
 
-TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination) {
-    const TVerifyResult result = VerifySetup(setupPath);
+} // namespace
+
+TVerifyResult VerifySetup(const std::string& setupPath, const TArchiveProgress& progress) {
+    TInstaller installer("", setupPath, ChecksumProgress(progress));
+    TProgressCount count(progress, TotalFileBytes(installer));
+    return Verify(installer, count);
+}
+
+TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& destination,
+                           const TArchiveProgress& progress) {
+    TInstaller installer("", setupPath, ChecksumProgress(progress));
+    // Verified first, then written.
+    TProgressCount count(progress, TotalFileBytes(installer));
+    const TVerifyResult result = Verify(installer, count);
 
     const fs::path root = fs::u8path(destination);
     fs::create_directories(root);
@@ -229,8 +276,8 @@ TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& dest
     if (rootText.back() != PathDelimiter() && rootText.back() != '/')
         rootText += PathDelimiter();
 
-    TInstaller installer("", setupPath);
-    TFolderWriter writer(rootText);
+    count.Start("extracting");
+    TFolderWriter writer(rootText, count);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {
             installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), installer.ArchiveFileDate, &writer);

@@ -2,14 +2,13 @@
 // loaded by its own controller (TSetupInstaller) over the product's setup files packed into a
 // scratch archive, on a system where every plug-in host is installed and the product is not.
 // What the controller cannot tell (which line a value came from) the INI reader's line numbers
-// add.
+// add. The files themselves go through pack's rules first (CheckFolder.cpp).
 
 #include "tools/setuppack/Checker.h"
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -25,156 +24,45 @@
 #include "setup/SetupInstaller.h"
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/Charset.h"
+#include "tools/setuppack/CheckEnvironment.h"
+#include "tools/setuppack/CheckFindings.h"
+#include "tools/setuppack/CheckFolder.h"
+#include "tools/setuppack/PackRules.h"
 #include "tools/setuppack/Packer.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// ---- What the check says ------------------------------------------------------------------
-// Every finding and its wording, in one place. "{1}", "{2}" and "{3}" take the details.
-
-enum TFinding {
-    fnFileMissing,
-    fnBundleInfoMissing,
-    fnPictureUnreadable,
-    fnRequiredKeyMissing,
-    fnNamelessBundle,
-    fnFolderPatternRefused,
-    fnProductVersionInvalid,
-    fnProductVersionNoTime,
-    fnItemVersionInvalid,
-    fnItemVersionNoTime,
-    fnItemFolderMissing,
-    fnDestinationNeverAbsolute,
-    fnSetupStops,
-    fnComponentFolderMissing,
-    fnFolderNotInstalled,
-    fnPluginFolderNeverSet,
-    fnSymbolNotExpanded,
-    fnFileNotInstalled,
-    fnLibraryWithoutFolder,
-    fnSectionNotRead,
-    fnKeyNotRead,
-    fnLineNotKey,
-    fnKeyRepeated,
-    fnSectionRepeated,
-    fnOptionUnknown,
-    fnShortcutLocationUnknown,
-    fnUtf8Text,
-    fnNotWindows1252Text,
-};
-
-struct TFindingText {
-    TFinding Finding;
-    TSeverity Severity;
-    const char* Text;
-};
-
-constexpr TSeverity E = TSeverity::Error;
-constexpr TSeverity W = TSeverity::Warning;
-
-const TFindingText FindingTexts[] = {
-    // The setup program would stop.
-    {fnFileMissing, E, "required file is missing"},
-    {fnBundleInfoMissing, E, "IsBundle=1, but BundleInfo.ini is missing"},
-    {fnPictureUnreadable, E, "not a picture the setup program can show: {1}"},
-    {fnRequiredKeyMissing, E,
-     "[Setup] {1} is missing or empty: the setup program stops with \"Invalid configuration in Setup.ini\""},
-    {fnNamelessBundle, E,
-     "a bundle needs ProductName or ProductSuffix: without both its uninstall entry has no name and "
-     "would be the list of installed programs itself"},
-    {fnFolderPatternRefused, E, "DefaultFolder: {1}"},
-    {fnProductVersionInvalid, E, "product version: {1}"},
-    {fnProductVersionNoTime, E,
-     "product version {1} cannot be a time of day (5.04 stands for 05:04); "
-     "pack needs --time"},
-    {fnItemVersionInvalid, E, "item \"{1}\": {2}"},
-    {fnItemVersionNoTime, E,
-     "item \"{1}\": version {2} cannot be a time of day: the setup program stops with "
-     "\"Invalid argument to time encode\""},
-    {fnItemFolderMissing, E, "bundle item \"{1}\" has no component folder \"{2}\""},
-    {fnDestinationNeverAbsolute, E,
-     "[Components] destination \"{1}\" can never be an absolute path: it starts with no folder symbol, "
-     "drive or network share"},
-    {fnSetupStops, E, "the setup program stops: {1}"},
-    // The setup program runs, but not as meant.
-    {fnComponentFolderMissing, W, "[Components] folder \"{1}\" is not in the product folder"},
-    {fnFolderNotInstalled, W, "folder \"{1}\" is packed but never installed: no [Components] line names it"},
-    {fnPluginFolderNeverSet, W,
-     "{1} is never set: its page is off and nothing detects it, so this line never "
-     "takes effect"},
-    {fnSymbolNotExpanded, W, "\"{1}\" is not expanded here and stays as written"},
-    {fnFileNotInstalled, W, "\"{1}\" names a file that no component installs"},
-    {fnLibraryWithoutFolder, W,
-     "library \"{1}\" is given without a folder; libraries are loaded by full path only"},
-    {fnSectionNotRead, W, "section [{1}] is not read"},
-    {fnKeyNotRead, W, "key \"{1}\" in [{2}] is not read"},
-    {fnLineNotKey, W, "line \"{1}\" in [{2}] is not Name=Value and is not read"},
-    {fnKeyRepeated, W, "key \"{1}\" in [{2}] is given again on line {3}; this line is not read"},
-    {fnSectionRepeated, W, "section [{1}] is given again on line {2}; this one is not read"},
-    {fnOptionUnknown, W, "option \"{1}\" has no effect: the only option is NoOverwrite"},
-    {fnShortcutLocationUnknown, W,
-     "shortcut location \"{1}\" is not StartMenu, Desktop or ProgramFolder: no shortcut is made"},
-    {fnUtf8Text, W, "UTF-8 text, not Windows-1252: the setup program shows its accented letters garbled"},
-    {fnNotWindows1252Text, W, "not Windows-1252 text"},
-};
-
-// The plug-in folders that a host's detection fills, by symbol.
-struct TPluginFolder {
-    const char* Symbol;
-    std::string TSetupInstaller::*Field;
-};
-const TPluginFolder PluginFolders[] = {
-    {"$VstPluginFolder", &TSetupInstaller::VstPluginFolder},
-    {"$Vst3PluginFolder", &TSetupInstaller::Vst3PluginFolder},
-    {"$DigiPluginFolder", &TSetupInstaller::DigiPluginFolder},
-    {"$PhotoshopPluginFolder", &TSetupInstaller::PhotoshopPluginFolder},
-};
-
 const char* const SetupIni = "Setup.ini";
 const char* const SetupLic = "Setup.lic";
 const char* const SetupJpg = "Setup.jpg";
 const char* const BundleInfoIni = "BundleInfo.ini";
 
-// A system on which every plug-in host is installed and the product is not: a folder symbol
-// that is empty here is empty on every machine. The keys are where the hosts register.
-class TCheckEnvironment final : public ISetupEnvironment {
-public:
-    std::optional<std::vector<std::string>> SubkeyNames(TRegistryRoot root, const std::string& key) override {
-        if (root == rrLocalMachine && SameText(key, PhotoshopKey))
-            return std::vector<std::string>{"99.0"};
-        return std::nullopt;
-    }
-    std::optional<std::string> ReadString(TRegistryRoot root, const std::string& key,
-                                          const std::string& name) override {
-        if (root == rrLocalMachine && SameText(key, "Software\\Vst") && SameText(name, "VstPluginsPath"))
-            return std::string("C:\\Program Files\\Steinberg\\VstPlugins");
-        if (root == rrLocalMachine && SameText(key, std::string(PhotoshopKey) + "\\99.0\\PluginPath"))
-            return std::string("C:\\Program Files\\Adobe\\Photoshop\\Plug-ins");
-        return std::nullopt;
-    }
-    std::string ProgramFilesFolder() override { return "C:\\Program Files"; }
-    std::string CommonFilesFolder() override { return "C:\\Program Files\\Common Files"; }
-    std::string CommonProgramFilesFolder() override { return "C:\\Program Files\\Common Files"; }
-    std::string ApplicationDataFolder() override { return "C:\\Users\\User\\AppData\\Roaming"; }
-    std::string DocumentsFolder() override { return "C:\\Users\\User\\Documents"; }
-    std::string UserName() override { return "User"; }
-    bool FileExists(const std::string&) override { return false; }
-    bool WriteString(TRegistryRoot, const std::string&, const std::string&, const std::string&) override {
-        return false;
-    }
-    bool WriteInteger(TRegistryRoot, const std::string&, const std::string&, int32_t) override {
-        return false;
-    }
-    uint64_t FreeDiskSpace(const std::string&) override { return 0; }
-    bool CallLibraryExport(const std::string&, const std::string&) override { return false; }
-    std::string StartMenuFolder() override { return "C:\\Users\\User\\Start Menu\\Programs"; }
-    std::string DesktopFolder() override { return "C:\\Users\\User\\Desktop"; }
+const std::string Utf8Mark = "\xEF\xBB\xBF";
 
-private:
-    static constexpr const char* PhotoshopKey = "SOFTWARE\\Adobe\\Photoshop";
-};
+// Registry paths are given below the root the setup program chooses; a hive name at their
+// start becomes a key of that name.
+const char* const HiveNames[] = {"HKEY_LOCAL_MACHINE",
+                                 "HKEY_CURRENT_USER",
+                                 "HKEY_CLASSES_ROOT",
+                                 "HKEY_USERS",
+                                 "HKEY_CURRENT_CONFIG",
+                                 "HKLM",
+                                 "HKCU",
+                                 "HKCR",
+                                 "HKU",
+                                 "HKCC"};
+
+std::string HiveOf(const std::string& path) {
+    const std::string key = path.rfind('\\', 0) == 0 ? path.substr(1) : path;
+    for (const char* hive : HiveNames) {
+        const size_t length = std::char_traits<char>::length(hive);
+        if (SameText(key.substr(0, length), hive) && (key.size() == length || key[length] == '\\'))
+            return hive;
+    }
+    return std::string();
+}
 
 // True when text is well-formed UTF-8 (its bytes above 0x7F all in multi-byte sequences).
 bool IsUtf8(const std::string& text) {
@@ -202,10 +90,27 @@ bool IsUtf8(const std::string& text) {
     return true;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = AsciiLower(c);
-    return text;
+bool IsPlainAscii(const std::string& line) {
+    return std::all_of(line.begin(), line.end(),
+                       [](char c) { return c != 0 && static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The number of letters to change, add or remove to turn one name into the other, letter case aside.
+size_t EditDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            const bool same = AsciiLower(a[i - 1]) == AsciiLower(b[j - 1]);
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
 }
 
 std::string ReadBytes(const fs::path& path) {
@@ -215,7 +120,7 @@ std::string ReadBytes(const fs::path& path) {
     return text.str();
 }
 
-// A list of scratch files, removed with the check.
+// A scratch folder, removed with the check.
 class TScratch {
 public:
     TScratch() {
@@ -243,18 +148,32 @@ public:
 private:
     const TCheckOptions& Options;
     std::vector<TDiagnostic> Found;
-    bool Fatal = false;                         // the controller cannot load this product at all
-    std::map<std::string, fs::path> TopFiles;   // by lower-case name
-    std::map<std::string, std::string> Folders; // top-level folders, by lower-case name
+    bool Fatal = false; // the controller cannot load this product at all
+    TProductFolder Product;
+    // The setup files' texts as the rest of the check reads them: a byte-order mark reported
+    // and removed, a bundle line's blanks reported and removed, so that what follows from
+    // such a mistake is not reported again. A file that is not 8-bit text has none.
+    std::map<std::string, std::string> Texts;
     std::optional<TIniFile> Ini;
     TProgramVersion Version;
     struct TItem {
         std::string Name, VersionText, ProductName;
     };
     std::vector<TItem> Items;
+    TCheckEnvironment Environment;
+    // The loaded controller and what its components install, by full path in lower case.
+    std::unique_ptr<TSetupInstaller> Setup;
+    std::set<std::string> Installed;
+    bool InstallsFiles = false; // else a file missing from Installed is no news
+    const TSetupBundleItem* AnyItem = nullptr;
 
+    // Details from the product's text files (Windows-1252) and from elsewhere (UTF-8).
     void Report(const std::string& file, int line, TFinding finding, const std::string& a = {},
                 const std::string& b = {}, const std::string& c = {});
+    void ReportUtf8(const std::string& file, int line, TFinding finding, const std::string& a = {},
+                    const std::string& b = {}) {
+        Found.push_back(MakeDiagnostic(file, line, finding, a, b));
+    }
     std::optional<fs::path> TopFile(const char* name) const;
     std::vector<std::string> ReadLines(const char* name) const;
     // The line of the key that counts; 0 when it is missing.
@@ -264,40 +183,43 @@ private:
     // The lines of a section with their numbers.
     std::vector<std::pair<std::string, int>> Lines(const std::string& section) const;
 
-    void ScanProductFolder();
     void CheckText(const char* name);
+    void CheckByteOrderMark(const char* name, std::string& text);
     void CheckPicture();
     void CheckLayout();
+    void CheckKeyedSection(const std::string& section);
+    void CheckSwitch(const TConfigurationKey& key, const std::string& value, int line);
     void CheckRequiredKeys();
+    void CheckRegistryPaths();
+    void CheckDefaultFolder();
     void CheckVersions();
+    void CheckBundleItems();
+    void CheckItemVersion(const TItem& item, int line);
     void CheckComponents();
     void CheckOptionsAndShortcuts();
     void CheckWithController();
+    bool LoadController(const fs::path& scratch);
+    void CollectInstalledFiles();
+    void CheckFolderValue(int line, const std::string& raw, const TSetupBundleItem* item,
+                          bool isInstalledFile);
+    void CheckTextSymbols(int line, const std::string& expanded);
 };
 
 void TChecker::Report(const std::string& file, int line, TFinding finding, const std::string& a,
                       const std::string& b, const std::string& c) {
-    const TFindingText* text = nullptr;
-    for (const TFindingText& row : FindingTexts) {
-        if (row.Finding == finding)
-            text = &row;
-    }
-    std::string message = text->Text;
-    message = ReplaceAll(message, "{1}", a);
-    message = ReplaceAll(message, "{2}", b);
-    message = ReplaceAll(message, "{3}", c);
-    Found.push_back({file, line, text->Severity, message});
+    Found.push_back(MakeDiagnostic(file, line, finding, Windows1252ToUtf8(a), Windows1252ToUtf8(b),
+                                   Windows1252ToUtf8(c)));
 }
 
 std::optional<fs::path> TChecker::TopFile(const char* name) const {
     // The setup program finds its files without regard to case.
-    const auto found = TopFiles.find(Lower(name));
-    return found == TopFiles.end() ? std::nullopt : std::optional<fs::path>(found->second);
+    const auto found = Product.TopFiles.find(AsciiLowerCase(name));
+    return found == Product.TopFiles.end() ? std::nullopt : std::optional<fs::path>(found->second);
 }
 
 std::vector<std::string> TChecker::ReadLines(const char* name) const {
-    const std::optional<fs::path> path = TopFile(name);
-    return path ? SplitLines(ReadBytes(*path)) : std::vector<std::string>();
+    const auto text = Texts.find(name);
+    return text == Texts.end() ? std::vector<std::string>() : SplitLines(text->second);
 }
 
 std::vector<std::pair<std::string, int>> TChecker::Lines(const std::string& section) const {
@@ -324,23 +246,28 @@ int TChecker::KeyOrSectionLine(const std::string& section, const std::string& ke
     return line != 0 ? line : Ini->SectionLines(section).HeaderLine;
 }
 
-void TChecker::ScanProductFolder() {
-    for (const fs::directory_entry& entry : fs::directory_iterator(Options.ProductFolder)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_directory())
-            Folders[Lower(name)] = name;
-        else if (name != ".keep")
-            TopFiles[Lower(name)] = entry.path();
-    }
-}
+// ---- The setup files as text ----------------------------------------------------------------
 
 void TChecker::CheckText(const char* name) {
-    const std::vector<std::string> lines = ReadLines(name);
+    const std::optional<fs::path> path = TopFile(name);
+    if (!path)
+        return;
+    std::string text = ReadBytes(*path);
+    // A UTF-16 text begins with its byte-order mark, FF FE (little-endian, as Windows editors
+    // write it) or FE FF.
+    if (text.size() >= 2 &&
+        ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF'))) {
+        Report(name, 0, fnUtf16Text);
+        if (name != std::string(SetupLic))
+            Fatal = true;
+        return;
+    }
+    CheckByteOrderMark(name, text);
+    Texts[name] = text;
+    const std::vector<std::string> lines = SplitLines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
-        if (std::all_of(line.begin(), line.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
-            line.find('\0') == std::string::npos)
+        if (IsPlainAscii(line))
             continue;
         // Text in any other encoding is read byte by byte as Windows-1252. UTF-8 is the usual
         // case: every accented letter shows as two or three others.
@@ -348,7 +275,7 @@ void TChecker::CheckText(const char* name) {
             Report(name, static_cast<int>(i + 1), fnUtf8Text);
             return;
         }
-        // Bytes the code page leaves undefined, or NULs of a UTF-16 text.
+        // Bytes the code page leaves undefined, or NULs.
         for (const char c : line) {
             const auto b = static_cast<unsigned char>(c);
             if (b == 0 || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) {
@@ -357,6 +284,24 @@ void TChecker::CheckText(const char* name) {
             }
         }
     }
+}
+
+// Reports and removes a UTF-8 byte-order mark. The setup program reads it as three characters
+// of the first line: glued to a section header of Setup.ini it hides the section, glued to a
+// bundle item it joins the item's name; before any other line, or in the license, it is only
+// shown or ignored.
+void TChecker::CheckByteOrderMark(const char* name, std::string& text) {
+    if (text.rfind(Utf8Mark, 0) != 0)
+        return;
+    text.erase(0, Utf8Mark.size());
+    const std::vector<std::string> lines = SplitLines(text);
+    const std::string first = lines.empty() ? std::string() : TrimText(lines[0]);
+    const bool joins = (name == std::string(SetupIni) && first.rfind('[', 0) == 0) ||
+                       (name == std::string(BundleInfoIni) && first.find('=') != std::string::npos);
+    if (joins)
+        Report(name, 1, fnByteOrderMarkJoins, first);
+    else
+        Report(name, 1, fnByteOrderMark);
 }
 
 void TChecker::CheckPicture() {
@@ -376,53 +321,93 @@ void TChecker::CheckPicture() {
     }
 }
 
-// Sections and keys nobody reads, repeated keys and sections.
+// ---- Setup.ini's sections and keys -----------------------------------------------------------
+
+// Sections and keys nobody reads, repeated keys and sections, switches that are no numbers.
 void TChecker::CheckLayout() {
     const std::vector<TConfigurationKey> known = TSetupInstaller::ConfigurationKeys();
-    const auto knownSection = [&](const std::string& name) {
-        return std::any_of(known.begin(), known.end(),
-                           [&](const TConfigurationKey& k) { return SameText(name, k.Section); });
-    };
-    const auto knownKey = [&](const std::string& section, const std::string& key) {
-        return std::any_of(known.begin(), known.end(), [&](const TConfigurationKey& k) {
-            return k.Key != nullptr && SameText(section, k.Section) && SameText(key, k.Key);
-        });
-    };
+    std::map<int, std::string> meantSections; // by header line
     for (const auto& [name, header] : Ini->ReplacedSections())
         Report(SetupIni, header, fnSectionRepeated, name, std::to_string(Ini->SectionLines(name).HeaderLine));
 
     for (const std::string& section : Ini->SectionNames()) {
-        if (!knownSection(section)) {
-            Report(SetupIni, Ini->SectionLines(section).HeaderLine, fnSectionNotRead, section);
+        const auto read = std::find_if(known.begin(), known.end(), [&](const TConfigurationKey& k) {
+            return SameText(section, k.Section);
+        });
+        if (read != known.end()) {
+            CheckKeyedSection(section);
             continue;
         }
-        // Sections of keys; the others are lists, taken whole.
-        const bool keyed = std::any_of(known.begin(), known.end(), [&](const TConfigurationKey& k) {
-            return k.Key != nullptr && SameText(section, k.Section);
+        // The section meant, when one the program reads is a slip of the keyboard away.
+        const auto meant = std::min_element(known.begin(), known.end(), [&](const auto& a, const auto& b) {
+            return EditDistance(section, a.Section) < EditDistance(section, b.Section);
         });
-        if (!keyed)
-            continue;
-        const auto lines = Lines(section);
-        for (size_t i = 0; i < lines.size(); ++i) {
-            const std::string& text = lines[i].first;
-            const int number = lines[i].second;
-            if (text.find('=') == std::string::npos) {
-                Report(SetupIni, number, fnLineNotKey, text, section);
-                continue;
-            }
-            const std::string key = LineName(text);
-            if (!knownKey(section, key)) {
-                Report(SetupIni, number, fnKeyNotRead, key, section);
-                continue;
-            }
-            for (size_t j = i + 1; j < lines.size(); ++j) {
-                if (SameText(LineName(lines[j].first), key)) {
-                    Report(SetupIni, number, fnKeyRepeated, key, section, std::to_string(lines[j].second));
-                    break;
-                }
-            }
+        const int header = Ini->SectionLines(section).HeaderLine;
+        if (EditDistance(section, meant->Section) > 2) {
+            Report(SetupIni, header, fnSectionNotRead, section);
+        } else {
+            Report(SetupIni, header, fnSectionNotReadMeant, section, meant->Section);
+            if (!Ini->SectionExists(meant->Section))
+                meantSections[header] = meant->Section;
         }
     }
+    // The rest of the check reads a slip as the section meant, instead of reporting each of
+    // its lines as missing.
+    if (meantSections.empty())
+        return;
+    std::vector<std::string> lines = ReadLines(SetupIni);
+    for (const auto& [header, section] : meantSections)
+        lines[static_cast<size_t>(header - 1)] = "[" + section + "]";
+    Texts[SetupIni].clear();
+    for (const std::string& line : lines)
+        Texts[SetupIni] += line + "\r\n";
+    Ini.emplace(lines);
+}
+
+void TChecker::CheckKeyedSection(const std::string& section) {
+    const std::vector<TConfigurationKey> known = TSetupInstaller::ConfigurationKeys();
+    const auto keyOf = [&](const std::string& key) {
+        return std::find_if(known.begin(), known.end(), [&](const TConfigurationKey& k) {
+            return k.Key != nullptr && SameText(section, k.Section) && SameText(key, k.Key);
+        });
+    };
+    // Sections of keys; the others are lists, taken whole.
+    if (std::none_of(known.begin(), known.end(), [&](const TConfigurationKey& k) {
+            return k.Key != nullptr && SameText(section, k.Section);
+        }))
+        return;
+    const auto lines = Lines(section);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const auto& [text, number] = lines[i];
+        if (text.find('=') == std::string::npos) {
+            Report(SetupIni, number, fnLineNotKey, text, section);
+            continue;
+        }
+        const std::string key = LineName(text);
+        const auto read = keyOf(key);
+        if (read == known.end()) {
+            Report(SetupIni, number, fnKeyNotRead, key, section);
+            continue;
+        }
+        // The reader takes a key's name in any letter case, and the last line wins.
+        const auto later =
+            std::find_if(lines.begin() + static_cast<std::ptrdiff_t>(i) + 1, lines.end(),
+                         [&](const auto& line) { return SameText(LineName(line.first), key); });
+        if (later != lines.end())
+            Report(SetupIni, number, fnKeyRepeated, key, section, std::to_string(later->second));
+        else
+            CheckSwitch(*read, LineValue(text), number);
+    }
+}
+
+void TChecker::CheckSwitch(const TConfigurationKey& key, const std::string& value, int line) {
+    int32_t number;
+    if (key.SwitchDefault < 0 || TryStrToInt(value, number))
+        return;
+    if (SameText(key.Key, "IsBundle"))
+        Report(SetupIni, line, fnIsBundleNotNumber, value);
+    else
+        Report(SetupIni, line, fnSwitchNotNumber, key.Key, value, std::to_string(key.SwitchDefault));
 }
 
 void TChecker::CheckRequiredKeys() {
@@ -445,12 +430,52 @@ void TChecker::CheckRequiredKeys() {
     }
 }
 
+void TChecker::CheckRegistryPaths() {
+    const auto check = [&](int line, const std::string& path) {
+        const std::string hive = HiveOf(path);
+        if (!hive.empty())
+            Report(SetupIni, line, fnRegistryHive, path, hive);
+    };
+    for (const char* key : {"RegistryRoot", "BundleRegistryRoot", "PersonalizeOwner"})
+        check(KeyLine("Setup", key), Ini->ReadString("Setup", key, ""));
+    for (const auto& [line, number] : Lines("FoldersRegistry"))
+        check(number, LineValue(line));
+    for (const char* list : {"RegistrySettings", "GlobalRegistrySettings"}) {
+        for (const auto& [line, number] : Lines(list))
+            check(number, LineName(line));
+    }
+}
+
+// The setup program joins DefaultFolder below the Program Files folder, whatever it holds.
+void TChecker::CheckDefaultFolder() {
+    const std::string pattern = Ini->ReadString("Setup", "DefaultFolder", "");
+    if (!IsFullPath(pattern))
+        return;
+    const bool drive = pattern[1] == ':';
+    // What was probably meant: the part below Program Files, else below the drive or share.
+    std::string relative = pattern.substr(2);
+    if (!drive)
+        relative = relative.substr(std::min(relative.size(), relative.find('\\', relative.find('\\') + 1)));
+    while (!relative.empty() && (relative[0] == '\\' || relative[0] == '/'))
+        relative.erase(0, 1);
+    for (const char* programFiles : {"Program Files (x86)\\", "Program Files\\"}) {
+        if (SameText(relative.substr(0, std::char_traits<char>::length(programFiles)), programFiles))
+            relative.erase(0, std::char_traits<char>::length(programFiles));
+    }
+    Report(SetupIni, KeyLine("Setup", "DefaultFolder"), fnDefaultFolderAbsolute, pattern, relative);
+}
+
+// ---- Versions and bundle items ---------------------------------------------------------------
+
 void TChecker::CheckVersions() {
     bool versionValid = true;
     try {
-        Version.FromText(Options.VersionText);
+        const TVersionReading reading = ReadVersion(Options.VersionText);
+        Version = reading.Version;
+        if (!reading.AsWritten)
+            ReportUtf8("", 0, fnProductVersionInvalid, VersionNotAsWritten(Options.VersionText, Version));
     } catch (const EProgramVersionError& e) {
-        Report("", 0, fnProductVersionInvalid, e.what());
+        ReportUtf8("", 0, fnProductVersionInvalid, e.what());
         versionValid = false;
         Fatal = true;
     }
@@ -466,35 +491,60 @@ void TChecker::CheckVersions() {
             Fatal = true;
         }
     }
+}
 
+void TChecker::CheckBundleItems() {
     if (!Ini->ReadBool("Setup", "IsBundle", false))
         return;
     const std::vector<std::string> lines = ReadLines(BundleInfoIni);
+    std::string cleaned;
     for (size_t i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i + 1);
         TItem item;
         if (!TSetupInstaller::SplitBundleLine(lines[i], item.Name, item.VersionText, item.ProductName))
             continue;
+        // The line is not trimmed: a blank around "=" or "," stays in the name or version.
+        for (auto [part, what] : {std::pair{&item.Name, "name"},
+                                  {&item.VersionText, "version"},
+                                  {&item.ProductName, "product name"}}) {
+            if (*part != TrimText(*part)) {
+                Report(BundleInfoIni, number, fnItemBlank, what, *part);
+                break;
+            }
+        }
+        item = {TrimText(item.Name), TrimText(item.VersionText), TrimText(item.ProductName)};
+        cleaned += item.Name + "=" + item.VersionText + "," + item.ProductName + "\r\n";
         Items.push_back(item);
-        const int number = static_cast<int>(i + 1);
-        TProgramVersion itemVersion;
-        try {
-            itemVersion.FromText(item.VersionText);
-        } catch (const EProgramVersionError& e) {
-            Report(BundleInfoIni, number, fnItemVersionInvalid, item.Name, e.what());
-            Fatal = true;
-            continue;
-        }
-        // The item's files are stamped with the build date plus the version as a time of day.
-        TDosDateTime buildDate;
-        buildDate.Year = 2000;
-        try {
-            ItemFileDate(PackDosDateTime(buildDate), itemVersion);
-        } catch (const Exception&) {
-            Report(BundleInfoIni, number, fnItemVersionNoTime, item.Name, item.VersionText);
-            Fatal = true;
-        }
+        CheckItemVersion(item, number);
+    }
+    Texts[BundleInfoIni] = cleaned;
+}
+
+void TChecker::CheckItemVersion(const TItem& item, int line) {
+    TProgramVersion version;
+    try {
+        const TVersionReading reading = ReadVersion(item.VersionText);
+        version = reading.Version;
+        if (!reading.AsWritten)
+            Report(BundleInfoIni, line, fnItemVersionInvalid, item.Name,
+                   VersionNotAsWritten(item.VersionText, version));
+    } catch (const EProgramVersionError& e) {
+        Report(BundleInfoIni, line, fnItemVersionInvalid, item.Name, e.what());
+        Fatal = true;
+        return;
+    }
+    // The item's files are stamped with the build date plus the version as a time of day.
+    TDosDateTime buildDate;
+    buildDate.Year = 2000;
+    try {
+        ItemFileDate(PackDosDateTime(buildDate), version);
+    } catch (const Exception&) {
+        Report(BundleInfoIni, line, fnItemVersionNoTime, item.Name, item.VersionText);
+        Fatal = true;
     }
 }
+
+// ---- Components, options and shortcuts as written --------------------------------------------
 
 void TChecker::CheckComponents() {
     std::set<std::string> named; // top-level folders some line installs, lower case
@@ -507,8 +557,8 @@ void TChecker::CheckComponents() {
         if (!TSetupInstaller::CanBeAbsoluteDestination(destination))
             Report(SetupIni, number, fnDestinationNeverAbsolute, destination);
         if (name.find("$BundleItem") == std::string::npos) {
-            named.insert(Lower(name));
-            if (Folders.count(Lower(name)) == 0)
+            named.insert(AsciiLowerCase(name));
+            if (Product.Folders.count(AsciiLowerCase(name)) == 0)
                 Report(SetupIni, number, fnComponentFolderMissing, name);
             continue;
         }
@@ -518,21 +568,27 @@ void TChecker::CheckComponents() {
             // The item's names as the controller puts them into a component's name.
             const std::string folder = ReplaceAll(
                 ReplaceAll(name, "$BundleItemProductName", item.ProductName), "$BundleItem", item.Name);
-            named.insert(Lower(folder));
-            if (Folders.count(Lower(folder)) == 0)
+            named.insert(AsciiLowerCase(folder));
+            if (Product.Folders.count(AsciiLowerCase(folder)) == 0)
                 Report(SetupIni, number, fnItemFolderMissing, item.Name, folder);
         }
     }
-    for (const auto& [lower, folder] : Folders) {
+    for (const auto& [lower, folder] : Product.Folders) {
         if (named.count(lower) == 0)
             Report(SetupIni, Ini->SectionLines("Components").HeaderLine, fnFolderNotInstalled, folder);
     }
 }
 
 void TChecker::CheckOptionsAndShortcuts() {
+    const auto components = Lines("Components");
     for (const auto& [line, number] : Lines("ComponentsOptions")) {
+        // An option belongs to the component of the same name as written, case and symbols.
+        const std::string component = LineName(line);
         if (LineValue(line) != "NoOverwrite")
             Report(SetupIni, number, fnOptionUnknown, LineValue(line));
+        else if (std::none_of(components.begin(), components.end(),
+                              [&](const auto& named) { return LineName(named.first) == component; }))
+            Report(SetupIni, number, fnOptionComponentUnknown, component);
     }
     for (const auto& [line, number] : Lines("Shortcuts")) {
         const std::string location = LineName(line);
@@ -545,6 +601,8 @@ void TChecker::CheckOptionsAndShortcuts() {
             Report(SetupIni, number, fnLibraryWithoutFolder, library);
     }
 }
+
+// ---- The configuration as the controller loads it ---------------------------------------------
 
 // The first "$Name" (or, where custom folders apply, "%Name") left in an expanded text.
 std::string LeftoverSymbol(const std::string& expanded, bool customFolders) {
@@ -562,117 +620,136 @@ std::string LeftoverSymbol(const std::string& expanded, bool customFolders) {
     return std::string();
 }
 
-void TChecker::CheckWithController() {
-    // The setup files alone go into the scratch archive: the components are read from the
-    // product folder directly, which spares compressing them.
-    TScratch scratch;
+bool TChecker::LoadController(const fs::path& scratch) {
+    // The setup files alone go into the scratch archive, as the check reads them: the
+    // components are read from the product folder directly, which spares compressing them.
     for (const char* name : {SetupIni, SetupLic, SetupJpg, BundleInfoIni}) {
-        if (const std::optional<fs::path> path = TopFile(name))
-            fs::copy_file(*path, scratch.Folder / "product" / path->filename());
+        const std::optional<fs::path> path = TopFile(name);
+        if (path && Texts.count(name) != 0)
+            std::ofstream(scratch / "product" / path->filename(), std::ios::binary) << Texts[name];
+        else if (path)
+            fs::copy_file(*path, scratch / "product" / path->filename());
     }
     TPackOptions pack;
-    pack.ProductFolder = (scratch.Folder / "product").string();
-    pack.OutputPath = (scratch.Folder / "Setup.dat").string();
+    pack.ProductFolder = (scratch / "product").string();
+    pack.OutputPath = (scratch / "Setup.dat").string();
     pack.Version = Version;
     pack.BuildDate = Archive::EncodeDateTime(2000, 1, 1, 0, 0, 0);
     pack.Jobs = 1;
     PackProduct(pack);
 
-    TCheckEnvironment environment;
-    std::unique_ptr<TSetupInstaller> setup;
     try {
-        setup = std::make_unique<TSetupInstaller>(pack.OutputPath, environment);
+        Setup = std::make_unique<TSetupInstaller>(pack.OutputPath, Environment);
     } catch (const std::exception& e) {
         Report(SetupIni, 0, fnSetupStops, e.what());
-        return;
+        return false;
     }
+    if (!Setup->BundleItems.empty())
+        AnyItem = Setup->BundleItems.front().get();
+    return true;
+}
 
+void TChecker::CollectInstalledFiles() {
     // Every pass of the run: each bundle item's, then the product's own.
     std::vector<const TSetupBundleItem*> passes;
-    for (const auto& item : setup->BundleItems)
+    for (const auto& item : Setup->BundleItems)
         passes.push_back(item.get());
     passes.push_back(nullptr);
-    const TSetupBundleItem* anyItem = passes.front();
-
-    // What the components install, by full path in lower case.
-    std::set<std::string> installed;
+    bool anyFile = false;
     for (const TSetupBundleItem* item : passes) {
-        for (const std::string& line : setup->Components) {
-            const std::string source = setup->ExpandFolderSymbols(LineName(line), item);
-            const std::string destination = setup->ExpandFolderSymbols(LineValue(line), item);
-            const auto folder = Folders.find(Lower(source));
-            if (source.empty() || destination.empty() || folder == Folders.end())
+        for (const std::string& line : Setup->Components) {
+            const std::string source = Setup->ExpandFolderSymbols(LineName(line), item);
+            const std::string destination = Setup->ExpandFolderSymbols(LineValue(line), item);
+            const auto folder = Product.Folders.find(AsciiLowerCase(source));
+            if (source.empty() || destination.empty() || folder == Product.Folders.end())
                 continue;
-            const fs::path root = fs::path(Options.ProductFolder) / folder->second;
-            for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
-                std::string relative = fs::relative(entry.path(), root).generic_string();
+            const fs::path root =
+                fs::u8path(Options.ProductFolder) / fs::u8path(Windows1252ToUtf8(folder->second));
+            std::error_code error;
+            for (fs::recursive_directory_iterator entry(root, error), end; !error && entry != end;
+                 entry.increment(error)) {
+                std::string relative = fs::relative(entry->path(), root).generic_string();
                 std::replace(relative.begin(), relative.end(), '/', '\\');
-                installed.insert(Lower(JoinPath(destination, relative)));
+                Installed.insert(AsciiLowerCase(JoinPath(destination, relative)));
+                anyFile = anyFile || (entry->is_regular_file() && entry->path().filename() != ".keep");
             }
         }
     }
+    if (!anyFile)
+        Report(SetupIni, Ini->SectionLines("Components").HeaderLine, fnNothingInstalled);
+    InstallsFiles = anyFile;
+}
 
-    // A value with folder symbols: a plug-in folder that stays empty, a symbol no rule
-    // expands, and, for a file the product needs, whether a component installs it.
-    const auto checkFolderValue = [&](int number, const std::string& raw, const TSetupBundleItem* item,
-                                      bool isInstalledFile) {
-        for (const TPluginFolder& plugin : PluginFolders) {
-            if (raw.find(plugin.Symbol) != std::string::npos && ((*setup).*plugin.Field).empty()) {
-                Report(SetupIni, number, fnPluginFolderNeverSet, plugin.Symbol);
-                return;
-            }
-        }
-        const std::string expanded = setup->ExpandFolderSymbols(raw, item);
-        if (expanded.empty())
+// A value with folder symbols: a plug-in folder that stays empty, a symbol no rule expands,
+// and, for a file the product needs, whether a component installs it.
+void TChecker::CheckFolderValue(int line, const std::string& raw, const TSetupBundleItem* item,
+                                bool isInstalledFile) {
+    // The plug-in hosts' folders (the symbols a host's switch drops) are filled by detection.
+    for (const TFolderSymbol& symbol : FolderSymbols) {
+        if (symbol.Switch != nullptr && raw.find(symbol.Name) != std::string::npos &&
+            ((*Setup).*symbol.Folder).empty()) {
+            Report(SetupIni, line, fnPluginFolderNeverSet, symbol.Name);
             return;
-        const std::string leftover = LeftoverSymbol(expanded, true);
-        if (!leftover.empty())
-            Report(SetupIni, number, fnSymbolNotExpanded, leftover);
-        else if (isInstalledFile && installed.count(Lower(expanded)) == 0)
-            Report(SetupIni, number, fnFileNotInstalled, raw);
-    };
-    const auto checkText = [&](int number, const std::string& expanded) {
-        const std::string leftover = LeftoverSymbol(expanded, false);
-        if (!leftover.empty())
-            Report(SetupIni, number, fnSymbolNotExpanded, leftover);
-    };
+        }
+    }
+    const std::string expanded = Setup->ExpandFolderSymbols(raw, item);
+    if (expanded.empty())
+        return;
+    const std::string leftover = LeftoverSymbol(expanded, true);
+    if (!leftover.empty())
+        Report(SetupIni, line, fnSymbolNotExpanded, leftover);
+    else if (isInstalledFile && InstallsFiles && Installed.count(AsciiLowerCase(expanded)) == 0)
+        Report(SetupIni, line, fnFileNotInstalled, raw);
+}
 
+void TChecker::CheckTextSymbols(int line, const std::string& expanded) {
+    const std::string leftover = LeftoverSymbol(expanded, false);
+    if (!leftover.empty())
+        Report(SetupIni, line, fnSymbolNotExpanded, leftover);
+}
+
+void TChecker::CheckWithController() {
+    TScratch scratch;
+    if (!LoadController(scratch.Folder))
+        return;
+    CollectInstalledFiles();
+    const auto itemOf = [&](const std::string& line) {
+        return line.find("$BundleItem") != std::string::npos ? AnyItem : nullptr;
+    };
     for (const auto& [line, number] : Lines("Components")) {
-        const bool perItem = line.find("$BundleItem") != std::string::npos;
-        checkFolderValue(number, LineName(line), perItem ? anyItem : nullptr, false);
-        checkFolderValue(number, LineValue(line), perItem ? anyItem : nullptr, false);
+        CheckFolderValue(number, LineName(line), itemOf(line), false);
+        CheckFolderValue(number, LineValue(line), itemOf(line), false);
     }
     for (const char* list : {"RegistrySettings", "GlobalRegistrySettings"}) {
         for (const auto& [line, number] : Lines(list)) {
             if (LineValue(line).rfind('#', 0) != 0)
-                checkFolderValue(number, LineValue(line),
-                                 line.find("$BundleItem") != std::string::npos ? anyItem : nullptr, false);
+                CheckFolderValue(number, LineValue(line), itemOf(line), false);
         }
     }
     for (const auto& [line, number] : Lines("Shortcuts")) {
-        const TShortcutValue shortcut = setup->ReadShortcutValue(LineValue(line));
-        checkFolderValue(number, shortcut.Target, nullptr, true);
+        const TShortcutValue shortcut = Setup->ReadShortcutValue(LineValue(line));
+        CheckFolderValue(number, shortcut.Target, nullptr, true);
         if (LineValue(line).find(',') != std::string::npos)
-            checkText(number, shortcut.Title);
+            CheckTextSymbols(number, shortcut.Title);
     }
     for (const auto& [line, number] : Lines("CallLibraries")) {
         if (LineValue(line).find_first_of("\\/:") != std::string::npos)
-            checkFolderValue(number, LineValue(line), nullptr, true);
+            CheckFolderValue(number, LineValue(line), nullptr, true);
     }
     for (const char* key : {"Readme", "Product"}) {
         const std::string value = Ini->ReadString("Complete", key, "");
         if (!value.empty())
-            checkFolderValue(KeyLine("Complete", key), value, nullptr, true);
+            CheckFolderValue(KeyLine("Complete", key), value, nullptr, true);
     }
     // The controller's texts, as the wizard shows them.
     if (KeyLine("Complete", "Message") != 0)
-        checkText(KeyLine("Complete", "Message"), setup->CompleteMessage);
+        CheckTextSymbols(KeyLine("Complete", "Message"), Setup->CompleteMessage);
     if (KeyLine("Setup", "InstallDescription") != 0)
-        checkText(KeyLine("Setup", "InstallDescription"), setup->InstallDescription);
+        CheckTextSymbols(KeyLine("Setup", "InstallDescription"), Setup->InstallDescription);
 }
 
 std::vector<TDiagnostic> TChecker::Run() {
-    ScanProductFolder();
+    Product = ScanProductFolder(fs::u8path(Options.ProductFolder), Found, Options.Progress);
     for (const char* name : {SetupIni, SetupLic, SetupJpg}) {
         if (!TopFile(name)) {
             Report(name, 0, fnFileMissing);
@@ -682,11 +759,14 @@ std::vector<TDiagnostic> TChecker::Run() {
     for (const char* name : {SetupIni, SetupLic, BundleInfoIni})
         CheckText(name);
     CheckPicture();
-    if (TopFile(SetupIni)) {
+    if (Texts.count(SetupIni) != 0) {
         Ini.emplace(ReadLines(SetupIni));
         CheckLayout();
         CheckRequiredKeys();
+        CheckRegistryPaths();
+        CheckDefaultFolder();
         CheckVersions();
+        CheckBundleItems();
         CheckComponents();
         CheckOptionsAndShortcuts();
         if (!Fatal)
@@ -699,57 +779,10 @@ std::vector<TDiagnostic> TChecker::Run() {
     return Found;
 }
 
-std::string JsonString(const std::string& windows1252) {
-    std::string out = "\"";
-    for (const char c : Windows1252ToUtf8(windows1252)) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (b < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", b);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-const char* SeverityName(TSeverity severity) {
-    return severity == TSeverity::Error ? "error" : "warning";
-}
-
 } // namespace
 
 std::vector<TDiagnostic> CheckProduct(const TCheckOptions& options) {
-    if (!fs::is_directory(options.ProductFolder))
+    if (!fs::is_directory(fs::u8path(options.ProductFolder)))
         throw EPackError("The product folder \"" + options.ProductFolder + "\" does not exist");
     return TChecker(options).Run();
-}
-
-bool HasErrors(const std::vector<TDiagnostic>& diagnostics) {
-    return std::any_of(diagnostics.begin(), diagnostics.end(),
-                       [](const TDiagnostic& d) { return d.Severity == TSeverity::Error; });
-}
-
-std::string FormatDiagnostic(const TDiagnostic& diagnostic) {
-    std::string where;
-    if (!diagnostic.File.empty())
-        where = diagnostic.File + (diagnostic.Line > 0 ? ":" + std::to_string(diagnostic.Line) : "") + ": ";
-    return where + SeverityName(diagnostic.Severity) + ": " + diagnostic.Message;
-}
-
-std::string DiagnosticsJson(const std::vector<TDiagnostic>& diagnostics) {
-    std::string out = "[";
-    for (size_t i = 0; i < diagnostics.size(); ++i) {
-        const TDiagnostic& d = diagnostics[i];
-        out += i == 0 ? "\n  " : ",\n  ";
-        out += "{\"file\": " + (d.File.empty() ? std::string("null") : JsonString(d.File));
-        out += ", \"line\": " + (d.Line > 0 ? std::to_string(d.Line) : std::string("null"));
-        out += ", \"severity\": \"" + std::string(SeverityName(d.Severity)) + "\"";
-        out += ", \"message\": " + JsonString(d.Message) + "}";
-    }
-    return out + (diagnostics.empty() ? "]\n" : "\n]\n");
 }

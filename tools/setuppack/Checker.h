@@ -4,6 +4,8 @@
 // it install other than the vendor meant is reported with the file and line it comes from.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +16,7 @@ struct TDiagnostic {
     std::string File; // as named in the product folder ("Setup.ini"); empty for the command line
     int Line = 0;     // counted from 1; 0 for the file as a whole
     TSeverity Severity = TSeverity::Error;
-    std::string Message;
+    std::string Message; // UTF-8
 };
 
 struct TCheckOptions {
@@ -22,6 +24,8 @@ struct TCheckOptions {
     std::string VersionText;
     // The build time of day is given apart from the version, which then need not be one.
     bool TimeGiven = false;
+    // Called now and then with the work done and the whole, for a long check's progress.
+    std::function<void(int64_t done, int64_t total)> Progress;
 };
 
 // Every finding, ordered by file and line.
@@ -32,6 +36,5 @@ bool HasErrors(const std::vector<TDiagnostic>& diagnostics);
 // "error: ..." without a file).
 std::string FormatDiagnostic(const TDiagnostic& diagnostic);
 // A JSON array of {"file", "line", "severity", "message"}, for build scripts; file and line
-// are null where there is none. Texts from the product folder are Windows-1252 and come out
-// as UTF-8.
+// are null where there is none.
 std::string DiagnosticsJson(const std::vector<TDiagnostic>& diagnostics);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/ArchiveCommands.h"
 #include "tools/setuppack/Checker.h"
+#include "tools/setuppack/PackRules.h"
 #include "tools/setuppack/Packer.h"
 #include "tools/setuppack/Preview.h"
 #include "tools/setuppack/ToolData.h"
@@ -37,10 +39,10 @@ namespace {
 const char* const UsageText =
     "Usage:\n"
     "  setuppack pack --version VERSION [options] PRODUCT_FOLDER OUTPUT\n"
-    "  setuppack check PRODUCT_FOLDER --version VERSION [--json]\n"
-    "  setuppack list [--json] SETUP\n"
-    "  setuppack verify SETUP\n"
-    "  setuppack extract SETUP DESTINATION\n"
+    "  setuppack check PRODUCT_FOLDER --version VERSION [options]\n"
+    "  setuppack list [--json] [--quiet] SETUP\n"
+    "  setuppack verify [--quiet] SETUP\n"
+    "  setuppack extract [--quiet] SETUP DESTINATION\n"
     "  setuppack preview [options] PRODUCT_FOLDER OUT_DIR\n"
     "  setuppack --version\n"
     "\n"
@@ -63,7 +65,9 @@ const char* const UsageText =
     "         (errors, exit code 1) or make it install other than meant (warnings), as\n"
     "         FILE:LINE: error|warning: MESSAGE lines. pack runs the same check first and\n"
     "         refuses a product with errors.\n"
+    "         --version, --date and --time as for pack\n"
     "         --json    a JSON array of {file, line, severity, message} instead\n"
+    "         --quiet   no progress\n"
     "list     Shows the version, build date and entries of a setup program or Setup.dat, and\n"
     "         whether a code signature follows the setup data. --json prints the same as one\n"
     "         JSON object, for build scripts.\n"
@@ -71,6 +75,7 @@ const char* const UsageText =
     "         inflates every member. Bytes after the setup data are accepted only as the\n"
     "         program's Authenticode signature.\n"
     "extract  Verifies, then writes every member into DESTINATION (a new or empty folder).\n"
+    "check, list, verify and extract show their progress on a terminal; --quiet turns it off.\n"
     "preview  Packs PRODUCT_FOLDER into a temporary setup program, runs it under Wine in a\n"
     "         throwaway prefix on a private virtual display (Wine and Xvfb must be installed),\n"
     "         goes through every page its configuration shows with the default choices,\n"
@@ -90,40 +95,75 @@ private:
     std::string Message;
 };
 
-// Shown only once a run has taken a second: a bar on a terminal, a line per tenth otherwise.
+// Shown only once a run has taken a second: a bar on a terminal; when the output is not a
+// terminal, a line per tenth for pack, whose log a build keeps, and nothing for the others.
 class TProgressDisplay {
 public:
-    explicit TProgressDisplay(bool quiet) : Quiet(quiet), Terminal(isatty(fileno(stderr)) != 0) {}
-    ~TProgressDisplay() {
+    enum TUnit { puBytes, puEntries };
+    TProgressDisplay(bool quiet, const char* verb, TUnit unit, bool linesOffTerminal = false)
+        : Quiet(quiet), Terminal(isatty(fileno(stderr)) != 0), Verb(verb), Unit(unit),
+          LinesOffTerminal(linesOffTerminal) {}
+    ~TProgressDisplay() { End(); }
+
+    // A new bar for the next stage of the work.
+    void Stage(const char* verb) {
+        if (std::strcmp(verb, Verb) == 0)
+            return;
         if (Terminal && Shown)
             std::fputc('\n', stderr);
+        Shown = false;
+        Verb = verb;
+    }
+
+    // Ends the bar's line, before the command prints its result.
+    void End() {
+        if (Terminal && Shown)
+            std::fputc('\n', stderr);
+        Shown = false;
+        Quiet = true;
     }
 
     void Update(int64_t done, int64_t total) {
         using namespace std::chrono;
-        if (Quiet || total <= 0 || steady_clock::now() - Start < seconds(1))
+        const auto now = steady_clock::now();
+        if (Quiet || total <= 0 || now - Start < seconds(1) ||
+            (now - LastShown < milliseconds(200) && done < total))
             return;
+        LastShown = now;
         const int percent = static_cast<int>(done * 100 / total);
-        const double megabytes = 1024.0 * 1024.0;
         if (Terminal) {
             const int width = 40;
             const int filled = percent * width / 100;
-            std::fprintf(stderr, "\r[%s%s] %3d%%  %.1f / %.1f MB", std::string(filled, '#').c_str(),
-                         std::string(width - filled, '.').c_str(), percent, done / megabytes, total / megabytes);
+            std::fprintf(stderr, "\r%s [%s%s] %3d%%  %s", Verb, std::string(filled, '#').c_str(),
+                         std::string(width - filled, '.').c_str(), percent, Amount(done, total).c_str());
             std::fflush(stderr);
             Shown = true;
-        } else if (percent / 10 > LastTenth) {
+        } else if (LinesOffTerminal && percent / 10 > LastTenth) {
             LastTenth = percent / 10;
-            std::fprintf(stderr, "packing: %d%% (%.1f of %.1f MB)\n", percent, done / megabytes, total / megabytes);
+            std::fprintf(stderr, "%s: %d%% (%s)\n", Verb, percent, Amount(done, total).c_str());
         }
     }
 
 private:
     bool Quiet;
     bool Terminal;
+    const char* Verb;
+    TUnit Unit;
+    bool LinesOffTerminal;
     bool Shown = false;
     int LastTenth = -1;
     std::chrono::steady_clock::time_point Start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point LastShown;
+
+    std::string Amount(int64_t done, int64_t total) const {
+        char text[64];
+        if (Unit == puBytes)
+            std::snprintf(text, sizeof text, "%.1f of %.1f MB", done / 1048576.0, total / 1048576.0);
+        else
+            std::snprintf(text, sizeof text, "%lld of %lld", static_cast<long long>(done),
+                          static_cast<long long>(total));
+        return text;
+    }
 };
 
 // One option of a command: a flag, or an option followed by its value, which Set receives.
@@ -240,6 +280,15 @@ double BuildDateOf(const std::string& dateText, const std::string& timeText, con
     return Archive::EncodeDateTime(year, month, day, seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
 
+// The version a command line gives, refused unless it reads back as written: the setup
+// program would install and register what it reads.
+TProgramVersion VersionAsWritten(const std::string& text) {
+    const TVersionReading reading = ReadVersion(text);
+    if (!reading.AsWritten)
+        throw EPackError("Version " + VersionNotAsWritten(text, reading.Version));
+    return reading.Version;
+}
+
 int RunPack(const std::vector<std::string>& args) {
     TPackOptions options;
     std::string versionText, dateText, timeText;
@@ -266,11 +315,18 @@ int RunPack(const std::vector<std::string>& args) {
     options.OutputPath = positional[1];
     if (options.StubPath.empty() && IsProgramName(options.OutputPath))
         options.StubPath = ToolDataFile("Setup.exe", "installed Setup.exe to use as the stub (give --stub)");
-    options.Version.FromText(versionText);
+    options.Version = VersionAsWritten(versionText);
     options.BuildDate = BuildDateOf(dateText, timeText, options.Version);
 
     // The version and the time of day are settled above; the check looks at the rest.
-    const std::vector<TDiagnostic> diagnostics = CheckProduct({options.ProductFolder, versionText, true});
+    TCheckOptions check;
+    check.ProductFolder = options.ProductFolder;
+    check.VersionText = versionText;
+    check.TimeGiven = true;
+    TProgressDisplay checking(quiet, "checking", TProgressDisplay::puEntries);
+    check.Progress = [&](int64_t done, int64_t total) { checking.Update(done, total); };
+    const std::vector<TDiagnostic> diagnostics = CheckProduct(check);
+    checking.End();
     for (const TDiagnostic& diagnostic : diagnostics)
         std::fprintf(stderr, "%s\n", FormatDiagnostic(diagnostic).c_str());
     if (HasErrors(diagnostics)) {
@@ -279,12 +335,15 @@ int RunPack(const std::vector<std::string>& args) {
         std::fprintf(stderr, "setuppack: packing despite the errors above (--ignore-errors)\n");
     }
 
-    TProgressDisplay progress(quiet);
+    TProgressDisplay progress(quiet, "packing", TProgressDisplay::puBytes, true);
     options.Progress = [&](int64_t done, int64_t total) { progress.Update(done, total); };
     const TPackResult result = PackProduct(options);
+    progress.End();
     if (!quiet) {
-        std::printf("%s: %d files, %lld bytes packed into %lld bytes of setup data at offset %lld\n",
-                    options.OutputPath.c_str(), result.FileCount, static_cast<long long>(result.InputBytes),
+        std::printf("%s: version %s, %d files, %lld bytes packed into %lld bytes of setup data at "
+                    "offset %lld\n",
+                    options.OutputPath.c_str(), options.Version.ToText().c_str(), result.FileCount,
+                    static_cast<long long>(result.InputBytes),
                     static_cast<long long>(result.ArchiveSize), static_cast<long long>(result.ArchiveOffset));
     }
     return 0;
@@ -304,7 +363,7 @@ int RunPreview(const std::vector<std::string>& args) {
         throw EUsage("preview needs a product folder and an output folder");
     options.ProductFolder = positional[0];
     options.OutputFolder = positional[1];
-    options.Version.FromText(versionText);
+    options.Version = VersionAsWritten(versionText);
     // Midnight for a version that stands for no time of day: the pages do not show the time.
     options.BuildDate = BuildDateOf("", VersionTimeOfDay(options.Version) ? "" : "00:00", options.Version);
     for (const TPreviewPage& page : PreviewProduct(options, std::cout))
@@ -313,24 +372,33 @@ int RunPreview(const std::vector<std::string>& args) {
 }
 
 int RunCheck(const std::vector<std::string>& args) {
-    std::string versionText;
+    std::string versionText, dateText, timeText;
     bool json = false;
-    std::vector<std::string> positional;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--version" && i + 1 < args.size())
-            versionText = args[++i];
-        else if (args[i] == "--json")
-            json = true;
-        else if (args[i].size() > 1 && args[i][0] == '-')
-            throw EUsage("Unknown option: " + args[i]);
-        else
-            positional.push_back(args[i]);
-    }
+    bool quiet = false;
+    const std::vector<TOption> known = {
+        {"--version", true, [&](const std::string& value) { versionText = value; }},
+        {"--date", true, [&](const std::string& value) { dateText = value; }},
+        {"--time", true, [&](const std::string& value) { timeText = value; }},
+        {"--json", false, [&](const std::string&) { json = true; }},
+        {"--quiet", false, [&](const std::string&) { quiet = true; }},
+    };
+    const std::vector<std::string> positional = ReadOptions(args, known);
     if (versionText.empty())
         throw EUsage("check needs --version");
     if (positional.size() != 1)
         throw EUsage("check needs a product folder");
-    const std::vector<TDiagnostic> diagnostics = CheckProduct({positional[0], versionText, false});
+    // The date and time are refused as pack refuses them; whether the version can stand for
+    // the time of day is the check's own finding.
+    BuildDateOf(dateText, timeText.empty() ? "00:00" : timeText, TProgramVersion());
+
+    TProgressDisplay progress(quiet || json, "checking", TProgressDisplay::puEntries);
+    TCheckOptions options;
+    options.ProductFolder = positional[0];
+    options.VersionText = versionText;
+    options.TimeGiven = !timeText.empty();
+    options.Progress = [&](int64_t done, int64_t total) { progress.Update(done, total); };
+    const std::vector<TDiagnostic> diagnostics = CheckProduct(options);
+    progress.End();
     if (json)
         std::fputs(DiagnosticsJson(diagnostics).c_str(), stdout);
     else {
@@ -338,6 +406,48 @@ int RunCheck(const std::vector<std::string>& args) {
             std::printf("%s\n", FormatDiagnostic(diagnostic).c_str());
     }
     return HasErrors(diagnostics) ? 1 : 0;
+}
+
+// list, verify and extract: SETUP (and DESTINATION), --json for list, --quiet.
+int RunArchiveCommand(const std::string& command, const std::vector<std::string>& args) {
+    bool json = false;
+    bool quiet = false;
+    std::vector<TOption> known = {{"--quiet", false, [&](const std::string&) { quiet = true; }}};
+    if (command == "list")
+        known.push_back({"--json", false, [&](const std::string&) { json = true; }});
+    const std::vector<std::string> positional = ReadOptions(args, known);
+    if (positional.size() != (command == "extract" ? 2u : 1u))
+        throw EUsage("Wrong number of arguments for " + command);
+    const std::string& setup = positional[0];
+    TProgressDisplay progress(quiet, "reading", TProgressDisplay::puBytes);
+    const auto update = [&](const char* stage, int64_t done, int64_t total) {
+        progress.Stage(stage);
+        progress.Update(done, total);
+    };
+    if (command == "list") {
+        // The list goes to standard output once the setup data is read, after the bar.
+        std::ostringstream list;
+        if (json)
+            ListSetupJson(setup, list, update);
+        else
+            ListSetup(setup, list, update);
+        progress.End();
+        std::cout << list.str();
+        return 0;
+    }
+    if (command == "verify") {
+        const TVerifyResult result = VerifySetup(setup, update);
+        progress.End();
+        std::printf("%s: setup data intact: %d files in %d folders, %lld bytes\n", setup.c_str(),
+                    result.Files, result.Folders, static_cast<long long>(result.Bytes));
+        return 0;
+    }
+    if (positional[1].empty())
+        throw EUsage("extract needs a destination folder");
+    const TVerifyResult result = ExtractSetup(setup, positional[1], update);
+    progress.End();
+    std::printf("%s: %d files extracted into %s\n", setup.c_str(), result.Files, positional[1].c_str());
+    return 0;
 }
 
 int Run(const std::vector<std::string>& args) {
@@ -359,28 +469,8 @@ int Run(const std::vector<std::string>& args) {
         return RunCheck(rest);
     if (command == "preview")
         return RunPreview(rest);
-    if (command == "list" && (rest.size() == 1 || (rest.size() == 2 && rest[0] == "--json"))) {
-        if (rest.size() == 2)
-            ListSetupJson(rest[1], std::cout);
-        else
-            ListSetup(rest[0], std::cout);
-        return 0;
-    }
-    if (command == "verify" && rest.size() == 1) {
-        const TVerifyResult result = VerifySetup(rest[0]);
-        std::printf("%s: setup data intact: %d files in %d folders, %lld bytes\n", rest[0].c_str(), result.Files,
-                    result.Folders, static_cast<long long>(result.Bytes));
-        return 0;
-    }
-    if (command == "extract" && rest.size() == 2) {
-        if (rest[1].empty())
-            throw EUsage("extract needs a destination folder");
-        const TVerifyResult result = ExtractSetup(rest[0], rest[1]);
-        std::printf("%s: %d files extracted into %s\n", rest[0].c_str(), result.Files, rest[1].c_str());
-        return 0;
-    }
     if (command == "list" || command == "verify" || command == "extract")
-        throw EUsage("Wrong number of arguments for " + command);
+        return RunArchiveCommand(command, rest);
     throw EUsage("Unknown command: " + command);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "setupdata/ArchiveFormat.h"
+#include "tools/setuppack/PackRules.h"
 #include "tools/setuppack/Packer.h"
 
 namespace fs = std::filesystem;
@@ -14,8 +15,6 @@ namespace Packing {
 using namespace Archive;
 
 namespace {
-
-constexpr int64_t TwoGiB = int64_t(1) << 31;
 
 // Lists one folder; depth is that of the list being built (0 for the top level).
 std::vector<TPackEntry> ScanFolder(const fs::path& folder, const std::string& displayFolder, int depth) {

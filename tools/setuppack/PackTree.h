@@ -27,8 +27,6 @@ struct TPackEntry {
 std::string Quoted(const std::string& text);
 
 // Naming rules (PackNames.cpp).
-// Device names that Windows resolves in every folder, with or without an extension.
-bool IsDeviceName(const std::string& name);
 // The stored name of a file or folder, or an EPackError naming it.
 std::string StoredName(const std::string& utf8Name, const std::string& display);
 // Case-insensitive alphabetical order, files and folders mixed; names equal but for case are

@@ -1,0 +1,119 @@
+#include "tools/setuppack/CheckFindings.h"
+
+#include "common/CommonUtils.h"
+
+namespace {
+
+struct TFindingText {
+    TFinding Finding;
+    TSeverity Severity;
+    const char* Text;
+};
+
+constexpr TSeverity E = TSeverity::Error;
+constexpr TSeverity W = TSeverity::Warning;
+
+const TFindingText FindingTexts[] = {
+    // pack refuses these files, or Windows would install them other than they are.
+    {fnNameRefused, E, "the name {1}"},
+    {fnNamesDifferInCase, E,
+     "differs from \"{1}\" only in letter case: Windows takes both for one name, and one overwrites "
+     "the other"},
+    {fnTooDeep, E, "lies deeper than 64 folders"},
+    {fnFileTooLarge, E, "is 2 GiB or larger: the setup data cannot hold it"},
+    {fnNotFileOrFolder, E, "is neither a file nor a folder (a broken link, a pipe or a device)"},
+    // The setup program would stop, or install wrongly.
+    {fnFileMissing, E, "required file is missing"},
+    {fnBundleInfoMissing, E, "IsBundle=1, but BundleInfo.ini is missing"},
+    {fnPictureUnreadable, E, "not a picture the setup program can show: {1}"},
+    {fnRequiredKeyMissing, E,
+     "[Setup] {1} is missing or empty: the setup program stops with \"Invalid configuration in Setup.ini\""},
+    {fnNamelessBundle, E,
+     "a bundle needs ProductName or ProductSuffix: without both its uninstall entry has no name and "
+     "would be the list of installed programs itself"},
+    {fnFolderPatternRefused, E, "DefaultFolder: {1}"},
+    {fnDefaultFolderAbsolute, E,
+     "DefaultFolder \"{1}\" is a full path, but the setup program puts it below the Program Files folder; "
+     "give it relative to that folder, as \"{2}\""},
+    {fnRegistryHive, E,
+     "registry path \"{1}\" begins with the hive name {2}: the setup program chooses the hive itself and "
+     "takes the whole path below it, {2} as a key; leave \"{2}\\\" out"},
+    {fnIsBundleNotNumber, E,
+     "IsBundle \"{1}\" is not a number: the setup program takes 0, a plain product, not a bundle; "
+     "write 0 or 1"},
+    {fnProductVersionInvalid, E, "product version: {1}"},
+    {fnProductVersionNoTime, E,
+     "product version {1} cannot be a time of day (5.04 stands for 05:04); "
+     "pack needs --time"},
+    {fnItemVersionInvalid, E, "item \"{1}\": {2}"},
+    {fnItemVersionNoTime, E,
+     "item \"{1}\": version {2} cannot be a time of day: the setup program stops with "
+     "\"Invalid argument to time encode\""},
+    {fnItemBlank, E,
+     "blank around \"=\" or \",\": the item's {1} would be \"{2}\"; write NAME=VERSION,PRODUCT NAME without "
+     "blanks around \"=\" and \",\""},
+    {fnItemFolderMissing, E, "bundle item \"{1}\" has no component folder \"{2}\""},
+    {fnDestinationNeverAbsolute, E,
+     "[Components] destination \"{1}\" can never be an absolute path: it starts with no folder symbol, "
+     "drive or network share"},
+    {fnNothingInstalled, E, "no component installs a file: the setup program would install nothing"},
+    {fnSetupStops, E, "the setup program stops: {1}"},
+    {fnUtf16Text, E,
+     "UTF-16 text: the setup program reads 8-bit text and shows this as garbage; save it as "
+     "Windows-1252"},
+    {fnByteOrderMarkJoins, E,
+     "a UTF-8 byte-order mark begins the file: the setup program reads it as part of \"{1}\"; save the "
+     "file as Windows-1252, without the mark"},
+    // The setup program runs, but not as meant.
+    {fnSymbolicLink, W, "is a symbolic link: it is packed as a copy of what it points to"},
+    {fnComponentEmpty, W, "component folder holds no file (a .keep at most): nothing is installed from it"},
+    {fnLeftover, W,
+     "is a version-control or system file: it is packed (and, in a component, installed) like any other; "
+     "leave it out of the product folder"},
+    {fnLargeTotal, W,
+     "the product's files total {1} GiB: pack refuses them unless they compress below 2 GiB"},
+    {fnComponentFolderMissing, W, "[Components] folder \"{1}\" is not in the product folder"},
+    {fnFolderNotInstalled, W, "folder \"{1}\" is packed but never installed: no [Components] line names it"},
+    {fnPluginFolderNeverSet, W,
+     "{1} is never set: its page is off and nothing detects it, so this line never "
+     "takes effect"},
+    {fnSymbolNotExpanded, W, "\"{1}\" is not expanded here and stays as written"},
+    {fnFileNotInstalled, W, "\"{1}\" names a file that no component installs"},
+    {fnLibraryWithoutFolder, W,
+     "library \"{1}\" is given without a folder; libraries are loaded by full path only"},
+    {fnSectionNotRead, W, "section [{1}] is not read"},
+    {fnSectionNotReadMeant, W, "section [{1}] is not read; did you mean [{2}]?"},
+    {fnKeyNotRead, W, "key \"{1}\" in [{2}] is not read"},
+    {fnLineNotKey, W, "line \"{1}\" in [{2}] is not Name=Value and is not read"},
+    {fnKeyRepeated, W, "key \"{1}\" in [{2}] is given again on line {3}; this line is not read"},
+    {fnSectionRepeated, W, "section [{1}] is given again on line {2}; this one is not read"},
+    {fnSwitchNotNumber, W,
+     "{1} \"{2}\" is not a number: the setup program takes {3}, the default; write 0 or 1 (there are no "
+     "comments after a value)"},
+    {fnOptionUnknown, W, "option \"{1}\" has no effect: the only option is NoOverwrite"},
+    {fnOptionComponentUnknown, W,
+     "no [Components] line names \"{1}\" as written here (letter case counts): the option has no effect"},
+    {fnShortcutLocationUnknown, W,
+     "shortcut location \"{1}\" is not StartMenu, Desktop or ProgramFolder: no shortcut is made"},
+    {fnByteOrderMark, W,
+     "a UTF-8 byte-order mark begins the file: the setup program takes it for three characters of the "
+     "first line; save the file as Windows-1252, without the mark"},
+    {fnUtf8Text, W, "UTF-8 text, not Windows-1252: the setup program shows its accented letters garbled"},
+    {fnNotWindows1252Text, W, "not Windows-1252 text"},
+};
+
+} // namespace
+
+TDiagnostic MakeDiagnostic(const std::string& file, int line, TFinding finding, const std::string& a,
+                           const std::string& b, const std::string& c) {
+    const TFindingText* text = nullptr;
+    for (const TFindingText& row : FindingTexts) {
+        if (row.Finding == finding)
+            text = &row;
+    }
+    std::string message = text->Text;
+    message = ReplaceAll(message, "{1}", a);
+    message = ReplaceAll(message, "{2}", b);
+    message = ReplaceAll(message, "{3}", c);
+    return {file, line, text->Severity, message};
+}
