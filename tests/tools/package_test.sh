@@ -80,7 +80,7 @@ expect_offer() { # expect_offer EXPECTED WORD...
 }
 expect_offer "pack preview" p
 expect_offer "--hidpi --keep --stub --version" preview --
-expect_offer "--json" list --
+expect_offer "--json --quiet" list --
 expect_offer "--date --ignore-errors --jobs --quiet --stub --time --version" pack "$sample" --
 
 # The CMake package configuration, from the scratch root: the example project packs its setup

@@ -75,6 +75,15 @@ section != "commands" { next }
   paragraph = text
   next
 }
+# A note at the left margin that names no single command: a paragraph of its own.
+/^[^ ]/ {
+  flush_text()
+  if (in_option) print ".RE"
+  in_option = 0
+  print ".PP"
+  paragraph = $0
+  next
+}
 # Continued text of a command or an option.
 /^ +/ {
   line = $0
