@@ -69,17 +69,17 @@ std::unique_ptr<uint8_t[]> TFileWriter::TakeBlock(uint32_t size) {
 }
 
 void TFileWriter::CreateFolder(const std::string& folder) {
-    Push({ikFolder, folder});
+    Push(TItem(ikFolder, folder));
 }
 
 void TFileWriter::WriteFile(const std::string& target, uint32_t size, uint32_t date, TStream& content) {
-    Push({ikBegin, target, size, date});
+    Push(TItem(ikBegin, target, size, date));
     try {
         for (uint32_t left = size; left > 0;) {
             const uint32_t chunk = std::min(left, BlockSize);
             std::unique_ptr<uint8_t[]> block = TakeBlock(chunk);
             content.ReadBuffer(block.get(), static_cast<int32_t>(chunk));
-            Push({ikData, std::string(), chunk, 0, std::move(block)});
+            Push(TItem(ikData, std::string(), chunk, 0, std::move(block)));
             left -= chunk;
             if (OnHandedOver && left > 0)
                 OnHandedOver();
@@ -88,7 +88,7 @@ void TFileWriter::WriteFile(const std::string& target, uint32_t size, uint32_t d
         Abandon();
         throw;
     }
-    Push({ikEnd});
+    Push(TItem(ikEnd));
     if (OnHandedOver)
         OnHandedOver();
 }
@@ -104,7 +104,7 @@ void TFileWriter::Abandon() {
         // Not Push: the queue may be full, and this must not wait for room or raise.
         const std::lock_guard<std::mutex> lock(Lock);
         if (!Ended)
-            Queue.push_back({ikAbort});
+            Queue.emplace_back(ikAbort);
         Changed.notify_all();
     }
     Finish();
@@ -115,7 +115,7 @@ void TFileWriter::Stop() {
         return;
     {
         const std::lock_guard<std::mutex> lock(Lock);
-        Queue.push_back({ikStop});
+        Queue.emplace_back(ikStop);
         Changed.notify_all();
     }
     Thread.join();

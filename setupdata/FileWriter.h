@@ -56,11 +56,16 @@ public:
 private:
     enum TItemKind { ikFolder, ikBegin, ikData, ikEnd, ikAbort, ikStop };
     struct TItem {
-        TItemKind Kind;
+        TItemKind Kind = ikStop;
         std::string Path;   // ikFolder, ikBegin
         uint32_t Size = 0;  // ikBegin: the file's size; ikData: the block's
         uint32_t Date = 0;  // ikBegin
         std::unique_ptr<uint8_t[]> Block;
+
+        TItem() = default;
+        explicit TItem(TItemKind kind, std::string path = std::string(), uint32_t size = 0, uint32_t date = 0,
+                       std::unique_ptr<uint8_t[]> block = nullptr)
+            : Kind(kind), Path(std::move(path)), Size(size), Date(date), Block(std::move(block)) {}
     };
 
     std::function<void(const std::string&)> OnFolder;
