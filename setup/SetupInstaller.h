@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -237,9 +238,11 @@ public:
     // Raises ESetupError naming the line when a component that the run would extract has a
     // destination that is not a full path, before anything is written.
     void CheckComponentDestinations() const;
-    // The bundle items whose components the run extracts, in order, then none for the
-    // product's own.
-    std::vector<const TSetupBundleItem*> ExtractionPasses() const;
+    // Calls visit for every extraction the run makes, in its order (each selected bundle item's
+    // component lines, then the product's), with the line and its expanded name and target;
+    // a line that expands to nothing is passed over, as the run passes it over.
+    void ForEachExtraction(const std::function<void(const std::string& line, const std::string& source,
+                                                    const std::string& destination)>& visit) const;
     // The bytes that the run's extractions hold: every component of every pass that is not
     // passed over.
     uint64_t ExtractionSize();

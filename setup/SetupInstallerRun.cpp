@@ -38,7 +38,9 @@ void TSetupInstaller::CheckDiskSpace() {
         throw ESetupError(LoadMessage(msNotEnoughSpace));
 }
 
-std::vector<const TSetupBundleItem*> TSetupInstaller::ExtractionPasses() const {
+void TSetupInstaller::ForEachExtraction(
+    const std::function<void(const std::string& line, const std::string& source, const std::string& destination)>&
+        visit) const {
     // Each selected bundle item's lines, then the product's.
     std::vector<const TSetupBundleItem*> passes;
     if (IsBundle) {
@@ -47,37 +49,34 @@ std::vector<const TSetupBundleItem*> TSetupInstaller::ExtractionPasses() const {
                 passes.push_back(item.get());
     }
     passes.push_back(nullptr);
-    return passes;
-}
-
-void TSetupInstaller::CheckComponentDestinations() const {
-    for (const TSetupBundleItem* item : ExtractionPasses()) {
+    for (const TSetupBundleItem* item : passes) {
         for (const std::string& line : Components) {
             const std::string source = ExpandFolderSymbols(LineName(line), item);
             const std::string destination = ExpandFolderSymbols(LineValue(line), item);
-            if (source.empty() || destination.empty())
-                continue;
-            // Anything but a full path is taken relative to the current folder or drive
-            // ("Program=ProgramFolder" without its "$", "\Filters" from an empty symbol) and
-            // would put the product wherever that is.
-            // The native build (tests, the product check) runs on POSIX paths.
-            const bool onPosixRoot = PathDelimiter() == '/' && destination[0] == '/';
-            if (!IsFullPath(destination) && !onPosixRoot)
-                throw ESetupError("Invalid destination in Setup.ini: the component \"" + line + "\" goes to \"" +
-                                  destination + "\", which is not a full path with a drive or a network share");
+            if (!source.empty() && !destination.empty())
+                visit(line, source, destination);
         }
     }
+}
+
+void TSetupInstaller::CheckComponentDestinations() const {
+    ForEachExtraction([](const std::string& line, const std::string&, const std::string& destination) {
+        // Anything but a full path is taken relative to the current folder or drive
+        // ("Program=ProgramFolder" without its "$", "\Filters" from an empty symbol) and would
+        // put the product wherever that is. The native build (tests, the product check) runs on
+        // POSIX paths.
+        const bool onPosixRoot = PathDelimiter() == '/' && destination[0] == '/';
+        if (!IsFullPath(destination) && !onPosixRoot)
+            throw ESetupError("Invalid destination in Setup.ini: the component \"" + line + "\" goes to \"" +
+                              destination + "\", which is not a full path with a drive or a network share");
+    });
 }
 
 uint64_t TSetupInstaller::ExtractionSize() {
     uint64_t total = 0;
-    for (const TSetupBundleItem* item : ExtractionPasses()) {
-        for (const std::string& line : Components) {
-            const std::string source = ExpandFolderSymbols(LineName(line), item);
-            if (!source.empty() && !ExpandFolderSymbols(LineValue(line), item).empty())
-                total += static_cast<uint64_t>(Installer->ComponentSize(source));
-        }
-    }
+    ForEachExtraction([&](const std::string&, const std::string& source, const std::string&) {
+        total += static_cast<uint64_t>(Installer->ComponentSize(source));
+    });
     return total;
 }
 

@@ -188,11 +188,6 @@ private:
 
 TInstaller::TInstaller(const std::string& resourceName) : ResourceName(resourceName) { ReadHeader(); }
 
-TInstaller::TInstaller(const std::string& resourceName, const std::string& executablePath)
-    : ResourceName(resourceName), ExecutablePath(executablePath) {
-    ReadHeader();
-}
-
 TInstaller::TInstaller(const std::string& resourceName, const std::string& executablePath,
                        std::function<void(int64_t done, int64_t total)> checksumProgress)
     : ResourceName(resourceName), ExecutablePath(executablePath),
@@ -410,10 +405,10 @@ public:
             Options.OnExtractFile(Installer, target);
         if (target.empty())
             return;
-        // A file handed over earlier in this extraction may not be written yet. (The hook may
-        // give two entries one name: x.dll and x.vst3 both become x.vst3.)
-        const bool handedOver = !HandedOver.insert(AsciiLowerCase(target)).second;
-        if (!Options.Overwrite && (handedOver || FileExists(target)))
+        // Without overwriting, a file handed over earlier in this extraction counts as there,
+        // though it may not be written yet. (The hook may give two entries one name: x.dll and
+        // x.vst3 both become x.vst3.)
+        if (!Options.Overwrite && (!HandedOver.insert(AsciiLowerCase(target)).second || FileExists(target)))
             return;
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
         Writer.WriteFile(target, static_cast<uint32_t>(record.FileSize), fileDate, inflater);
@@ -423,7 +418,7 @@ private:
     TInstaller& Installer;
     const TExtractOptions& Options;
     TFileWriter& Writer;
-    std::set<std::string> HandedOver; // lower-cased
+    std::set<std::string> HandedOver; // lower-cased; only without overwriting
 };
 
 } // namespace

@@ -17,10 +17,10 @@
 #include "common/Version.h"
 #include "setupdata/ArchiveFormat.h"
 
-// Where the tree walk sends what it meets when it walks into a destination: the install
-// engine creates and logs folders and files; tools supply their own.
 class TInstaller;
 
+// Where the tree walk sends what it meets when it walks into a destination: the install
+// engine creates and logs folders and files; tools supply their own.
 class IExtractTarget {
 public:
     // Called once per entry list before its first record, with the list's destination
@@ -87,12 +87,10 @@ public:
     explicit TInstaller(const std::string& resourceName);
     // Tools and tests: the archive of the setup program at executablePath (appended, or
     // Setup.dat beside it), or, when the file does not start with "MZ", the file itself
-    // read as a Setup.dat.
-    TInstaller(const std::string& resourceName, const std::string& executablePath);
-    // The same, telling checksumProgress now and then how many bytes of how many the checksum
-    // has covered, for tools that open archives of gigabytes.
+    // read as a Setup.dat. checksumProgress, when set, hears now and then how many bytes of
+    // how many the checksum has covered, for tools that open archives of gigabytes.
     TInstaller(const std::string& resourceName, const std::string& executablePath,
-               std::function<void(int64_t done, int64_t total)> checksumProgress);
+               std::function<void(int64_t done, int64_t total)> checksumProgress = nullptr);
     ~TInstaller();
 
     int32_t EntriesStart = 0;

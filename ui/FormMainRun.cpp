@@ -68,7 +68,7 @@ void TMainForm::HoldStatus() {
 }
 
 void TMainForm::SetProgress(int32_t position) {
-    ::SendMessageA(RunWindow ? RunWindow : Handle(), wmRunProgress, static_cast<WPARAM>(position), 0);
+    ::SendMessageA(RunWindow, wmRunProgress, static_cast<WPARAM>(position), 0);
 }
 
 void TMainForm::SetCopyProgress(int32_t position) {
@@ -78,14 +78,14 @@ void TMainForm::SetCopyProgress(int32_t position) {
 void TMainForm::SetStatus(const std::string& text) {
     // The text before has had its time; this one then stays while the run goes on.
     HoldStatus();
-    ::SendMessageA(RunWindow ? RunWindow : Handle(), wmRunStatus, 0, reinterpret_cast<LPARAM>(&text));
+    ::SendMessageA(RunWindow, wmRunStatus, 0, reinterpret_cast<LPARAM>(&text));
     StatusShownAt = Services.TickCount();
     StatusShown = true;
 }
 
 void TMainForm::CallOnWindowThread(const std::function<void()>& work) {
     TWindowThreadCall call{work, nullptr};
-    ::SendMessageA(RunWindow ? RunWindow : Handle(), wmRunCall, 0, reinterpret_cast<LPARAM>(&call));
+    ::SendMessageA(RunWindow, wmRunCall, 0, reinterpret_cast<LPARAM>(&call));
     if (call.Error)
         std::rethrow_exception(call.Error);
 }
