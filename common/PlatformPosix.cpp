@@ -29,6 +29,7 @@ int OpenFile(const std::string& fileName, TFileMode mode) {
     switch (mode) {
     case TFileMode::fmOpenReadShared:
     case TFileMode::fmOpenReadExclusive:
+    case TFileMode::fmOpenReadDenyWrite:
         flags |= O_RDONLY;
         break;
     case TFileMode::fmOpenReadWrite:
@@ -36,6 +37,9 @@ int OpenFile(const std::string& fileName, TFileMode mode) {
         break;
     case TFileMode::fmCreate:
         flags |= O_RDWR | O_CREAT | O_TRUNC;
+        break;
+    case TFileMode::fmCreateNew:
+        flags |= O_RDWR | O_CREAT | O_EXCL;
         break;
     }
     int fd;
@@ -59,7 +63,7 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : Name(fil
     const int fd = OpenFile(fileName, mode);
     if (fd < 0) {
         const int error = errno;
-        if (mode == TFileMode::fmCreate)
+        if (mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew)
             throw EFCreateError(fileName, SystemErrorMessage(error));
         throw EFOpenError(fileName, SystemErrorMessage(error));
     }

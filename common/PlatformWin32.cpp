@@ -45,6 +45,9 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode)
         break;
     case TFileMode::fmOpenReadExclusive:
         break;
+    case TFileMode::fmOpenReadDenyWrite:
+        share = FILE_SHARE_READ;
+        break;
     case TFileMode::fmOpenReadWrite:
         access = GENERIC_READ | GENERIC_WRITE;
         break;
@@ -52,12 +55,16 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode)
         access = GENERIC_READ | GENERIC_WRITE;
         disposition = CREATE_ALWAYS;
         break;
+    case TFileMode::fmCreateNew:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = CREATE_NEW;
+        break;
     }
     UniqueFile file(
         ::CreateFileA(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = ::GetLastError();
-        if (mode == TFileMode::fmCreate)
+        if (mode == TFileMode::fmCreate || mode == TFileMode::fmCreateNew)
             throw EFCreateError(fileName, SystemErrorMessage(static_cast<int>(error)));
         throw EFOpenError(fileName, SystemErrorMessage(static_cast<int>(error)));
     }

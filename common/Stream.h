@@ -55,15 +55,17 @@ private:
 };
 
 enum class TFileMode {
-    fmOpenReadShared,     // read; others may read and write
-    fmOpenReadExclusive,  // read; no sharing
-    fmOpenReadWrite,      // read and write an existing file; no sharing
-    fmCreate,             // create or truncate; read and write; no sharing
+    fmOpenReadShared,    // read; others may read and write
+    fmOpenReadExclusive, // read; no sharing
+    fmOpenReadDenyWrite, // read; others may read
+    fmOpenReadWrite,     // read and write an existing file; no sharing
+    fmCreate,            // create or truncate; read and write; no sharing
+    fmCreateNew,         // create a file that does not exist; read and write; no sharing
 };
 
 class TFileStream : public TStream {
 public:
-    // Raises EFOpenError (open modes) or EFCreateError (fmCreate) with the system's message.
+    // Raises EFOpenError (open modes) or EFCreateError (fmCreate, fmCreateNew) with the system's message.
     TFileStream(const std::string& fileName, TFileMode mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;

@@ -20,7 +20,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
-#include "setupdata/FileWriter.h"
+#include "setupdata/ExtractionPipeline.h"
 #include "setupdata/Inflate.h"
 #include "setupdata/UninstallRecord.h"
 
@@ -219,7 +219,7 @@ std::unique_ptr<TStream> TInstaller::OpenArchive() {
     file.reset();
     const std::string folder = ExecutablePath.empty() ? ProgramDirectory() : FileFolder(ExecutablePath);
     return std::make_unique<TBufferedReadStream>(
-        std::make_unique<TFileStream>(folder + "Setup.dat", TFileMode::fmOpenReadExclusive),
+        std::make_unique<TFileStream>(folder + "Setup.dat", TFileMode::fmOpenReadDenyWrite),
         ArchiveBufferSize);
 }
 
@@ -388,15 +388,15 @@ bool WasCreatedHere(const std::vector<std::string>& log, const std::string& path
     return false;
 }
 
-// Extraction into the file system: the walk inflates each file and hands it to the writing
-// thread, which creates and logs the folders through CreateFolder and writes and logs the
+// Extraction into the file system: the walk hands each folder and file to the pipeline, whose
+// writing thread creates and logs the folders through CreateFolder and writes and logs the
 // files, in the walk's order.
 class TInstallTarget : public IExtractTarget {
 public:
-    TInstallTarget(TInstaller& installer, const TExtractOptions& options, TFileWriter& writer)
-        : Installer(installer), Options(options), Writer(writer) {}
+    TInstallTarget(TInstaller& installer, const TExtractOptions& options, TExtractionPipeline& pipeline)
+        : Installer(installer), Options(options), Pipeline(pipeline) {}
 
-    void PrepareFolder(const std::string& folder) override { Writer.CreateFolder(folder); }
+    void PrepareFolder(const std::string& folder) override { Pipeline.CreateFolder(folder); }
 
     void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string& entryTarget,
                      uint32_t fileDate) override {
@@ -410,14 +410,14 @@ public:
         // x.vst3 both become x.vst3.)
         if (!Options.Overwrite && (!HandedOver.insert(AsciiLowerCase(target)).second || FileExists(target)))
             return;
-        TInflateStream inflater(archive, record.ContentLength, record.FileSize);
-        Writer.WriteFile(target, static_cast<uint32_t>(record.FileSize), fileDate, inflater);
+        Pipeline.WriteFile(target, archive.Position(), record.ContentLength,
+                           static_cast<uint32_t>(record.FileSize), fileDate);
     }
 
 private:
     TInstaller& Installer;
     const TExtractOptions& Options;
-    TFileWriter& Writer;
+    TExtractionPipeline& Pipeline;
     std::set<std::string> HandedOver; // lower-cased; only without overwriting
 };
 
@@ -433,22 +433,25 @@ int32_t TInstaller::ExtractComponent(const std::string& name, const std::string&
         folder += PathDelimiter();
     if (folder.empty())
         return ExtractFolder(name, folder, fileDate, nullptr);
-    TFileWriter writer([this](const std::string& path) { CreateFolder(path, false); },
-                       [this](const std::string& file, uint32_t size) {
-                           AddLogEntry(lkFile, file);
-                           ExtractedSizes[AsciiLowerCase(file)] = size;
-                       },
-                       Written);
+    TExtractionPipeline pipeline([this] { return OpenArchive(); },
+                                 [this](const std::string& path) { CreateFolder(path, false); },
+                                 [this](const std::string& file, uint32_t size) {
+                                     AddLogEntry(lkFile, file);
+                                     ExtractedSizes[AsciiLowerCase(file)] = size;
+                                 },
+                                 Written);
     if (options.OnProgress)
-        writer.OnHandedOver = [this, &options] { options.OnProgress(BytesWritten()); };
-    TInstallTarget target(*this, options, writer);
+        pipeline.OnProgress = [this, &options] { options.OnProgress(BytesWritten()); };
+    TInstallTarget target(*this, options, pipeline);
     try {
         ExtractFolder(name, folder, fileDate, &target);
     } catch (...) {
-        writer.Abandon();
+        // What was handed over before the walk failed is written, as one loop would have; a
+        // failure of the pipeline's comes first in the walk's order.
+        pipeline.Finish();
         throw;
     }
-    writer.Finish();
+    pipeline.Finish();
     return 0;
 }
 

@@ -300,18 +300,31 @@ TEST_F(ExtractTest, FileThatCannotBeCreatedStopsWithTheFileLayersErrorAndKeepsWh
     EXPECT_FALSE(FileExists(dest + "c.txt"));
 }
 
-TEST_F(ExtractTest, MemberThatBreaksOffHalfWrittenLeavesNoFileBehind) {
+// Files after the one that fails may have been created ahead of the writer, and their folder
+// made: none of it is left, and a file that was there before keeps its content.
+TEST_F(ExtractTest, MemberThatBreaksOffHalfWrittenLeavesNoFileBehindNorAnyAfterIt) {
     // The record promises more bytes than the stream holds; the structure is sound, so the
     // archive opens, and the error comes while the file is being written.
-    TTestEntry broken = TTestEntry::File("broken.dll", Pattern(200 * 1024, 2));
-    broken.FileSize = 300 * 1024;
-    auto installer = Open({TTestEntry::Dir("C", {TTestEntry::File("a.txt", "a"), broken})});
+    TTestEntry broken = TTestEntry::File("broken.dll", Pattern(600 * 1024, 2));
+    broken.FileSize = 700 * 1024;
+    std::vector<TTestEntry> entries = {TTestEntry::File("a.txt", "a"), broken};
+    for (int i = 0; i < 40; ++i)
+        entries.push_back(TTestEntry::File("after" + std::to_string(i) + ".txt", "new"));
+    entries.push_back(TTestEntry::Dir("Sub", {TTestEntry::File("s.txt", "s")}));
+    auto installer = Open({TTestEntry::Dir("C", entries)});
     const std::string dest = Folder("C");
+    fs::create_directories(dest);
+    WriteBytes(dest + "after7.txt", "old");
 
     EXPECT_EQ(ErrorOf([&] { installer->ExtractComponent("C", dest, 0); }), Archive::DamagedDataMessage);
     EXPECT_FALSE(FileExists(dest + "broken.dll"));
-    EXPECT_EQ(installer->InstallLog,
-              (std::vector<std::string>{"E" + Root(), "D" + dest, "F" + dest + "a.txt"}));
+    EXPECT_EQ(installer->InstallLog, (std::vector<std::string>{"E" + dest, "F" + dest + "a.txt"}));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dest))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a.txt", "after7.txt"}));
+    EXPECT_EQ(ReadBytes(dest + "after7.txt"), "old");
 }
 
 TEST_F(ExtractTest, CreateFolderLogsTheFirstExistingAncestorThenEveryCreatedFolder) {
