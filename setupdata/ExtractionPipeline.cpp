@@ -372,7 +372,8 @@ bool TExtractionPipeline::WriteJob(TJob& job, TFileDateStamp& stamp) {
                 return false;
             }
             for (uint32_t at = 0; at < block.Size; at += WriteSize)
-                file->WriteBuffer(block.Data.get() + at, static_cast<int32_t>(std::min(WriteSize, block.Size - at)));
+                file->WriteBuffer(block.Data.get() + at,
+                                  static_cast<int32_t>(std::min(WriteSize, block.Size - at)));
             Written += block.Size;
         }
         // Through the open file: a second open could meet a virus scanner that has just
