@@ -180,19 +180,9 @@ product p1024
 mkdir -p "$work/tree/Program/Folder0"
 cp "$root/examples/sample/Setup.lic" "$work/tree/"
 product tree
-# In a virtual machine, memory the guest has not used for a while may have been handed back to
-# the host, and the first write of a gigabyte into the page cache then costs seconds of host
-# faults (measured: 3.1 s of system time against 0.2 s for the same dd a moment later). Each
-# timed run of this section starts after writing and deleting that much, whichever side it is.
-warm_memory() {
-  head -c 1500M /dev/zero >"$work/warm"
-  rm -f "$work/warm"
-  sync
-}
 install_run() { # install_run MODE PRODUCT: one run into an empty folder
   rm -rf "$work/out"
   sync
-  warm_memory
   run_wine "$win/bench/install_bench.exe" "$1" "$(winpath "$work/$2.exe")" "$(winpath "$work/out")"
 }
 echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -200,7 +190,6 @@ for name in p207 p1024 tree; do
   ratios=()
   for round in 1 2 3 4 5; do
     run_line=$(install_run run "$name" | tr -d '\r')
-    warm_memory
     plain_line=$(extract plain "$work/$name.exe" | tr -d '\r')
     run_s=$(sed -n 's/.*total *\([0-9.]*\) s.*/\1/p' <<<"$run_line")
     plain_s=$(awk '{ print $8 }' <<<"$plain_line")
