@@ -38,7 +38,7 @@ public:
                         std::function<void(const std::string& folder)> createFolder,
                         std::function<void(const std::string& file, uint32_t size)> fileWritten,
                         std::atomic<uint64_t>& written);
-    // Without Finish: stops after the file being written, deletes it and every file created
+    // Without Finish: stops at once, deletes the file half written and every file created
     // ahead, and raises nothing.
     ~TExtractionPipeline();
     TExtractionPipeline(const TExtractionPipeline&) = delete;
