@@ -52,8 +52,8 @@ std::unique_ptr<TFileStream> CreateTarget(const std::string& target) {
     return std::make_unique<TFileStream>(target, TFileMode::fmCreate);
 }
 
-// A file that takes more than one write gets its size at once, so that the file system does
-// not extend it write by write. Only a hint: writing sets it anyway.
+// A file of more than one block gets its size at once, so that the file system does not
+// extend it block by block. Only a hint: writing sets it anyway.
 void ReserveSize(TFileStream& file, uint32_t size) {
     if (size > BlockSize)
         SetFileSize(file, size);
