@@ -9,34 +9,25 @@
 
 namespace {
 
-// Files are inflated in blocks of at most this size, and written in pieces of at most
-// WriteSize. Larger writes are no faster: under Wine on a recent Linux a write goes into
-// page-cache folios as large as it is, and in a virtual machine those of a megabyte were
-// measured several times slower to fill, those of 256 KiB now and then twice as slow.
-constexpr uint32_t BlockSize = 256 * 1024;
+// Blocks (TExtractionLimits::BlockSize, 256 KiB) are written in pieces of at most WriteSize.
+// Larger writes are no faster: under Wine on a recent Linux a write goes into page-cache folios
+// as large as it is, and in a virtual machine those of a megabyte were measured several times
+// slower to fill, those of 256 KiB now and then twice as slow.
 constexpr uint32_t WriteSize = 64 * 1024;
-// A block larger than this is a full-size one from a pool, used again rather than freed (a
-// fresh block is fresh pages from the system, each faulting in when first filled), and counts
-// as full-size.
-constexpr uint32_t SmallBlockSize = 64 * 1024;
-int64_t Footprint(uint32_t size) {
-    return size > SmallBlockSize ? BlockSize : size;
-}
-// What may wait to be written, over all files: enough to ride out a slow create or close,
-// little enough for a small program's memory. The file the writer is on may go beyond it,
-// by at most MaxFileBytes, so that it can always go on.
-constexpr int64_t MaxQueuedBytes = 16 * 1024 * 1024;
-constexpr int64_t MaxFileBytes = 8 * 1024 * 1024;
-// How far the walk and the opener may run ahead of the writer.
-constexpr size_t MaxJobs = 4096;
-constexpr int MaxOpenedAhead = 64;
 constexpr auto ProgressInterval = std::chrono::milliseconds(50);
 
-// Inflating is most of the work, one file per thread; the writer and the opener mostly wait
-// for the system. One inflater per core, and no more than three, which would outrun the one
-// writer.
-int InflaterCount() {
-    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 3u));
+// The limits as given, raised where they would stop the pipeline for good: the writer's file
+// must have room for one block, and the walk and the opener for one job each.
+TExtractionLimits Workable(TExtractionLimits limits) {
+    limits.BlockSize = std::max<uint32_t>(limits.BlockSize, 1);
+    limits.MaxFileBytes = std::max<int64_t>(limits.MaxFileBytes, limits.BlockSize);
+    limits.MaxJobs = std::max<size_t>(limits.MaxJobs, 1);
+    limits.MaxOpenedAhead = std::max(limits.MaxOpenedAhead, 1);
+    // Inflating is most of the work, one file per thread; the writer and the opener mostly
+    // wait for the system.
+    if (limits.Inflaters <= 0)
+        limits.Inflaters = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 3u));
+    return limits;
 }
 
 // CreateFileA with CREATE_ALWAYS fails on a read-only file (access denied): the bit is
@@ -54,8 +45,8 @@ std::unique_ptr<TFileStream> CreateTarget(const std::string& target) {
 
 // A file of more than one block gets its size at once, so that the file system does not
 // extend it block by block. Only a hint: writing sets it anyway.
-void ReserveSize(TFileStream& file, uint32_t size) {
-    if (size > BlockSize)
+void ReserveSize(TFileStream& file, uint32_t size, uint32_t blockSize) {
+    if (size > blockSize)
         SetFileSize(file, size);
 }
 
@@ -64,10 +55,11 @@ void ReserveSize(TFileStream& file, uint32_t size) {
 TExtractionPipeline::TExtractionPipeline(const std::function<std::unique_ptr<TStream>()>& openArchive,
                                          std::function<void(const std::string&)> createFolder,
                                          std::function<void(const std::string&, uint32_t)> fileWritten,
-                                         std::atomic<uint64_t>& written)
-    : OnFolder(std::move(createFolder)), OnFileWritten(std::move(fileWritten)), Written(written) {
+                                         std::atomic<uint64_t>& written, const TExtractionLimits& limits)
+    : OnFolder(std::move(createFolder)), OnFileWritten(std::move(fileWritten)), Written(written),
+      Limits(Workable(limits)) {
     std::vector<std::shared_ptr<TStream>> archives;
-    for (int i = InflaterCount(); i > 0; --i)
+    for (int i = Limits.Inflaters; i > 0; --i)
         archives.push_back(openArchive());
     try {
         Threads.emplace_back([this] { Write(); });
@@ -84,6 +76,18 @@ TExtractionPipeline::~TExtractionPipeline() {
     Stop();
 }
 
+TExtractionPeaks TExtractionPipeline::Peaks() const {
+    const std::lock_guard<TLock> lock(Lock);
+    return Peak;
+}
+
+// A block larger than a quarter of the full size (64 KiB of 256) is a full-size one from a
+// pool, used again rather than freed (a fresh block is fresh pages from the system, each
+// faulting in when first filled), and counts as full-size.
+int64_t TExtractionPipeline::Footprint(uint32_t size) const {
+    return size > Limits.BlockSize / 4 ? Limits.BlockSize : size;
+}
+
 void TExtractionPipeline::WaitOnWalk(std::unique_lock<TLock>& lock, const std::function<bool()>& ready) {
     while (!WalkWake.wait_for(lock, ProgressInterval, ready)) {
         if (OnProgress) {
@@ -97,7 +101,7 @@ void TExtractionPipeline::WaitOnWalk(std::unique_lock<TLock>& lock, const std::f
 void TExtractionPipeline::Push(TJob job) {
     {
         std::unique_lock<TLock> lock(Lock);
-        WaitOnWalk(lock, [this] { return Stopping || Jobs.size() < MaxJobs; });
+        WaitOnWalk(lock, [this] { return Stopping || Jobs.size() < Limits.MaxJobs; });
         if (Error)
             std::rethrow_exception(Error);
         if (Stopping)
@@ -107,6 +111,7 @@ void TExtractionPipeline::Push(TJob job) {
         else
             job.OpenFrom = LastFolder;
         Jobs.push_back(std::move(job));
+        Peak.Jobs = std::max(Peak.Jobs, Jobs.size());
         if (Jobs.size() == 1)
             WriteWake.notify_one();
         if (!Jobs.back().IsFolder) {
@@ -185,7 +190,7 @@ void TExtractionPipeline::Inflate(TStream& archive) {
             archive.SetPosition(job->ContentStart);
             TInflateStream inflater(archive, job->ContentLength, static_cast<int32_t>(job->Size));
             for (uint32_t left = job->Size; left > 0;) {
-                const uint32_t size = std::min(left, BlockSize);
+                const uint32_t size = std::min(left, Limits.BlockSize);
                 std::unique_ptr<uint8_t[]> data = NewBlock(size);
                 inflater.ReadBuffer(data.get(), static_cast<int32_t>(size));
                 if (!Queue(*job, std::move(data), size))
@@ -212,7 +217,7 @@ TExtractionPipeline::TJob* TExtractionPipeline::ClaimToInflate() {
         while (NextToInflate < End() && At(NextToInflate).IsFolder)
             ++NextToInflate;
         // The writer's own file is always taken; a later one only while there is room.
-        if (NextToInflate < End() && (NextToInflate == Front || QueuedBytes < MaxQueuedBytes))
+        if (NextToInflate < End() && (NextToInflate == Front || QueuedBytes < Limits.MaxQueuedBytes))
             return &At(NextToInflate++);
         if (Closing && NextToInflate == End())
             return nullptr;
@@ -221,8 +226,8 @@ TExtractionPipeline::TJob* TExtractionPipeline::ClaimToInflate() {
 }
 
 std::unique_ptr<uint8_t[]> TExtractionPipeline::NewBlock(uint32_t size) {
-    if (size > SmallBlockSize) {
-        size = BlockSize;
+    if (size > Limits.BlockSize / 4) {
+        size = Limits.BlockSize;
         const std::lock_guard<TLock> lock(Lock);
         if (!FreeBlocks.empty()) {
             std::unique_ptr<uint8_t[]> block = std::move(FreeBlocks.back());
@@ -237,14 +242,16 @@ bool TExtractionPipeline::Queue(TJob& job, std::unique_ptr<uint8_t[]> data, uint
     std::unique_lock<TLock> lock(Lock);
     // The writer's file waits only for the writer; the others also for room among all.
     InflateWake.wait(lock, [&] {
-        return Stopping || (job.QueuedBytes + Footprint(size) <= MaxFileBytes &&
-                            (&job == &Jobs.front() || QueuedBytes + Footprint(size) <= MaxQueuedBytes));
+        return Stopping ||
+               (job.QueuedBytes + Footprint(size) <= Limits.MaxFileBytes &&
+                (&job == &Jobs.front() || QueuedBytes + Footprint(size) <= Limits.MaxQueuedBytes));
     });
     if (Stopping)
         return false;
     job.Blocks.push_back({std::move(data), size});
     job.QueuedBytes += Footprint(size);
     QueuedBytes += Footprint(size);
+    Peak.QueuedBytes = std::max(Peak.QueuedBytes, QueuedBytes);
     if (&job == &Jobs.front())
         WriteWake.notify_one();
     return true;
@@ -260,14 +267,14 @@ void TExtractionPipeline::OpenAhead() {
         std::unique_ptr<TFileStream> file;
         try {
             file = std::make_unique<TFileStream>(job->Path, TFileMode::fmCreateNew);
-            ReserveSize(*file, job->Size);
+            ReserveSize(*file, job->Size, Limits.BlockSize);
         } catch (...) {
         }
         const std::lock_guard<TLock> lock(Lock);
         if (file)
-            ++OpenedAhead;
+            Peak.OpenedAhead = std::max(Peak.OpenedAhead, ++OpenedAhead);
         job->File = std::move(file);
-        job->Opening = job->File ? opOpened : opNotOpened;
+        job->Opening = opSettled;
         if (job == &Jobs.front())
             WriteWake.notify_one();
     }
@@ -279,11 +286,11 @@ TExtractionPipeline::TJob* TExtractionPipeline::ClaimToOpen() {
         if (Stopping)
             return nullptr;
         NextToOpen = std::max(NextToOpen, Front);
-        while (NextToOpen < End() && (At(NextToOpen).IsFolder || At(NextToOpen).Opening != opNone))
+        while (NextToOpen < End() && (At(NextToOpen).IsFolder || At(NextToOpen).Opening != opFree))
             ++NextToOpen;
         // A file's folder is made by the writer, in order: the file waits until the writer is
         // past it.
-        if (NextToOpen < End() && OpenedAhead < MaxOpenedAhead && At(NextToOpen).OpenFrom <= Front) {
+        if (NextToOpen < End() && OpenedAhead < Limits.MaxOpenedAhead && At(NextToOpen).OpenFrom <= Front) {
             TJob& job = At(NextToOpen++);
             job.Opening = opOpening;
             return &job;
@@ -320,7 +327,7 @@ void TExtractionPipeline::Write() {
             // all, and the files of a folder just made may be opened ahead.
             InflateWake.notify_all();
             OpenWake.notify_one();
-            if (Jobs.size() == MaxJobs - 1)
+            if (Jobs.size() == Limits.MaxJobs - 1)
                 WalkWake.notify_one();
         }
     } catch (...) {
@@ -341,12 +348,12 @@ bool TExtractionPipeline::WriteJob(TJob& job, TFileDateStamp& stamp) {
         WriteWake.wait(lock, [&] { return Stopping || job.Opening != opOpening; });
         if (Stopping)
             return false;
-        if (job.Opening == opOpened) {
+        if (job.File) {
             file = std::move(job.File);
-            if (OpenedAhead-- == MaxOpenedAhead)
+            if (OpenedAhead-- == Limits.MaxOpenedAhead)
                 OpenWake.notify_one();
         }
-        job.Opening = opTaken;
+        job.Opening = opSettled;
     }
     // A half-written file would not be logged, so the uninstaller would never remove it. (The
     // archive was checked when it was opened: this takes a full disk, or an archive changed
@@ -360,7 +367,7 @@ bool TExtractionPipeline::WriteJob(TJob& job, TFileDateStamp& stamp) {
     try {
         if (!file) {
             file = CreateTarget(job.Path);
-            ReserveSize(*file, job.Size);
+            ReserveSize(*file, job.Size, Limits.BlockSize);
         }
         TBlock block;
         for (;;) {
@@ -392,7 +399,7 @@ bool TExtractionPipeline::WriteJob(TJob& job, TFileDateStamp& stamp) {
 // failure once its blocks are written.
 TExtractionPipeline::TNext TExtractionPipeline::NextBlock(TJob& job, TBlock& block) {
     std::unique_lock<TLock> lock(Lock);
-    if (block.Size > SmallBlockSize)
+    if (block.Size > Limits.BlockSize / 4)
         FreeBlocks.push_back(std::move(block.Data));
     block = TBlock();
     WriteWake.wait(lock, [&] { return Stopping || !job.Blocks.empty() || job.Inflated; });

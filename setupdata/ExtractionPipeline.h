@@ -28,16 +28,42 @@
 
 class TFileDateStamp;
 
+// How far the pipeline's threads may run ahead of each other, and how many there are. The
+// defaults are the product's; tests run it with the smallest, so that every wait is taken.
+struct TExtractionLimits {
+    // Files are inflated in blocks of at most this size.
+    uint32_t BlockSize = 256 * 1024;
+    // What may wait to be written, over all files: enough to ride out a slow create or close,
+    // little enough for a small program's memory. The file the writer is on may go beyond it,
+    // by at most MaxFileBytes (at least one block), so that it can always go on.
+    int64_t MaxQueuedBytes = 16 * 1024 * 1024;
+    int64_t MaxFileBytes = 8 * 1024 * 1024;
+    // How far the walk and the opener may run ahead of the writer (at least one each).
+    size_t MaxJobs = 4096;
+    int MaxOpenedAhead = 64;
+    // Inflating threads; 0: one per core, and no more than three, which would outrun the one
+    // writer.
+    int Inflaters = 0;
+};
+
+// The most the pipeline held at once, for tests and measurements: what the limits bounded.
+struct TExtractionPeaks {
+    size_t Jobs = 0;
+    int64_t QueuedBytes = 0;
+    int OpenedAhead = 0;
+};
+
 class TExtractionPipeline {
 public:
     // openArchive gives each inflating thread a stream of its own over the archive (positions
     // as in the walk's stream); it is called here, and its error raised here. createFolder is
     // called for every folder handed over, fileWritten for every file once it is written,
     // dated and closed; both on the writing thread, in order. written counts the bytes written.
+    // limits below one block for the writer's file, or one job or file ahead, are raised to it.
     TExtractionPipeline(const std::function<std::unique_ptr<TStream>()>& openArchive,
                         std::function<void(const std::string& folder)> createFolder,
                         std::function<void(const std::string& file, uint32_t size)> fileWritten,
-                        std::atomic<uint64_t>& written);
+                        std::atomic<uint64_t>& written, const TExtractionLimits& limits = {});
     // Without Finish: stops at once, deletes the file half written and every file created
     // ahead, and raises nothing.
     ~TExtractionPipeline();
@@ -58,12 +84,16 @@ public:
     // also when the walk fails: what it handed over before is written, as one loop would have.
     void Finish();
 
+    TExtractionPeaks Peaks() const;
+
 private:
     struct TBlock {
         std::unique_ptr<uint8_t[]> Data;
         uint32_t Size = 0;
     };
-    enum TOpening { opNone, opOpening, opOpened, opNotOpened, opTaken };
+    // A file's opening ahead: not begun (the opener may take it), under way (the writer waits
+    // for it), or settled (File holds what was opened, if anything; the opener passes it by).
+    enum TOpening { opFree, opOpening, opSettled };
     enum TNext { nbBlock, nbEnd, nbStop };
     struct TJob {
         bool IsFolder = false;
@@ -76,18 +106,19 @@ private:
 
         bool Inflated = false; // every block is in Blocks, or InflateError is set
         std::exception_ptr InflateError;
-        std::vector<TBlock> Blocks; // a few: at most MaxFileBytes
+        std::vector<TBlock> Blocks; // a few: at most Limits.MaxFileBytes
         int64_t QueuedBytes = 0;
 
-        TOpening Opening = opNone;
-        std::unique_ptr<TFileStream> File; // opOpened: created ahead of the writer
+        TOpening Opening = opFree;
+        std::unique_ptr<TFileStream> File; // created ahead of the writer
     };
 
     std::function<void(const std::string&)> OnFolder;
     std::function<void(const std::string&, uint32_t)> OnFileWritten;
     std::atomic<uint64_t>& Written;
+    const TExtractionLimits Limits;
 
-    TLock Lock;
+    mutable TLock Lock;
     // Each kind of thread waits on its own condition, woken only by what it waits for.
     TCondition WalkWake;        // room for a job; the writer ended
     TCondition InflateWake;     // a job to inflate; room for a block
@@ -105,6 +136,7 @@ private:
     bool WriterEnded = false;
     std::exception_ptr Error;                           // the first failure in the walk's order
     std::vector<std::unique_ptr<uint8_t[]>> FreeBlocks; // full-size blocks to use again
+    TExtractionPeaks Peak;
     std::vector<std::thread> Threads;
 
     void Push(TJob job);
@@ -113,6 +145,7 @@ private:
     void WakeAll();
     TJob& At(uint64_t sequence) { return Jobs[static_cast<size_t>(sequence - Front)]; }
     uint64_t End() const { return Front + Jobs.size(); }
+    int64_t Footprint(uint32_t size) const;
 
     void Inflate(TStream& archive);
     TJob* ClaimToInflate();
