@@ -214,7 +214,7 @@ public:
     static bool CanBeAbsoluteDestination(const std::string& destination);
     // The file-name hook for the engine while it extracts a VST 3 component: ".dll" (in any
     // letter case) becomes ".vst3".
-    static void RenameVst3File(TInstaller& sender, std::string& fileName);
+    static void RenameVst3File(std::string& fileName);
 
     // Detections (SetupInstallerDetection.cpp). Plug-in hosts:
     void DetectDigiPluginFolder();

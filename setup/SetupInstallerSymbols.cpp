@@ -137,7 +137,7 @@ bool TSetupInstaller::CanBeAbsoluteDestination(const std::string& destination) {
     return destination.rfind('%', 0) == 0 || IsFullPath(destination);
 }
 
-void TSetupInstaller::RenameVst3File(TInstaller&, std::string& fileName) {
+void TSetupInstaller::RenameVst3File(std::string& fileName) {
     if (SameText(FileExtension(fileName), ".dll"))
         fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
 }

@@ -393,8 +393,8 @@ bool WasCreatedHere(const std::vector<std::string>& log, const std::string& path
 // files, in the walk's order.
 class TInstallTarget : public IExtractTarget {
 public:
-    TInstallTarget(TInstaller& installer, const TExtractOptions& options, TExtractionPipeline& pipeline)
-        : Installer(installer), Options(options), Pipeline(pipeline) {}
+    TInstallTarget(const TExtractOptions& options, TExtractionPipeline& pipeline)
+        : Options(options), Pipeline(pipeline) {}
 
     void PrepareFolder(const std::string& folder) override { Pipeline.CreateFolder(folder); }
 
@@ -402,7 +402,7 @@ public:
                      uint32_t fileDate) override {
         std::string target = entryTarget;
         if (Options.OnExtractFile)
-            Options.OnExtractFile(Installer, target);
+            Options.OnExtractFile(target);
         if (target.empty())
             return;
         // Without overwriting, a file handed over earlier in this extraction counts as there,
@@ -415,7 +415,6 @@ public:
     }
 
 private:
-    TInstaller& Installer;
     const TExtractOptions& Options;
     TExtractionPipeline& Pipeline;
     std::set<std::string> HandedOver; // lower-cased; only without overwriting
@@ -442,7 +441,7 @@ int32_t TInstaller::ExtractComponent(const std::string& name, const std::string&
                                  Written);
     if (options.OnProgress)
         pipeline.OnProgress = [this, &options] { options.OnProgress(BytesWritten()); };
-    TInstallTarget target(*this, options, pipeline);
+    TInstallTarget target(options, pipeline);
     try {
         ExtractFolder(name, folder, fileDate, &target);
     } catch (...) {

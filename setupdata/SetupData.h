@@ -73,8 +73,10 @@ struct TExtractOptions {
     // Replace files that exist; when false, an existing file is left alone and not logged.
     bool Overwrite = true;
     // Called with each file's target path before it is written; may change it, or empty it
-    // to skip the file.
-    std::function<void(TInstaller& sender, std::string& fileName)> OnExtractFile;
+    // to skip the file. It runs on the thread that called ExtractComponent while the files
+    // handed over before are written on another, which adds to the installer's log and sizes
+    // meanwhile: so it is given the path alone, and must not reach into the installer.
+    std::function<void(std::string& fileName)> OnExtractFile;
     // Called now and then while files are written, with BytesWritten(), on the thread that
     // called ExtractComponent.
     std::function<void(uint64_t bytesWritten)> OnProgress;

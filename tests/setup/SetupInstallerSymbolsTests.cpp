@@ -240,7 +240,7 @@ TEST_F(SetupSymbolsTest, RecognisesVst3ComponentsAndRenamesTheirLibraries) {
     };
     for (const TCase& c : cases) {
         std::string path = c.Path;
-        TSetupInstaller::RenameVst3File(*Setup->Installer, path);
+        TSetupInstaller::RenameVst3File(path);
         EXPECT_EQ(path, c.Expected) << c.Path;
     }
 }

@@ -72,6 +72,11 @@ protected:
     std::string Root() const { return Scratch.Path(); }
 };
 
+// GCC 12 for i686 warns here that a concatenation's memcpy of 2 GiB overlaps itself: a known
+// false positive of -Wrestrict on std::string::insert, which operator+ of a literal and a
+// temporary string uses once inlined. No string of this test comes near that length.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wrestrict"
 TEST_F(ExtractTest, ExtractsTheWholeTreeAndLogsEveryFolderAndFileInOrder) {
     const std::string dest = Folder("Velmora");
     // The destination may come without its trailing delimiter.
@@ -100,6 +105,7 @@ TEST_F(ExtractTest, ExtractsTheWholeTreeAndLogsEveryFolderAndFileInOrder) {
     EXPECT_FALSE(FileExists(dest + "x.dll"));
     EXPECT_FALSE(FileExists(dest + "Setup.ini"));
 }
+#pragma GCC diagnostic pop
 
 TEST_F(ExtractTest, EmptyDestinationMeasuresAndMissingComponentDoesNothing) {
     EXPECT_EQ(Installer->ExtractComponent("Program", "", 0), Installer->ComponentSize("Program"));
@@ -142,8 +148,7 @@ TEST_F(ExtractTest, HookThatRenamesWritesAndLogsTheNewName) {
     const std::string dest = Folder("Vst3");
     std::vector<std::string> seen;
     TExtractOptions rename;
-    rename.OnExtractFile = [&](TInstaller& sender, std::string& fileName) {
-        EXPECT_EQ(&sender, Installer.get());
+    rename.OnExtractFile = [&](std::string& fileName) {
         seen.push_back(fileName);
         if (fileName.size() > 4 && SameText(fileName.substr(fileName.size() - 4), ".dll"))
             fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
@@ -161,7 +166,7 @@ TEST_F(ExtractTest, HookThatRenamesWritesAndLogsTheNewName) {
 TEST_F(ExtractTest, HookThatEmptiesThePathSkipsTheFile) {
     const std::string dest = Folder("Plugins");
     TExtractOptions skip;
-    skip.OnExtractFile = [](TInstaller&, std::string& fileName) {
+    skip.OnExtractFile = [](std::string& fileName) {
         if (fileName.size() >= 5 && fileName.compare(fileName.size() - 5, 5, "x.dll") == 0)
             fileName.clear();
     };
@@ -184,7 +189,7 @@ TEST_F(ExtractTest, WithoutOverwriteTwoEntriesHookedToOneNameWriteItOnceAndProgr
     const std::string dest = Folder("V");
     TExtractOptions options;
     options.Overwrite = false;
-    options.OnExtractFile = [](TInstaller&, std::string& fileName) {
+    options.OnExtractFile = [](std::string& fileName) {
         if (fileName.size() > 4 && fileName.compare(fileName.size() - 4, 4, ".dll") == 0)
             fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
     };

@@ -399,7 +399,7 @@ TEST_F(UninstallerCopyTest, InstallationByTheEngineIsRemovedCompletelyByTheUnins
     TInstaller installer("", WriteSetup(2048));
     installer.ExtractComponent("Program", program, 0);
     TExtractOptions rename;
-    rename.OnExtractFile = [](TInstaller&, std::string& fileName) {
+    rename.OnExtractFile = [](std::string& fileName) {
         fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
     };
     installer.ExtractComponent("Plugins", vst3, 0, rename);
