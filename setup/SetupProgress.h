@@ -21,8 +21,10 @@ public:
     // last). Shown like SetProgress, without holding anything up.
     virtual void SetCopyProgress(int32_t position) { (void)position; }
     // Runs work on the thread that owns the user interface and returns when it is done,
-    // raising what it raised. The product's libraries are called there: a vendor's library
-    // may show a window or rely on that thread's COM apartment.
+    // raising what it raised; raises ESetupError when that thread could not be reached (its
+    // window is gone), so that work is never silently left undone. The product's libraries
+    // are called there: a vendor's library may show a window or rely on that thread's COM
+    // apartment.
     virtual void CallOnWindowThread(const std::function<void()>& work) { work(); }
 
 protected:

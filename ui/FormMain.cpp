@@ -103,10 +103,10 @@ TMainForm::TMainForm(IWizardServices& services) : Services(services) {}
 TMainForm::~TMainForm() {
     // The window goes while the form is whole: its last messages still reach HandleMessage.
     // A run still going (the program is ending under it) finds its window gone: its reports
-    // return at once, and it ends before the controller goes.
+    // return at once, a call for the window's thread raises, and it ends before the
+    // controller goes.
     Destroy();
-    if (RunThread.joinable())
-        RunThread.join();
+    JoinRun();
     FormDestroy();
 }
 
@@ -171,6 +171,7 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case wmRunCall: {
         auto& call = *reinterpret_cast<TWindowThreadCall*>(lParam);
+        call.Delivered = true;
         try {
             call.Work();
         } catch (...) {

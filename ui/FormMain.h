@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "common/WinHandle.h"
 #include "setup/SetupInstaller.h"
 #include "setup/SetupPicture.h"
 #include "setup/SetupProgress.h"
@@ -98,8 +99,11 @@ private:
     struct TWindowThreadCall {
         const std::function<void()>& Work;
         std::exception_ptr Error;
+        bool Delivered = false;
     };
     std::thread RunThread;
+    // Set by the run's thread as its last act, for a wait that takes sent messages meanwhile.
+    UniqueHandle RunEnded;
     HWND RunWindow = nullptr;
     // The run's thread only: when the status text on screen was shown.
     bool StatusShown = false;
@@ -111,6 +115,7 @@ private:
     void StartInstallation();
     void RunInstallation();
     void InstallationEnded();
+    void JoinRun();
     void HoldStatus();
     void ShowProgress(int32_t position);
     void ShowStatus(const std::string& text);

@@ -3,13 +3,16 @@
 // seconds and offers to end the program). Its reports reach the window through SendMessage,
 // which returns once the window's thread has handled them: each has taken effect on screen
 // when the call returns, as the run expects. The window's thread never waits for the run's,
-// except to collect it once it has posted that it ended.
+// except to collect it once it has posted that it ended, and when the form goes; and then it
+// takes the run's sent messages while it waits.
 
 #include "ui/FormMain.h"
 
 #include <commctrl.h>
 
+#include "common/Errors.h"
 #include "common/WinHandle.h"
+#include "messages/Strings.h"
 
 namespace {
 
@@ -28,6 +31,7 @@ constexpr DWORD StatusHold = 500;
 void TMainForm::StartInstallation() {
     RunWindow = Handle();
     StatusShown = false;
+    RunEnded.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
     try {
         RunThread = std::thread([this] { RunInstallation(); });
     } catch (const std::exception& error) {
@@ -48,15 +52,33 @@ void TMainForm::RunInstallation() {
         RunFailed = true;
     }
     ::PostMessageA(RunWindow, wmRunEnded, 0, 0);
+    ::SetEvent(RunEnded.Get());
 }
 
 void TMainForm::InstallationEnded() {
-    if (RunThread.joinable())
-        RunThread.join();
+    JoinRun();
     if (RunFailed)
         EndWithError(RunError);
     else
         ShowPage(wpReady);
+}
+
+// The run's thread may be inside a SendMessage to the window, which returns only once this
+// thread takes sent messages: a plain join would wait for it for ever. So the wait lets sent
+// messages through until the run has ended. (To a window already destroyed they fail at once:
+// its reports return, and a call for this thread raises.) Without the event, which only a
+// system out of resources refuses, the wait fails at once and this joins as it is.
+void TMainForm::JoinRun() {
+    if (!RunThread.joinable())
+        return;
+    const HANDLE ended = RunEnded.Get();
+    for (;;) {
+        MSG message;
+        ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (::MsgWaitForMultipleObjects(1, &ended, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1)
+            break;
+    }
+    RunThread.join();
 }
 
 void TMainForm::HoldStatus() {
@@ -86,6 +108,8 @@ void TMainForm::SetStatus(const std::string& text) {
 void TMainForm::CallOnWindowThread(const std::function<void()>& work) {
     TWindowThreadCall call{work, nullptr};
     ::SendMessageA(RunWindow, wmRunCall, 0, reinterpret_cast<LPARAM>(&call));
+    if (!call.Delivered)
+        throw ESetupError(LoadMessage(msWindowGone));
     if (call.Error)
         std::rethrow_exception(call.Error);
 }

@@ -665,6 +665,34 @@ TEST_F(FormTest, InstallationErrorEndsOnTheCopyingPage) {
     EXPECT_EQ(Page(), wpCopy);
 }
 
+// The program ends while the run is inside a report to the window, which this thread does not
+// take: the form's end must let it through, and a call for the window's thread then raises
+// rather than leaving the product's libraries silently uncalled.
+TEST_F(FormTest, FormEndingUnderTheRunLetsItsReportThroughAndFailsItsWindowCall) {
+    Start(SetupIni());
+    Form->SetText(idDestFolderInput, Folder.PathOf("Product"));
+    NextTo(wpDest);
+    const UniqueHandle reporting(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    bool called = false;
+    std::string raised;
+    Services.InstallRun = [&](TSetupInstaller&, ISetupProgress& progress) {
+        ::SetEvent(reporting.Get());
+        progress.SetProgress(10);
+        try {
+            progress.CallOnWindowThread([&] { called = true; });
+        } catch (const ESetupError& error) {
+            raised = error.what();
+        }
+    };
+    // The click alone, without taking the run's messages afterwards.
+    ::SendMessageA(Form->Control(idNextButton), BM_CLICK, 0, 0);
+    ASSERT_EQ(::WaitForSingleObject(reporting.Get(), 10000), WAIT_OBJECT_0);
+    ::Sleep(100); // into SendMessage
+    Form.reset();
+    EXPECT_FALSE(called);
+    EXPECT_EQ(raised, "Setup could not initialize the product's components: its window has closed.");
+}
+
 // --- finish --------------------------------------------------------------------------------------
 
 TEST_F(FormTest, FinishOpensTheCheckedFiles) {
