@@ -84,7 +84,8 @@ namespace {
 
 // Moves the bar with the bytes written while the components are extracted, between the
 // stage's start and end: at most every 50 ms, so that a product of many small files does not
-// spend its time repainting, and never backwards.
+// spend its time repainting (and at once when an item's components are done), and never
+// backwards.
 class TCopyProgress {
 public:
     TCopyProgress(ISetupProgress& progress, int32_t start, int32_t end, uint64_t total, uint64_t writtenBefore)
@@ -93,9 +94,9 @@ public:
 
     int32_t Shown() const { return Position; }
 
-    void Report(uint64_t written) {
+    void Report(uint64_t written, bool atOnce = false) {
         const auto now = std::chrono::steady_clock::now();
-        if (Total == 0 || now - LastReport < std::chrono::milliseconds(50))
+        if (Total == 0 || (!atOnce && now - LastReport < std::chrono::milliseconds(50)))
             return;
         LastReport = now;
         const uint64_t done = std::min(written - WrittenBefore, Total);
@@ -134,6 +135,7 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
             // before it were the larger ones.
             progress.SetProgress(std::max(start + (end - start) * index / selected, copied.Shown()));
             InstallItemComponents(item.get(), report);
+            copied.Report(Installer->BytesWritten(), true);
             ++index;
         }
     }

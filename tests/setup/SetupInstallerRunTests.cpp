@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "common/Errors.h"
@@ -210,6 +211,35 @@ TEST_F(InstallStepsTest, DescribesTheInstallationForTheListOfPrograms) {
     EXPECT_EQ(details.Publisher, "");
     EXPECT_EQ(details.DisplayVersion, "2.10 beta 3");
     EXPECT_EQ(details.InstalledBytes, 0u);
+}
+
+// Each bundle item has its place on the bar, and the bytes written move it between those
+// places: a large first item takes the bar past the second's place, where it must stay.
+TEST_F(InstallStepsTest, BarNeverFallsBackToAnItemsPlaceOnceTheBytesMovedItFurther) {
+    TTestSetup bundle;
+    bundle.Ini = std::string(MinimalSetupSection) +
+                 "IsBundle=1\nBundleRegistryRoot=Software\\Items\n[Components]\n"
+                 "$BundleItem=$ProgramFolder\\$BundleItem\nProgram=$ProgramFolder\n";
+    bundle.BundleInfo = "Large=1.00\nSmall=1.00\n";
+    bundle.Entries = {TTestEntry::Dir("Large", {TTestEntry::File("Large.dll", std::string(90000, 'l'))}),
+                      TTestEntry::Dir("Small", {TTestEntry::File("Small.dll", "s")}),
+                      TTestEntry::Dir("Program", {TTestEntry::File("Vm5.exe", "program")})};
+    TSetupInstaller setup(WriteSetup(Folder, bundle), Environment);
+    setup.ProgramFolder = Folder.PathOf("Velmora 5") + PathDelimiter();
+    ASSERT_EQ(setup.BundleItemCount(), 2);
+    struct TPositions final : ISetupProgress {
+        std::vector<int32_t> Shown;
+        void SetProgress(int32_t position) override { Shown.push_back(position); }
+        void SetStatus(const std::string&) override {}
+        void SetCopyProgress(int32_t position) override { Shown.push_back(position); }
+    } progress;
+    setup.InstallComponents(progress, 25, 75);
+
+    ASSERT_GE(progress.Shown.size(), 2u);
+    EXPECT_EQ(progress.Shown.front(), 25);
+    EXPECT_GT(progress.Shown.back(), 50); // past the second item's place
+    EXPECT_TRUE(std::is_sorted(progress.Shown.begin(), progress.Shown.end()))
+        << ::testing::PrintToString(progress.Shown);
 }
 
 TEST_F(InstallStepsTest, CallsEachLibraryThatHasAPath) {
