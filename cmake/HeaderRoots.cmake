@@ -9,8 +9,8 @@
 
 # header_root(<out-var> <folder> [NAME <name>] [FILES <file>...])
 #   Makes the root <build>/include/<name> (default: the folder) holding <folder> as a link to
-#   the source folder, or, with FILES, a real folder holding links to just those files. Sets
-#   <out-var> to the root.
+#   the source folder, or, with FILES, a real folder holding links to just those files (paths
+#   below <folder>). Sets <out-var> to the root.
 function(header_root out folder)
   cmake_parse_arguments(arg "" "NAME" "FILES" ${ARGN})
   if(NOT arg_NAME)
@@ -23,6 +23,8 @@ function(header_root out folder)
     file(REMOVE_RECURSE ${root})
     file(MAKE_DIRECTORY ${root}/${folder})
     foreach(name ${arg_FILES})
+      get_filename_component(parent ${root}/${folder}/${name} DIRECTORY)
+      file(MAKE_DIRECTORY ${parent})
       file(CREATE_LINK ${source}/${name} ${root}/${folder}/${name} SYMBOLIC)
     endforeach()
   else()
@@ -46,4 +48,18 @@ function(export_headers target)
     header_root(root ${folder})
   endif()
   target_include_directories(${target} PUBLIC ${root})
+endfunction()
+
+# add_header_root_test(<target> <own-header> <foreign-header>)
+#   A test of the build for two libraries that share a folder: with the include directories of
+#   <target> (its own and those of what it links), a file that includes <own-header> compiles,
+#   and one that includes <foreign-header>, of the library beside it, does not find it.
+function(add_header_root_test target own foreign)
+  string(MAKE_C_IDENTIFIER "${target}_${foreign}" id)
+  add_test(NAME header_root_${id} COMMAND ${CMAKE_COMMAND}
+    -DCOMPILER=${CMAKE_CXX_COMPILER}
+    "-DINCLUDES=$<JOIN:$<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>,|>"
+    "-DDEFINES=$<JOIN:$<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>,|>"
+    -DOWN=${own} -DFOREIGN=${foreign} -DWORK=${CMAKE_BINARY_DIR}/header-root-tests/${id}
+    -P ${CMAKE_SOURCE_DIR}/cmake/CheckHeaderRoot.cmake)
 endfunction()

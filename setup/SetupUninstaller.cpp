@@ -1,9 +1,6 @@
 #include "setup/SetupUninstaller.h"
 
-#include "common/CommonUtils.h"
-#include "common/Registry.h"
 #include "messages/Strings.h"
-#include "shell/ShellUtils.h"
 
 TSetupUninstaller::TSetupUninstaller(ISetupDialogs& dialogs)
     : Uninstaller(std::make_unique<TUninstaller>()), Dialogs(dialogs) {
@@ -40,29 +37,4 @@ void TSetupUninstaller::Execute() {
                                 : FillMessage(LoadMessage(msUninstallPartial), ProductName);
     Dialogs.ShowMessage(text, mkInformation);
     Uninstaller->RemoveSelf();
-}
-
-bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const char* keyPath) {
-    // A drive root keeps its backslash in the shell's answer ("C:\"); the probe folders are
-    // joined with one of their own.
-    const std::string base = ExcludeDelimiter(programFilesFolder);
-    // Creating a folder is what the installation will do there. A name that is taken (by a
-    // folder or a file) is left alone and the next number tried; any other refusal (access
-    // denied, a path that is not a folder) means the user lacks the rights.
-    for (unsigned n = 0;; ++n) {
-        std::string folder = base + "\\Test" + std::to_string(n);
-        if (::CreateDirectoryA(folder.c_str(), nullptr)) {
-            ::RemoveDirectoryA(folder.c_str());
-            break;
-        }
-        if (::GetLastError() != ERROR_ALREADY_EXISTS)
-            return false;
-    }
-    // Full access to the machine's software key: what writing the product's registry entries
-    // and its uninstall registration needs.
-    return static_cast<bool>(CreateKey(root, keyPath));
-}
-
-bool HasAdminRights() {
-    return ProbeAdminRights(GetProgramFilesFolder(), HKEY_LOCAL_MACHINE, "SOFTWARE");
 }

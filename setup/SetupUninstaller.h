@@ -1,7 +1,7 @@
 // The uninstall controller: what the uninstaller copy Uninst.exe does when it runs. It checks
 // the user's rights, asks for confirmation, lets the uninstall engine remove what the
 // installation recorded, reports the outcome and has the engine delete the uninstaller.
-// Also the rights probe that the wizard uses before it installs. Windows only.
+// Windows only.
 #pragma once
 
 #include <windows.h>
@@ -12,16 +12,7 @@
 
 #include "setup/SetupDialogs.h"
 #include "setupdata/Uninstaller.h"
-
-// True when the user may create folders in the Program Files folder and open the machine's
-// SOFTWARE key with full access: an administrator or a power user.
-bool HasAdminRights();
-
-// The probe itself, against the given Program Files folder and machine key (tests point it at
-// folders and keys of their own). It creates and removes programFilesFolder\Test0, or Test1
-// when Test0 exists, and so on, leaving folders and files of those names alone; then it opens
-// (creating when missing) keyPath below root with full access and closes it again.
-bool ProbeAdminRights(const std::string& programFilesFolder, HKEY root, const char* keyPath);
+#include "shell/Rights.h"
 
 class TSetupUninstaller {
 public:

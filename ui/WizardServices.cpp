@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "setup/SetupUninstaller.h"
+#include "shell/Rights.h"
 #include "shell/ShellUtils.h"
 #include "ui/ErrorBox.h"
 
