@@ -16,6 +16,7 @@
 #include "common/WinHandle.h"
 #include "setupdata/ArchiveFormat.h"
 #include "setupdata/UninstallRecord.h"
+#include "shell/Rights.h"
 
 using namespace UninstallRecord;
 
@@ -202,17 +203,6 @@ constexpr char BatchFileName[] = "Uninstall.bat";
 // which mingw's headers lack.
 constexpr DWORD ErrorStoppedOnLink = 681;
 
-// Administrator rights count only when the Administrators group is enabled in the process's
-// token: under User Account Control an administrator's programs that were not elevated carry
-// the group for denying access only. A program run by the system account has it enabled too.
-bool HoldsAdministratorRights() {
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof sid;
-    BOOL member = FALSE;
-    return ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
-           ::CheckTokenMembership(nullptr, sid, &member) && member;
-}
-
 // A folder from one of the GetXxxDirectoryA calls, without a trailing backslash; empty when
 // the call fails.
 template <typename TCall> std::string SystemPath(TCall call) {
@@ -307,7 +297,7 @@ UniqueFile HoldFolder(const std::string& folder) {
 } // namespace
 
 std::string BatchFolderParent() {
-    if (HoldsAdministratorRights()) {
+    if (IsElevatedAdministrator()) {
         // Not the user's folder for temporary files: every process of the user may change
         // what is in it (rename our folder, put a link in its place) and the user chooses
         // where it is (TEMP in the user's own environment). The Temp folder of Windows lets
@@ -321,7 +311,7 @@ std::string BatchFolderParent() {
 }
 
 void TUninstaller::RemoveSelf(int attempts) {
-    const bool administrator = HoldsAdministratorRights();
+    const bool administrator = IsElevatedAdministrator();
     const std::string parent = BatchFolderParent();
     // The command processor and the programs the batch file starts are named by their full
     // path in the system folder: a name alone would be looked up in the current folder and
