@@ -74,19 +74,6 @@ private:
     }
 };
 
-// The font the system uses for message boxes; the GUI font when it cannot be had.
-HFONT CreateMessageFont() {
-    NONCLIENTMETRICSA metrics = {};
-    metrics.cbSize = sizeof metrics;
-    BOOL found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
-    if (!found) {
-        // Before Vista the structure ends before iPaddedBorderWidth, and a larger size is refused.
-        metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
-        found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
-    }
-    return found ? ::CreateFontIndirectA(&metrics.lfMessageFont) : nullptr;
-}
-
 class TMessageDialog final : public TDialogWindow<TMessageDialog> {
 public:
     TMessageDialog(const std::string& text, TMessageKind kind, const std::string& errorCaption)
@@ -285,6 +272,18 @@ void TMessageDialog::Place(const TMeasures& m) {
 }
 
 } // namespace
+
+HFONT CreateMessageFont() {
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof metrics;
+    BOOL found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    if (!found) {
+        // Before Vista the structure ends before iPaddedBorderWidth, and a larger size is refused.
+        metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+        found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    }
+    return found ? ::CreateFontIndirectA(&metrics.lfMessageFont) : nullptr;
+}
 
 TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std::string& errorCaption) {
     return TMessageDialog(text, kind, errorCaption).Run();

@@ -3,6 +3,8 @@
 // to the whole application, and returns the button the user chose. Windows only.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "messages/Strings.h"
@@ -14,3 +16,6 @@
 // ("Warning", "Information", "Confirm"); the error kind is titled errorCaption, the program's
 // title, which only its caller knows (ShowErrorBox).
 TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std::string& errorCaption = {});
+
+// The font the system uses for message boxes, owned by the caller; null when it cannot be had.
+HFONT CreateMessageFont();
