@@ -303,11 +303,10 @@ bool OpenFromDesktopShell(const std::string& file, const std::string& workingFol
     // would start the Readme's viewer or the product with the administrator's rights, through
     // a file association that the user's own registry decides. This is the shell's documented
     // automation, not a trick with tokens: nothing runs with a token that the user could not
-    // get anyway.
-    //
-    // Wine's shell gives no desktop window through IShellWindows (FindWindowSW answers
-    // S_FALSE or fails): there the caller opens the file itself, as without an elevated
-    // process.
+    // get anyway. Without a desktop shell (a session without Explorer, an elevation to another
+    // user's account, whose desktop belongs to someone else) a step fails and the caller
+    // opens the file itself. Wine's desktop answers as Windows' does, in the same process
+    // and with the same rights.
     TComPtr<IShellWindows> windows;
     if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
                                   windows.PutVoid())))
