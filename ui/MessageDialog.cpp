@@ -196,13 +196,9 @@ TMessageDialog::TMeasures TMessageDialog::Measure() const {
     TWindowDc windowDc(Handle());
     const HDC dc = windowDc.Get();
     TSelectObject selectFont(dc, ControlFont);
-    TEXTMETRICA metrics = {};
-    ::GetTextMetricsA(dc, &metrics);
-    // The average character width as the dialog manager computes it.
-    SIZE alphabet = {};
-    ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
-    measures.BaseX = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
-    measures.BaseY = std::max(1, static_cast<int>(metrics.tmHeight));
+    const SIZE base = DialogBaseUnits(dc);
+    measures.BaseX = base.cx;
+    measures.BaseY = base.cy;
 
     // The text control wraps words and breaks lines at each carriage return, as DrawText does
     // with these flags.
@@ -283,6 +279,15 @@ HFONT CreateMessageFont() {
         found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
     }
     return found ? ::CreateFontIndirectA(&metrics.lfMessageFont) : nullptr;
+}
+
+SIZE DialogBaseUnits(HDC dc) {
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    // The average character width as the dialog manager computes it.
+    SIZE alphabet = {};
+    ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
+    return {std::max(1L, (alphabet.cx / 26 + 1) / 2), std::max(1L, metrics.tmHeight)};
 }
 
 TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std::string& errorCaption) {

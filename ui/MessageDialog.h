@@ -19,3 +19,7 @@ TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std
 
 // The font the system uses for message boxes, owned by the caller; null when it cannot be had.
 HFONT CreateMessageFont();
+// The base of the dialog units for the font selected into dc, as the dialog manager computes
+// it: the average character width (cx) and the character height (cy), in pixels. A dialog unit
+// is a quarter of the one and an eighth of the other.
+SIZE DialogBaseUnits(HDC dc);

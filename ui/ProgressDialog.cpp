@@ -98,18 +98,14 @@ void TProgressDialog::Build() {
     ControlFont =
         Font ? static_cast<HFONT>(Font.Get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 
-    // Dialog units from the font, as the dialog manager computes them.
+    // Dialog units of the font.
     int baseX = 1, baseY = 1, textHeight = 0;
     {
         TWindowDc windowDc(Handle());
         TSelectObject selectFont(windowDc.Get(), ControlFont);
-        TEXTMETRICA metrics = {};
-        ::GetTextMetricsA(windowDc.Get(), &metrics);
-        SIZE alphabet = {};
-        ::GetTextExtentPoint32A(windowDc.Get(), "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
-                                &alphabet);
-        baseX = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
-        baseY = std::max(1, static_cast<int>(metrics.tmHeight));
+        const SIZE base = DialogBaseUnits(windowDc.Get());
+        baseX = base.cx;
+        baseY = base.cy;
         RECT measured = {0, 0, ::MulDiv(Width, baseX, 4), 0};
         ::DrawTextA(windowDc.Get(), Text.c_str(), static_cast<int>(Text.size()), &measured,
                     DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
