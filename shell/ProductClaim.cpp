@@ -46,8 +46,13 @@ void BringForward(DWORD processId) {
     if (::IsIconic(search.Found))
         ::ShowWindow(search.Found, SW_RESTORE);
     // Windows lets a process that the user has just started take the foreground; the first
-    // program's window then takes the user's next keystroke.
-    ::SetForegroundWindow(search.Found);
+    // program's window then takes the user's next keystroke. Where it refuses (focus stealing
+    // prevention, when the user has turned to another program meanwhile), the window's button
+    // on the taskbar flashes instead.
+    if (!::SetForegroundWindow(search.Found)) {
+        FLASHWINFO flash = {sizeof flash, search.Found, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+        ::FlashWindowEx(&flash);
+    }
 }
 
 } // namespace
