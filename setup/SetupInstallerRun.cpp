@@ -207,7 +207,9 @@ void TSetupInstaller::CreateProtectedFolderFor(const std::string& destination) {
     if (folder.empty() || !Environment.CreateProtectedFolder(ExcludeDelimiter(folder)))
         return; // the extraction creates it as any other folder
     // The log reads as the engine's own: the existing folder above (E), then the new one (D).
-    // The extraction then finds the folder created by this run and logs nothing more for it.
+    // The extraction logs the folders it creates below it as usual; when the new folder is
+    // itself the destination, it adds the E entry of a destination that is there already, as
+    // for a second component into a folder that the first one created.
     Installer->CreateFolder(ParentFolder(folder), false);
     Installer->AddLogEntry(lkFolder, folder);
     ProtectedFolders.push_back(folder);
