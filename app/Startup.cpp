@@ -6,8 +6,10 @@
 #include "common/Stream.h"
 #include "setup/SetupUninstaller.h"
 #include "setupdata/ArchiveFormat.h"
+#include "shell/ProductClaim.h"
 #include "ui/FormMain.h"
 #include "ui/MessageDialog.h"
+#include "ui/ProgressDialog.h"
 
 namespace {
 
@@ -16,6 +18,10 @@ class TMessageDialogs final : public ISetupDialogs {
 public:
     TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override {
         return ::ShowMessage(text, kind);
+    }
+    bool ShowProgress(const std::string& caption, const std::string& text,
+                      const std::function<bool(const TItemProgress&)>& work) override {
+        return ::ShowProgress(caption, text, work);
     }
 };
 
@@ -43,5 +49,10 @@ void RunUninstaller() {
     // The controller is freed on the way out, also when the run raises.
     TMessageDialogs dialogs;
     TSetupUninstaller uninstaller(dialogs);
+    // A second start while the setup program or the uninstaller of the product runs brings
+    // that one's window to the front and ends here, without a word.
+    TProductClaim claim;
+    if (!claim.Claim(uninstaller.ProductName))
+        return;
     uninstaller.Execute();
 }

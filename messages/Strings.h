@@ -34,6 +34,7 @@ enum TMessageNumber : int {
     msCannotCreateFolder = 65261,      // warning, %s = the tested folder
     msFolderNotFound = 65262,          // warning, %s = the folder as typed
     msInstallElsewhere = 65263,        // confirmation: same major version installed elsewhere
+    msUninstalling = 65264,            // the uninstaller's window while it removes, %s = product name
     msWindowGone = 65266,              // setup error: a call for the window's thread found it gone
 };
 

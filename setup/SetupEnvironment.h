@@ -29,6 +29,10 @@ public:
     virtual std::string ProgramFilesFolder() = 0;
     virtual std::string CommonFilesFolder() = 0;
     virtual std::string CommonProgramFilesFolder() = 0;
+    // The system's own Program Files folder, which a 32-bit program on 64-bit Windows does not
+    // get as its Program Files folder; on 32-bit Windows the same folder again. Empty when the
+    // system does not tell.
+    virtual std::string NativeProgramFilesFolder() = 0;
     virtual std::string ApplicationDataFolder() = 0;
     virtual std::string DocumentsFolder() = 0;
     // The name of the user the process runs as; empty when the system does not tell.
@@ -55,6 +59,12 @@ public:
     // trailing backslash; empty when the shell has none.
     virtual std::string StartMenuFolder() = 0;
     virtual std::string DesktopFolder() = 0;
+
+    // Creates one folder, whose parent exists, with an access list of its own like Program
+    // Files': SYSTEM and Administrators full control, Users read and execute, inherited by
+    // everything below it and nothing inherited from above. False when no folder was created
+    // (it exists already, the parent is missing, no rights).
+    virtual bool CreateProtectedFolder(const std::string& path) = 0;
 
 protected:
     ~ISetupEnvironment() = default;

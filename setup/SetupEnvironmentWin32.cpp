@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "common/Registry.h"
@@ -39,6 +41,19 @@ public:
     std::string ProgramFilesFolder() override { return GetProgramFilesFolder(); }
     std::string CommonFilesFolder() override { return GetCommonFilesFolder(); }
     std::string CommonProgramFilesFolder() override { return GetSpecialFolder(sfCommonFiles); }
+
+    std::string NativeProgramFilesFolder() override {
+        // "ProgramFilesDir" of the 64-bit view of the machine's settings, which the registry
+        // shows a 32-bit program only when asked for that view; rather than the variable
+        // ProgramW6432, which a variable of the user's own would override in the process's
+        // environment, also when it runs elevated. On 32-bit Windows the flag is ignored and the
+        // answer is the one Program Files folder. (Wine has no "ProgramW6432Dir" there.)
+        UniqueHKey key = OpenKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+                                 KEY_READ | KEY_WOW64_64KEY);
+        if (!key)
+            return std::string();
+        return ExcludeDelimiter(ReadStringValue(key.Get(), "ProgramFilesDir").value_or(std::string()));
+    }
     std::string ApplicationDataFolder() override { return GetApplicationDataFolder(); }
     std::string DocumentsFolder() override { return GetDocumentsFolder(); }
 
@@ -97,6 +112,25 @@ public:
 
     std::string StartMenuFolder() override { return GetSpecialFolder(sfPrograms); }
     std::string DesktopFolder() override { return GetSpecialFolder(sfDesktop); }
+
+    bool CreateProtectedFolder(const std::string& path) override {
+        // Program Files' own list, without the entries for the installer service and app
+        // packages: SYSTEM and Administrators full control, Users read and execute, each for the
+        // folder, its subfolders and files (OICI). "P" keeps out what the parent would pass on
+        // (below a drive's root, that is "Authenticated Users: modify"); "AI" marks the entries
+        // as ones that inheritance propagates. The list is given at creation, so that there is
+        // no moment in which a standard user may create something inside the new folder and own
+        // it. A volume without access lists (FAT) creates the folder without one.
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1, &descriptor,
+                nullptr))
+            return false;
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+        const bool created = ::CreateDirectoryA(path.c_str(), &attributes) != FALSE;
+        ::LocalFree(descriptor);
+        return created;
+    }
 };
 
 } // namespace

@@ -247,6 +247,16 @@ public:
     // passed over.
     uint64_t ExtractionSize();
     void InstallComponents(ISetupProgress& progress, int32_t start, int32_t end);
+    // The folder that creating destination would create topmost, when it gets an access list of
+    // its own (ISetupEnvironment::CreateProtectedFolder); empty when nothing is created or the
+    // new folders may inherit: below a Program Files folder, the user's own documents and
+    // application data, a folder this run has protected already, or on a network share.
+    std::string FolderToProtect(const std::string& destination) const;
+    // Creates FolderToProtect(destination), when there is one, with its own access list before
+    // anything is written into it, and logs it as the engine logs the folders it creates.
+    void CreateProtectedFolderFor(const std::string& destination);
+    // The folders this run gave their own access list, with a trailing delimiter.
+    std::vector<std::string> ProtectedFolders;
     // report, when set, hears of the bytes written (TExtractOptions::OnProgress).
     void InstallItemComponents(const TSetupBundleItem* item, const std::function<void(uint64_t)>& report = {});
     bool IsNoOverwrite(const std::string& component) const;

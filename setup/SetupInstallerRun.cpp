@@ -146,6 +146,77 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
     InstalledBytes = Installer->ExtractedBytes();
 }
 
+namespace {
+
+// True when path is folder or lies below it, letter case aside; "\" and "/" are one.
+bool IsSameOrBelow(const std::string& path, const std::string& folder) {
+    const std::string base = ExcludeDelimiter(folder);
+    if (base.empty() || path.size() < base.size())
+        return false;
+    for (size_t i = 0; i < base.size(); ++i) {
+        const bool same =
+            IsPathDelimiter(path[i]) ? IsPathDelimiter(base[i]) : AsciiLower(path[i]) == AsciiLower(base[i]);
+        if (!same)
+            return false;
+    }
+    return path.size() == base.size() || IsPathDelimiter(path[base.size()]);
+}
+
+} // namespace
+
+std::string TSetupInstaller::FolderToProtect(const std::string& destination) const {
+    // The topmost folder of destination that is not there yet, as the engine names folders:
+    // with a trailing delimiter.
+    std::string folder = destination;
+    if (!folder.empty() && !IsPathDelimiter(folder.back()))
+        folder += PathDelimiter();
+    std::string topmost;
+    while (!folder.empty() && !DirectoryExists(folder)) {
+        const std::string trimmed = ExcludeDelimiter(folder);
+        if (trimmed.size() <= VolumeRoot(trimmed).size())
+            break; // a drive that is not there: nothing can be created on it
+        topmost = folder;
+        folder = ParentFolder(folder);
+    }
+    if (topmost.empty())
+        return std::string();
+    // Program Files is locked down already, and its new folders inherit that. The user's own
+    // folders are the user's to change anyway (a product's presets in the documents must stay
+    // writable to that user). A share's access list is the server's.
+    const std::string inheriting[] = {Environment.ProgramFilesFolder(),
+                                      Environment.NativeProgramFilesFolder(), DocumentsFolder,
+                                      ApplicationDataFolder};
+    for (const std::string& root : inheriting) {
+        if (IsSameOrBelow(topmost, root))
+            return std::string();
+    }
+    for (const std::string& root : ProtectedFolders) {
+        if (IsSameOrBelow(topmost, root))
+            return std::string();
+    }
+    const std::string volume = VolumeRoot(topmost);
+    if (volume.size() > 2 && IsPathDelimiter(volume[0]))
+        return std::string();
+    return topmost;
+}
+
+void TSetupInstaller::CreateProtectedFolderFor(const std::string& destination) {
+    // Created here rather than by the extraction: a folder created below a drive's root
+    // inherits "Authenticated Users: modify", and a standard user could replace the product's
+    // programs, its libraries (between their extraction and their call) or Uninst.exe before
+    // the next run with administrator rights.
+    const std::string folder = FolderToProtect(destination);
+    if (folder.empty() || !Environment.CreateProtectedFolder(ExcludeDelimiter(folder)))
+        return; // the extraction creates it as any other folder
+    // The log reads as the engine's own: the existing folder above (E), then the new one (D).
+    // The extraction logs the folders it creates below it as usual; when the new folder is
+    // itself the destination, it adds the E entry of a destination that is there already, as
+    // for a second component into a folder that the first one created.
+    Installer->CreateFolder(ParentFolder(folder), false);
+    Installer->AddLogEntry(lkFolder, folder);
+    ProtectedFolders.push_back(folder);
+}
+
 void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item,
                                             const std::function<void(uint64_t)>& report) {
     for (const std::string& line : Components) {
@@ -162,6 +233,7 @@ void TSetupInstaller::InstallItemComponents(const TSetupBundleItem* item,
         if (IsVst3Component(target))
             options.OnExtractFile = RenameVst3File;
         options.OnProgress = report;
+        CreateProtectedFolderFor(destination);
         Installer->ExtractComponent(source, destination, item != nullptr ? item->FileDate : 0, options);
     }
 }

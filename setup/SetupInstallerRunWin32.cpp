@@ -52,8 +52,11 @@ void TSetupInstaller::Install(ISetupProgress& progress) {
 void TSetupInstaller::RegisterUninstaller() {
     // The product folder is missing when no component went into it (a product of plug-ins
     // only, say); the uninstaller needs it, and the log records it for removal.
-    if (!DirectoryExists(ProgramFolder))
-        Installer->CreateFolder(ProgramFolder, false);
+    if (!DirectoryExists(ProgramFolder)) {
+        CreateProtectedFolderFor(ProgramFolder);
+        if (!DirectoryExists(ProgramFolder))
+            Installer->CreateFolder(ProgramFolder, false);
+    }
     Installer->WriteUninstaller(JoinPath(ProgramFolder, "Uninst.exe"), FullProductName(), FullProductName(),
                                 ProductName.data(), static_cast<int32_t>(ProductName.size()),
                                 UninstallDetails());

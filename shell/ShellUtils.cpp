@@ -2,7 +2,10 @@
 
 #include "shell/ShellUtils.h"
 
+#include <exdisp.h>
 #include <objidl.h>
+#include <shldisp.h>
+#include <shlguid.h>
 #include <shlobj.h>
 
 #include <optional>
@@ -242,4 +245,107 @@ void GetDefaultIcon(const std::string& fileName, std::string& iconFile, int& ico
         return;
     iconIndex = index;
     iconFile.erase(comma);
+}
+
+bool IsProcessElevated() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    UniqueHandle owned(token);
+    // TokenElevation exists from Windows Vista on; before, the query fails and nothing is raised.
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    return ::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+namespace {
+
+// A BSTR or a variant that frees what it holds.
+class TBstr {
+public:
+    explicit TBstr(const std::string& text) : Value(::SysAllocString(ToWide(text).c_str())) {}
+    ~TBstr() { ::SysFreeString(Value); }
+    TBstr(const TBstr&) = delete;
+    TBstr& operator=(const TBstr&) = delete;
+    BSTR Get() const { return Value; }
+
+private:
+    BSTR Value;
+};
+
+class TVariant {
+public:
+    TVariant() { ::VariantInit(&Value); }
+    explicit TVariant(const std::string& text) : TVariant() {
+        Value.vt = VT_BSTR;
+        Value.bstrVal = ::SysAllocString(ToWide(text).c_str());
+    }
+    explicit TVariant(int number) : TVariant() {
+        Value.vt = VT_I4;
+        Value.lVal = number;
+    }
+    ~TVariant() { ::VariantClear(&Value); }
+    TVariant(const TVariant&) = delete;
+    TVariant& operator=(const TVariant&) = delete;
+    VARIANT& Get() { return Value; }
+
+private:
+    VARIANT Value;
+};
+
+} // namespace
+
+bool OpenFromDesktopShell(const std::string& file, const std::string& workingFolder) {
+    // The desktop's window is served by the shell process that the user logged on to (it
+    // runs unelevated); its folder view hands out the shell's automation object, whose
+    // ShellExecute runs in that process. An elevated program that opened the file itself
+    // would start the Readme's viewer or the product with the administrator's rights, through
+    // a file association that the user's own registry decides. This is the shell's documented
+    // automation, not a trick with tokens: nothing runs with a token that the user could not
+    // get anyway. Without a desktop shell (a session without Explorer, an elevation to another
+    // user's account, whose desktop belongs to someone else) a step fails and the caller
+    // opens the file itself. Wine's desktop answers as Windows' does, in the same process
+    // and with the same rights.
+    TComPtr<IShellWindows> windows;
+    if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_ALL, IID_IShellWindows,
+                                  windows.PutVoid())))
+        return false;
+    TVariant location(CSIDL_DESKTOP);
+    TVariant empty;
+    long window = 0;
+    TComPtr<IDispatch> desktop;
+    if (windows->FindWindowSW(&location.Get(), &empty.Get(), SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                              desktop.Put()) != S_OK ||
+        !desktop)
+        return false;
+    TComPtr<IServiceProvider> provider;
+    if (FAILED(desktop->QueryInterface(IID_IServiceProvider, provider.PutVoid())))
+        return false;
+    TComPtr<IShellBrowser> browser;
+    if (FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.PutVoid())))
+        return false;
+    TComPtr<IShellView> view;
+    if (FAILED(browser->QueryActiveShellView(view.Put())) || !view)
+        return false;
+    TComPtr<IDispatch> background;
+    if (FAILED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.PutVoid())))
+        return false;
+    TComPtr<IShellFolderViewDual> folderView;
+    if (FAILED(background->QueryInterface(IID_IShellFolderViewDual, folderView.PutVoid())))
+        return false;
+    TComPtr<IDispatch> application;
+    if (FAILED(folderView->get_Application(application.Put())) || !application)
+        return false;
+    TComPtr<IShellDispatch2> shell;
+    if (FAILED(application->QueryInterface(IID_IShellDispatch2, shell.PutVoid())))
+        return false;
+    TBstr path(file);
+    // No arguments and the default verb: empty variants.
+    TVariant arguments;
+    TVariant folder = workingFolder.empty() ? TVariant() : TVariant(workingFolder);
+    TVariant operation;
+    TVariant show(SW_SHOWNORMAL);
+    return SUCCEEDED(
+        shell->ShellExecute(path.Get(), arguments.Get(), folder.Get(), operation.Get(), show.Get()));
 }

@@ -75,3 +75,14 @@ bool ReadShellLink(const std::string& linkFile, std::string& target, std::string
 // file type under HKEY_CLASSES_ROOT ("file" or "file,index"). Lookups that fail leave the values
 // reached so far, starting from fileName and 0.
 void GetDefaultIcon(const std::string& fileName, std::string& iconFile, int& iconIndex);
+
+// True when the process runs with rights that UAC raised (an administrator's full token); false
+// before Windows Vista and for a process started with its user's own rights.
+bool IsProcessElevated();
+
+// Opens file with its default action, in workingFolder (none when empty), through the desktop's
+// own shell process, so that it runs as the logged-on user with that user's rights and not
+// with those of an elevated caller. False when no desktop shell answers (none runs, it runs as
+// another user, or the shell does not offer the desktop's window); the file is then not opened.
+// Whether the file opens is not known either way.
+bool OpenFromDesktopShell(const std::string& file, const std::string& workingFolder);

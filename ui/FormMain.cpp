@@ -282,6 +282,12 @@ void TMainForm::FormCreate() {
         EndWithError(error.what());
         return;
     }
+    // A second start of the setup program, or of the product's uninstaller, while one runs:
+    // the first one's window comes to the front, and this one ends without a word.
+    if (!Services.ClaimProduct(Controller->ProductName)) {
+        Terminate();
+        return;
+    }
     try {
         AdaptFormFont(FontForm, UiFont);
         ApplyFonts();

@@ -74,19 +74,6 @@ private:
     }
 };
 
-// The font the system uses for message boxes; the GUI font when it cannot be had.
-HFONT CreateMessageFont() {
-    NONCLIENTMETRICSA metrics = {};
-    metrics.cbSize = sizeof metrics;
-    BOOL found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
-    if (!found) {
-        // Before Vista the structure ends before iPaddedBorderWidth, and a larger size is refused.
-        metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
-        found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
-    }
-    return found ? ::CreateFontIndirectA(&metrics.lfMessageFont) : nullptr;
-}
-
 class TMessageDialog final : public TDialogWindow<TMessageDialog> {
 public:
     TMessageDialog(const std::string& text, TMessageKind kind, const std::string& errorCaption)
@@ -209,13 +196,9 @@ TMessageDialog::TMeasures TMessageDialog::Measure() const {
     TWindowDc windowDc(Handle());
     const HDC dc = windowDc.Get();
     TSelectObject selectFont(dc, ControlFont);
-    TEXTMETRICA metrics = {};
-    ::GetTextMetricsA(dc, &metrics);
-    // The average character width as the dialog manager computes it.
-    SIZE alphabet = {};
-    ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
-    measures.BaseX = std::max(1, static_cast<int>((alphabet.cx / 26 + 1) / 2));
-    measures.BaseY = std::max(1, static_cast<int>(metrics.tmHeight));
+    const SIZE base = DialogBaseUnits(dc);
+    measures.BaseX = base.cx;
+    measures.BaseY = base.cy;
 
     // The text control wraps words and breaks lines at each carriage return, as DrawText does
     // with these flags.
@@ -285,6 +268,27 @@ void TMessageDialog::Place(const TMeasures& m) {
 }
 
 } // namespace
+
+HFONT CreateMessageFont() {
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof metrics;
+    BOOL found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    if (!found) {
+        // Before Vista the structure ends before iPaddedBorderWidth, and a larger size is refused.
+        metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+        found = ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    }
+    return found ? ::CreateFontIndirectA(&metrics.lfMessageFont) : nullptr;
+}
+
+SIZE DialogBaseUnits(HDC dc) {
+    TEXTMETRICA metrics = {};
+    ::GetTextMetricsA(dc, &metrics);
+    // The average character width as the dialog manager computes it.
+    SIZE alphabet = {};
+    ::GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &alphabet);
+    return {std::max(1L, (alphabet.cx / 26 + 1) / 2), std::max(1L, metrics.tmHeight)};
+}
 
 TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std::string& errorCaption) {
     return TMessageDialog(text, kind, errorCaption).Run();

@@ -3,6 +3,8 @@
 // to the whole application, and returns the button the user chose. Windows only.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "messages/Strings.h"
@@ -14,3 +16,10 @@
 // ("Warning", "Information", "Confirm"); the error kind is titled errorCaption, the program's
 // title, which only its caller knows (ShowErrorBox).
 TMessageResult ShowMessage(const std::string& text, TMessageKind kind, const std::string& errorCaption = {});
+
+// The font the system uses for message boxes, owned by the caller; null when it cannot be had.
+HFONT CreateMessageFont();
+// The base of the dialog units for the font selected into dc, as the dialog manager computes
+// it: the average character width (cx) and the character height (cy), in pixels. A dialog unit
+// is a quarter of the one and an eighth of the other.
+SIZE DialogBaseUnits(HDC dc);

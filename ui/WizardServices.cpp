@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "shell/ProductClaim.h"
 #include "shell/Rights.h"
 #include "shell/ShellUtils.h"
 #include "ui/ErrorBox.h"
@@ -26,15 +27,24 @@ public:
     }
     void OpenFile(const std::string& file, const std::string& workingFolder) override {
         // The result is not looked at: a Readme or product that does not open is no error of
-        // the installation.
+        // the installation. Run elevated, the program has the desktop's shell open the file,
+        // so that the viewer or the product runs as the logged-on user and not as the
+        // administrator; where no shell answers, it opens the file itself.
+        if (::IsProcessElevated() && ::OpenFromDesktopShell(file, workingFolder))
+            return;
         ::ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr,
                         workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_SHOWNORMAL);
     }
+    bool ClaimProduct(const std::string& productName) override { return Claim.Claim(productName); }
     void Install(TSetupInstaller& controller, ISetupProgress& progress) override {
         controller.Install(progress);
     }
     void Pause(DWORD milliseconds) override { ::Sleep(milliseconds); }
     DWORD TickCount() override { return ::GetTickCount(); }
+
+private:
+    // Held until the program ends.
+    TProductClaim Claim;
 };
 
 } // namespace

@@ -30,6 +30,9 @@ public:
                                         const std::string& initialFolder) = 0;
     // Opens file with the shell's default action, in workingFolder (none when empty).
     virtual void OpenFile(const std::string& file, const std::string& workingFolder) = 0;
+    // Claims the product for this program run: false when a setup program or uninstaller of
+    // the same product runs already, whose window has then been brought to the front.
+    virtual bool ClaimProduct(const std::string& productName) = 0;
     // The installation run.
     virtual void Install(TSetupInstaller& controller, ISetupProgress& progress) = 0;
     // Holds the thread, so that a status text can be read.

@@ -45,6 +45,22 @@ public:
         return StartMenu.empty() ? Target->StartMenuFolder() : StartMenu;
     }
     std::string DesktopFolder() override { return Desktop.empty() ? Target->DesktopFolder() : Desktop; }
+    // When set, the Program Files folders; otherwise the system's.
+    std::optional<std::string> ProgramFiles;
+    std::optional<std::string> NativeProgramFiles;
+    // The folders created with an access list of their own, in order.
+    std::vector<std::string> ProtectedFolders;
+
+    std::string ProgramFilesFolder() override {
+        return ProgramFiles ? *ProgramFiles : Target->ProgramFilesFolder();
+    }
+    std::string NativeProgramFilesFolder() override {
+        return NativeProgramFiles ? *NativeProgramFiles : Target->NativeProgramFilesFolder();
+    }
+    bool CreateProtectedFolder(const std::string& path) override {
+        ProtectedFolders.push_back(path);
+        return Target->CreateProtectedFolder(path);
+    }
 };
 
 // What the run reported, in order: positions as their decimal text, status texts as they are.

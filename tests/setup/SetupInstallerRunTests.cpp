@@ -242,6 +242,62 @@ TEST_F(InstallStepsTest, BarNeverFallsBackToAnItemsPlaceOnceTheBytesMovedItFurth
         << ::testing::PrintToString(progress.Shown);
 }
 
+// A folder that the run creates outside Program Files gets an access list of its own, given as
+// it is created, before anything is written into it; the log holds it as any folder the run
+// creates. (The list itself is the system's affair: Wine keeps none.)
+TEST_F(InstallStepsTest, ProtectsTheTopmostFolderItCreatesOutsideProgramFiles) {
+    const char d = PathDelimiter();
+    const std::string base = Folder.MakeFolder("Drive") + d;
+    Environment.ProgramFiles = Folder.MakeFolder(std::string("Drive") + d + "Program Files");
+    // With a trailing delimiter, and spelt with "/" on Windows: the same folder.
+    Environment.NativeProgramFiles = Folder.MakeFolder("Drive/Program Files 64") + d;
+    Folder.MakeFolder("Drive/Existing");
+    auto setup = Create("[Components]\n"
+                        "Program=$ProgramFolder\n"
+                        "Vst=$VstPluginFolder\n"
+                        "Vst3=$Vst3PluginFolder\n"
+                        "Presets=$Documents\n",
+                        {TTestEntry::Dir("Program", {TTestEntry::File("Vm5.exe", "x")}),
+                         TTestEntry::Dir("Vst", {TTestEntry::File("Velmora.dll", "v")}),
+                         TTestEntry::Dir("Vst3", {TTestEntry::File("Velmora.vst3", "3")}),
+                         TTestEntry::Dir("Presets", {TTestEntry::File("Warm.preset", "p")})});
+    setup->ProgramFolder = base + "Vendor" + d + "Velmora 5" + d;
+    setup->VstPluginFolder = base + "VstPlugins";
+    setup->Vst3PluginFolder = *Environment.ProgramFiles + d + "Common Files" + d + "VST3";
+    setup->DocumentsFolder = base + "Documents";
+    TRecordingProgress progress;
+    setup->InstallComponents(progress, 25, 75);
+    // The vendor's folder above the product's, and a plug-in folder at the drive's root; not
+    // the folders below Program Files, nor the user's own.
+    const std::vector<std::string> protectedFolders = {base + "Vendor", base + "VstPlugins"};
+    EXPECT_EQ(Environment.ProtectedFolders, protectedFolders);
+    EXPECT_TRUE(FileExists(setup->ProgramFolder + "Vm5.exe"));
+    // Each protected folder logged once as created, after the existing folder above it and
+    // before anything below it.
+    for (const std::string& folder : protectedFolders) {
+        const auto& log = setup->Installer->InstallLog;
+        const auto created = std::find(log.begin(), log.end(), "D" + folder + d);
+        ASSERT_NE(created, log.end()) << folder;
+        EXPECT_EQ(std::count(log.begin(), log.end(), "D" + folder + d), 1) << folder;
+        EXPECT_EQ(created[-1], "E" + base) << folder;
+        for (auto entry = log.begin(); entry != created; ++entry)
+            EXPECT_EQ(entry->find(folder + d), std::string::npos) << *entry;
+    }
+
+    const std::pair<std::string, std::string> cases[] = {
+        {base + "Existing", ""},
+        {base + "Existing" + d + "Velmora" + d + "Presets", base + "Existing" + d + "Velmora" + d},
+        {base + "Program Files 64" + d + "Velmora", ""},
+        // A name that starts like Program Files is no folder of it.
+        {base + "Program Files Old" + d + "Velmora", base + "Program Files Old" + d},
+        {base + "Documents" + d + "Velmora 5" + d + "Presets", ""},
+        // Below a folder that this run protected already: it inherits that.
+        {base + "Vendor" + d + "Velmora Extras", ""},
+    };
+    for (const auto& [destination, protectedFolder] : cases)
+        EXPECT_EQ(setup->FolderToProtect(destination), protectedFolder) << destination;
+}
+
 TEST_F(InstallStepsTest, CallsEachLibraryThatHasAPath) {
     auto setup = Create("[CallLibraries]\n"
                         "RegisterComponents=$ProgramFolder\\Velmora.dll\n"

@@ -103,6 +103,7 @@ public:
     std::string ProgramFilesFolder() override { return "C:\\Program Files"; }
     std::string CommonFilesFolder() override { return "C:\\Program Files\\Common Files"; }
     std::string CommonProgramFilesFolder() override { return "C:\\Program Files\\Common Files"; }
+    std::string NativeProgramFilesFolder() override { return std::string(); }
     std::string ApplicationDataFolder() override { return "C:\\Users\\Tester\\Application Data"; }
     std::string DocumentsFolder() override { return "C:\\Users\\Tester\\Documents"; }
     std::string UserName() override { return "Tester"; }
@@ -151,6 +152,8 @@ public:
     bool CallLibraryExport(const std::string&, const std::string&) override { return false; }
     std::string StartMenuFolder() override { return "C:\\Users\\Tester\\Start Menu\\Programs"; }
     std::string DesktopFolder() override { return "C:\\Users\\Tester\\Desktop"; }
+    // The folder itself is real; there are no access lists to give it.
+    bool CreateProtectedFolder(const std::string& path) override { return CreateDir(path); }
 };
 
 #ifdef _WIN32

@@ -39,6 +39,11 @@ protected:
         Shown.push_back({text, kind});
         return kind == mkConfirmation ? Answer : mrOK;
     }
+    bool ShowProgress(const std::string& caption, const std::string& text,
+                      const std::function<bool(const TItemProgress&)>& work) override {
+        Shown.push_back({caption + ": " + text, mkInformation});
+        return work([](size_t, size_t) {});
+    }
 
     // An uninstaller as the install engine writes it: a small image, flagged, with the record
     // appended at DataOffset; its log holds the product file.

@@ -2,13 +2,15 @@
 # The uninstall run end to end under Wine: a product installed by the install engine from a
 # packed Setup.exe is removed by the Uninst.exe that the installation wrote, driven through
 # its dialogs; afterwards the test compares what exists with what must.
-# Usage: uninstall-run.sh HELPER_EXE SETUPDRIVER_EXE SETUP_EXE SETUPPACK_EXE WORK_FOLDER
+# Usage: uninstall-run.sh HELPER_EXE SETUPDRIVER_EXE SETUP_EXE SETUPPACK_EXE WORK_FOLDER [progress]
+#   progress: a product of 10,000 files, watched while it is removed
 set -euo pipefail
 helper=${1:?UninstallRunHelper.exe}
 driver=${2:?setupdriver.exe}
 stub=${3:?Setup.exe}
 packer=${4:?setuppack.exe}
 work=${5:?work folder}
+case_name=${6:-}
 . "$(dirname "$0")/../support/test-lib.sh"
 wine_session
 
@@ -18,6 +20,13 @@ printf '[Setup]\r\nProductName=Velmora\r\n' >"$work/product/Setup.ini"
 head -c 5000 /dev/urandom >"$work/product/Program/Velmora.exe"
 printf 'preset' >"$work/product/Program/Data/Factory.preset"
 printf 'manual' >"$work/product/Program/Help/Manual.txt"
+if [ "$case_name" = progress ]; then
+  # 100 folders of 100 files: seconds of work for the uninstaller.
+  for folder in $(seq -w 0 99); do
+    mkdir -p "$work/product/Program/Data/$folder"
+    for file in $(seq -w 0 99); do printf 'x' >"$work/product/Program/Data/$folder/$file.txt"; done
+  done
+fi
 pack_setup "$work/product" "$work/Setup.exe" --ignore-errors
 
 "$wine_run" "$helper" clean
@@ -47,6 +56,20 @@ wait_for_batch() {
   done
   fail "the self-removal batch file did not finish"
 }
+
+if [ "$case_name" = progress ]; then
+  # While the files go, the uninstaller's window answers every probe within 250 ms and its bar
+  # moves; a second start of the uninstaller meanwhile ends at once. Then everything is gone.
+  base="$work/progress"
+  mkdir -p "$base"
+  "$wine_run" "$helper" install "$(winpath "$work/Setup.exe")" "$(winpath "$base")"
+  run_driver "$base/Programs/Vendor/Velmora/Uninst.exe" "$here/uninstall-progress.driver"
+  wait_for_batch "$base/Programs/Vendor/Velmora/Uninst.exe"
+  expect_state "$base" "everything is removed" 'Desktop\
+Programs\
+Programs\Other.txt'
+  finish PASS
+fi
 
 installed='Desktop\
 Desktop\Velmora.lnk

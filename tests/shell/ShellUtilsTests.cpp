@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -291,6 +293,24 @@ TEST_F(ShellLink, ShortcutWithoutPathReadsAsFalse) {
     std::string target;
     std::string arguments;
     EXPECT_FALSE(ReadShellLink(link, target, arguments));
+}
+
+// The desktop's shell opens a file in the folder asked for. Wine's desktop answers as
+// Windows' does; where no desktop shell runs, there is nothing to test.
+TEST_F(ShellTest, DesktopShellOpensTheFileInTheWorkingFolder) {
+    TTestFolder folder;
+    const std::string work = folder.MakeFolder("Work");
+    const std::string marker = folder.PathOf("marker.txt");
+    const std::string batch = folder.MakeFile("Write marker.bat", "cd > \"" + marker + "\"\r\n");
+    if (!OpenFromDesktopShell(batch, work))
+        GTEST_SKIP() << "no desktop shell answers";
+    // The shell starts the file in its own time.
+    for (int i = 0; i < 100 && !FileExists(marker); ++i)
+        ::Sleep(100);
+    std::ifstream written(marker);
+    std::string line;
+    std::getline(written, line);
+    EXPECT_EQ(TrimText(line), work);
 }
 
 TEST(ShellLinkWithoutCom, CreatingTheObjectFailsLoudly) {

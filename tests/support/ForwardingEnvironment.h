@@ -27,6 +27,7 @@ public:
     std::string ProgramFilesFolder() override { return Target->ProgramFilesFolder(); }
     std::string CommonFilesFolder() override { return Target->CommonFilesFolder(); }
     std::string CommonProgramFilesFolder() override { return Target->CommonProgramFilesFolder(); }
+    std::string NativeProgramFilesFolder() override { return Target->NativeProgramFilesFolder(); }
     std::string ApplicationDataFolder() override { return Target->ApplicationDataFolder(); }
     std::string DocumentsFolder() override { return Target->DocumentsFolder(); }
     std::string UserName() override { return Target->UserName(); }
@@ -45,4 +46,7 @@ public:
     }
     std::string StartMenuFolder() override { return Target->StartMenuFolder(); }
     std::string DesktopFolder() override { return Target->DesktopFolder(); }
+    bool CreateProtectedFolder(const std::string& path) override {
+        return Target->CreateProtectedFolder(path);
+    }
 };

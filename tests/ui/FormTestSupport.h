@@ -33,6 +33,9 @@ public:
     std::vector<std::string> BrowsePrompts;
     std::optional<std::string> BrowseChoice;                 // none: the user cancels
     std::vector<std::pair<std::string, std::string>> Opened; // file, working folder
+    // Whether the product is free to claim, and the names claimed.
+    bool ProductFree = true;
+    std::vector<std::string> Claimed;
     std::function<void(TSetupInstaller&, ISetupProgress&)> InstallRun;
     int InstallCalls = 0;
     std::vector<DWORD> Pauses;
@@ -48,6 +51,10 @@ public:
                                 const std::string& initialFolder) override;
     void OpenFile(const std::string& file, const std::string& workingFolder) override {
         Opened.emplace_back(file, workingFolder);
+    }
+    bool ClaimProduct(const std::string& productName) override {
+        Claimed.push_back(productName);
+        return ProductFree;
     }
     void Install(TSetupInstaller& controller, ISetupProgress& progress) override;
     // A clock that only the pauses move, so that the pauses asked for do not depend on the

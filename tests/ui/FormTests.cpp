@@ -367,6 +367,20 @@ TEST_F(FormTest, MissingPictureEndsTheWizardLikeAConstructionError) {
     EXPECT_EQ(Form->CurrentPage(), -1);
 }
 
+// A setup program or uninstaller of the same product runs already: it was brought forward,
+// and this one ends before its window shows, without a message.
+TEST_F(FormTest, ProductClaimedElsewhereEndsWithoutAWord) {
+    TTestSetup setup;
+    setup.Ini = SetupIni();
+    Services.ProductFree = false;
+    EXPECT_FALSE(TryStart(setup));
+    EXPECT_TRUE(Form->Terminated());
+    EXPECT_EQ(Services.Claimed, std::vector<std::string>{"Velmora"});
+    EXPECT_TRUE(Services.Errors.empty());
+    EXPECT_TRUE(Services.Messages.empty());
+    EXPECT_FALSE(::IsWindowVisible(Form->Handle()));
+}
+
 // --- input checks -------------------------------------------------------------------------------
 
 TEST_F(FormTest, WelcomeWithoutRightsEndsTheProgram) {

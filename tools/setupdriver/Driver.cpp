@@ -347,14 +347,18 @@ void TDriver::WatchProgress(const std::vector<std::string>& args) {
     int probes = 0;
     std::vector<int> positions;
     const DWORD start = ::GetTickCount();
-    while (!FindControl(args[1], false)) {
+    // A window that closes when its work is done ends the watch as well.
+    while (::IsWindow(Window) && !FindControl(args[1], false)) {
         if (::GetTickCount() - start >= Timeout)
             throw EDriverFailure("no visible control " + QuoteWord(args[1]));
         // A window that takes no message for five seconds is "Not Responding" to Windows.
         const DWORD asked = ::GetTickCount();
         DWORD_PTR position = 0;
-        if (!::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &position))
+        if (!::SendMessageTimeoutA(Window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &position)) {
+            if (!::IsWindow(Window))
+                break;
             throw EDriverFailure("the window " + QuoteWord(TextOf(Window)) + " took no message for 5 s");
+        }
         longest = std::max(longest, ::GetTickCount() - asked);
         ++probes;
         if (::SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 5000, &position) &&
@@ -376,6 +380,28 @@ void TDriver::WatchProgress(const std::vector<std::string>& args) {
         throw EDriverFailure("the window took " + std::to_string(longest) + " ms to answer, over " + args[2]);
     if (between < wanted)
         throw EDriverFailure("the bar showed " + std::to_string(between) + " positions between 0 and 100:" + seen);
+}
+
+void TDriver::StartSecond(const std::vector<std::string>& args) {
+    RequireWindow();
+    TProgram second;
+    second.Start(args[0], args.size() > 1 ? std::optional<std::string>(args[1]) : std::nullopt);
+    const DWORD start = ::GetTickCount();
+    while (!second.WaitForExit(50)) {
+        if (!TopLevelWindows(second.Id()).empty())
+            throw EDriverFailure("the second " + second.Name() + " shows a window:\n" +
+                                 DumpWindow(TopLevelWindows(second.Id()).front()));
+        if (::GetTickCount() - start >= Timeout)
+            throw EDriverFailure("the second " + second.Name() + " did not end");
+    }
+    Say("  the second one ended with exit code " + std::to_string(second.ExitCode()) + "\n");
+    if (second.ExitCode() != 0)
+        throw EDriverFailure("the second " + second.Name() + " ended with exit code " +
+                             std::to_string(second.ExitCode()));
+    DWORD foregroundProcess = 0;
+    ::GetWindowThreadProcessId(::GetForegroundWindow(), &foregroundProcess);
+    if (foregroundProcess != Program.Id())
+        throw EDriverFailure("the first program's window is not in front after the second start");
 }
 
 TProbeAnswer TDriver::Probe(HWND control) {

@@ -87,6 +87,7 @@ private:
     void IfShown(const std::vector<std::string>& args);
     void WaitIdle(const std::vector<std::string>& args);
     void WatchProgress(const std::vector<std::string>& args);
+    void StartSecond(const std::vector<std::string>& args);
     TProbeAnswer Probe(HWND control);
     void ExpectFont(const std::vector<std::string>& args);
     void ExpectDpiAware(const std::vector<std::string>& args);

@@ -47,9 +47,14 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
           "wait-idle  waits until the current window has handled what came before, and has painted"}},
         {"watch-progress",
          {4, 4, &TDriver::WatchProgress,
-          "watch-progress <bar> <until> <ms> <count>  until the control <until> shows, asks the current "
-          "window every 50 ms: it answers within <ms>, and the bar shows at least <count> positions "
-          "between 0 and 100, never going back"}},
+          "watch-progress <bar> <until> <ms> <count>  until the control <until> shows or the current window "
+          "closes, asks the window every 50 ms: it answers within <ms>, and the bar shows at least <count> "
+          "positions between 0 and 100, never going back"}},
+        {"start-second",
+         {1, 2, &TDriver::StartSecond,
+          "start-second <program> [<arguments>]  starts another program while the program runs: it ends "
+          "with exit code 0 within the timeout, showing no window, and leaves the program's window in "
+          "front"}},
         {"if-shown",
          {2, 99, &TDriver::IfShown,
           "if-shown <control> <command> [<argument>]...  runs the command only when a visible control of "

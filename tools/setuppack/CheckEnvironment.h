@@ -12,6 +12,7 @@ public:
     std::string ProgramFilesFolder() override { return "C:\\Program Files"; }
     std::string CommonFilesFolder() override { return "C:\\Program Files\\Common Files"; }
     std::string CommonProgramFilesFolder() override { return "C:\\Program Files\\Common Files"; }
+    std::string NativeProgramFilesFolder() override { return std::string(); }
     std::string ApplicationDataFolder() override { return "C:\\Users\\User\\AppData\\Roaming"; }
     std::string DocumentsFolder() override { return "C:\\Users\\User\\Documents"; }
     std::string UserName() override { return "User"; }
@@ -26,4 +27,5 @@ public:
     bool CallLibraryExport(const std::string&, const std::string&) override { return false; }
     std::string StartMenuFolder() override { return "C:\\Users\\User\\Start Menu\\Programs"; }
     std::string DesktopFolder() override { return "C:\\Users\\User\\Desktop"; }
+    bool CreateProtectedFolder(const std::string&) override { return false; }
 };
