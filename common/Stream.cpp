@@ -114,6 +114,33 @@ constexpr size_t JumpReadSize = 64 * 1024;
 
 } // namespace
 
+int32_t TSharedFileView::Read(void* buffer, int32_t count) {
+    if (count <= 0 || Pos < 0)
+        return 0;
+    const int32_t got = File->ReadAt(Pos, buffer, count);
+    Pos += got;
+    return got;
+}
+
+int32_t TSharedFileView::Write(const void*, int32_t) {
+    return 0;
+}
+
+int64_t TSharedFileView::Seek(int64_t offset, TSeekOrigin origin) {
+    switch (origin) {
+    case TSeekOrigin::soBeginning:
+        Pos = offset;
+        break;
+    case TSeekOrigin::soCurrent:
+        Pos += offset;
+        break;
+    case TSeekOrigin::soEnd:
+        Pos = File->Size() + offset;
+        break;
+    }
+    return Pos;
+}
+
 TBufferedReadStream::TBufferedReadStream(std::unique_ptr<TStream> source, int32_t bufferSize)
     : Source(std::move(source)), Capacity(std::max(bufferSize, 0)) {
     Pos = SourcePos = Source->Position();

@@ -62,7 +62,10 @@ protected:
 
     void SetUp() override { Installer = Open(ProductEntries()); }
 
+    // The fixture's engine lets go of its Setup.dat first: an engine keeps others from
+    // writing the file while it has it open.
     std::unique_ptr<TInstaller> Open(const std::vector<TTestEntry>& entries) {
+        Installer.reset();
         const std::string path = Scratch.PathOf("Setup.dat");
         WriteBytes(path, BuildArchive(entries));
         return std::make_unique<TInstaller>("", path);

@@ -1,6 +1,9 @@
 #include "tools/setuppack/PackRules.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <set>
+#include <system_error>
 
 #include "common/CommonUtils.h"
 #include "setupdata/ArchiveFormat.h"
@@ -60,4 +63,24 @@ std::string VersionNotAsWritten(const std::string& text, const TProgramVersion& 
     return "'" + text + "' reads as " + version.ToText() +
            ", the version the setup program would install and register; write it as it reads "
            "(5.04, 5.04 beta 2, 5.04 (press preview), 5.04 beta 12 (press preview))";
+}
+
+const char* const RequiredProductFiles[3] = {"Setup.ini", "Setup.lic", "Setup.jpg"};
+
+std::vector<std::string> MissingRequiredFiles(const std::string& productFolder) {
+    namespace fs = std::filesystem;
+    std::set<std::string> present;
+    std::error_code error;
+    for (fs::directory_iterator entry(fs::u8path(productFolder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code kindError;
+        if (entry->is_regular_file(kindError))
+            present.insert(AsciiLowerCase(entry->path().filename().u8string()));
+    }
+    std::vector<std::string> missing;
+    for (const char* name : RequiredProductFiles) {
+        if (present.count(AsciiLowerCase(name)) == 0)
+            missing.emplace_back(name);
+    }
+    return missing;
 }
