@@ -94,17 +94,7 @@ int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-    switch (origin) {
-    case TSeekOrigin::soBeginning:
-        Pos = offset;
-        break;
-    case TSeekOrigin::soCurrent:
-        Pos += offset;
-        break;
-    case TSeekOrigin::soEnd:
-        Pos = static_cast<int64_t>(Data.size()) + offset;
-        break;
-    }
+    Pos = SeekTarget(Pos, offset, origin, [this] { return static_cast<int64_t>(Data.size()); });
     return Pos;
 }
 
@@ -127,17 +117,7 @@ int32_t TSharedFileView::Write(const void*, int32_t) {
 }
 
 int64_t TSharedFileView::Seek(int64_t offset, TSeekOrigin origin) {
-    switch (origin) {
-    case TSeekOrigin::soBeginning:
-        Pos = offset;
-        break;
-    case TSeekOrigin::soCurrent:
-        Pos += offset;
-        break;
-    case TSeekOrigin::soEnd:
-        Pos = File->Size() + offset;
-        break;
-    }
+    Pos = SeekTarget(Pos, offset, origin, [this] { return File->Size(); });
     return Pos;
 }
 
@@ -211,16 +191,6 @@ int32_t TBufferedReadStream::Write(const void*, int32_t) {
 }
 
 int64_t TBufferedReadStream::Seek(int64_t offset, TSeekOrigin origin) {
-    switch (origin) {
-    case TSeekOrigin::soBeginning:
-        Pos = offset;
-        break;
-    case TSeekOrigin::soCurrent:
-        Pos += offset;
-        break;
-    case TSeekOrigin::soEnd:
-        Pos = KnownSourceSize() + offset;
-        break;
-    }
+    Pos = SeekTarget(Pos, offset, origin, [this] { return KnownSourceSize(); });
     return Pos;
 }

@@ -37,6 +37,19 @@ protected:
     // Raised by WriteBuffer when Write takes nothing: EWriteError, or what a stream can say
     // better about it.
     [[noreturn]] virtual void ThrowWriteError();
+    // Where a seek from position goes; end() gives the stream's size, asked for soEnd only.
+    template <typename TEnd>
+    static int64_t SeekTarget(int64_t position, int64_t offset, TSeekOrigin origin, TEnd end) {
+        switch (origin) {
+        case TSeekOrigin::soBeginning:
+            return offset;
+        case TSeekOrigin::soCurrent:
+            return position + offset;
+        case TSeekOrigin::soEnd:
+            break;
+        }
+        return end() + offset;
+    }
 };
 
 class TMemoryStream : public TStream {

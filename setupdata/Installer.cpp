@@ -54,7 +54,7 @@ public:
     }
     int32_t Write(const void*, int32_t) override { return 0; }
     int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-        Pos = (origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? Pos : Length) + offset;
+        Pos = SeekTarget(Pos, offset, origin, [this] { return Length; });
         return Pos;
     }
 

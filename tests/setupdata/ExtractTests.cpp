@@ -72,7 +72,7 @@ protected:
     }
     // A folder path inside the scratch folder, with a trailing delimiter.
     std::string Folder(const std::string& name) const { return (Scratch.PathOf(name)) + Sep; }
-    std::string Root() const { return Scratch.Path(); }
+    const std::string& Root() const { return Scratch.Path(); }
 };
 
 TEST_F(ExtractTest, ExtractsTheWholeTreeAndLogsEveryFolderAndFileInOrder) {
