@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <set>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <system_error>
 
 #include "common/CommonUtils.h"
+#include "common/IniFile.h"
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/Charset.h"
 
@@ -69,18 +72,26 @@ const char* const RequiredProductFiles[3] = {"Setup.ini", "Setup.lic", "Setup.jp
 
 std::vector<std::string> MissingRequiredFiles(const std::string& productFolder) {
     namespace fs = std::filesystem;
-    std::set<std::string> present;
+    std::map<std::string, fs::path> present; // by lower-cased name
     std::error_code error;
     for (fs::directory_iterator entry(fs::u8path(productFolder), error), end; !error && entry != end;
          entry.increment(error)) {
         std::error_code kindError;
         if (entry->is_regular_file(kindError))
-            present.insert(AsciiLowerCase(entry->path().filename().u8string()));
+            present.emplace(AsciiLowerCase(entry->path().filename().u8string()), entry->path());
     }
     std::vector<std::string> missing;
     for (const char* name : RequiredProductFiles) {
         if (present.count(AsciiLowerCase(name)) == 0)
             missing.emplace_back(name);
+    }
+    // A bundle's list of items, with IsBundle read as the setup program reads it.
+    const auto ini = present.find("setup.ini");
+    if (ini != present.end() && present.count("bundleinfo.ini") == 0) {
+        std::ifstream file(ini->second, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (TIniFile(SplitLines(text)).ReadBool("Setup", "IsBundle", false))
+            missing.emplace_back("BundleInfo.ini");
     }
     return missing;
 }

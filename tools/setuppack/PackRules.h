@@ -34,5 +34,5 @@ std::string VersionNotAsWritten(const std::string& text, const TProgramVersion& 
 // refuses a product without one of them, also with --ignore-errors.
 extern const char* const RequiredProductFiles[3];
 // Those of RequiredProductFiles that productFolder lacks as a file, compared in any letter
-// case, as the setup program looks them up.
+// case, as the setup program looks them up; and BundleInfo.ini when Setup.ini says IsBundle=1.
 std::vector<std::string> MissingRequiredFiles(const std::string& productFolder);
