@@ -74,6 +74,20 @@ void RestrictDllSearchToSystemFolder() {
         LoadFromSystemFolder(name);
 }
 
+// The current folder a program inherits is usually the folder it was started from (Downloads,
+// the program's own folder when Explorer starts it). The program itself uses only full paths;
+// what would use the current folder is a library load that falls back to the usual search
+// (where the system lacks SetDefaultDllDirectories, and for the libraries a product library
+// needs when it is loaded with LOAD_WITH_ALTERED_SEARCH_PATH), and Windows refuses to remove a
+// folder that is a process's current folder, which would keep the uninstaller's own folder.
+// The system folder is none a standard user can write to.
+void MakeSystemFolderCurrent() {
+    char path[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    if (length != 0 && length < MAX_PATH)
+        ::SetCurrentDirectoryA(path);
+}
+
 // The top level: an error that no flow has handled ends the program here.
 void ShowApplicationError(const char* message) {
     ::MessageBoxA(nullptr, message, "Application Error", MB_OK | MB_ICONERROR | MB_TASKMODAL);
@@ -85,6 +99,7 @@ int Run() {
     // The component model in the single-threaded apartment, for the shell services
     // (shortcuts, folder browsing); balanced when this function returns.
     TComInitializer com;
+    MakeSystemFolderCurrent();
     if (IsUninstaller()) {
         RunUninstaller();
         return 0;

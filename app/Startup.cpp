@@ -29,8 +29,7 @@ public:
 
 bool IsUninstallerFile(const std::string& path) {
     TFileStream file(path, TFileMode::fmOpenReadShared);
-    file.SetPosition(Archive::UninstallFlagPosition);
-    return file.ReadInt32() == 1;
+    return Archive::TImageFields::Read(file).Uninstaller;
 }
 
 bool IsUninstaller() {

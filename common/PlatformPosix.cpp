@@ -106,6 +106,37 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     return static_cast<int64_t>(::lseek(static_cast<int>(FileHandle), static_cast<off_t>(offset), whence));
 }
 
+TSharedReadFile::TSharedReadFile(const std::string& fileName) : Name(fileName), FileHandle(-1) {
+    // POSIX has no share modes: others may still change the file. The tools that read archives
+    // here run no code from them.
+    const int fd = OpenFile(fileName, TFileMode::fmOpenReadDenyWrite);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        throw EFOpenError(fileName, SystemErrorMessage(error));
+    }
+    FileHandle = fd;
+    FileSize = static_cast<int64_t>(st.st_size);
+}
+
+TSharedReadFile::~TSharedReadFile() {
+    if (FileHandle >= 0)
+        ::close(static_cast<int>(FileHandle));
+}
+
+int32_t TSharedReadFile::ReadAt(int64_t position, void* buffer, int32_t count) const {
+    if (count <= 0 || position < 0)
+        return 0;
+    ssize_t got;
+    do {
+        got = ::pread(static_cast<int>(FileHandle), buffer, static_cast<size_t>(count),
+                      static_cast<off_t>(position));
+    } while (got < 0 && errno == EINTR);
+    return got < 0 ? 0 : static_cast<int32_t>(got);
+}
+
 std::string ProgramFileName() {
     std::vector<char> buffer(256);
     for (;;) {

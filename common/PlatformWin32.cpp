@@ -105,6 +105,41 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     return position.QuadPart;
 }
 
+TSharedReadFile::TSharedReadFile(const std::string& fileName)
+    : Name(fileName), FileHandle(reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE)) {
+    // FILE_SHARE_READ alone: a later open for writing, and the DELETE access that renaming and
+    // deleting need, fail with a sharing violation while this handle is open. Windows lets a
+    // running program's file be renamed (the loader's own open shares delete access), and
+    // refuses writing to it only; this handle closes that gap. The loader closes its handle
+    // once the image is mapped, so opening the running program this way succeeds.
+    UniqueFile file(::CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !::GetFileSizeEx(file.Get(), &size))
+        throw EFOpenError(fileName, SystemErrorMessage(static_cast<int>(::GetLastError())));
+    FileSize = size.QuadPart;
+    FileHandle = reinterpret_cast<intptr_t>(file.Release());
+}
+
+TSharedReadFile::~TSharedReadFile() {
+    UniqueFile closer(AsHandle(FileHandle));
+}
+
+int32_t TSharedReadFile::ReadAt(int64_t position, void* buffer, int32_t count) const {
+    // The offset in the OVERLAPPED structure makes each read independent of the handle's file
+    // pointer, which concurrent readers would otherwise move under each other. On a handle
+    // opened without FILE_FLAG_OVERLAPPED the call still completes before it returns.
+    if (count <= 0 || position < 0)
+        return 0;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD got = 0;
+    if (!::ReadFile(AsHandle(FileHandle), buffer, static_cast<DWORD>(count), &got, &at))
+        return 0; // ERROR_HANDLE_EOF at or past the end
+    return static_cast<int32_t>(got);
+}
+
 std::string ProgramFileName() {
     // GetModuleFileNameA truncates silently when the buffer is too small and returns its size;
     // grow until the whole path fits (paths may exceed MAX_PATH with the \\?\ prefix).

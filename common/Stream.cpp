@@ -94,17 +94,7 @@ int32_t TMemoryStream::Write(const void* buffer, int32_t count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
-    switch (origin) {
-    case TSeekOrigin::soBeginning:
-        Pos = offset;
-        break;
-    case TSeekOrigin::soCurrent:
-        Pos += offset;
-        break;
-    case TSeekOrigin::soEnd:
-        Pos = static_cast<int64_t>(Data.size()) + offset;
-        break;
-    }
+    Pos = SeekTarget(Pos, offset, origin, [this] { return static_cast<int64_t>(Data.size()); });
     return Pos;
 }
 
@@ -113,6 +103,23 @@ namespace {
 constexpr size_t JumpReadSize = 64 * 1024;
 
 } // namespace
+
+int32_t TSharedFileView::Read(void* buffer, int32_t count) {
+    if (count <= 0 || Pos < 0)
+        return 0;
+    const int32_t got = File->ReadAt(Pos, buffer, count);
+    Pos += got;
+    return got;
+}
+
+int32_t TSharedFileView::Write(const void*, int32_t) {
+    return 0;
+}
+
+int64_t TSharedFileView::Seek(int64_t offset, TSeekOrigin origin) {
+    Pos = SeekTarget(Pos, offset, origin, [this] { return File->Size(); });
+    return Pos;
+}
 
 TBufferedReadStream::TBufferedReadStream(std::unique_ptr<TStream> source, int32_t bufferSize)
     : Source(std::move(source)), Capacity(std::max(bufferSize, 0)) {
@@ -184,16 +191,6 @@ int32_t TBufferedReadStream::Write(const void*, int32_t) {
 }
 
 int64_t TBufferedReadStream::Seek(int64_t offset, TSeekOrigin origin) {
-    switch (origin) {
-    case TSeekOrigin::soBeginning:
-        Pos = offset;
-        break;
-    case TSeekOrigin::soCurrent:
-        Pos += offset;
-        break;
-    case TSeekOrigin::soEnd:
-        Pos = KnownSourceSize() + offset;
-        break;
-    }
+    Pos = SeekTarget(Pos, offset, origin, [this] { return KnownSourceSize(); });
     return Pos;
 }

@@ -37,6 +37,19 @@ protected:
     // Raised by WriteBuffer when Write takes nothing: EWriteError, or what a stream can say
     // better about it.
     [[noreturn]] virtual void ThrowWriteError();
+    // Where a seek from position goes; end() gives the stream's size, asked for soEnd only.
+    template <typename TEnd>
+    static int64_t SeekTarget(int64_t position, int64_t offset, TSeekOrigin origin, TEnd end) {
+        switch (origin) {
+        case TSeekOrigin::soBeginning:
+            return offset;
+        case TSeekOrigin::soCurrent:
+            return position + offset;
+        case TSeekOrigin::soEnd:
+            break;
+        }
+        return end() + offset;
+    }
 };
 
 class TMemoryStream : public TStream {
@@ -87,6 +100,46 @@ private:
     std::string Name;
     intptr_t FileHandle;
     int WriteErrorCode = 0; // the system's error code of the last failed Write
+};
+
+// A file opened once for reading by many readers: others may read it too, but no one may write,
+// rename or delete it while it is open (on Windows FILE_SHARE_READ alone; a running program's
+// file can otherwise be renamed and another put in its place). Reads name their position, so
+// any number of threads read at once, each through a TSharedFileView of its own. The size is
+// taken when the file is opened: no one can change it afterwards.
+class TSharedReadFile {
+public:
+    // Raises EFOpenError with the system's message.
+    explicit TSharedReadFile(const std::string& fileName);
+    ~TSharedReadFile();
+    TSharedReadFile(const TSharedReadFile&) = delete;
+    TSharedReadFile& operator=(const TSharedReadFile&) = delete;
+
+    // Reads up to count bytes at position; returns how many were read (0 at the end or on a
+    // failure). Safe from any thread.
+    int32_t ReadAt(int64_t position, void* buffer, int32_t count) const;
+    int64_t Size() const { return FileSize; }
+    const std::string& FileName() const { return Name; }
+
+private:
+    std::string Name;
+    intptr_t FileHandle;
+    int64_t FileSize = 0;
+};
+
+// A read-only stream over a shared file with a position of its own; cheap to make, one per
+// reader. The file stays open while any view of it exists.
+class TSharedFileView : public TStream {
+public:
+    explicit TSharedFileView(std::shared_ptr<const TSharedReadFile> file) : File(std::move(file)) {}
+
+    int32_t Read(void* buffer, int32_t count) override;
+    int32_t Write(const void* buffer, int32_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+    std::shared_ptr<const TSharedReadFile> File;
+    int64_t Pos = 0;
 };
 
 // A read-only view of another stream through a read-ahead buffer, for readers that walk a

@@ -21,6 +21,42 @@ UniqueHKey KeyForWriting(TRegistryRoot root, const std::string& path) {
     return CreateKey(RootKey(root), path, KEY_SET_VALUE);
 }
 
+#ifndef LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
+// Loads a product library of [CallLibraries] without searching a folder that a standard user
+// may write to; the program may run with administrator rights from Downloads.
+// - A bare name ("helper.dll") is loaded from the system folder only, never from the program's
+//   folder, where the usual search would look first when the system lacks the restriction the
+//   program sets at its start (SetDefaultDllDirectories, Windows 7 with KB2533623 on).
+// - A full path: the libraries it needs are searched in its own folder and the system folder
+//   only (LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32, which Windows
+//   offers where it offers SetDefaultDllDirectories; asking for them elsewhere fails with
+//   ERROR_INVALID_PARAMETER). Without them, LOAD_WITH_ALTERED_SEARCH_PATH searches its own
+//   folder first, then the usual places, the current folder among them, which the program
+//   has made the system folder.
+// - Anything else ("sub\x.dll") is relative to the current folder, the system folder.
+HMODULE LoadProductLibrary(const std::string& path) {
+    std::string file = path;
+    if (path.find_first_of("\\/:") == std::string::npos) {
+        char system[MAX_PATH];
+        const UINT length = ::GetSystemDirectoryA(system, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return nullptr;
+        file = std::string(system, length) + "\\" + path;
+    } else if (!IsFullPath(path)) {
+        return ::LoadLibraryExA(path.c_str(), nullptr, 0);
+    }
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const bool searchFlags =
+        kernel != nullptr && ::GetProcAddress(kernel, "SetDefaultDllDirectories") != nullptr;
+    return ::LoadLibraryExA(file.c_str(), nullptr,
+                            searchFlags ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                                        : LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 class TSystemEnvironment final : public ISetupEnvironment {
 public:
     std::optional<std::vector<std::string>> SubkeyNames(TRegistryRoot root, const std::string& path) override {
@@ -92,12 +128,7 @@ public:
         // The loader shows no box of its own for a library (or a library it needs) that is
         // missing or damaged: such a library is simply passed over.
         const UINT errorMode = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-        // Setup.exe limits the search for libraries to the system folder when it starts. A
-        // product library given by its full path is loaded with the altered search order,
-        // which looks in the library's own folder first, so that the libraries it needs are
-        // found beside it. Any other name keeps the usual search.
-        UniqueModule library(
-            ::LoadLibraryExA(path.c_str(), nullptr, IsFullPath(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0));
+        UniqueModule library(LoadProductLibrary(path));
         ::SetErrorMode(errorMode);
         if (!library)
             return false;

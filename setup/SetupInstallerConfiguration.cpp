@@ -6,8 +6,12 @@
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/IniFile.h"
+#include "common/Stream.h"
 
 namespace {
+
+// "The file does not exist": ERROR_FILE_NOT_FOUND on Windows and ENOENT on POSIX are both 2.
+constexpr int FileNotFoundCode = 2;
 
 const char* const DefaultCompleteMessage =
     "$ProductName has been installed successfully. You can start $ProductName from the Start menu or the "
@@ -167,6 +171,12 @@ void TSetupInstaller::Construct(const std::string& executablePath) {
 std::unique_ptr<TStream> TSetupInstaller::ReadSetupFile(const std::string& fileName) {
     if (std::unique_ptr<TMemoryStream> member = Installer->ReadFile(fileName))
         return member;
+    // A signed program reads nothing from beside itself but its Setup.dat: the signature the
+    // customer approved at the elevation prompt covers the program alone, and the folder it
+    // runs from (Downloads) is one where anybody could have put a Setup.ini. The file counts
+    // as missing, with the message its absence gives.
+    if (Installer->ImageFields.Certificate.Size != 0)
+        throw EFOpenError(SetupFolder + fileName, SystemErrorMessage(FileNotFoundCode));
     return std::make_unique<TFileStream>(SetupFolder + fileName, TFileMode::fmOpenReadShared);
 }
 

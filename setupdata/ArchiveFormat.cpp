@@ -131,9 +131,74 @@ double EncodeDateTime(int year, int month, int day, int hour, int minute, int se
     return static_cast<double>(days) + (hour * 3600 + minute * 60 + second) / 86400.0;
 }
 
-int32_t ReadDataOffset(TStream& image) {
+namespace {
+
+// Reads a little-endian field of a file's headers; false when the file is too short.
+bool ReadField(TStream& file, int64_t position, void* value, int32_t size) {
+    file.SetPosition(position);
+    return file.Read(value, size) == size;
+}
+
+// The certificate table that file's PE headers point to.
+TCertificateTable FindCertificateTable(TStream& file) {
+    // DOS header: "MZ", and at 0x3C the offset of the PE signature "PE\0\0", which a 20-byte
+    // file header and the optional header follow. The optional header's magic tells 32-bit
+    // (0x10B) from 64-bit (0x20B) layouts; the security directory is data directory 4.
+    uint8_t magic[2] = {};
+    uint8_t word[4] = {};
+    char peSignature[4] = {};
+    uint8_t optionalMagicBytes[2] = {};
+    if (!ReadField(file, 0, magic, 2) || magic[0] != 'M' || magic[1] != 'Z' ||
+        !ReadField(file, 0x3C, word, 4))
+        return {};
+    const auto peOffset = static_cast<uint32_t>(GetInt32(word));
+    if (!ReadField(file, peOffset, peSignature, 4) || std::memcmp(peSignature, "PE\0\0", 4) != 0 ||
+        !ReadField(file, int64_t(peOffset) + 24, optionalMagicBytes, 2))
+        return {};
+    const int optionalMagic = optionalMagicBytes[0] | optionalMagicBytes[1] << 8;
+    const int64_t optionalHeader = int64_t(peOffset) + 24;
+    const int64_t directoryCountAt = optionalHeader + (optionalMagic == 0x20B ? 108 : 92);
+    const int64_t directoryAt = directoryCountAt + 4 + 4 * 8;
+    uint8_t security[8] = {}; // file offset, size
+    if ((optionalMagic != 0x10B && optionalMagic != 0x20B) || !ReadField(file, directoryCountAt, word, 4) ||
+        static_cast<uint32_t>(GetInt32(word)) <= 4 || !ReadField(file, directoryAt, security, 8))
+        return {};
+    const auto size = static_cast<uint32_t>(GetInt32(security + 4));
+    if (size == 0)
+        return {0, 0, directoryAt};
+    return {static_cast<uint32_t>(GetInt32(security)), size, directoryAt};
+}
+
+} // namespace
+
+TImageFields TImageFields::Read(TStream& image) {
+    uint8_t words[8];
     image.SetPosition(DataOffsetPosition);
-    return std::max(image.ReadInt32(), 0);
+    image.ReadBuffer(words, sizeof words);
+    TImageFields fields;
+    fields.DataOffset = std::max(GetInt32(words), 0);
+    fields.Uninstaller = GetInt32(words + 4) == 1;
+    fields.Certificate = FindCertificateTable(image);
+    return fields;
+}
+
+void TImageFields::EncodeWords(uint8_t (&bytes)[8]) const {
+    PutInt32(bytes, DataOffset);
+    PutInt32(bytes + 4, Uninstaller ? 1 : 0);
+}
+
+void TImageFields::Write(TStream& image) const {
+    uint8_t words[8];
+    EncodeWords(words);
+    image.SetPosition(DataOffsetPosition);
+    image.WriteBuffer(words, sizeof words);
+    if (Certificate.DirectoryAt != 0) {
+        uint8_t security[8];
+        PutInt32(security, static_cast<int32_t>(Certificate.Offset));
+        PutInt32(security + 4, static_cast<int32_t>(Certificate.Size));
+        image.SetPosition(Certificate.DirectoryAt);
+        image.WriteBuffer(security, sizeof security);
+    }
 }
 
 } // namespace Archive

@@ -39,11 +39,40 @@ constexpr int DataOffsetPosition = 48;
 constexpr int UninstallFlagPosition = 52;
 constexpr int MinimumExecutableSize = 56;
 
-// DataOffset, the word at DataOffsetPosition of a setup program's or an uninstaller's image:
-// where the data appended to the image starts. 0 means that nothing is appended and the data
-// is in a file beside the program; so does a negative value, which no writer produces. Reads
-// it from image (moving its position) and gives 0 for both.
-int32_t ReadDataOffset(TStream& image);
+// An Authenticode signature, which a code-signing tool appends to a Windows program: the PE
+// certificate table, where the executable's security directory says (Offset is a file
+// offset, not an address in memory).
+struct TCertificateTable {
+    int64_t Offset = 0;
+    int64_t Size = 0;        // 0: the program is not signed
+    int64_t DirectoryAt = 0; // the file offset of the security directory entry itself
+};
+
+// The fields of a setup program's or an uninstaller's image that say what it carries, read and
+// written here only: by the program's start, the install and uninstall engines, the
+// uninstaller writer and the packer.
+//   48  DataOffset: where the data appended to the image starts (the setup archive, or the
+//       uninstall record). 0 means that nothing is appended and the data is in a file beside
+//       the program (Setup.dat, Uninstall.dat); so does a negative value, which no writer
+//       produces and which reads as 0.
+//   52  UninstallFlag: exactly 1 in an uninstaller; any other value is a setup program.
+//   the PE security directory: the code signature, where the image has one.
+struct TImageFields {
+    int32_t DataOffset = 0;
+    bool Uninstaller = false;
+    // Size 0 when the image is not a PE program or is not signed; DirectoryAt is still set
+    // when the entry exists, 0 when the file has no such entry.
+    TCertificateTable Certificate;
+
+    // Reads the fields of image (moving its position). Raises EReadError when the image ends
+    // before MinimumExecutableSize; only the PE headers are read, not the certificate table.
+    static TImageFields Read(TStream& image);
+    // The two words at DataOffsetPosition, as Write stores them.
+    void EncodeWords(uint8_t (&bytes)[8]) const;
+    // Stores the two words and, when Certificate.DirectoryAt is set, the security directory
+    // entry (Certificate.Offset and Size) into image, leaving its position after them.
+    void Write(TStream& image) const;
+};
 
 struct THeader {
     char Signature[8];

@@ -54,7 +54,7 @@ public:
     }
     int32_t Write(const void*, int32_t) override { return 0; }
     int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-        Pos = (origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? Pos : Length) + offset;
+        Pos = SeekTarget(Pos, offset, origin, [this] { return Length; });
         return Pos;
     }
 
@@ -90,11 +90,11 @@ bool ReadField(TStream& file, int64_t position, void* value, int32_t size) {
 // and then append the certificate table, a chain of WIN_CERTIFICATE entries (length,
 // revision, type), each starting on a multiple of eight, that ends exactly at the end of the
 // file. Anything else there is damage, or data someone added to a signed download.
-TCertificateTable CheckWhatFollows(TStream& file, int64_t archiveEnd) {
+// table is what the file's PE headers say (none for a Setup.dat).
+TCertificateTable CheckWhatFollows(TStream& file, int64_t archiveEnd, const TCertificateTable& table) {
     const int64_t fileSize = file.Size();
     if (archiveEnd >= fileSize)
         return {};
-    const TCertificateTable table = FindCertificateTable(file);
     const auto damaged = [] {
         throw ESetupError("The installer appears to be corrupted. Please download it again");
     };
@@ -120,32 +120,6 @@ TCertificateTable CheckWhatFollows(TStream& file, int64_t archiveEnd) {
 }
 
 } // namespace
-
-TCertificateTable FindCertificateTable(TStream& file) {
-    // DOS header: "MZ", and at 0x3C the offset of the PE signature "PE\0\0", which a 20-byte
-    // file header and the optional header follow. The optional header's magic tells 32-bit
-    // (0x10B) from 64-bit (0x20B) layouts; the security directory is data directory 4.
-    char magic[2] = {};
-    uint32_t peOffset = 0;
-    char peSignature[4] = {};
-    uint16_t optionalMagic = 0;
-    if (!ReadField(file, 0, magic, 2) || magic[0] != 'M' || magic[1] != 'Z' ||
-        !ReadField(file, 0x3C, &peOffset, 4) || !ReadField(file, peOffset, peSignature, 4) ||
-        std::memcmp(peSignature, "PE\0\0", 4) != 0 || !ReadField(file, peOffset + 24, &optionalMagic, 2))
-        return {};
-    const int64_t optionalHeader = int64_t(peOffset) + 24;
-    const int64_t directoryCountAt = optionalHeader + (optionalMagic == 0x20B ? 108 : 92);
-    uint32_t directoryCount = 0;
-    uint32_t security[2] = {}; // file offset, size
-    const int64_t directoryAt = directoryCountAt + 4 + 4 * 8;
-    if ((optionalMagic != 0x10B && optionalMagic != 0x20B) ||
-        !ReadField(file, directoryCountAt, &directoryCount, 4) || directoryCount <= 4 ||
-        !ReadField(file, directoryAt, security, 8))
-        return {};
-    if (security[1] == 0)
-        return {0, 0, directoryAt};
-    return {security[0], security[1], directoryAt};
-}
 
 // Reads one entry list record by record and refuses any record that breaks the structure:
 // a name that is not one plain path component, a negative length, a length that runs past the
@@ -186,41 +160,55 @@ private:
     int64_t NextRecord;
 };
 
-TInstaller::TInstaller(const std::string& resourceName) : ResourceName(resourceName) { ReadHeader(); }
+TInstaller::TInstaller(const std::string& resourceName) : ResourceName(resourceName) {
+    OpenFiles();
+    ReadHeader();
+}
 
 TInstaller::TInstaller(const std::string& resourceName, const std::string& executablePath,
                        std::function<void(int64_t done, int64_t total)> checksumProgress)
     : ResourceName(resourceName), ExecutablePath(executablePath),
       ChecksumProgress(std::move(checksumProgress)) {
+    OpenFiles();
     ReadHeader();
 }
 
 TInstaller::~TInstaller() = default;
 
+void TInstaller::OpenFiles() {
+    const std::string executable = ExecutablePath.empty() ? ProgramFileName() : ExecutablePath;
+    Image = std::make_shared<TSharedReadFile>(executable);
+    TSharedFileView image(Image);
+    if (!ExecutablePath.empty()) {
+        char magic[2] = {};
+        if (image.Read(magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z') {
+            ArchiveFile = Image;
+            return;
+        }
+    }
+    ImageFields = TImageFields::Read(image);
+    // A data resource holds the archive; the program's file is still kept open for the
+    // uninstaller's copy.
+    if (!ResourceName.empty())
+        return;
+    if (ImageFields.DataOffset != 0) {
+        ArchiveFile = Image;
+        ArchiveStart = ImageFields.DataOffset;
+        return;
+    }
+    const std::string folder = ExecutablePath.empty() ? ProgramDirectory() : FileFolder(ExecutablePath);
+    ArchiveFile = std::make_shared<TSharedReadFile>(folder + "Setup.dat");
+}
+
 std::unique_ptr<TStream> TInstaller::OpenArchive() {
     if (!ResourceName.empty())
         return OpenResource(ResourceName);
-
-    const std::string executable = ExecutablePath.empty() ? ProgramFileName() : ExecutablePath;
-    std::unique_ptr<TStream> file = std::make_unique<TBufferedReadStream>(
-        std::make_unique<TFileStream>(executable, TFileMode::fmOpenReadShared), ArchiveBufferSize);
-    if (!ExecutablePath.empty()) {
-        char magic[2] = {};
-        if (file->Read(magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z') {
-            file->SetPosition(0);
-            return file;
-        }
-    }
-    const int32_t dataOffset = ReadDataOffset(*file);
-    if (dataOffset != 0) {
-        file->SetPosition(dataOffset);
-        return file;
-    }
-    file.reset();
-    const std::string folder = ExecutablePath.empty() ? ProgramDirectory() : FileFolder(ExecutablePath);
-    return std::make_unique<TBufferedReadStream>(
-        std::make_unique<TFileStream>(folder + "Setup.dat", TFileMode::fmOpenReadDenyWrite),
-        ArchiveBufferSize);
+    // A view of the file opened at the start, with a buffer of its own: the pipeline's
+    // inflating threads each take one and read side by side.
+    auto archive = std::make_unique<TBufferedReadStream>(std::make_unique<TSharedFileView>(ArchiveFile),
+                                                         ArchiveBufferSize);
+    archive->SetPosition(ArchiveStart);
+    return archive;
 }
 
 void TInstaller::ReadHeader() {
@@ -269,7 +257,9 @@ void TInstaller::ReadHeader() {
     // The walk has just read the top-level terminator, the archive's last record. A data
     // resource holds the archive alone.
     if (ResourceName.empty())
-        CodeSignature = CheckWhatFollows(*archive, archive->Position());
+        CodeSignature =
+            CheckWhatFollows(*archive, archive->Position(),
+                             ArchiveFile == Image ? ImageFields.Certificate : TCertificateTable());
 }
 
 TInstaller::TEntryList TInstaller::TopLevelList(TStream& archive) const {

@@ -43,19 +43,7 @@ enum TLogKind { lkFile, lkFolder, lkFolderFiles, lkUserKey, lkClassesKey, lkMach
 // The registry roots whose keys the install log can hold; any other root is not logged.
 enum TLogRoot { lrClassesRoot, lrCurrentUser, lrLocalMachine, lrOther };
 
-// An Authenticode signature, which a code-signing tool appends to a Windows program: the PE
-// certificate table, where the executable's security directory says (Offset is a file
-// offset, not an address in memory).
-struct TCertificateTable {
-    int64_t Offset = 0;
-    int64_t Size = 0;              // 0: the program is not signed
-    int64_t DirectoryAt = 0;       // the file offset of the security directory entry itself
-};
-
-// The certificate table that file's PE headers point to; Size 0 when the file is not a PE
-// program or has none (DirectoryAt is still set when the entry exists, 0 when the file has no
-// such entry). Only the headers are read; the table itself is not looked at.
-TCertificateTable FindCertificateTable(TStream& file);
+using Archive::TCertificateTable;
 
 // What the list of installed programs shows of an installation besides its name. Empty texts
 // are not written.
@@ -86,6 +74,14 @@ class TInstaller {
 public:
     // Opens and verifies the archive of the running program: the data resource ResourceName
     // when not empty, else the archive appended to the executable, else Setup.dat beside it.
+    //
+    // The program's file, and Setup.dat when the archive is there, are opened once, here, for
+    // reading with others allowed to read only (TSharedReadFile), and every later read comes
+    // from those handles: the verification, the configuration files, each component, each
+    // inflating thread and the image copied into the uninstaller. The setup program may run
+    // with administrator rights from a folder its user can write to (Downloads); were a path
+    // opened again, the user could have put another program there after the elevation
+    // prompt showed this one's signature.
     explicit TInstaller(const std::string& resourceName);
     // Tools and tests: the archive of the setup program at executablePath (appended, or
     // Setup.dat beside it), or, when the file does not start with "MZ", the file itself
@@ -102,6 +98,8 @@ public:
     TProgramVersion Version;
     // The code signature that follows the archive in the program's file; Size 0 when none.
     TCertificateTable CodeSignature;
+    // The fields of the program's image (for a Setup.dat given to a tool: of that file).
+    Archive::TImageFields ImageFields;
 
     std::unique_ptr<TStream> OpenArchive();
     // Verifies signature, checksum and the record structure of the whole tree, then reads the
@@ -161,6 +159,13 @@ private:
 
     std::string ExecutablePath;
     std::function<void(int64_t done, int64_t total)> ChecksumProgress;
+    // The program's file, and the file that holds the archive (the same one, or Setup.dat),
+    // with where the archive starts in it; no archive file for the resource form.
+    std::shared_ptr<const TSharedReadFile> Image;
+    std::shared_ptr<const TSharedReadFile> ArchiveFile;
+    int64_t ArchiveStart = 0;
+
+    void OpenFiles();
     // The size of each extracted file by its lower-cased path: Windows names one file in any
     // letter case.
     std::map<std::string, uint64_t> ExtractedSizes;

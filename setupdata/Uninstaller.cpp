@@ -102,7 +102,7 @@ TUninstaller::TUninstaller(const std::string& executablePath)
 void TUninstaller::ReadRecord() {
     std::unique_ptr<TFileStream> file =
         std::make_unique<TFileStream>(ExecutablePath, TFileMode::fmOpenReadShared);
-    const int32_t dataOffset = Archive::ReadDataOffset(*file);
+    const int32_t dataOffset = Archive::TImageFields::Read(*file).DataOffset;
     if (dataOffset == 0) {
         file.reset();
         file = std::make_unique<TFileStream>(ProgramFolder + "Uninstall.dat", TFileMode::fmOpenReadExclusive);

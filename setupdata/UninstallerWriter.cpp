@@ -90,35 +90,26 @@ void TInstaller::WriteUninstaller(const std::string& uninstallerPath, const std:
     uint64_t uninstallerSize = 0;
     {
         TFileStream copy(uninstallerPath, TFileMode::fmCreate);
-        int32_t imageSize;
-        TCertificateTable signature;
-        {
-            // The setup program this engine reads (the running one unless a tool or test named
-            // another): its image without the setup data archive and whatever follows it.
-            // Without appended data the whole file is copied, but for a signature.
-            TFileStream image(ExecutablePath.empty() ? ProgramFileName() : ExecutablePath,
-                              TFileMode::fmOpenReadShared);
-            imageSize = Archive::ReadDataOffset(image);
-            if (imageSize == 0)
-                imageSize = static_cast<int32_t>(image.Size());
-            signature = FindCertificateTable(image);
-            if (signature.Size != 0 && signature.Offset > Archive::MinimumExecutableSize &&
-                signature.Offset < imageSize)
-                imageSize = static_cast<int32_t>(signature.Offset);
-            image.SetPosition(0);
-            copy.CopyFrom(image, imageSize);
-        }
-        copy.SetPosition(Archive::DataOffsetPosition);
-        copy.WriteInt32(imageSize);
-        copy.WriteInt32(1); // UninstallFlag at offset 52
+        // The setup program this engine reads (the running one unless a tool or test named
+        // another), through the handle opened at the start: its image without the setup data
+        // archive and whatever follows it. Without appended data the whole file is copied, but
+        // for a signature.
+        TSharedFileView image(Image);
+        int64_t imageSize = ImageFields.DataOffset != 0 ? ImageFields.DataOffset : Image->Size();
+        const TCertificateTable& signature = ImageFields.Certificate;
+        if (signature.Size != 0 && signature.Offset > Archive::MinimumExecutableSize &&
+            signature.Offset < imageSize)
+            imageSize = signature.Offset;
+        copy.CopyFrom(image, imageSize);
+        Archive::TImageFields fields;
+        fields.DataOffset = static_cast<int32_t>(imageSize);
+        fields.Uninstaller = true;
         // A signature does not survive the copy: the header above changes and the certificate
         // table is left behind. The copy says it is not signed rather than point Windows at
         // bytes that are no certificate table ("the signature is corrupt" in its properties).
-        if (signature.DirectoryAt != 0 && signature.DirectoryAt + 8 <= imageSize) {
-            copy.SetPosition(signature.DirectoryAt);
-            copy.WriteInt32(0);
-            copy.WriteInt32(0);
-        }
+        if (signature.DirectoryAt != 0 && signature.DirectoryAt + 8 <= imageSize)
+            fields.Certificate.DirectoryAt = signature.DirectoryAt;
+        fields.Write(copy);
         copy.SetPosition(imageSize);
         WriteUninstallRecord(copy, Version, InstallLog, productData, productDataLength);
         uninstallerSize = static_cast<uint64_t>(copy.Size());

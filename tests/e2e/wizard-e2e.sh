@@ -7,7 +7,8 @@
 #   CASE: install (at 96 and at 144 pixels per inch, screenshots of every page), progress (a
 #         product of 256 MiB: the window answers while it copies, the bar moves), cancel
 #         (Cancel, Escape and "&No" on the license page), damaged (a damaged archive member),
-#         no-space (a 512 KiB drive; needs root, skipped without),
+#         no-space (a 512 KiB drive; needs root, skipped without), swap (the program's file
+#         and its Setup.dat replaced at their path while the wizard shows),
 #         version-winxp|version-win7|version-win10 (install as install does, with Wine
 #         telling the setup program that Windows version, checking its font and resolution
 #         awareness)
@@ -274,6 +275,67 @@ no-space)
     "ERROR=There is not enough space on the destination drive."$'\r'"Please free up some space and then try again."
   convert_shots "$work/screenshots/no-space"
   [ -z "$(ls -A "$volume")" ] || fail "the failed run wrote to the small volume: $(ls -A "$volume")"
+  ;;
+swap)
+  # Another valid setup program: another product's files, and a byte of the DOS stub's
+  # message changed, so that an uninstaller made from its image tells.
+  other="$work/other"
+  cp -r "$work/product" "$work/other-product"
+  printf 'other' >"$work/other-product/Program/Other.txt"
+  printf 'other readme' >"$work/other-product/Program/Readme.txt"
+  pack_setup "$work/other-product" "$other.exe"
+  printf 'X' | dd of="$other.exe" bs=1 seek=80 conv=notrunc status=none
+  data_offset() { od -An -tu4 -j48 -N4 "$1" | tr -d ' '; }
+  # The program without its archive, DataOffset 0, and the archive as Setup.dat beside it.
+  split_setup() {
+    local offset
+    offset=$(data_offset "$1")
+    head -c "$offset" "$1" >"$2/VelmoraSetup.exe"
+    printf '\0\0\0\0' | dd of="$2/VelmoraSetup.exe" bs=1 seek=48 conv=notrunc status=none
+    tail -c +$((offset + 1)) "$1" >"$2/Setup.dat"
+  }
+  first="$work/first.exe"
+  cp "$setup" "$first"
+  for form in appended beside; do
+    rm -rf "$work/$form" "$work/$form-other" "$work/swapped"
+    mkdir -p "$work/$form" "$work/$form-other" "$work/screenshots/$form"
+    if [ $form = appended ]; then
+      cp "$first" "$work/$form/VelmoraSetup.exe"
+      cp "$other.exe" "$work/$form-other/VelmoraSetup.exe"
+      file=VelmoraSetup.exe image="$first"
+    else
+      split_setup "$first" "$work/$form"
+      split_setup "$other.exe" "$work/$form-other"
+      file=Setup.dat image="$work/$form/VelmoraSetup.exe"
+      cp "$image" "$work/first-stub.exe"
+      image="$work/first-stub.exe"
+    fi
+    setup="$work/$form/VelmoraSetup.exe"
+    (
+      # Once the wizard shows (its first page pictured), the other program's file takes the
+      # place of the running one's, as a user who may write to the folder can do on Windows.
+      for _ in $(seq 300); do [ -s "$work/screenshots/$form/01-welcome.bmp" ] && break; sleep 0.1; done
+      mv "$work/$form/$file" "$work/$form/$file.old"
+      cp "$work/$form-other/$file" "$work/$form/$file"
+      touch "$work/swapped"
+    ) &
+    run_driver swap.driver "SHOTS=$(winpath "$work/screenshots/$form")" "DEST=$dest_windows" \
+      "FILE=$(winpath "$work/$form/$file")" "OTHER=$(winpath "$work/$form-other/$file")" \
+      "SWAPPED=$(winpath "$work/swapped")"
+    wait
+    cmp -s "$work/$form/$file" "$work/$form-other/$file" || fail "$form: the files were not swapped"
+    check_installed
+    [ ! -e "$dest_unix/Other.txt" ] || fail "$form: the other program's file was installed"
+    # The uninstaller is the first program's image up to its archive, only its two fields
+    # (DataOffset, UninstallFlag at 48) changed.
+    size=$(data_offset "$image")
+    [ "$size" != 0 ] || size=$(stat -c %s "$image")
+    cmp -s -n 48 "$dest_unix/Uninst.exe" "$image" &&
+      cmp -s -i 56:56 -n $((size - 56)) "$dest_unix/Uninst.exe" "$image" ||
+      fail "$form: Uninst.exe is not made from the first program's image"
+    drive "$here/uninstall.driver" "UNINST=$dest_windows\\Uninst.exe" || fail "driver script uninstall.driver"
+    check_removed
+  done
   ;;
 *)
   echo "unknown case $case_name" >&2

@@ -213,6 +213,15 @@ TEST_F(SetupConfigurationTest, SetupFilesBesideTheProgramStandInForMissingMember
     auto stream = installer->ReadSetupFile("SETUP.LIC");
     EXPECT_EQ(stream->Position(), 0);
     EXPECT_EQ(stream->Size(), 17);
+
+    // A signed program reads nothing from beside itself: the licence there counts as missing.
+    setup.IniInArchive = true;
+    setup.License.reset();
+    const std::string signedPath = Folder.PathOf("Signed.exe");
+    WriteBytes(signedPath,
+               SignProgram(AppendToStub(BuildArchive(SetupEntries(setup), setup.ProductVersion), 256),
+                           {std::string(16, 'c')}));
+    EXPECT_THROW(CreateInstaller(signedPath, System), EFOpenError);
 }
 
 struct TExpectedItem {

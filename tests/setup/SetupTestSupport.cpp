@@ -261,7 +261,11 @@ std::vector<TTestEntry> SetupEntries(const TTestSetup& setup) {
 }
 
 std::string WriteSetup(const TTestFolder& folder, const TTestSetup& setup) {
-    const std::string path = folder.PathOf("Setup.dat");
+    // A controller keeps others from writing its setup data while it lives, and a test may
+    // still hold the one of its last setup: each setup of a folder gets a file of its own.
+    std::string path = folder.PathOf("Setup.dat");
+    for (int number = 2; std::filesystem::exists(path); ++number)
+        path = folder.PathOf("Setup" + std::to_string(number) + ".dat");
     WriteBytes(path, BuildArchive(SetupEntries(setup), setup.ProductVersion, setup.BuildDate));
     return path;
 }

@@ -17,6 +17,9 @@ wine_session
 rm -rf "$work"
 mkdir -p "$work/product/Program/Data" "$work/product/Program/Help"
 printf '[Setup]\r\nProductName=Velmora\r\n' >"$work/product/Setup.ini"
+# The files pack requires, also with --ignore-errors; the helper reads none of them.
+printf 'License\r\n' >"$work/product/Setup.lic"
+cp "$root/examples/sample/Setup.jpg" "$work/product/Setup.jpg"
 head -c 5000 /dev/urandom >"$work/product/Program/Velmora.exe"
 printf 'preset' >"$work/product/Program/Data/Factory.preset"
 printf 'manual' >"$work/product/Program/Help/Manual.txt"

@@ -6,7 +6,10 @@
 #include <cstring>
 #include <limits>
 
+#include "common/Errors.h"
+#include "common/Stream.h"
 #include "setupdata/ArchiveFormat.h"
+#include "tests/setupdata/ArchiveBuilder.h"
 #include "tests/support/TestValues.h"
 
 using namespace Archive;
@@ -67,6 +70,53 @@ TEST(ArchiveFormat, HeaderRoundTripKeepsEveryBit) {
     EXPECT_EQ(back.FileCount, 7);
     // The double's sign and exponent byte is the last of its eight.
     EXPECT_EQ(bytes[23], 0x40);
+}
+
+// The image's fields as stored words and as read: only 1 flags an uninstaller, and a negative
+// DataOffset means data beside the program, as 0 does. What Write stores reads back the same.
+TEST(ArchiveFormat, ImageFieldsReadAndWriteInOnePlace) {
+    struct {
+        uint32_t StoredOffset, StoredFlag;
+        int32_t DataOffset;
+        bool Uninstaller;
+    } const rows[] = {
+        {1000, 0, 1000, false},    {0, 0, 0, false},
+        {0xFFFFFFFF, 0, 0, false}, {0x80000000, 1, 0, true},
+        {256, 1, 256, true},       {256, 2, 256, false},
+        {256, 0x100, 256, false},  {256, 0x01000000, 256, false},
+    };
+    const std::string program = SignProgram(AppendToStub(std::string(8, 'a'), 256), {std::string(20, 'c')});
+    for (const auto& row : rows) {
+        std::string bytes = program;
+        PutInt32At(bytes, DataOffsetPosition, row.StoredOffset);
+        PutInt32At(bytes, UninstallFlagPosition, row.StoredFlag);
+        TMemoryStream image;
+        image.WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
+        const TImageFields fields = TImageFields::Read(image);
+        EXPECT_EQ(fields.DataOffset, row.DataOffset) << row.StoredOffset;
+        EXPECT_EQ(fields.Uninstaller, row.Uninstaller) << row.StoredFlag;
+        EXPECT_EQ(fields.Certificate.Offset, Int32At(program, SecurityDirectoryAt));
+        EXPECT_EQ(fields.Certificate.Size, Int32At(program, SecurityDirectoryAt + 4));
+        EXPECT_EQ(fields.Certificate.DirectoryAt, static_cast<int64_t>(SecurityDirectoryAt));
+
+        // Written back unsigned, as the uninstaller's copy is: the entry emptied, in place.
+        TImageFields copy = fields;
+        copy.Certificate = {0, 0, fields.Certificate.DirectoryAt};
+        copy.Write(image);
+        const TImageFields back = TImageFields::Read(image);
+        EXPECT_EQ(back.DataOffset, fields.DataOffset);
+        EXPECT_EQ(back.Uninstaller, fields.Uninstaller);
+        EXPECT_EQ(back.Certificate.Size, 0);
+        EXPECT_EQ(back.Certificate.DirectoryAt, fields.Certificate.DirectoryAt);
+        EXPECT_EQ(image.Size(), static_cast<int64_t>(bytes.size()));
+        uint8_t words[8];
+        fields.EncodeWords(words);
+        EXPECT_EQ(std::memcmp(words, image.Memory() + DataOffsetPosition, 8), 0);
+    }
+    // Too short for the words: a read error, as for any truncated file.
+    TMemoryStream shortImage;
+    shortImage.WriteBuffer(program.data(), UninstallFlagPosition + 2);
+    EXPECT_THROW(TImageFields::Read(shortImage), EReadError);
 }
 
 TEST(ArchiveFormat, EntryNamesMustBeOnePlainComponent) {

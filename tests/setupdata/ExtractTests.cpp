@@ -62,14 +62,17 @@ protected:
 
     void SetUp() override { Installer = Open(ProductEntries()); }
 
+    // The fixture's engine lets go of its Setup.dat first: an engine keeps others from
+    // writing the file while it has it open.
     std::unique_ptr<TInstaller> Open(const std::vector<TTestEntry>& entries) {
+        Installer.reset();
         const std::string path = Scratch.PathOf("Setup.dat");
         WriteBytes(path, BuildArchive(entries));
         return std::make_unique<TInstaller>("", path);
     }
     // A folder path inside the scratch folder, with a trailing delimiter.
     std::string Folder(const std::string& name) const { return (Scratch.PathOf(name)) + Sep; }
-    std::string Root() const { return Scratch.Path(); }
+    const std::string& Root() const { return Scratch.Path(); }
 };
 
 // GCC 12 for i686 warns here that a concatenation's memcpy of 2 GiB overlaps itself: a known

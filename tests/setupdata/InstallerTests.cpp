@@ -76,9 +76,13 @@ TEST_F(InstallerTest, FindsTheArchiveAppendedOrBesideTheProgram) {
     const std::string exe = Scratch.PathOf("Setup.exe");
 
     WriteBytes(exe, AppendToStub(archive, 1000));
-    TInstaller appended("", exe);
-    EXPECT_EQ(appended.EntriesStart, 1000 + 53);
-    EXPECT_EQ(Text(appended.ReadFile("Setup.lic")), "License text");
+    {
+        // The engine holds the file open for reading only, and others may only read it, till
+        // it ends.
+        TInstaller appended("", exe);
+        EXPECT_EQ(appended.EntriesStart, 1000 + 53);
+        EXPECT_EQ(Text(appended.ReadFile("Setup.lic")), "License text");
+    }
 
     // DataOffset 0 or negative: Setup.dat in the program's folder.
     for (int32_t offset : {0, -5}) {
@@ -87,9 +91,11 @@ TEST_F(InstallerTest, FindsTheArchiveAppendedOrBesideTheProgram) {
         WriteBytes(exe, stub);
         EXPECT_EQ(ErrorOf([&] { TInstaller installer("", exe); }).rfind("Cannot open file \"", 0), 0u);
         WriteDat(archive);
-        TInstaller beside("", exe);
-        EXPECT_EQ(beside.EntriesStart, 53);
-        EXPECT_EQ(Text(beside.ReadFile("Setup.lic")), "License text");
+        {
+            TInstaller beside("", exe);
+            EXPECT_EQ(beside.EntriesStart, 53);
+            EXPECT_EQ(Text(beside.ReadFile("Setup.lic")), "License text");
+        }
         std::filesystem::remove(Scratch.PathOf("Setup.dat"));
     }
 }
@@ -133,9 +139,11 @@ TEST_F(InstallerTest, OnlyACertificateTableMayFollowTheArchive) {
     const int32_t tableAt = Int32At(good, SecurityDirectoryAt);
     const std::string path = Scratch.PathOf("Signed.exe");
     WriteBytes(path, good);
-    TInstaller signedProgram("", path);
-    EXPECT_EQ(signedProgram.CodeSignature.Offset, tableAt);
-    EXPECT_EQ(signedProgram.CodeSignature.Size, 56);
+    {
+        TInstaller signedProgram("", path);
+        EXPECT_EQ(signedProgram.CodeSignature.Offset, tableAt);
+        EXPECT_EQ(signedProgram.CodeSignature.Size, 56);
+    }
 
     const auto changed = [&](size_t at, const std::string& bytes) {
         std::string result = good;

@@ -96,5 +96,18 @@ expect 1 "pack a product with an error" "${pack[@]}" pack --version 5.04 "$work/
 [ -e "$work/Broken.dat" ] && fail "packed despite an error"
 expect 0 "pack it anyway" "${pack[@]}" pack --ignore-errors --version 5.04 "$work/broken" "$work/Broken.dat"
 grep -q "despite the errors" "$work/err" || fail "--ignore-errors said nothing"
+# Not without a required file, whose stand-in the setup program would read from beside itself.
+mv "$work/broken/Setup.jpg" "$work/broken/setup.JPG"
+expect 0 "pack it anyway, the picture named in other letter case" "${pack[@]}" pack --ignore-errors --quiet \
+  --version 5.04 "$work/broken" "$work/Broken.dat"
+rm "$work/broken/setup.JPG" "$work/Broken.dat"
+expect 1 "pack without Setup.jpg, even with --ignore-errors" "${pack[@]}" pack --ignore-errors --version 5.04 \
+  "$work/broken" "$work/Broken.dat"
+grep -q "has no Setup.jpg" "$work/err" && [ ! -e "$work/Broken.dat" ] || fail "packed without Setup.jpg: $(cat "$work/err")"
+cp -r "$sample" "$work/bundle"
+sed -i 's/^IsBundle=0/IsBundle=1/' "$work/bundle/Setup.ini"
+expect 1 "pack a bundle without BundleInfo.ini, even with --ignore-errors" "${pack[@]}" pack --ignore-errors \
+  --version 5.04 "$work/bundle" "$work/Bundle.dat"
+grep -q "has no BundleInfo.ini" "$work/err" || fail "packed a bundle without its list: $(cat "$work/err")"
 
 finish "all command-line checks passed"

@@ -308,6 +308,22 @@ void TDriver::Kill(const std::vector<std::string>&) {
     Window = nullptr;
 }
 
+void TDriver::Move(const std::vector<std::string>& args) {
+    if (args[2] != "done" && args[2] != "refused")
+        throw EScriptError("move expects done or refused, not " + args[2]);
+    const bool done = ::MoveFileExA(args[0].c_str(), args[1].c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+    const DWORD error = done ? 0 : ::GetLastError();
+    if (done != (args[2] == "done"))
+        throw EDriverFailure("moving " + QuoteWord(args[0]) + " to " + QuoteWord(args[1]) +
+                             (done ? " was done" : " was refused with error " + std::to_string(error)));
+    Say("  move " + std::string(done ? "done" : "refused, error " + std::to_string(error)) + "\n");
+}
+
+void TDriver::WaitFile(const std::vector<std::string>& args) {
+    WaitFor([&] { return ::GetFileAttributesA(args[0].c_str()) != INVALID_FILE_ATTRIBUTES; },
+            [&] { return "no file " + QuoteWord(args[0]); });
+}
+
 void TDriver::Dump(const std::vector<std::string>&) {
     RequireProgram();
     Say(DumpProgram());

@@ -82,6 +82,8 @@ private:
     void WaitClosed(const std::vector<std::string>& args);
     void ExpectExit(const std::vector<std::string>& args);
     void Kill(const std::vector<std::string>& args);
+    void Move(const std::vector<std::string>& args);
+    void WaitFile(const std::vector<std::string>& args);
     void Dump(const std::vector<std::string>& args);
     void Screenshot(const std::vector<std::string>& args);
     void IfShown(const std::vector<std::string>& args);

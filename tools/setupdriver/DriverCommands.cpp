@@ -38,6 +38,13 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"wait-closed", {0, 0, &TDriver::WaitClosed, "wait-closed  waits until the current window is gone"}},
         {"expect-exit", {1, 1, &TDriver::ExpectExit, "expect-exit <code>  waits for the program to end"}},
         {"kill", {0, 0, &TDriver::Kill, "kill  ends the program"}},
+        {"move",
+         {3, 3, &TDriver::Move,
+          "move <file> <new path> done|refused  moves a file as Windows lets a program (replacing one "
+          "there), and expects it done or refused"}},
+        {"wait-file",
+         {1, 1, &TDriver::WaitFile,
+          "wait-file <path>  waits until the file exists (a test script's signal)"}},
         {"dump", {0, 0, &TDriver::Dump, "dump  prints the program's windows and controls"}},
         {"screenshot",
          {1, 1, &TDriver::Screenshot,

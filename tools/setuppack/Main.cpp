@@ -329,6 +329,11 @@ int RunPack(const std::vector<std::string>& args) {
     checking.End();
     for (const TDiagnostic& diagnostic : diagnostics)
         std::fprintf(stderr, "%s\n", FormatDiagnostic(diagnostic).c_str());
+    // Not to be overridden: without them in its setup data, the program would read them from
+    // beside itself.
+    const std::vector<std::string> missing = MissingRequiredFiles(options.ProductFolder);
+    if (!missing.empty())
+        throw EPackError("The product folder has no " + missing.front() + "; nothing was packed");
     if (HasErrors(diagnostics)) {
         if (!ignoreErrors)
             throw EPackError("The product folder has errors; nothing was packed (--ignore-errors packs anyway)");

@@ -1,8 +1,14 @@
 #include "tools/setuppack/PackRules.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <system_error>
 
 #include "common/CommonUtils.h"
+#include "common/IniFile.h"
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/Charset.h"
 
@@ -60,4 +66,32 @@ std::string VersionNotAsWritten(const std::string& text, const TProgramVersion& 
     return "'" + text + "' reads as " + version.ToText() +
            ", the version the setup program would install and register; write it as it reads "
            "(5.04, 5.04 beta 2, 5.04 (press preview), 5.04 beta 12 (press preview))";
+}
+
+const char* const RequiredProductFiles[3] = {"Setup.ini", "Setup.lic", "Setup.jpg"};
+
+std::vector<std::string> MissingRequiredFiles(const std::string& productFolder) {
+    namespace fs = std::filesystem;
+    std::map<std::string, fs::path> present; // by lower-cased name
+    std::error_code error;
+    for (fs::directory_iterator entry(fs::u8path(productFolder), error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code kindError;
+        if (entry->is_regular_file(kindError))
+            present.emplace(AsciiLowerCase(entry->path().filename().u8string()), entry->path());
+    }
+    std::vector<std::string> missing;
+    for (const char* name : RequiredProductFiles) {
+        if (present.count(AsciiLowerCase(name)) == 0)
+            missing.emplace_back(name);
+    }
+    // A bundle's list of items, with IsBundle read as the setup program reads it.
+    const auto ini = present.find("setup.ini");
+    if (ini != present.end() && present.count("bundleinfo.ini") == 0) {
+        std::ifstream file(ini->second, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (TIniFile(SplitLines(text)).ReadBool("Setup", "IsBundle", false))
+            missing.emplace_back("BundleInfo.ini");
+    }
+    return missing;
 }

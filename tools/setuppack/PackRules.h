@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Version.h"
 
@@ -27,3 +28,11 @@ struct TVersionReading {
 TVersionReading ReadVersion(const std::string& text);
 // The sentence for a text that does not read back as written.
 std::string VersionNotAsWritten(const std::string& text, const TProgramVersion& version);
+
+// The top-level files the setup program reads from its setup data, and otherwise from beside
+// itself, where anybody who can write to the user's Downloads folder could put them. pack
+// refuses a product without one of them, also with --ignore-errors.
+extern const char* const RequiredProductFiles[3];
+// Those of RequiredProductFiles that productFolder lacks as a file, compared in any letter
+// case, as the setup program looks them up; and BundleInfo.ini when Setup.ini says IsBundle=1.
+std::vector<std::string> MissingRequiredFiles(const std::string& productFolder);

@@ -16,7 +16,7 @@ int64_t CopyStub(const std::string& stubPath, TArchiveOutput& out) {
     char magic[2] = {};
     if (size < MinimumExecutableSize || stub.Read(magic, 2) != 2 || magic[0] != 'M' || magic[1] != 'Z')
         throw EPackError(Quoted(stubPath) + " is not a Windows program");
-    const int32_t dataOffset = ReadDataOffset(stub);
+    const int32_t dataOffset = TImageFields::Read(stub).DataOffset;
     const int64_t length = dataOffset >= MinimumExecutableSize && dataOffset <= size ? dataOffset : size;
     if (length >= INT32_MAX)
         throw EPackError(Quoted(stubPath) + " is 2 GiB or larger");

@@ -66,11 +66,6 @@ void WriteTerminator(TArchiveOutput& out) {
     out.Write(bytes, RecordSize);
 }
 
-void PutLittleEndian(uint8_t* p, int32_t value) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * i));
-}
-
 // The files and the input bytes that the steps write.
 TPackResult CountInput(const std::vector<TWriteStep>& steps) {
     TPackResult result;
@@ -147,10 +142,11 @@ void PatchHeader(TArchiveOutput& out, const TPackOptions& options, const TPackRe
     EncodeHeader(header, headerBytes);
     out.Patch(result.ArchiveOffset, headerBytes, HeaderSize);
     if (!options.StubPath.empty()) {
-        uint8_t fields[8];
-        PutLittleEndian(fields, static_cast<int32_t>(result.ArchiveOffset));
-        PutLittleEndian(fields + 4, 0); // a setup program, not an uninstaller
-        out.Patch(DataOffsetPosition, fields, sizeof fields);
+        TImageFields fields; // a setup program, not an uninstaller
+        fields.DataOffset = static_cast<int32_t>(result.ArchiveOffset);
+        uint8_t words[8];
+        fields.EncodeWords(words);
+        out.Patch(DataOffsetPosition, words, sizeof words);
     }
 }
 
