@@ -122,8 +122,9 @@ const TCase Cases[] = {
     {{{"Setup.ini", 14, "Register=$ProgramFolder\\Plugins\\Velmora.dll"}},
      "Setup.ini:14: warning: \"$ProgramFolder\\Plugins\\Velmora.dll\" names a file that no component installs"},
     {{{"Setup.ini", 14, "Register=Velmora.dll"}},
-     "Setup.ini:14: warning: library \"Velmora.dll\" is given without a folder; libraries are loaded by full "
-     "path only"},
+     "Setup.ini:14: warning: library \"Velmora.dll\" is given without a folder: the setup program loads a bare "
+     "name from the Windows system folder only, never from the product; give its full path, as "
+     "$ProgramFolder\\Velmora.dll"},
     {{{"Setup.ini", 2, "ProductNmae=Velmora"}}, "Setup.ini:2: warning: key \"ProductNmae\" in [Setup] is not read"},
     {{{"Setup.ini", 2, "ProductName=Velmora\nVelmora"}},
      "Setup.ini:3: warning: line \"Velmora\" in [Setup] is not Name=Value and is not read"},
@@ -188,7 +189,9 @@ const TCase Cases[] = {
      "Setup.ini:4: error: DefaultFolder \"C:\\Program Files\\Vendor\\Velmora %d\" is a full path, but the setup "
      "program puts it below the Program Files folder; give it relative to that folder, as \"Vendor\\Velmora %d\""},
     {{{"Setup.ini", 9, "[Component]"}},
-     "Setup.ini:9: warning: section [Component] is not read; did you mean [Components]?"},
+     "Setup.ini:9: error: section [Component] is not read, so no component is installed: the setup program would "
+     "install nothing; did you mean [Components]?"},
+    {{{"Setup.ini", 5, "[Page]"}}, "Setup.ini:5: warning: section [Page] is not read; did you mean [Pages]?"},
     {{{"Setup.ini", 10, "Program=$ProgramFolder\\$BundleItem"}},
      "Setup.ini:9: error: no component installs a file: the setup program would install nothing"},
 
