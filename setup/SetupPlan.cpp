@@ -241,9 +241,11 @@ public:
                 return;
             // Without overwriting, a file handed over earlier in this extraction counts as
             // there, as it does for the engine.
-            if (!overwrite && (!handedOver.insert(AsciiLowerCase(target)).second || Environment.FileExists(target)))
+            if (!overwrite && !handedOver.insert(AsciiLowerCase(target)).second)
                 return;
-            Log(UninstallRecord::KindFile, target);
+            const bool kept = !overwrite && Environment.FileExists(target);
+            if (!kept)
+                Log(UninstallRecord::KindFile, target);
             TPlanItem file;
             file.Kind = pkFile;
             file.Path = target;
@@ -252,6 +254,7 @@ public:
             file.Size = size;
             file.Renamed = target != written;
             file.NoOverwrite = !overwrite;
+            file.Kept = kept;
             file.Item = itemName;
             Plan.Items.push_back(file);
         });

@@ -85,6 +85,7 @@ struct TPlanItem {
     uint64_t Size = 0;
     bool Renamed = false;     // ".dll" written as ".vst3"
     bool NoOverwrite = false; // an existing file of that name is kept
+    bool Kept = false;        // NoOverwrite keeps the file that is there: nothing written or logged
     bool Created = false;     // a folder this installation creates (else it was there)
     std::string Item;         // the bundle item whose pass installs it; empty for the product's
 };

@@ -60,7 +60,7 @@ void TChecker::CheckUpgrade() {
     const TPlan plan = PlanInstallation(upgrade, machine, ProductFiles(), WizardChoices(upgrade).front());
     std::map<int, std::pair<std::string, int>> kept; // by component line: first path, count
     for (const TPlanItem& item : plan.Items) {
-        if (item.Kind != pkFile || !item.NoOverwrite)
+        if (item.Kind != pkFile || !item.Kept)
             continue;
         const auto before = oldFiles.find(AsciiLowerCase(item.Path));
         if (before == oldFiles.end() || before->second->Size == item.Size)

@@ -31,8 +31,11 @@ std::vector<std::string> Lines(const TPlan& plan) {
             lines.push_back("folder    " + U(item.Path));
             break;
         case pkFile:
-            lines.push_back("file      " + U(item.Path) + "  <- " + U(item.Source) + (item.Renamed ? " (renamed)" : "") +
-                            (item.NoOverwrite ? " (kept when there)" : ""));
+            lines.push_back("file      " + U(item.Path) + "  <- " + U(item.Source) +
+                            (item.Renamed ? " (renamed)" : "") +
+                            (item.Kept          ? " (kept: the file there stays)"
+                             : item.NoOverwrite ? " (kept when there)"
+                                                : ""));
             break;
         case pkShortcut:
             lines.push_back("shortcut  " + U(item.Path) + "  -> " + U(item.Source) +
@@ -119,7 +122,8 @@ std::string PlanJson(const std::vector<TPlan>& plans) {
             open(first);
             json << "{\"path\": " << str(item.Path) << ", \"source\": " << str(item.Source)
                  << ", \"size\": " << item.Size << ", \"renamed\": " << (item.Renamed ? "true" : "false")
-                 << ", \"noOverwrite\": " << (item.NoOverwrite ? "true" : "false") << ", \"item\": " << str(item.Item)
+                 << ", \"noOverwrite\": " << (item.NoOverwrite ? "true" : "false")
+                 << ", \"kept\": " << (item.Kept ? "true" : "false") << ", \"item\": " << str(item.Item)
                  << "}";
             return true;
         });
