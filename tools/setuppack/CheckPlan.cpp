@@ -40,6 +40,20 @@ bool TChecker::LoadController(const fs::path& scratch) {
         else if (path)
             fs::copy_file(*path, scratch / "product" / path->filename());
     }
+    // Each component that holds a file stands in with one byte, so that the controller's own
+    // test for VST 3 content (a component's size) answers as it will for the packed product.
+    const TComponentFiles files = ProductFiles();
+    for (const auto& [lower, stored] : Product.Folders) {
+        bool anyFile = false;
+        files(stored, [&](const std::string& relative, uint64_t) {
+            anyFile = anyFile || (!relative.empty() && relative.back() != '\\');
+        });
+        if (!anyFile)
+            continue;
+        const fs::path folder = scratch / "product" / fs::u8path(Windows1252ToUtf8(stored));
+        fs::create_directories(folder);
+        std::ofstream(folder / "content", std::ios::binary) << 'x';
+    }
     TPackOptions pack;
     pack.ProductFolder = (scratch / "product").string();
     pack.OutputPath = (scratch / "Setup.dat").string();
