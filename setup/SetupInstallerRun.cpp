@@ -39,8 +39,8 @@ void TSetupInstaller::CheckDiskSpace() {
 }
 
 void TSetupInstaller::ForEachExtraction(
-    const std::function<void(const std::string& line, const std::string& source, const std::string& destination,
-                             const TSetupBundleItem* item)>& visit) const {
+    const std::function<void(const std::string& line, const std::string& source,
+                             const std::string& destination, const TSetupBundleItem* item)>& visit) const {
     // Each selected bundle item's lines, then the product's.
     std::vector<const TSetupBundleItem*> passes;
     if (IsBundle) {
@@ -75,9 +75,10 @@ void TSetupInstaller::CheckComponentDestinations() const {
 
 uint64_t TSetupInstaller::ExtractionSize() {
     uint64_t total = 0;
-    ForEachExtraction([&](const std::string&, const std::string& source, const std::string&, const TSetupBundleItem*) {
-        total += static_cast<uint64_t>(Installer->ComponentSize(source));
-    });
+    ForEachExtraction(
+        [&](const std::string&, const std::string& source, const std::string&, const TSetupBundleItem*) {
+            total += static_cast<uint64_t>(Installer->ComponentSize(source));
+        });
     return total;
 }
 

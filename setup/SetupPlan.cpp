@@ -15,8 +15,9 @@ TPlanEnvironment::TPlanEnvironment() {
     // need no key, they lie below Common Files.
     SetValue(rrLocalMachine, PluginHostKeys::Vst, PluginHostKeys::VstFolderValue,
              "C:\\Program Files\\Steinberg\\VstPlugins");
-    SetValue(rrLocalMachine, std::string(PluginHostKeys::Photoshop) + "\\99.0\\" + PluginHostKeys::PhotoshopFolderKey,
-             "", "C:\\Program Files\\Adobe\\Photoshop\\Plug-ins");
+    SetValue(rrLocalMachine,
+             std::string(PluginHostKeys::Photoshop) + "\\99.0\\" + PluginHostKeys::PhotoshopFolderKey, "",
+             "C:\\Program Files\\Adobe\\Photoshop\\Plug-ins");
 }
 
 std::string TPlanEnvironment::ValueId(TRegistryRoot root, const std::string& key, const std::string& name) {
@@ -30,13 +31,20 @@ void TPlanEnvironment::SetValue(TRegistryRoot root, const std::string& key, cons
 }
 
 std::vector<std::string> TPlanEnvironment::ExistingFolders() {
-    return {ProgramFilesFolder(), CommonFilesFolder(), ApplicationDataFolder(), DocumentsFolder(),
-            StartMenuFolder(), DesktopFolder(), "C:\\Program Files\\Common Files\\VST3",
+    return {ProgramFilesFolder(),
+            CommonFilesFolder(),
+            ApplicationDataFolder(),
+            DocumentsFolder(),
+            StartMenuFolder(),
+            DesktopFolder(),
+            "C:\\Program Files\\Common Files\\VST3",
             "C:\\Program Files\\Common Files\\Digidesign\\DAE\\Plug-Ins",
-            "C:\\Program Files\\Steinberg\\VstPlugins", "C:\\Program Files\\Adobe\\Photoshop\\Plug-ins"};
+            "C:\\Program Files\\Steinberg\\VstPlugins",
+            "C:\\Program Files\\Adobe\\Photoshop\\Plug-ins"};
 }
 
-std::optional<std::vector<std::string>> TPlanEnvironment::SubkeyNames(TRegistryRoot root, const std::string& key) {
+std::optional<std::vector<std::string>> TPlanEnvironment::SubkeyNames(TRegistryRoot root,
+                                                                      const std::string& key) {
     // The keys below key that hold values, by their first element below it.
     const std::string prefix = ValueId(root, key, "");
     const std::string below = prefix.substr(0, prefix.size() - 1) + '\\';
@@ -63,7 +71,9 @@ std::optional<std::string> TPlanEnvironment::ReadString(TRegistryRoot root, cons
     return found == Values.end() ? std::nullopt : std::optional<std::string>(found->second);
 }
 
-bool TPlanEnvironment::FileExists(const std::string& path) { return Files.count(AsciiLowerCase(path)) != 0; }
+bool TPlanEnvironment::FileExists(const std::string& path) {
+    return Files.count(AsciiLowerCase(path)) != 0;
+}
 
 bool TPlanEnvironment::WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
                                    const std::string& value) {
@@ -95,7 +105,8 @@ public:
         if (folder.size() > Base.size())
             Visit(Relative(folder), 0);
     }
-    void ExtractFile(TStream&, const Archive::TEntryRecord& record, const std::string& target, uint32_t) override {
+    void ExtractFile(TStream&, const Archive::TEntryRecord& record, const std::string& target,
+                     uint32_t) override {
         Visit(Relative(target), static_cast<uint32_t>(record.FileSize));
     }
 
@@ -179,13 +190,15 @@ public:
         : Setup(setup), Environment(environment), Plan(plan) {
         for (const std::string& folder : Environment.ExistingFolders()) {
             // The folder and every folder above it, down to the drive.
-            for (std::string path = folder; !path.empty() && path.size() > 2; path = ExcludeDelimiter(ParentFolder(path)))
+            for (std::string path = folder; !path.empty() && path.size() > 2;
+                 path = ExcludeDelimiter(ParentFolder(path)))
                 Folders.insert(AsciiLowerCase(ExcludeDelimiter(path)));
         }
     }
 
     bool FolderExists(const std::string& path) const {
-        return Folders.count(AsciiLowerCase(ExcludeDelimiter(path))) != 0 || ExcludeDelimiter(path).size() == 2;
+        return Folders.count(AsciiLowerCase(ExcludeDelimiter(path))) != 0 ||
+               ExcludeDelimiter(path).size() == 2;
     }
 
     // TInstaller::CreateFolder on the planned machine: an existing folder is logged E, a new
@@ -201,7 +214,8 @@ public:
         if (trimmed.size() <= VolumeRoot(trimmed).size())
             return false;
         const std::string parent = ParentFolder(path);
-        if (parent != path && !(FolderExists(parent) && Created.count(AsciiLowerCase(ExcludeDelimiter(parent))) != 0))
+        if (parent != path &&
+            !(FolderExists(parent) && Created.count(AsciiLowerCase(ExcludeDelimiter(parent))) != 0))
             CreateFolder(parent, line, item);
         Folders.insert(AsciiLowerCase(trimmed));
         Created.insert(AsciiLowerCase(trimmed));
@@ -285,8 +299,9 @@ int LineOf(const std::vector<std::string>& list, std::set<int>& taken,
 TPlan PlanInstallation(TSetupInstaller& setup, TPlanEnvironment& environment, const TComponentFiles& files,
                        const TPlanChoice& choice) {
     // The wizard's answers, put back when the plan is made.
-    const auto saved = std::make_tuple(setup.InstallVstPlugin, setup.InstallVst3Plugin, setup.InstallDigiPlugin,
-                                       setup.InstallPhotoshopPlugin, setup.SelectedShortcuts);
+    const auto saved =
+        std::make_tuple(setup.InstallVstPlugin, setup.InstallVst3Plugin, setup.InstallDigiPlugin,
+                        setup.InstallPhotoshopPlugin, setup.SelectedShortcuts);
     const std::string programFolder = setup.ProgramFolder;
     // As the wizard leaves the destination page: with a trailing backslash.
     setup.SetProgramFolder(programFolder);
@@ -309,16 +324,16 @@ TPlan PlanInstallation(TSetupInstaller& setup, TPlanEnvironment& environment, co
 
     // The run's order (Install): components, libraries, the two product keys, the registry
     // writers, shortcuts, the uninstaller.
-    setup.ForEachExtraction([&](const std::string& line, const std::string& source, const std::string& destination,
-                                const TSetupBundleItem* item) {
-        planner.Extract(files, line, source, destination, item);
-    });
+    setup.ForEachExtraction(
+        [&](const std::string& line, const std::string& source, const std::string& destination,
+            const TSetupBundleItem* item) { planner.Extract(files, line, source, destination, item); });
 
     setup.RunCallLibraries();
     std::set<int> taken;
     for (const TPlanEnvironment::TCall& call : environment.Calls) {
         const int line = LineOf(setup.CallLibraries, taken, [&](const std::string& text) {
-            return LineName(text) == call.Export && setup.ExpandFolderSymbols(LineValue(text), nullptr) == call.Path;
+            return LineName(text) == call.Export &&
+                   setup.ExpandFolderSymbols(LineValue(text), nullptr) == call.Path;
         });
         plan.Libraries.push_back({call.Path, call.Export, line});
     }
@@ -354,12 +369,13 @@ TPlan PlanInstallation(TSetupInstaller& setup, TPlanEnvironment& environment, co
     const std::string entry = UninstallEntryKey(setup.FullProductName());
     planner.Log(UninstallRecord::KindLocalMachineKey, entry);
     environment.Writes.push_back({rrLocalMachine, entry, "DisplayName", false, setup.FullProductName(), 0});
-    environment.Writes.push_back({rrLocalMachine, entry, "UninstallString", false, "\"" + uninstaller.Path + "\"", 0});
+    environment.Writes.push_back(
+        {rrLocalMachine, entry, "UninstallString", false, "\"" + uninstaller.Path + "\"", 0});
     for (const TPlanEnvironment::TWrite& write : environment.Writes)
         plan.Values.push_back({write.Root, write.Key, write.Name, write.IsInteger, write.Text, write.Number});
 
-    std::tie(setup.InstallVstPlugin, setup.InstallVst3Plugin, setup.InstallDigiPlugin, setup.InstallPhotoshopPlugin,
-             setup.SelectedShortcuts) = saved;
+    std::tie(setup.InstallVstPlugin, setup.InstallVst3Plugin, setup.InstallDigiPlugin,
+             setup.InstallPhotoshopPlugin, setup.SelectedShortcuts) = saved;
     setup.ProgramFolder = programFolder;
     for (size_t index = 0; index < setup.BundleItems.size(); ++index)
         setup.BundleItems[index]->Selected = selected[index];

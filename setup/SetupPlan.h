@@ -42,7 +42,8 @@ public:
     std::set<std::string> Files;
 
     // A string value on the machine, as an earlier installation left it.
-    void SetValue(TRegistryRoot root, const std::string& key, const std::string& name, const std::string& text);
+    void SetValue(TRegistryRoot root, const std::string& key, const std::string& name,
+                  const std::string& text);
     // The folders that exist before anything is installed, without a trailing backslash.
     std::vector<std::string> ExistingFolders();
 
@@ -58,7 +59,8 @@ public:
     bool FileExists(const std::string& path) override;
     bool WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
                      const std::string& value) override;
-    bool WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name, int32_t value) override;
+    bool WriteInteger(TRegistryRoot root, const std::string& key, const std::string& name,
+                      int32_t value) override;
     // Room for any product.
     uint64_t FreeDiskSpace(const std::string&) override { return UINT64_MAX / 2; }
     bool CallLibraryExport(const std::string& path, const std::string& exportName) override;
@@ -121,8 +123,9 @@ struct TPlan {
 
 // The files of a component, in the archive's order: visit receives each entry's path below the
 // component ("\" separated; a folder's ends with "\", before its content) and a file's size.
-using TComponentFiles = std::function<void(
-    const std::string& component, const std::function<void(const std::string& relative, uint64_t size)>& visit)>;
+using TComponentFiles =
+    std::function<void(const std::string& component,
+                       const std::function<void(const std::string& relative, uint64_t size)>& visit)>;
 
 // The components as the setup data holds them.
 TComponentFiles ArchiveComponentFiles(TInstaller& installer);

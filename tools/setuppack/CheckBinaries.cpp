@@ -14,8 +14,12 @@ namespace {
 
 // The entry points the hosts look up: VST 3's factory, VST 2's main (VSTPluginMain, or "main"
 // in plug-ins of the format's first years).
-bool IsVst3Plugin(const TPeImage& image) { return image.HasExport("GetPluginFactory"); }
-bool IsVst2Plugin(const TPeImage& image) { return image.HasExport("VSTPluginMain") || image.HasExport("main"); }
+bool IsVst3Plugin(const TPeImage& image) {
+    return image.HasExport("GetPluginFactory");
+}
+bool IsVst2Plugin(const TPeImage& image) {
+    return image.HasExport("VSTPluginMain") || image.HasExport("main");
+}
 
 } // namespace
 
@@ -38,7 +42,8 @@ void TChecker::CheckBinaries() {
             continue;
         const int line = ListLine("Components", item.Line);
         if (vst3 && !IsVst3Plugin(*image))
-            ReportOnce(SetupIni, line, IsVst2Plugin(*image) ? fnVst2InVst3Folder : fnNotVst3Renamed, item.Source);
+            ReportOnce(SetupIni, line, IsVst2Plugin(*image) ? fnVst2InVst3Folder : fnNotVst3Renamed,
+                       item.Source);
         else if (vst2 && IsVst3Plugin(*image) && !IsVst2Plugin(*image))
             ReportOnce(SetupIni, line, fnVst3InVst2Folder, item.Source);
     }

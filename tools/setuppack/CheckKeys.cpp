@@ -44,7 +44,6 @@ std::string HiveOf(const std::string& path) {
     return std::string();
 }
 
-
 // The number of letters to change, add or remove to turn one name into the other, letter case aside.
 size_t EditDistance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);

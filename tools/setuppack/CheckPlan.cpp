@@ -77,35 +77,39 @@ bool TChecker::LoadController(const fs::path& scratch) {
 TComponentFiles TChecker::ProductFiles() {
     // Listed once, for every plan: the product folder's tree in the order pack stores it
     // (names sorted), with the names pack stores (Windows-1252), .keep files left out.
-    return [this](const std::string& component, const std::function<void(const std::string&, uint64_t)>& visit) {
-        const auto folder = Product.Folders.find(AsciiLowerCase(component));
-        if (folder == Product.Folders.end())
-            return;
-        auto& files = ComponentFiles[folder->first];
-        if (files.empty()) {
-            const std::function<void(const fs::path&, const std::string&)> walk = [&](const fs::path& path,
-                                                                                  const std::string& relative) {
-                std::vector<fs::directory_entry> entries;
-                std::error_code error;
-                for (fs::directory_iterator entry(path, error), end; !error && entry != end; entry.increment(error))
-                    entries.push_back(*entry);
-                std::sort(entries.begin(), entries.end());
-                for (const fs::directory_entry& entry : entries) {
-                    const std::string name = entry.path().filename().u8string();
-                    const std::string stored = Utf8ToWindows1252(name).value_or(name);
-                    if (entry.is_directory(error)) {
-                        files.emplace_back(relative + stored + "\\", 0);
-                        walk(entry.path(), relative + stored + "\\");
-                    } else if (name != ".keep") {
-                        files.emplace_back(relative + stored, static_cast<uint64_t>(entry.file_size(error)));
-                    }
-                }
-            };
-            walk(fs::u8path(Options.ProductFolder) / fs::u8path(Windows1252ToUtf8(folder->second)), std::string());
-        }
-        for (const auto& [relative, size] : files)
-            visit(relative, size);
-    };
+    return
+        [this](const std::string& component, const std::function<void(const std::string&, uint64_t)>& visit) {
+            const auto folder = Product.Folders.find(AsciiLowerCase(component));
+            if (folder == Product.Folders.end())
+                return;
+            auto& files = ComponentFiles[folder->first];
+            if (files.empty()) {
+                const std::function<void(const fs::path&, const std::string&)> walk =
+                    [&](const fs::path& path, const std::string& relative) {
+                        std::vector<fs::directory_entry> entries;
+                        std::error_code error;
+                        for (fs::directory_iterator entry(path, error), end; !error && entry != end;
+                             entry.increment(error))
+                            entries.push_back(*entry);
+                        std::sort(entries.begin(), entries.end());
+                        for (const fs::directory_entry& entry : entries) {
+                            const std::string name = entry.path().filename().u8string();
+                            const std::string stored = Utf8ToWindows1252(name).value_or(name);
+                            if (entry.is_directory(error)) {
+                                files.emplace_back(relative + stored + "\\", 0);
+                                walk(entry.path(), relative + stored + "\\");
+                            } else if (name != ".keep") {
+                                files.emplace_back(relative + stored,
+                                                   static_cast<uint64_t>(entry.file_size(error)));
+                            }
+                        }
+                    };
+                walk(fs::u8path(Options.ProductFolder) / fs::u8path(Windows1252ToUtf8(folder->second)),
+                     std::string());
+            }
+            for (const auto& [relative, size] : files)
+                visit(relative, size);
+        };
 }
 
 fs::path TChecker::ProductPath(const std::string& source) const {
@@ -140,7 +144,8 @@ void TChecker::ReportOnce(const std::string& file, int line, TFinding finding, c
     const size_t before = Found.size();
     Report(file, line, finding, a, b, c);
     for (size_t index = 0; index < before; ++index) {
-        if (Found[index].File == file && Found[index].Line == line && Found[index].Message == Found.back().Message) {
+        if (Found[index].File == file && Found[index].Line == line &&
+            Found[index].Message == Found.back().Message) {
             Found.pop_back();
             return;
         }
@@ -163,7 +168,8 @@ void TChecker::CheckPlanPaths(const TPlan& plan) {
             if (item.Kind == pkUninstaller)
                 ReportOnce(SetupIni, lineOf(first), fnUninstallerOverwrites, first.Path);
             else if (item.Kind == pkShortcut && first.Kind == pkShortcut)
-                ReportOnce(SetupIni, lineOf(item), fnShortcutCollides, item.Path, std::to_string(lineOf(first)));
+                ReportOnce(SetupIni, lineOf(item), fnShortcutCollides, item.Path,
+                           std::to_string(lineOf(first)));
             else if (item.Kind == pkFile && first.Kind == pkFile && first.Line == item.Line)
                 ReportOnce(SetupIni, lineOf(item), fnRenameCollides, item.Path, first.Source, item.Source);
             else
@@ -174,7 +180,8 @@ void TChecker::CheckPlanPaths(const TPlan& plan) {
         if (item.Path.size() > MaxPath)
             ReportOnce(SetupIni, lineOf(item), fnPathTooLong, item.Path, std::to_string(item.Path.size()));
         else if (item.Path.size() > MaxPath - PathMargin && plan.Choice.Name == "default")
-            ReportOnce(SetupIni, lineOf(item), fnPathNearLimit, item.Path, std::to_string(MaxPath - item.Path.size()));
+            ReportOnce(SetupIni, lineOf(item), fnPathNearLimit, item.Path,
+                       std::to_string(MaxPath - item.Path.size()));
     }
 }
 
@@ -192,7 +199,8 @@ void TChecker::CheckDestinations() {
         const std::string marked = "\\" + ReplaceAll(destination, "/", "\\") + "\\";
         if (marked.find("\\..\\") != std::string::npos)
             Report(SetupIni, number, fnDestinationClimbs, LineValue(line), destination);
-        else if (destination.find("\\\\", 2) != std::string::npos || marked.find("\\.\\") != std::string::npos)
+        else if (destination.find("\\\\", 2) != std::string::npos ||
+                 marked.find("\\.\\") != std::string::npos)
             Report(SetupIni, number, fnDestinationDoubled, LineValue(line));
     }
 }
@@ -208,9 +216,10 @@ void TChecker::CheckChoices() {
         }
         return true;
     };
-    const std::pair<const char*, const char*> pages[] = {{"without VST 2 plug-ins", "VstPluginFolder"},
-                                                         {"without Pro Tools plug-ins", "DigiPluginFolder"},
-                                                         {"without Photoshop plug-ins", "PhotoshopPluginFolder"}};
+    const std::pair<const char*, const char*> pages[] = {
+        {"without VST 2 plug-ins", "VstPluginFolder"},
+        {"without Pro Tools plug-ins", "DigiPluginFolder"},
+        {"without Photoshop plug-ins", "PhotoshopPluginFolder"}};
     for (const TPlan& plan : Plans) {
         for (const auto& [choice, key] : pages) {
             if (plan.Choice.Name == choice && sameItems(plan, Plans.front()))

@@ -55,7 +55,6 @@ bool IsPlainAscii(const std::string& line) {
                        [](char c) { return c != 0 && static_cast<unsigned char>(c) < 0x80; });
 }
 
-
 } // namespace
 
 void TChecker::CheckText(const char* name) {
@@ -130,7 +129,6 @@ void TChecker::CheckPicture() {
         Report(SetupJpg, 0, fnPictureUnreadable, e.what());
     }
 }
-
 
 // The first "$Name" (or, where custom folders apply, "%Name") left in an expanded text.
 std::string LeftoverSymbol(const std::string& expanded, bool customFolders) {

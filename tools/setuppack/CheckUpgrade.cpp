@@ -17,7 +17,8 @@ void TChecker::CheckUpgrade() {
     TPlan oldPlan;
     try {
         old = std::make_unique<TSetupInstaller>(previous, oldMachine);
-        oldPlan = PlanInstallation(*old, oldMachine, ArchiveComponentFiles(*old->Installer), WizardChoices(*old).front());
+        oldPlan = PlanInstallation(*old, oldMachine, ArchiveComponentFiles(*old->Installer),
+                                   WizardChoices(*old).front());
     } catch (const std::exception& e) {
         ReportUtf8("", 0, fnPreviousUnreadable, previous, e.what());
         return;
@@ -46,8 +47,8 @@ void TChecker::CheckUpgrade() {
         } else if (old->ProductVersion().Major > Version.Major) {
             why = "it has a higher major version";
         } else {
-            why = "[InstalledFiles] names a file for major version " + std::to_string(old->ProductVersion().Major) +
-                  " that it does not install";
+            why = "[InstalledFiles] names a file for major version " +
+                  std::to_string(old->ProductVersion().Major) + " that it does not install";
             line = Ini->SectionLines("InstalledFiles").HeaderLine;
         }
         Found.push_back(MakeDiagnostic(SetupIni, line, fnPreviousNotFound, oldVersion,

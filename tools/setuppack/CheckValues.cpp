@@ -60,7 +60,8 @@ void TChecker::CheckOptionsAndShortcuts() {
         const std::string component = LineName(line);
         if (LineValue(line) != "NoOverwrite")
             Report(SetupIni, number, fnOptionUnknown, LineValue(line));
-        else if (!NothingReported && std::none_of(components.begin(), components.end(),
+        else if (!NothingReported &&
+                 std::none_of(components.begin(), components.end(),
                               [&](const auto& named) { return LineName(named.first) == component; }))
             Report(SetupIni, number, fnOptionComponentUnknown, component);
     }
@@ -112,15 +113,16 @@ bool LooksLikeNumber(const std::string& text) {
     else if (at < text.size() && (text[at] == '$' || text[at] == 'x' || text[at] == 'X'))
         at += 1, hex = true;
     const std::string digits = text.substr(std::min(at, text.size()));
-    return !digits.empty() && digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
-                                  std::string::npos;
+    return !digits.empty() &&
+           digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") == std::string::npos;
 }
 
 // The first symbol in text that the setup program knows, "$" or (for a custom folder) "%".
 std::string KnownSymbolIn(const std::string& text, const std::vector<std::string>& folders) {
-    static const char* const symbols[] = {"$BundleItemProductName", "$BundleItem", "$ProductName",
-                                          "$FullProductName", "$ProductVersion", "$InstallDescription"};
-    for (size_t at = text.find_first_of("$%"); at != std::string::npos; at = text.find_first_of("$%", at + 1)) {
+    static const char* const symbols[] = {"$BundleItemProductName", "$BundleItem",     "$ProductName",
+                                          "$FullProductName",       "$ProductVersion", "$InstallDescription"};
+    for (size_t at = text.find_first_of("$%"); at != std::string::npos;
+         at = text.find_first_of("$%", at + 1)) {
         for (const TFolderSymbol& symbol : FolderSymbols) {
             if (text.compare(at, std::char_traits<char>::length(symbol.Name), symbol.Name) == 0)
                 return symbol.Name;
@@ -150,8 +152,8 @@ void TChecker::CheckRegistryValues() {
             int32_t parsed;
             if (value.size() >= 2 && value[0] == '#') {
                 if (!TryStrToInt(value.substr(1), parsed))
-                    Report(SetupIni, number, LooksLikeNumber(value.substr(1)) ? fnNumberOutOfRange : fnNumberAsText,
-                           value);
+                    Report(SetupIni, number,
+                           LooksLikeNumber(value.substr(1)) ? fnNumberOutOfRange : fnNumberAsText, value);
             } else if (!value.empty() && value.find_first_not_of("-0123456789") == std::string::npos &&
                        TryStrToInt(value, parsed)) {
                 Report(SetupIni, number, fnPlainNumberAsText, value);

@@ -31,9 +31,7 @@
 
 namespace fs = std::filesystem;
 
-
 namespace Checking {
-
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
@@ -115,10 +113,11 @@ std::vector<TDiagnostic> TChecker::Run() {
     return Found;
 }
 
-
 } // namespace Checking
 
-std::vector<TDiagnostic> CheckProduct(const TCheckOptions& options) { return PlanProduct(options).Diagnostics; }
+std::vector<TDiagnostic> CheckProduct(const TCheckOptions& options) {
+    return PlanProduct(options).Diagnostics;
+}
 
 TProductPlans PlanProduct(const TCheckOptions& options) {
     if (!fs::is_directory(fs::u8path(options.ProductFolder)))
@@ -129,4 +128,3 @@ TProductPlans PlanProduct(const TCheckOptions& options) {
     result.Plans = checker.TakePlans();
     return result;
 }
-

@@ -30,8 +30,8 @@
 #include "tools/setuppack/ArchiveCommands.h"
 #include "tools/setuppack/Checker.h"
 #include "tools/setuppack/PackRules.h"
-#include "tools/setuppack/PlanOutput.h"
 #include "tools/setuppack/Packer.h"
+#include "tools/setuppack/PlanOutput.h"
 #include "tools/setuppack/Preview.h"
 #include "tools/setuppack/ToolData.h"
 

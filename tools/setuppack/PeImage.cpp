@@ -9,7 +9,9 @@ namespace {
 class TReader {
 public:
     explicit TReader(const std::string& bytes) : Bytes(bytes) {}
-    bool Has(uint64_t offset, uint64_t count) const { return offset <= Bytes.size() && count <= Bytes.size() - offset; }
+    bool Has(uint64_t offset, uint64_t count) const {
+        return offset <= Bytes.size() && count <= Bytes.size() - offset;
+    }
     uint32_t U16(uint64_t offset) const { return Has(offset, 2) ? Byte(offset) | Byte(offset + 1) << 8 : 0; }
     uint32_t U32(uint64_t offset) const {
         return Has(offset, 4) ? U16(offset) | static_cast<uint32_t>(U16(offset + 2)) << 16 : 0;

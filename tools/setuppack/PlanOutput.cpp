@@ -20,7 +20,9 @@ std::string Data(const TPlanValue& value) {
     return value.IsInteger ? std::to_string(value.Number) : value.Text;
 }
 
-std::string U(const std::string& text) { return Windows1252ToUtf8(text); }
+std::string U(const std::string& text) {
+    return Windows1252ToUtf8(text);
+}
 
 // One line per item, value, library and log entry, for the text and for the differences.
 std::vector<std::string> Lines(const TPlan& plan) {
@@ -48,8 +50,9 @@ std::vector<std::string> Lines(const TPlan& plan) {
         }
     }
     for (const TPlanValue& value : plan.Values)
-        lines.push_back("registry  " + U(KeyPath(value)) + "  " + (value.Name.empty() ? "(default)" : U(value.Name)) +
-                        " = " + (value.IsInteger ? "REG_DWORD " : "REG_SZ ") + U(Data(value)));
+        lines.push_back("registry  " + U(KeyPath(value)) + "  " +
+                        (value.Name.empty() ? "(default)" : U(value.Name)) + " = " +
+                        (value.IsInteger ? "REG_DWORD " : "REG_SZ ") + U(Data(value)));
     for (const TPlanLibrary& library : plan.Libraries)
         lines.push_back("library   " + U(library.Path) + "  calls " + U(library.Export));
     return lines;
@@ -142,8 +145,10 @@ std::string PlanJson(const std::vector<TPlan>& plans) {
         list("registry", plan.Values, [&](const TPlanValue& value, bool& first) {
             open(first);
             json << "{\"root\": " << str(RootName(value.Root)) << ", \"key\": " << str(value.Key)
-                 << ", \"name\": " << str(value.Name) << ", \"type\": " << (value.IsInteger ? "\"REG_DWORD\"" : "\"REG_SZ\"")
-                 << ", \"data\": " << (value.IsInteger ? std::to_string(value.Number) : str(value.Text)) << "}";
+                 << ", \"name\": " << str(value.Name)
+                 << ", \"type\": " << (value.IsInteger ? "\"REG_DWORD\"" : "\"REG_SZ\"")
+                 << ", \"data\": " << (value.IsInteger ? std::to_string(value.Number) : str(value.Text))
+                 << "}";
             return true;
         });
         list("libraries", plan.Libraries, [&](const TPlanLibrary& library, bool& first) {
@@ -151,11 +156,14 @@ std::string PlanJson(const std::vector<TPlan>& plans) {
             json << "{\"path\": " << str(library.Path) << ", \"export\": " << str(library.Export) << "}";
             return true;
         });
-        list("log", plan.Log, [&](const std::string& entry, bool& first) {
-            open(first);
-            json << str(entry);
-            return true;
-        }, true);
+        list(
+            "log", plan.Log,
+            [&](const std::string& entry, bool& first) {
+                open(first);
+                json << str(entry);
+                return true;
+            },
+            true);
         json << "    }";
     }
     json << (plans.empty() ? "]}\n" : "\n]}\n");
