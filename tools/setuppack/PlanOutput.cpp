@@ -13,48 +13,54 @@ const char* RootName(TRegistryRoot root) {
 }
 
 std::string KeyPath(const TPlanValue& value) {
-    return RootName(value.Root) + std::string(value.Key.rfind('\\', 0) == 0 ? "" : "\\") + value.Key;
+    std::string path = RootName(value.Root);
+    if (value.Key.rfind('\\', 0) != 0)
+        path += '\\';
+    path += value.Key;
+    return path;
 }
 
-std::string Data(const TPlanValue& value) {
-    return value.IsInteger ? std::to_string(value.Number) : value.Text;
-}
+std::string U(const std::string& text) { return Windows1252ToUtf8(text); }
 
-std::string U(const std::string& text) {
-    return Windows1252ToUtf8(text);
-}
-
-// One line per item, value, library and log entry, for the text and for the differences.
+// One line per item, value and library, for the text and for the differences. (Written into a
+// stream: GCC 12 takes chains of string additions for overlapping copies.)
 std::vector<std::string> Lines(const TPlan& plan) {
     std::vector<std::string> lines;
     for (const TPlanItem& item : plan.Items) {
+        std::ostringstream line;
         switch (item.Kind) {
         case pkFolder:
-            lines.push_back("folder    " + U(item.Path));
+            line << "folder    " << U(item.Path);
             break;
         case pkFile:
-            lines.push_back("file      " + U(item.Path) + "  <- " + U(item.Source) +
-                            (item.Renamed ? " (renamed)" : "") +
-                            (item.Kept          ? " (kept: the file there stays)"
-                             : item.NoOverwrite ? " (kept when there)"
-                                                : ""));
+            line << "file      " << U(item.Path) << "  <- " << U(item.Source) << (item.Renamed ? " (renamed)" : "")
+                 << (item.Kept ? " (kept: the file there stays)" : item.NoOverwrite ? " (kept when there)" : "");
             break;
         case pkShortcut:
-            lines.push_back("shortcut  " + U(item.Path) + "  -> " + U(item.Source) +
-                            (item.Arguments.empty() ? "" : " " + U(item.Arguments)) +
-                            (item.IconIndex != 0 ? ", icon " + std::to_string(item.IconIndex) : ""));
+            line << "shortcut  " << U(item.Path) << "  -> " << U(item.Source);
+            if (!item.Arguments.empty())
+                line << " " << U(item.Arguments);
+            if (item.IconIndex != 0)
+                line << ", icon " << item.IconIndex;
             break;
         case pkUninstaller:
-            lines.push_back("uninstall " + U(item.Path));
+            line << "uninstall " << U(item.Path);
             break;
         }
+        lines.push_back(line.str());
     }
-    for (const TPlanValue& value : plan.Values)
-        lines.push_back("registry  " + U(KeyPath(value)) + "  " +
-                        (value.Name.empty() ? "(default)" : U(value.Name)) + " = " +
-                        (value.IsInteger ? "REG_DWORD " : "REG_SZ ") + U(Data(value)));
-    for (const TPlanLibrary& library : plan.Libraries)
-        lines.push_back("library   " + U(library.Path) + "  calls " + U(library.Export));
+    for (const TPlanValue& value : plan.Values) {
+        std::ostringstream line;
+        line << "registry  " << U(KeyPath(value)) << "  " << (value.Name.empty() ? "(default)" : U(value.Name))
+             << " = " << (value.IsInteger ? "REG_DWORD " : "REG_SZ ")
+             << (value.IsInteger ? std::to_string(value.Number) : U(value.Text));
+        lines.push_back(line.str());
+    }
+    for (const TPlanLibrary& library : plan.Libraries) {
+        std::ostringstream line;
+        line << "library   " << U(library.Path) << "  calls " << U(library.Export);
+        lines.push_back(line.str());
+    }
     return lines;
 }
 
