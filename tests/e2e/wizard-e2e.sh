@@ -189,40 +189,48 @@ plan_entries() { # plan_entries LIST: the default plan's entries of that list, o
 json_field() { # json_field NAME < entries: the string field, unescaped
   sed -n "s/.*\"$1\": \"\\(\\([^\"\\\\]\\|\\\\.\\)*\\)\".*/\\1/p" | sed 's/\\\\/\\/g; s/\\"/"/g'
 }
-on_prefix() { # on_prefix PATH: a path of the plan's machine on this prefix
+on_prefix() { # on_prefix PATH: a path of the plan's machine on this prefix; empty for one that
+  # lies outside the folders mapped (the default folder's parent, which the driver does not pick)
   local path=$1 from to
   for pair in "C:\Program Files\Vendor\Velmora 5|$dest_windows" "C:\Program Files\Common Files|$common_files" \
     "C:\Users\User\AppData\Roaming\Microsoft\Windows\Start Menu\Programs|$(folder programs)" \
     "C:\Users\User\Desktop|$(folder desktop)" "C:\Users\User\Documents|$(folder documents)"; do
     from=${pair%%|*} to=${pair#*|}
+    to=${to%\\}
     if [ "${path:0:${#from}}" = "$from" ]; then
       printf '%s' "$to${path:${#from}}"
       return
     fi
   done
-  printf '%s' "$path"
 }
+# A Linux path of the prefix, links resolved: dosdevices/c: is drive_c.
+prefix_file() { realpath -m "$(unix_path "$1")"; }
 compare_plan() {
   local path planned="$work/plan-files.txt" written="$work/written-files.txt"
   : >"$planned"
   while IFS= read -r path; do
+    path=$(on_prefix "$path")
     [ -n "$path" ] || continue
-    [ -d "$(unix_path "$(on_prefix "$path")")" ] || fail "the plan's folder is missing: $path"
+    [ -d "$(prefix_file "$path")" ] || fail "the plan's folder is missing: $path"
   done < <(plan_entries folders | json_field path)
   while IFS= read -r path; do
     [ -n "$path" ] || continue
-    path=$(unix_path "$(on_prefix "$path")")
+    path=$(prefix_file "$(on_prefix "$path")")
     [ -f "$path" ] || fail "the plan's file is missing: $path"
     printf '%s\n' "$path" >>"$planned"
   done < <(plan_entries files | json_field path; plan_entries shortcuts | json_field path)
-  find "$dest_unix" "$documents/Velmora 5" "$vst3/Velmora.vst3" -type f ! -name Uninst.exe | sort >"$written"
-  sort "$planned" | grep -Fv -e "$programs" -e "$desktop" | diff - "$written" >"$work/plan.diff" ||
+  find "$dest_unix" "$documents/Velmora 5" "$vst3/Velmora.vst3" -type f ! -name Uninst.exe -exec realpath -m {} + |
+    sort >"$written"
+  sort "$planned" | grep -Fv -e "$(realpath -m "$programs")" -e "$(realpath -m "$desktop")" |
+    diff - "$written" >"$work/plan.diff" ||
     fail "the files written differ from the plan (< plan only, > written only): $(cat "$work/plan.diff")"
   local uninstaller
   uninstaller=$(grep -o '"uninstaller": "[^"]*"' "$work/plan.json" | head -1 | json_field uninstaller)
-  [ -f "$(unix_path "$(on_prefix "$uninstaller")")" ] || fail "the plan's uninstaller is missing: $uninstaller"
-  local entry root key name type data got
+  [ -f "$(prefix_file "$(on_prefix "$uninstaller")")" ] || fail "the plan's uninstaller is missing: $uninstaller"
+  [ "$(wc -l <"$planned")" -ge 9 ] || fail "the plan lists too few files and shortcuts: $(cat "$planned")"
+  local entry root key name type data got values=0
   while IFS= read -r entry; do
+    values=$((values + 1))
     root=$(json_field root <<<"$entry") key=$(json_field key <<<"$entry") name=$(json_field name <<<"$entry")
     type=$(json_field type <<<"$entry")
     [ "$name" = Owner ] && continue # the driver's answer on the personalization page
@@ -231,11 +239,14 @@ compare_plan() {
     else
       data=$(json_field data <<<"$entry")
       data=${data//C:\\Program Files\\Vendor\\Velmora 5/$dest_windows}
-      data=${data//C:\\Users\\User\\Documents/$(folder documents)}
+      local documents_windows
+      documents_windows=$(folder documents)
+      data=${data//C:\\Users\\User\\Documents/${documents_windows%\\}}
     fi
     got=$(reg_value "$root$key" "$name")
     expect_equal "the plan's value $root$key $name ($type)" "$got" "$data"
   done < <(plan_entries registry)
+  [ "$values" -ge 9 ] || fail "the plan lists $values registry values"
 }
 
 # install_at DPI [DRIVER_SCRIPT [NAME=value]...]
