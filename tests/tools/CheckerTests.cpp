@@ -75,6 +75,9 @@ const std::string TooDeep = Nested(64) + "/x";
 const std::string LongPath = std::string(50, 'a') + "\\" + std::string(50, 'b') + "\\" +
                              std::string(50, 'c') + "\\" + std::string(50, 'd') + "\\" + std::string(22, 'n');
 const std::string LongName = "Program/" + ReplaceAll(LongPath, "\\", "/");
+// 242 characters: within 40 of the limit.
+const std::string NearPath = LongPath.substr(0, LongPath.size() - 22) + "near";
+const std::string NearName = "Program/" + ReplaceAll(NearPath, "\\", "/");
 const std::string VersionAdvice =
     ", the version the setup program would install and register; write it as it reads (5.04, 5.04 beta 2, "
     "5.04 (press preview), 5.04 beta 12 (press preview))";
@@ -267,6 +270,10 @@ const TCase Cases[] = {
      "Setup.ini:10: error: \"C:\\Program Files\\Vendor\\Velmora 5\\" + LongPath +
          "\" is 260 characters long, over the 259 Windows takes: the installation stops half-way, without an "
          "uninstaller"},
+    {{{NearName.c_str(), 0, "x"}},
+     "Setup.ini:10: warning: \"C:\\Program Files\\Vendor\\Velmora 5\\" + NearPath +
+         "\" leaves 17 characters below the 259 Windows takes: a user who picks a deeper folder gets an "
+         "installation that stops half-way"},
     {{{"Setup.ini", 10, "Program=$ProgramFolder\nExtra=$ProgramFolder\\..\\Extra"}, {"Extra/a.txt", 0, "x"}},
      "Setup.ini:11: error: destination \"$ProgramFolder\\..\\Extra\" climbs out of its folder with \"..\": "
      "the "

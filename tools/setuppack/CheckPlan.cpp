@@ -207,11 +207,17 @@ void TChecker::CheckDestinations() {
 
 // A choice on the wizard's pages that installs exactly what the default installs.
 void TChecker::CheckChoices() {
+    // The same files, folders, shortcuts and registry values, in the same places.
     const auto sameItems = [](const TPlan& a, const TPlan& b) {
-        if (a.Items.size() != b.Items.size())
+        if (a.Items.size() != b.Items.size() || a.Values.size() != b.Values.size() ||
+            a.Libraries.size() != b.Libraries.size())
             return false;
         for (size_t index = 0; index < a.Items.size(); ++index) {
             if (a.Items[index].Path != b.Items[index].Path)
+                return false;
+        }
+        for (size_t index = 0; index < a.Values.size(); ++index) {
+            if (a.Values[index].Key != b.Values[index].Key || a.Values[index].Text != b.Values[index].Text)
                 return false;
         }
         return true;

@@ -20,7 +20,9 @@ std::string KeyPath(const TPlanValue& value) {
     return path;
 }
 
-std::string U(const std::string& text) { return Windows1252ToUtf8(text); }
+std::string U(const std::string& text) {
+    return Windows1252ToUtf8(text);
+}
 
 // One line per item, value and library, for the text and for the differences. (Written into a
 // stream: GCC 12 takes chains of string additions for overlapping copies.)
@@ -33,8 +35,11 @@ std::vector<std::string> Lines(const TPlan& plan) {
             line << "folder    " << U(item.Path);
             break;
         case pkFile:
-            line << "file      " << U(item.Path) << "  <- " << U(item.Source) << (item.Renamed ? " (renamed)" : "")
-                 << (item.Kept ? " (kept: the file there stays)" : item.NoOverwrite ? " (kept when there)" : "");
+            line << "file      " << U(item.Path) << "  <- " << U(item.Source)
+                 << (item.Renamed ? " (renamed)" : "")
+                 << (item.Kept          ? " (kept: the file there stays)"
+                     : item.NoOverwrite ? " (kept when there)"
+                                        : "");
             break;
         case pkShortcut:
             line << "shortcut  " << U(item.Path) << "  -> " << U(item.Source);
@@ -51,8 +56,9 @@ std::vector<std::string> Lines(const TPlan& plan) {
     }
     for (const TPlanValue& value : plan.Values) {
         std::ostringstream line;
-        line << "registry  " << U(KeyPath(value)) << "  " << (value.Name.empty() ? "(default)" : U(value.Name))
-             << " = " << (value.IsInteger ? "REG_DWORD " : "REG_SZ ")
+        line << "registry  " << U(KeyPath(value)) << "  "
+             << (value.Name.empty() ? "(default)" : U(value.Name)) << " = "
+             << (value.IsInteger ? "REG_DWORD " : "REG_SZ ")
              << (value.IsInteger ? std::to_string(value.Number) : U(value.Text));
         lines.push_back(line.str());
     }
