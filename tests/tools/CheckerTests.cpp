@@ -270,6 +270,10 @@ const TCase Cases[] = {
      "Setup.ini:10: error: \"C:\\Program Files\\Vendor\\Velmora 5\\" + LongPath +
          "\" is 260 characters long, over the 259 Windows takes: the installation stops half-way, without an "
          "uninstaller"},
+    {{{"Setup.ini", 10, "Program=$ProgramFolder\nPresets=%Presets\n[Folders]\nPresets=Velmora\\Presets"},
+      {"Presets/a.txt", 0, "x"}},
+     "Setup.ini:11: error: destination \"%Presets\" becomes \"Velmora\\Presets\", which is not a full path: the "
+     "installation stops with \"Invalid destination in Setup.ini\" before it copies anything"},
     {{{NearName.c_str(), 0, "x"}},
      "Setup.ini:10: warning: \"C:\\Program Files\\Vendor\\Velmora 5\\" + NearPath +
          "\" leaves 17 characters below the 259 Windows takes: a user who picks a deeper folder gets an "

@@ -119,6 +119,9 @@ const TFindingText FindingTexts[] = {
      "installation that stops half-way"},
     {fnDestinationClimbs, E,
      "destination \"{1}\" climbs out of its folder with \"..\": the files land in \"{2}\""},
+    {fnDestinationNotFull, E,
+     "destination \"{1}\" becomes \"{2}\", which is not a full path: the installation stops with "
+     "\"Invalid destination in Setup.ini\" before it copies anything"},
     {fnDestinationDoubled, W,
      "destination \"{1}\" has a doubled or \".\" separator after expansion; write each folder once"},
     {fnPageInstallsNothing, W, "{1}=1 shows a page whose choice installs nothing: no line uses its folder"},

@@ -68,6 +68,7 @@ enum TFinding {
     fnPathTooLong,
     fnPathNearLimit,
     fnDestinationClimbs,
+    fnDestinationNotFull,
     fnDestinationDoubled,
     fnPageInstallsNothing,
     fnOwnerNotStored,

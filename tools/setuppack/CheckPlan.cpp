@@ -197,7 +197,13 @@ void TChecker::CheckDestinations() {
         if (destination.empty())
             continue;
         const std::string marked = "\\" + ReplaceAll(destination, "/", "\\") + "\\";
-        if (marked.find("\\..\\") != std::string::npos)
+        // A line that can never be a full path is reported as written (CheckComponents);
+        // this is one whose symbols make it relative, as a custom folder given without one.
+        // A symbol left as written is reported as such (CheckFolderValue).
+        if (!IsFullPath(destination) && TSetupInstaller::CanBeAbsoluteDestination(LineValue(line)) &&
+            LeftoverSymbol(destination, true).empty())
+            Report(SetupIni, number, fnDestinationNotFull, LineValue(line), destination);
+        else if (marked.find("\\..\\") != std::string::npos)
             Report(SetupIni, number, fnDestinationClimbs, LineValue(line), destination);
         else if (destination.find("\\\\", 2) != std::string::npos ||
                  marked.find("\\.\\") != std::string::npos)
