@@ -289,6 +289,13 @@ const TCase Cases[] = {
      "Setup.ini:6: warning: PhotoshopPluginFolder=1 shows a page whose choice installs nothing: no line uses "
      "its "
      "folder"},
+    {{{"Setup.ini", 16,
+       "StartMenu=$ProgramFolder\\Velmora.exe,$ProductName\n[InstalledFiles]\n5=Velmora.exe\n5=Bin\\Velmora.exe\nv4=Velmora."
+       "exe\n[FoldersRegistry]\nPresets=Folders\\Presets"}},
+     "Setup.ini:19: warning: \"Bin\\Velmora.exe\" is not installed by this version: the next setup of major version "
+     "5 does not find this installation, and installs beside it\n"
+     "Setup.ini:20: warning: \"v4\" is not a major version number: this line is never used\n"
+     "Setup.ini:22: warning: no [Folders] line names \"Presets\": this line is never used"},
     {{{"Setup.ini", 6, "Personalization=1"}},
      "Setup.ini:6: warning: the personalization page asks for a name that is never stored: [Setup] "
      "PersonalizeOwner is empty"},

@@ -127,6 +127,11 @@ const TFindingText FindingTexts[] = {
     {fnPageInstallsNothing, W, "{1}=1 shows a page whose choice installs nothing: no line uses its folder"},
     {fnOwnerNotStored, W,
      "the personalization page asks for a name that is never stored: [Setup] PersonalizeOwner is empty"},
+    {fnInstalledFileMajor, W, "\"{1}\" is not a major version number: this line is never used"},
+    {fnInstalledFileMissing, W,
+     "\"{1}\" is not installed by this version: the next setup of major version {2} does not find this "
+     "installation, and installs beside it"},
+    {fnFolderRegistryUnknown, W, "no [Folders] line names \"{1}\": this line is never used"},
     {fnNumberOutOfRange, W,
      "\"{1}\" is outside the 32-bit range (-2147483648 to 2147483647): it is written as the text \"{1}\""},
     {fnNumberAsText, W, "\"{1}\" is not a whole number: it is written as the text \"{1}\", not a number"},

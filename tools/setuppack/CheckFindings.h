@@ -72,6 +72,9 @@ enum TFinding {
     fnDestinationDoubled,
     fnPageInstallsNothing,
     fnOwnerNotStored,
+    fnInstalledFileMajor,
+    fnInstalledFileMissing,
+    fnFolderRegistryUnknown,
     // Values written with another type or value than they suggest.
     fnNumberOutOfRange,
     fnNumberAsText,

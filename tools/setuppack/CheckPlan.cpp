@@ -238,6 +238,21 @@ void TChecker::CheckChoices() {
                 Report(SetupIni, KeyLine("Pages", key), fnPageInstallsNothing, key);
         }
     }
+    // What the next setup looks for to find this installation.
+    for (const auto& [line, number] : Lines("InstalledFiles")) {
+        const std::string major = LineName(line);
+        if (major.empty() || major.find_first_not_of("0123456789") != std::string::npos)
+            Report(SetupIni, number, fnInstalledFileMajor, major);
+        else if (major == std::to_string(Version.Major) && InstallsFiles &&
+                 Installed.count(AsciiLowerCase(JoinPath(IncludeDelimiter(Setup->ProgramFolder), LineValue(line)))) == 0)
+            Report(SetupIni, number, fnInstalledFileMissing, LineValue(line), major);
+    }
+    for (const auto& [line, number] : Lines("FoldersRegistry")) {
+        const auto folders = Setup->Folders;
+        if (std::none_of(folders.begin(), folders.end(),
+                         [&](const std::string& folder) { return SameText(LineName(folder), LineName(line)); }))
+            Report(SetupIni, number, fnFolderRegistryUnknown, LineName(line));
+    }
     if (Setup->VisiblePages.Contains(spPersonalization) && Setup->PersonalizeOwner.empty())
         Report(SetupIni, KeyLine("Pages", "Personalization"), fnOwnerNotStored);
 }
