@@ -239,10 +239,12 @@ public:
     // destination that is not a full path, before anything is written.
     void CheckComponentDestinations() const;
     // Calls visit for every extraction the run makes, in its order (each selected bundle item's
-    // component lines, then the product's), with the line and its expanded name and target;
-    // a line that expands to nothing is passed over, as the run passes it over.
-    void ForEachExtraction(const std::function<void(const std::string& line, const std::string& source,
-                                                    const std::string& destination)>& visit) const;
+    // component lines, then the product's), with the line, its expanded name and target and the
+    // pass's bundle item (null for the product's); a line that expands to nothing is passed
+    // over, as the run passes it over.
+    void ForEachExtraction(
+        const std::function<void(const std::string& line, const std::string& source,
+                                 const std::string& destination, const TSetupBundleItem* item)>& visit) const;
     // The bytes that the run's extractions hold: every component of every pass that is not
     // passed over.
     uint64_t ExtractionSize();
@@ -276,6 +278,12 @@ public:
     void WriteRegistrySettings();
     void WriteSettingsList(const std::vector<std::string>& list, TRegistryRoot root, const TSetupBundleItem* item);
     TShortcutValue ReadShortcutValue(const std::string& value) const;
+    // Calls visit for every shortcut the run makes, in its order: the line, the link file and
+    // the expanded target; lines for a location the user did not choose, or whose target lies
+    // in a declined host's folder, are passed over as the run passes them over.
+    void ForEachShortcut(
+        const std::function<void(const std::string& line, const std::string& linkFile,
+                                 const std::string& target, const TShortcutValue& shortcut)>& visit) const;
     void CreateShortcuts();
     void RemoveOldShortcuts(const std::string& folder, const std::string& target, const std::string& arguments);
 

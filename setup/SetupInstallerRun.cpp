@@ -39,8 +39,8 @@ void TSetupInstaller::CheckDiskSpace() {
 }
 
 void TSetupInstaller::ForEachExtraction(
-    const std::function<void(const std::string& line, const std::string& source, const std::string& destination)>&
-        visit) const {
+    const std::function<void(const std::string& line, const std::string& source,
+                             const std::string& destination, const TSetupBundleItem* item)>& visit) const {
     // Each selected bundle item's lines, then the product's.
     std::vector<const TSetupBundleItem*> passes;
     if (IsBundle) {
@@ -54,13 +54,14 @@ void TSetupInstaller::ForEachExtraction(
             const std::string source = ExpandFolderSymbols(LineName(line), item);
             const std::string destination = ExpandFolderSymbols(LineValue(line), item);
             if (!source.empty() && !destination.empty())
-                visit(line, source, destination);
+                visit(line, source, destination, item);
         }
     }
 }
 
 void TSetupInstaller::CheckComponentDestinations() const {
-    ForEachExtraction([](const std::string& line, const std::string&, const std::string& destination) {
+    ForEachExtraction([](const std::string& line, const std::string&, const std::string& destination,
+                         const TSetupBundleItem*) {
         // Anything but a full path is taken relative to the current folder or drive
         // ("Program=ProgramFolder" without its "$", "\Filters" from an empty symbol) and would
         // put the product wherever that is. The native build (tests, the product check) runs on
@@ -74,9 +75,10 @@ void TSetupInstaller::CheckComponentDestinations() const {
 
 uint64_t TSetupInstaller::ExtractionSize() {
     uint64_t total = 0;
-    ForEachExtraction([&](const std::string&, const std::string& source, const std::string&) {
-        total += static_cast<uint64_t>(Installer->ComponentSize(source));
-    });
+    ForEachExtraction(
+        [&](const std::string&, const std::string& source, const std::string&, const TSetupBundleItem*) {
+            total += static_cast<uint64_t>(Installer->ComponentSize(source));
+        });
     return total;
 }
 
@@ -299,6 +301,41 @@ TShortcutValue TSetupInstaller::ReadShortcutValue(const std::string& value) cons
         shortcut.IconIndex = icon < 0 ? icon : -icon;
     }
     return shortcut;
+}
+
+void TSetupInstaller::ForEachShortcut(
+    const std::function<void(const std::string& line, const std::string& linkFile, const std::string& target,
+                             const TShortcutValue& shortcut)>& visit) const {
+    for (const std::string& line : Shortcuts) {
+        // Locations are compared with regard to case; the Start menu and the desktop only as
+        // the user chose on the shortcut page.
+        const std::string location = LineName(line);
+        std::string folder;
+        if (location == "StartMenu") {
+            if (!SelectedShortcuts.Contains(scStartMenu))
+                continue;
+            folder = Environment.StartMenuFolder();
+        } else if (location == "Desktop") {
+            if (!SelectedShortcuts.Contains(scDesktop))
+                continue;
+            folder = Environment.DesktopFolder();
+        } else if (location == "ProgramFolder") {
+            folder = ProgramFolder;
+        } else {
+            continue;
+        }
+        folder = ExcludeDelimiter(folder);
+        if (folder.empty())
+            continue;
+
+        const TShortcutValue shortcut = ReadShortcutValue(LineValue(line));
+        const std::string linkFile = folder + "\\" + shortcut.Title + ".lnk";
+        // A target in the folder of a host the user declined is not installed.
+        const std::string target = ExpandFolderSymbols(shortcut.Target, nullptr);
+        if (target.empty())
+            continue;
+        visit(line, linkFile, target, shortcut);
+    }
 }
 
 bool TSetupInstaller::CanCreateFolder(const std::string& path) const {

@@ -63,37 +63,11 @@ void TSetupInstaller::RegisterUninstaller() {
 }
 
 void TSetupInstaller::CreateShortcuts() {
-    for (const std::string& line : Shortcuts) {
-        // Locations are compared with regard to case; the Start menu and the desktop only as
-        // the user chose on the shortcut page.
-        const std::string location = LineName(line);
-        std::string folder;
-        if (location == "StartMenu") {
-            if (!SelectedShortcuts.Contains(scStartMenu))
-                continue;
-            folder = Environment.StartMenuFolder();
-        } else if (location == "Desktop") {
-            if (!SelectedShortcuts.Contains(scDesktop))
-                continue;
-            folder = Environment.DesktopFolder();
-        } else if (location == "ProgramFolder") {
-            folder = ProgramFolder;
-        } else {
-            continue;
-        }
-        folder = ExcludeDelimiter(folder);
-        if (folder.empty())
-            continue;
-
-        const TShortcutValue shortcut = ReadShortcutValue(LineValue(line));
-        const std::string linkFile = folder + "\\" + shortcut.Title + ".lnk";
-        // A target in the folder of a host the user declined is not installed.
-        const std::string target = ExpandFolderSymbols(shortcut.Target, nullptr);
-        if (target.empty())
-            continue;
+    ForEachShortcut([this](const std::string&, const std::string& linkFile, const std::string& target,
+                           const TShortcutValue& shortcut) {
         RemoveOldShortcuts(FileFolder(linkFile), target, shortcut.Arguments);
         Installer->CreateShortcut(linkFile, target, shortcut.Arguments, shortcut.IconIndex);
-    }
+    });
 }
 
 void TSetupInstaller::RemoveOldShortcuts(const std::string& folder, const std::string& target,

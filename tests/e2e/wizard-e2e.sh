@@ -178,6 +178,78 @@ check_removed() {
   ! key_exists "$uninstall_key" || fail "the uninstall entry is still there"
 }
 
+# The plan of the installation (setuppack plan --json, default choices) against what the run
+# left: every folder, file, shortcut and registry value of the plan is there with its data, and
+# every file the run wrote in the product's folders is in the plan. The plan's machine is its
+# own (C:\Program Files, the user User); its folders are mapped to this prefix's. Where they
+# differ by design the test says so: the owner is the driver's answer, not the user's name.
+plan_entries() { # plan_entries LIST: the default plan's entries of that list, one a line
+  awk -v list="\"$1\":" '/"choice": / { n++ } n == 1 && $1 == list && $2 == "[" { inside = 1; next }
+    inside && /^      \]/ { inside = 0 } inside' "$work/plan.json"
+}
+json_field() { # json_field NAME < entries: the string field, unescaped
+  sed -n "s/.*\"$1\": \"\\(\\([^\"\\\\]\\|\\\\.\\)*\\)\".*/\\1/p" | sed 's/\\\\/\\/g; s/\\"/"/g'
+}
+on_prefix() { # on_prefix PATH: a path of the plan's machine on this prefix; empty for one that
+  # lies outside the folders mapped (the default folder's parent, which the driver does not pick)
+  local path=$1 from to
+  for pair in "C:\Program Files\Vendor\Velmora 5|$dest_windows" "C:\Program Files\Common Files|$common_files" \
+    "C:\Users\User\AppData\Roaming\Microsoft\Windows\Start Menu\Programs|$(folder programs)" \
+    "C:\Users\User\Desktop|$(folder desktop)" "C:\Users\User\Documents|$(folder documents)"; do
+    from=${pair%%|*} to=${pair#*|}
+    to=${to%\\}
+    if [ "${path:0:${#from}}" = "$from" ]; then
+      printf '%s' "$to${path:${#from}}"
+      return
+    fi
+  done
+}
+# A Linux path of the prefix, links resolved: dosdevices/c: is drive_c.
+prefix_file() { realpath -m "$(unix_path "$1")"; }
+compare_plan() {
+  local path planned="$work/plan-files.txt" written="$work/written-files.txt"
+  : >"$planned"
+  while IFS= read -r path; do
+    path=$(on_prefix "$path")
+    [ -n "$path" ] || continue
+    [ -d "$(prefix_file "$path")" ] || fail "the plan's folder is missing: $path"
+  done < <(plan_entries folders | json_field path)
+  while IFS= read -r path; do
+    [ -n "$path" ] || continue
+    path=$(prefix_file "$(on_prefix "$path")")
+    [ -f "$path" ] || fail "the plan's file is missing: $path"
+    printf '%s\n' "$path" >>"$planned"
+  done < <(plan_entries files | json_field path; plan_entries shortcuts | json_field path)
+  find "$dest_unix" "$documents/Velmora 5" "$vst3/Velmora.vst3" -type f ! -name Uninst.exe -exec realpath -m {} + |
+    sort >"$written"
+  sort "$planned" | grep -Fv -e "$(realpath -m "$programs")" -e "$(realpath -m "$desktop")" |
+    diff - "$written" >"$work/plan.diff" ||
+    fail "the files written differ from the plan (< plan only, > written only): $(cat "$work/plan.diff")"
+  local uninstaller
+  uninstaller=$(grep -o '"uninstaller": "[^"]*"' "$work/plan.json" | head -1 | json_field uninstaller)
+  [ -f "$(prefix_file "$(on_prefix "$uninstaller")")" ] || fail "the plan's uninstaller is missing: $uninstaller"
+  [ "$(wc -l <"$planned")" -ge 9 ] || fail "the plan lists too few files and shortcuts: $(cat "$planned")"
+  local entry root key name type data got values=0
+  while IFS= read -r entry; do
+    values=$((values + 1))
+    root=$(json_field root <<<"$entry") key=$(json_field key <<<"$entry") name=$(json_field name <<<"$entry")
+    type=$(json_field type <<<"$entry")
+    [ "$name" = Owner ] && continue # the driver's answer on the personalization page
+    if [ "$type" = REG_DWORD ]; then
+      data=$(printf '0x%x' "$(sed -n 's/.*"data": \(-\?[0-9]*\)}.*/\1/p' <<<"$entry")")
+    else
+      data=$(json_field data <<<"$entry")
+      data=${data//C:\\Program Files\\Vendor\\Velmora 5/$dest_windows}
+      local documents_windows
+      documents_windows=$(folder documents)
+      data=${data//C:\\Users\\User\\Documents/${documents_windows%\\}}
+    fi
+    got=$(reg_value "$root$key" "$name")
+    expect_equal "the plan's value $root$key $name ($type)" "$got" "$data"
+  done < <(plan_entries registry)
+  [ "$values" -ge 9 ] || fail "the plan lists $values registry values"
+}
+
 # install_at DPI [DRIVER_SCRIPT [NAME=value]...]
 install_at() {
   local dpi=$1 script=${2:-full-install.driver} shots="$work/screenshots/${shots_prefix:-}$1"
@@ -187,6 +259,8 @@ install_at() {
   run_driver "$script" "SHOTS=$(winpath "$shots")" "DEST=$dest_windows" "$@"
   convert_shots "$shots"
   check_installed
+  [ -z "${plan_once:-}" ] || compare_plan
+  plan_once=
   # Started by its Windows path, as the list of installed programs starts it: the uninstaller
   # knows its own folder by the path it was started with.
   drive "$here/uninstall.driver" "UNINST=$dest_windows\\Uninst.exe" || fail "driver script uninstall.driver"
@@ -197,6 +271,10 @@ install_at() {
 
 case "$case_name" in
 install)
+  "$wine_run" "$packer" plan --json --version 5.04 "$(winpath "$work/product")" >"$work/plan.crlf" ||
+    fail "setuppack plan"
+  tr -d '\r' <"$work/plan.crlf" >"$work/plan.json"
+  plan_once=yes
   install_at 96
   install_at 144
   ;;

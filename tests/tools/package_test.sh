@@ -62,7 +62,7 @@ cmp -s -n 48 "$scratch_root/usr/share/setuppack/Setup.exe" "$work/VelmoraSetup.e
 page=$scratch_root/usr/share/man/man1/setuppack.1.gz
 MANWIDTH=100 man --warnings -l "$page" 2>"$work/man.err" >"$work/man.txt"
 [ ! -s "$work/man.err" ] || fail "man: $(cat "$work/man.err")"
-for word in pack check list verify extract preview --stub --ignore-errors --hidpi --keep SOURCE_DATE_EPOCH; do
+for word in pack check plan list verify extract preview --stub --ignore-errors --hidpi --keep --previous SOURCE_DATE_EPOCH; do
   grep -q -- "$word" "$work/man.txt" || fail "the manual page lacks $word"
 done
 
@@ -78,7 +78,8 @@ expect_offer() { # expect_offer EXPECTED WORD...
   got=$(complete_words "$tool" "$@" | tr ' ' '\n' | sort | tr '\n' ' ')
   [ "$got" = "$want " ] || fail "completion of [$*]: [$got], expected [$want ]"
 }
-expect_offer "pack preview" p
+expect_offer "pack plan preview" p
+expect_offer "--json --version" plan --
 expect_offer "--hidpi --keep --stub --version" preview --
 expect_offer "--json --quiet" list --
 expect_offer "--date --ignore-errors --jobs --quiet --stub --time --version" pack "$sample" --

@@ -35,6 +35,9 @@ expect 1 "invalid version text" "${pack[@]}" pack --version x.y "$sample" "$work
 grep -q "'x.y' is not a valid version number" "$work/err" || fail "version message"
 expect 1 "a version that does not read back as written" "${pack[@]}" pack --version 1.20b2 "$sample" "$work/a.dat"
 grep -q "'1.20b2' reads as 1.20," "$work/err" || fail "read-back message: $(cat "$work/err")"
+expect 0 "a version in another spelling of the same value" "${pack[@]}" pack --quiet --version 5.4 "$sample" \
+  "$work/Spelling.dat"
+grep -q "'5.4' reads as 5.40, the same version; write it as 5.40" "$work/err" || fail "spelling: $(cat "$work/err")"
 expect 1 "verify a missing file" "${pack[@]}" verify "$work/missing.dat"
 
 expect 0 "pack" "${pack[@]}" pack --version 5.04 --date 2024-05-01 "$sample" "$work/Setup.dat"
@@ -109,5 +112,19 @@ sed -i 's/^IsBundle=0/IsBundle=1/' "$work/bundle/Setup.ini"
 expect 1 "pack a bundle without BundleInfo.ini, even with --ignore-errors" "${pack[@]}" pack --ignore-errors \
   --version 5.04 "$work/bundle" "$work/Bundle.dat"
 grep -q "has no BundleInfo.ini" "$work/err" || fail "packed a bundle without its list: $(cat "$work/err")"
+
+# The plan: every file at its final path, the registry values with their types, the log.
+expect 0 "plan the sample" "${pack[@]}" plan --json "$sample" --version 5.04
+for want in '"choice": "default"' '"path": "C:\\Program Files\\Vendor\\Velmora 5\\Velmora.exe"' \
+  '"name": "ShowTips", "type": "REG_DWORD", "data": 1' '"choice": "without shortcuts"' '"log": ['; do
+  grep -qF "$want" "$work/out" || fail "plan --json lacks $want: $(cat "$work/out")"
+done
+expect 0 "plan as text" "${pack[@]}" plan "$sample" --version 5.04
+grep -q "^  uninstall C:.Program Files.Vendor.Velmora 5.Uninst.exe" "$work/out" || fail "plan text: $(cat "$work/out")"
+expect 1 "plan a product with an error" "${pack[@]}" plan "$work/broken" --version 5.04
+expect 0 "check against the last release" "${pack[@]}" check --quiet --previous "$work/Setup.dat" "$sample" \
+  --version 5.05
+expect 1 "check against a missing release" "${pack[@]}" check --quiet --previous "$work/missing.dat" "$sample" \
+  --version 5.05
 
 finish "all command-line checks passed"

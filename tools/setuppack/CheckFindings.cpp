@@ -80,7 +80,8 @@ const TFindingText FindingTexts[] = {
     {fnSymbolNotExpanded, W, "\"{1}\" is not expanded here and stays as written"},
     {fnFileNotInstalled, W, "\"{1}\" names a file that no component installs"},
     {fnLibraryWithoutFolder, W,
-     "library \"{1}\" is given without a folder; libraries are loaded by full path only"},
+     "library \"{1}\" is given without a folder: the setup program loads a bare name from the Windows "
+     "system folder only, never from the product; give its full path, as $ProgramFolder\\{1}"},
     {fnSectionNotRead, W, "section [{1}] is not read"},
     {fnSectionNotReadMeant, W, "section [{1}] is not read; did you mean [{2}]?"},
     {fnKeyNotRead, W, "key \"{1}\" in [{2}] is not read"},
@@ -100,6 +101,60 @@ const TFindingText FindingTexts[] = {
      "first line; save the file as Windows-1252, without the mark"},
     {fnUtf8Text, W, "UTF-8 text, not Windows-1252: the setup program shows its accented letters garbled"},
     {fnNotWindows1252Text, W, "not Windows-1252 text"},
+    {fnProductVersionSpelling, W, "product version '{1}' reads as {2}, the same version; write it as {2}"},
+    {fnItemVersionSpelling, W, "item \"{1}\": version '{2}' reads as {3}, the same version; write it as {3}"},
+    {fnSectionMisspelled, E, "section [{1}] is not read, so {3}; did you mean [{2}]?"},
+    // The plan: where the setup program would overwrite, stop or lose something.
+    {fnPathTwice, E, "installs \"{1}\", which line {2} installs too: one overwrites the other"},
+    {fnRenameCollides, E,
+     "\"{2}\" and \"{3}\" both become \"{1}\" (.dll is installed as .vst3 here): one overwrites the other"},
+    {fnShortcutCollides, E, "shortcut \"{1}\" is made by line {2} too: one replaces the other"},
+    {fnUninstallerOverwrites, E,
+     "installs \"{1}\", which the uninstaller overwrites at the end of the installation"},
+    {fnPathTooLong, E,
+     "\"{1}\" is {2} characters long, over the 259 Windows takes: the installation stops half-way, "
+     "without an uninstaller"},
+    {fnPathNearLimit, W,
+     "\"{1}\" leaves {2} characters below the 259 Windows takes: a user who picks a deeper folder gets an "
+     "installation that stops half-way"},
+    {fnDestinationClimbs, E,
+     "destination \"{1}\" climbs out of its folder with \"..\": the files land in \"{2}\""},
+    {fnDestinationNotFull, E,
+     "destination \"{1}\" becomes \"{2}\", which is not a full path: the installation stops with "
+     "\"Invalid destination in Setup.ini\" before it copies anything"},
+    {fnDestinationDoubled, W,
+     "destination \"{1}\" has a doubled or \".\" separator after expansion; write each folder once"},
+    {fnPageInstallsNothing, W, "{1}=1 shows a page whose choice installs nothing: no line uses its folder"},
+    {fnOwnerNotStored, W,
+     "the personalization page asks for a name that is never stored: [Setup] PersonalizeOwner is empty"},
+    {fnInstalledFileMajor, W, "\"{1}\" is not a major version number: this line is never used"},
+    {fnInstalledFileMissing, W,
+     "\"{1}\" is not installed by this version: the next setup of major version {2} does not find this "
+     "installation, and installs beside it"},
+    {fnFolderRegistryUnknown, W, "no [Folders] line names \"{1}\": this line is never used"},
+    {fnNumberOutOfRange, W,
+     "\"{1}\" is outside the 32-bit range (-2147483648 to 2147483647): it is written as the text \"{1}\""},
+    {fnNumberAsText, W, "\"{1}\" is not a whole number: it is written as the text \"{1}\", not a number"},
+    {fnPlainNumberAsText, W,
+     "\"{1}\" is written as text, not as a number; write #{1} for a 32-bit number (REG_DWORD)"},
+    {fnNotVst3Renamed, W,
+     "\"{1}\" is no VST 3 plug-in (it does not export GetPluginFactory), but it is installed as .vst3 in "
+     "a VST 3 component; install it elsewhere"},
+    {fnVst2InVst3Folder, E,
+     "\"{1}\" is a VST 2 plug-in (it exports VSTPluginMain, not GetPluginFactory): in a VST 3 component "
+     "it is renamed to .vst3 and no host loads it"},
+    {fnVst3InVst2Folder, E,
+     "\"{1}\" is a VST 3 plug-in (it exports GetPluginFactory, not VSTPluginMain): VST 2 hosts do not "
+     "load it from this folder"},
+    {fnLibraryNotDll, E, "\"{1}\" is a program, not a DLL: the setup program never calls it"},
+    {fnLibrary64Bit, E,
+     "\"{1}\" is not a 32-bit DLL: the setup program is a 32-bit program and never calls it"},
+    {fnLibraryNoExport, E, "\"{1}\" does not export \"{2}\": it is never called"},
+    {fnPreviousNotFound, W, "this release does not find the installation of {1} that {2} leaves: {3}"},
+    {fnPreviousUnreadable, E, "{1}: {2}"},
+    {fnNoOverwriteKeepsOld, W,
+     "NoOverwrite keeps \"{1}\" as {2} installed it, though this release brings another one ({3} files "
+     "in all)"},
 };
 
 } // namespace

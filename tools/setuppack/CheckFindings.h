@@ -56,6 +56,40 @@ enum TFinding {
     fnByteOrderMark,
     fnUtf8Text,
     fnNotWindows1252Text,
+    // Versions written in another spelling of the same value.
+    fnProductVersionSpelling,
+    fnItemVersionSpelling,
+    fnSectionMisspelled,
+    // The plan of the installation.
+    fnPathTwice,
+    fnRenameCollides,
+    fnShortcutCollides,
+    fnUninstallerOverwrites,
+    fnPathTooLong,
+    fnPathNearLimit,
+    fnDestinationClimbs,
+    fnDestinationNotFull,
+    fnDestinationDoubled,
+    fnPageInstallsNothing,
+    fnOwnerNotStored,
+    fnInstalledFileMajor,
+    fnInstalledFileMissing,
+    fnFolderRegistryUnknown,
+    // Values written with another type or value than they suggest.
+    fnNumberOutOfRange,
+    fnNumberAsText,
+    fnPlainNumberAsText,
+    // The binaries the plan installs and calls.
+    fnNotVst3Renamed,
+    fnVst2InVst3Folder,
+    fnVst3InVst2Folder,
+    fnLibraryNotDll,
+    fnLibrary64Bit,
+    fnLibraryNoExport,
+    // The plan of the last release.
+    fnPreviousNotFound,
+    fnPreviousUnreadable,
+    fnNoOverwriteKeepsOld,
 };
 
 // The finding at file and line, its wording's "{1}", "{2}" and "{3}" replaced by the details

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "setup/SetupPlan.h"
+
 enum class TSeverity { Error, Warning };
 
 struct TDiagnostic {
@@ -22,6 +24,9 @@ struct TDiagnostic {
 struct TCheckOptions {
     std::string ProductFolder;
     std::string VersionText;
+    // A setup program of the last release, whose installation this one should find (empty:
+    // none).
+    std::string PreviousSetup;
     // The build time of day is given apart from the version, which then need not be one.
     bool TimeGiven = false;
     // Called now and then with the work done and the whole, for a long check's progress.
@@ -30,6 +35,14 @@ struct TCheckOptions {
 
 // Every finding, ordered by file and line.
 std::vector<TDiagnostic> CheckProduct(const TCheckOptions& options);
+
+// The check's findings and the plans of the installation it computed: the default choices
+// first, then each other choice the wizard offers; none when the setup program would stop.
+struct TProductPlans {
+    std::vector<TDiagnostic> Diagnostics;
+    std::vector<TPlan> Plans;
+};
+TProductPlans PlanProduct(const TCheckOptions& options);
 
 bool HasErrors(const std::vector<TDiagnostic>& diagnostics);
 // "Setup.ini:12: error: ..." as compilers write it ("Setup.jpg: error: ..." without a line,

@@ -31,6 +31,7 @@
 #include "tools/setuppack/Checker.h"
 #include "tools/setuppack/PackRules.h"
 #include "tools/setuppack/Packer.h"
+#include "tools/setuppack/PlanOutput.h"
 #include "tools/setuppack/Preview.h"
 #include "tools/setuppack/ToolData.h"
 
@@ -40,6 +41,7 @@ const char* const UsageText =
     "Usage:\n"
     "  setuppack pack --version VERSION [options] PRODUCT_FOLDER OUTPUT\n"
     "  setuppack check PRODUCT_FOLDER --version VERSION [options]\n"
+    "  setuppack plan [--json] PRODUCT_FOLDER --version VERSION\n"
     "  setuppack list [--json] [--quiet] SETUP\n"
     "  setuppack verify [--quiet] SETUP\n"
     "  setuppack extract [--quiet] SETUP DESTINATION\n"
@@ -68,6 +70,17 @@ const char* const UsageText =
     "         --version, --date and --time as for pack\n"
     "         --json    a JSON array of {file, line, severity, message} instead\n"
     "         --quiet   no progress\n"
+    "         --previous SETUP  a setup program of the last release: reports whether this\n"
+    "                   release finds the installation it leaves, and the files NoOverwrite\n"
+    "                   keeps although this release brings other ones\n"
+    "plan     Shows what an installation of PRODUCT_FOLDER does: every folder, file (with its\n"
+    "         final name), shortcut, registry value and library call, and the install log the\n"
+    "         uninstaller replays, for the default choices; then, for each other choice the\n"
+    "         wizard offers, what it leaves out or adds. The machine is a fresh one with every\n"
+    "         plug-in host installed (C:\\Program Files, the user User). Runs the check first\n"
+    "         and prints its findings; exit code 1 when it finds errors.\n"
+    "         --version as for check\n"
+    "         --json    every choice in full as one JSON object, for build scripts\n"
     "list     Shows the version, build date and entries of a setup program or Setup.dat, and\n"
     "         whether a code signature follows the setup data. --json prints the same as one\n"
     "         JSON object, for build scripts.\n"
@@ -280,11 +293,12 @@ double BuildDateOf(const std::string& dateText, const std::string& timeText, con
     return Archive::EncodeDateTime(year, month, day, seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
 
-// The version a command line gives, refused unless it reads back as written: the setup
-// program would install and register what it reads.
+// The version a command line gives, refused unless it reads back as written or as the same
+// value in another spelling ("1.0" as 1.00, which check reports): the setup program would
+// install and register what it reads.
 TProgramVersion VersionAsWritten(const std::string& text) {
     const TVersionReading reading = ReadVersion(text);
-    if (!reading.AsWritten)
+    if (!reading.AsWritten && !reading.SameValue)
         throw EPackError("Version " + VersionNotAsWritten(text, reading.Version));
     return reading.Version;
 }
@@ -377,7 +391,7 @@ int RunPreview(const std::vector<std::string>& args) {
 }
 
 int RunCheck(const std::vector<std::string>& args) {
-    std::string versionText, dateText, timeText;
+    std::string versionText, dateText, timeText, previous;
     bool json = false;
     bool quiet = false;
     const std::vector<TOption> known = {
@@ -386,6 +400,7 @@ int RunCheck(const std::vector<std::string>& args) {
         {"--time", true, [&](const std::string& value) { timeText = value; }},
         {"--json", false, [&](const std::string&) { json = true; }},
         {"--quiet", false, [&](const std::string&) { quiet = true; }},
+        {"--previous", true, [&](const std::string& value) { previous = value; }},
     };
     const std::vector<std::string> positional = ReadOptions(args, known);
     if (versionText.empty())
@@ -401,6 +416,7 @@ int RunCheck(const std::vector<std::string>& args) {
     options.ProductFolder = positional[0];
     options.VersionText = versionText;
     options.TimeGiven = !timeText.empty();
+    options.PreviousSetup = previous;
     options.Progress = [&](int64_t done, int64_t total) { progress.Update(done, total); };
     const std::vector<TDiagnostic> diagnostics = CheckProduct(options);
     progress.End();
@@ -411,6 +427,31 @@ int RunCheck(const std::vector<std::string>& args) {
             std::printf("%s\n", FormatDiagnostic(diagnostic).c_str());
     }
     return HasErrors(diagnostics) ? 1 : 0;
+}
+
+int RunPlan(const std::vector<std::string>& args) {
+    std::string versionText;
+    bool json = false;
+    const std::vector<TOption> known = {
+        {"--version", true, [&](const std::string& value) { versionText = value; }},
+        {"--json", false, [&](const std::string&) { json = true; }},
+    };
+    const std::vector<std::string> positional = ReadOptions(args, known);
+    if (versionText.empty())
+        throw EUsage("plan needs --version");
+    if (positional.size() != 1)
+        throw EUsage("plan needs a product folder");
+    TCheckOptions options;
+    options.ProductFolder = positional[0];
+    options.VersionText = versionText;
+    // The plan does not depend on the time of day of the build.
+    options.TimeGiven = true;
+    const TProductPlans result = PlanProduct(options);
+    // The findings go with the plan, on the error stream, so that --json stays one object.
+    for (const TDiagnostic& diagnostic : result.Diagnostics)
+        std::fprintf(stderr, "%s\n", FormatDiagnostic(diagnostic).c_str());
+    std::fputs((json ? PlanJson(result.Plans) : PlanText(result.Plans)).c_str(), stdout);
+    return HasErrors(result.Diagnostics) ? 1 : 0;
 }
 
 // list, verify and extract: SETUP (and DESTINATION), --json for list, --quiet.
@@ -472,6 +513,8 @@ int Run(const std::vector<std::string>& args) {
         return RunPack(rest);
     if (command == "check")
         return RunCheck(rest);
+    if (command == "plan")
+        return RunPlan(rest);
     if (command == "preview")
         return RunPreview(rest);
     if (command == "list" || command == "verify" || command == "extract")

@@ -58,7 +58,10 @@ std::optional<std::string> NameRuleBroken(const std::string& utf8Name, std::stri
 TVersionReading ReadVersion(const std::string& text) {
     TVersionReading reading;
     reading.Version.FromText(text);
-    reading.AsWritten = reading.Version.ToText() == text;
+    const std::string read = reading.Version.ToText();
+    reading.AsWritten = read == text;
+    reading.SameValue = !reading.AsWritten && !text.empty() && read.compare(0, text.size(), text) == 0 &&
+                        read.find_first_not_of(".0", text.size()) == std::string::npos;
     return reading;
 }
 

@@ -20,10 +20,12 @@ std::optional<std::string> NameRuleBroken(const std::string& utf8Name, std::stri
 // A version text as the setup program reads it, and whether it reads back as written.
 // "1.20b2", "1.20-beta2" and "1.20 Beta 2" read as the final 1.20, "1.20 beta 123" as beta 12,
 // "5.4" as 5.40: the setup program would install and register a version the vendor did not
-// write. Raises EProgramVersionError for a text that is no version at all.
+// write. "1.0" reads as 1.00 and "5.4" as 5.40: the same value in another spelling, which
+// loses nothing (SameValue). Raises EProgramVersionError for a text that is no version at all.
 struct TVersionReading {
     TProgramVersion Version;
     bool AsWritten = false;
+    bool SameValue = false; // not as written, but only zeros and a full stop are missing
 };
 TVersionReading ReadVersion(const std::string& text);
 // The sentence for a text that does not read back as written.
