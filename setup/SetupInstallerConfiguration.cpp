@@ -6,6 +6,7 @@
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/IniFile.h"
+#include "common/TextEncoding.h"
 
 namespace {
 
@@ -172,7 +173,9 @@ std::unique_ptr<TStream> TSetupInstaller::ReadSetupFile(const std::string& fileN
 
 std::vector<std::string> TSetupInstaller::ReadSetupLines(const std::string& fileName) {
     std::unique_ptr<TStream> stream = ReadSetupFile(fileName);
-    return SplitLines(ReadStreamText(*stream));
+    // The setup files are Windows-1252; their texts become names of files, folders and
+    // registry values, window texts and shortcut titles, all in the running code page.
+    return SplitLines(ProductText(ReadStreamText(*stream)));
 }
 
 void TSetupInstaller::LoadConfiguration() {

@@ -79,7 +79,7 @@ expect_offer() { # expect_offer EXPECTED WORD...
   [ "$got" = "$want " ] || fail "completion of [$*]: [$got], expected [$want ]"
 }
 expect_offer "pack preview" p
-expect_offer "--hidpi --keep --stub --version" preview --
+expect_offer "--hidpi --keep --locale --stub --version" preview --
 expect_offer "--json --quiet" list --
 expect_offer "--date --ignore-errors --jobs --quiet --stub --time --version" pack "$sample" --
 

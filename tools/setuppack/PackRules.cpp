@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "common/CommonUtils.h"
+#include "common/TextEncoding.h"
 #include "setupdata/ArchiveFormat.h"
-#include "tools/setuppack/Charset.h"
 
 namespace {
 
