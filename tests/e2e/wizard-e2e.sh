@@ -10,7 +10,8 @@
 #         no-space (a 512 KiB drive; needs root, skipped without),
 #         version-winxp|version-win7|version-win10 (install as install does, with Wine
 #         telling the setup program that Windows version, checking its font and resolution
-#         awareness)
+#         awareness),
+#         codepage (an accented product on a Cyrillic system, from a folder outside Windows-1252)
 # Screenshots go to WORK_FOLDER/screenshots/<dpi>/ (version-*: <version>-<dpi>/) as BMP and PNG.
 set -euo pipefail
 case_name=${1:?case}
@@ -274,6 +275,75 @@ no-space)
     "ERROR=There is not enough space on the destination drive."$'\r'"Please free up some space and then try again."
   convert_shots "$work/screenshots/no-space"
   [ -z "$(ls -A "$volume")" ] || fail "the failed run wrote to the small volume: $(ls -A "$volume")"
+  ;;
+codepage)
+  # A Cyrillic system (code page 1251, where the bytes of "é" and "à" are other letters): a
+  # product with accented names, packed onto a setup program in a folder whose name has a letter
+  # outside Windows-1252, installs those names intact, lists its name right, and goes again.
+  export LC_ALL=ru_RU.UTF-8 LANG=ru_RU.UTF-8
+  # Wine notes the system's locale of each program it starts.
+  wine reg query 'HKCU\Control Panel\International' /v LocaleName 2>/dev/null | grep -q ru-RU ||
+    fail "Wine does not run Cyrillic: is ru_RU.UTF-8 installed (locale -a)?"
+  product="$work/product-cp"
+  mkdir -p "$product/Program/Déjà vu"
+  printf 'presets' >"$product/Program/Déjà vu/Café Présets.txt"
+  printf 'app' >"$product/Program/App.exe"
+  cp "$root/examples/sample/Setup.jpg" "$product/"
+  # The setup files are Windows-1252, as vendors write them.
+  iconv -f UTF-8 -t CP1252 >"$product/Setup.ini" <<'INI'
+[Setup]
+ProductName=Velmora Café
+RegistryRoot=Software\Vendor\Velmora Café
+DefaultFolder=Velmora Café %d
+[Complete]
+Message=$ProductName is installed.
+[Components]
+Program=$ProgramFolder
+[RegistrySettings]
+General\Ambiance=Café crème
+[Shortcuts]
+StartMenu=$ProgramFolder\Déjà vu\Café Présets.txt,Café Présets
+INI
+  printf 'Licence of Velmora Café: déjà vu, “quoted”\r\n' | iconv -f UTF-8 -t CP1252 >"$product/Setup.lic"
+  downloads="$WINEPREFIX/drive_c/E2E Łukasz/Downloads"
+  cp_dest='C:\E2E Codepage\Velmora Café 5'
+  cp_key='Software\Vendor\Velmora Café'
+  cp_uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora Café 5.04'
+  cp_clean() {
+    for key in "HKLM\\$cp_key" "HKCU\\$cp_key" "$cp_uninstall"; do reg32 delete "$key" /f >/dev/null 2>&1 || true; done
+    rm -rf "$WINEPREFIX/drive_c/E2E Codepage" "$WINEPREFIX/drive_c/E2E Łukasz" "$programs/Café Présets.lnk"
+  }
+  at_exit cp_clean
+  cp_clean
+  mkdir -p "$downloads"
+  pack_setup "$product" "$work/VelmoraCafeSetup.exe"
+  mv "$work/VelmoraCafeSetup.exe" "$downloads/VelmoraSetup.exe"
+  drive "$here/codepage.driver" "SETUP=C:\\E2E Łukasz\\Downloads\\VelmoraSetup.exe" "DEST=$cp_dest" ||
+    fail "driver script codepage.driver"
+
+  [ -f "$WINEPREFIX/drive_c/E2E Codepage/Velmora Café 5/Déjà vu/Café Présets.txt" ] ||
+    fail "not installed with its letters: $(cd "$WINEPREFIX/drive_c/E2E Codepage" 2>/dev/null && find . | tr '\n' ' ')"
+  # What the list of installed programs and the product read: the registry's own (UTF-16) text.
+  reg_text() { # reg_text KEY: the key's values as reg.exe exports them, in UTF-8
+    rm -f "$work/export.reg"
+    reg32 export "$1" "$(winpath "$work/export.reg")" /y >/dev/null 2>&1 && iconv -f UTF-16 -t UTF-8 "$work/export.reg" | tr -d '\r'
+  }
+  reg_text "$cp_uninstall" | grep -qx '"DisplayName"="Velmora Café 5.04"' ||
+    fail "listed name: $(reg_text "$cp_uninstall" | grep DisplayName)"
+  reg_text "HKCU\\$cp_key\\5.0\\General" | grep -qx '"Ambiance"="Café crème"' ||
+    fail "setting: $(reg_text "HKCU\\$cp_key\\5.0\\General")"
+  # The helper runs in the Western code page, where "é" is a letter; Wine hands its output
+  # to Linux in UTF-8.
+  link=$(LC_ALL=C.UTF-8 LANG=C.UTF-8 "$wine_run" "$helper" shortcut "$(LC_ALL=C.UTF-8 folder programs)\\Café Présets.lnk" |
+    tr -d '\r')
+  expect_equal "shortcut" "$link" "$cp_dest\\Déjà vu\\Café Présets.txt|"
+
+  drive "$here/codepage-uninstall.driver" "UNINST=$cp_dest\\Uninst.exe" || fail "driver script codepage-uninstall.driver"
+  # The uninstaller removes the files and folders it installed; the folder with Uninst.exe is
+  # left to its self-removal batch.
+  [ ! -e "$WINEPREFIX/drive_c/E2E Codepage/Velmora Café 5/Déjà vu" ] || fail "the folder Déjà vu is still there"
+  ! key_exists "$cp_uninstall" || fail "the uninstall entry is still there"
+  [ ! -e "$programs/Café Présets.lnk" ] || fail "the shortcut is still there"
   ;;
 *)
   echo "unknown case $case_name" >&2
