@@ -660,7 +660,10 @@ void TChecker::CollectInstalledFiles() {
         for (const std::string& line : Setup->Components) {
             const std::string source = Setup->ExpandFolderSymbols(LineName(line), item);
             const std::string destination = Setup->ExpandFolderSymbols(LineValue(line), item);
-            const auto folder = Product.Folders.find(AsciiLowerCase(source));
+            // The loader's texts are in the code page it runs with (UTF-8 here); folders are
+            // known by their stored (Windows-1252) names.
+            const auto folder =
+                Product.Folders.find(AsciiLowerCase(Utf8ToWindows1252(source).value_or(source)));
             if (source.empty() || destination.empty() || folder == Product.Folders.end())
                 continue;
             const fs::path root =
@@ -692,7 +695,8 @@ void TChecker::CheckFolderValue(int line, const std::string& raw, const TSetupBu
             return;
         }
     }
-    const std::string expanded = Setup->ExpandFolderSymbols(raw, item);
+    // As the program takes the line: in the code page it runs with, like its folders.
+    const std::string expanded = Setup->ExpandFolderSymbols(ProductText(raw), item);
     if (expanded.empty())
         return;
     const std::string leftover = LeftoverSymbol(expanded, true);
