@@ -12,7 +12,8 @@
 #         telling the setup program that Windows version, checking its font and resolution
 #         awareness),
 #         codepage (an accented product on a Cyrillic system, from a folder outside Windows-1252,
-#         into a Documents and onto a Desktop named in several scripts)
+#         into a Documents and onto a Desktop named in several scripts; then from a folder named
+#         in several scripts with Setup.dat beside the program)
 # Screenshots go to WORK_FOLDER/screenshots/<dpi>/ (version-*: <version>-<dpi>/) as BMP and PNG.
 set -euo pipefail
 case_name=${1:?case}
@@ -376,6 +377,15 @@ INI
   [ ! -e "$programs/Café Présets.lnk" ] || fail "the shortcut is still there"
   [ ! -e "$cp_desktop/Velmora Café.lnk" ] || fail "the Desktop shortcut is still there"
   [ ! -e "$cp_documents/Velmora Café/Presets/Chaud.preset" ] || fail "the preset in Documents is still there"
+
+  # The program beside its Setup.dat in a folder named in several scripts finds and opens it.
+  several="$WINEPREFIX/drive_c/E2E Łukasz/Загрузки 下载 Λήψεις"
+  mkdir -p "$several"
+  "$wine_run" "$packer" pack --quiet --version 5.04 --date 2024-03-01 "$(winpath "$product")" "$(winpath "$work/Setup.dat")"
+  mv "$work/Setup.dat" "$several/Setup.dat"
+  cp "$stub" "$several/Setup.exe"
+  drive "$here/codepage-start.driver" "SETUP=C:\\E2E Łukasz\\Загрузки 下载 Λήψεις\\Setup.exe" ||
+    fail "driver script codepage-start.driver"
   ;;
 *)
   echo "unknown case $case_name" >&2
