@@ -16,6 +16,7 @@
 #include "common/Errors.h"
 #include "common/FileSystem.h"
 #include "common/Stream.h"
+#include "common/TextEncoding.h"
 
 std::string SystemErrorMessage(int code) {
     return std::strerror(code);
@@ -258,4 +259,17 @@ std::string TempDirectory() {
 
 char PathDelimiter() {
     return '/';
+}
+
+uint32_t RunningCodePage() {
+    return CodePageUtf8; // file names and texts on Linux
+}
+
+std::string SystemWindows1252ToCodePage(std::string_view text, uint32_t) {
+    std::string out(text);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            c = '_';
+    }
+    return out;
 }

@@ -10,6 +10,7 @@
 #include "common/Errors.h"
 #include "common/FileSystem.h"
 #include "common/Stream.h"
+#include "common/TextEncoding.h"
 #include "common/WinHandle.h"
 
 std::string SystemErrorMessage(int code) {
@@ -247,4 +248,25 @@ std::string TempDirectory() {
 
 char PathDelimiter() {
     return '\\';
+}
+
+uint32_t RunningCodePage() {
+    // 65001 when the manifest's UTF-8 declaration is honoured; older Windows ignore it and
+    // answer with the system's code page.
+    return ::GetACP();
+}
+
+std::string SystemWindows1252ToCodePage(std::string_view text, uint32_t codePage) {
+    if (text.empty())
+        return std::string();
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(text.size(), L'\0'); // one UTF-16 unit per byte: 1252 is a single-byte page
+    const int wideLength =
+        ::MultiByteToWideChar(CodePageWindows1252, 0, text.data(), size, wide.data(), size);
+    // Without WC_NO_BEST_FIT_CHARS Windows gives the nearest letter where it knows one; "_"
+    // only for the rest (the default character must be NULL for UTF-8 alone, not asked here).
+    const int length = ::WideCharToMultiByte(codePage, 0, wide.data(), wideLength, nullptr, 0, "_", nullptr);
+    std::string out(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(codePage, 0, wide.data(), wideLength, out.data(), length, "_", nullptr);
+    return out;
 }

@@ -14,7 +14,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-dev make pkg-config dpkg-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   libz-mingw-w64-dev zlib1g-dev googletest libjpeg62-turbo-dev
   wine wine32:i386 wine64 fonts-dejavu-core xvfb x11-apps imagemagick libjpeg-turbo-progs
-  osslsigncode openssl lintian man-db)
+  osslsigncode openssl lintian man-db locales)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
@@ -51,6 +51,12 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_update = 1 ]; then
   export DEBIAN_FRONTEND=noninteractive
   as_root apt-get update -q
   as_root apt-get install -y -q --no-install-recommends "${packages[@]}"
+fi
+
+# Wine takes the system's language and code page from the Linux locale, and only from one that
+# is installed: the test of a Cyrillic system (code page 1251) runs under ru_RU.UTF-8.
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8'; then
+  as_root localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 fi
 
 # libjpeg-turbo, static, for i686-w64-mingw32. Only Setup.exe decodes with it (the wizard's

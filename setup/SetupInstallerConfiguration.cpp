@@ -7,6 +7,7 @@
 #include "common/Errors.h"
 #include "common/IniFile.h"
 #include "common/Stream.h"
+#include "common/TextEncoding.h"
 
 namespace {
 
@@ -182,7 +183,9 @@ std::unique_ptr<TStream> TSetupInstaller::ReadSetupFile(const std::string& fileN
 
 std::vector<std::string> TSetupInstaller::ReadSetupLines(const std::string& fileName) {
     std::unique_ptr<TStream> stream = ReadSetupFile(fileName);
-    return SplitLines(ReadStreamText(*stream));
+    // The setup files are Windows-1252; their texts become names of files, folders and
+    // registry values, window texts and shortcut titles, all in the running code page.
+    return SplitLines(ProductText(ReadStreamText(*stream)));
 }
 
 void TSetupInstaller::LoadConfiguration() {

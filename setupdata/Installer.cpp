@@ -20,6 +20,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/TextEncoding.h"
 #include "setupdata/ExtractionPipeline.h"
 #include "setupdata/Inflate.h"
 #include "setupdata/UninstallRecord.h"
@@ -271,7 +272,8 @@ bool TInstaller::FindTopLevel(TStream& archive, const std::string& name, bool fo
                               TEntryList& content) {
     TListReader reader(archive, TopLevelList(archive));
     while (reader.Read()) {
-        if (reader.Record.IsFolder() == folder && SameText(reader.Record.NameText(), name)) {
+        // Names asked for come from the configuration, in the running code page.
+        if (reader.Record.IsFolder() == folder && SameText(ProductText(reader.Record.NameText()), name)) {
             record = reader.Record;
             content = reader.Content();
             archive.SetPosition(content.Start);
@@ -320,14 +322,16 @@ int64_t TInstaller::ExtractEntries(TStream& archive, const TEntryList& list, con
     TListReader reader(archive, list);
     while (reader.Read()) {
         const TEntryRecord& record = reader.Record;
+        // The stored name is Windows-1252; the file functions take the running code page.
+        const std::string name = extracting ? ProductText(record.NameText()) : std::string();
         if (record.IsFolder()) {
-            const std::string child = extracting ? destination + record.NameText() + PathDelimiter() : std::string();
+            const std::string child = extracting ? destination + name + PathDelimiter() : std::string();
             total += static_cast<uint64_t>(ExtractEntries(archive, reader.Content(), child, fileDate, target));
         } else if (!extracting) {
             total += static_cast<uint32_t>(record.FileSize);
         } else {
             archive.SetPosition(reader.ContentStart);
-            target->ExtractFile(archive, record, destination + record.NameText(), fileDate);
+            target->ExtractFile(archive, record, destination + name, fileDate);
         }
     }
     return static_cast<int64_t>(total);

@@ -8,6 +8,7 @@
 #include <shlguid.h>
 #include <shlobj.h>
 
+#include <cwchar>
 #include <optional>
 #include <vector>
 
@@ -53,15 +54,22 @@ int SpecialFolderCsidl(TSpecialFolder kind) {
 }
 
 // The file-system path of an item list, or nothing for a virtual item (Recycle Bin, Control
-// Panel, a computer on the network). The shell writes at most MAX_PATH characters.
+// Panel, a computer on the network). The shell writes at most MAX_PATH characters. Asked for
+// in UTF-16 and converted here: in UTF-8 those characters can take three times as many bytes,
+// and SHGetPathFromIDListA cuts the path at MAX_PATH bytes.
 std::optional<std::string> PathFromItemList(LPCITEMIDLIST list) {
-    char buffer[MAX_PATH + 1] = {};
-    if (!::SHGetPathFromIDListA(list, buffer))
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (!::SHGetPathFromIDListW(list, buffer))
         return std::nullopt;
-    return std::string(buffer);
+    const int size = static_cast<int>(std::wcslen(buffer));
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, buffer, size, nullptr, 0, nullptr, nullptr);
+    std::string path(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, buffer, size, path.data(), length, nullptr, nullptr);
+    return path;
 }
 
-// IPersistFile takes wide paths; everything else here is ANSI in the system code page.
+// IPersistFile takes wide paths; everything else here is 8-bit in the code page the program
+// runs with (CP_ACP: UTF-8 where the manifest's declaration is honoured).
 std::wstring ToWide(const std::string& text) {
     if (text.empty())
         return std::wstring();
@@ -107,9 +115,9 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM param, LPARAM data
             // Show the full path of the new selection under the title; an item without a
             // file-system path leaves the text as it was. (The dialog of the new style keeps its
             // status area hidden; the text is set all the same.)
-            char path[MAX_PATH + 1] = {};
-            if (::SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(param), path))
-                ::SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
+            if (const std::optional<std::string> path =
+                    PathFromItemList(reinterpret_cast<LPCITEMIDLIST>(param)))
+                ::SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path->c_str()));
             break;
         }
         }

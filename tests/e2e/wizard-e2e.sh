@@ -11,7 +11,10 @@
 #         and its Setup.dat replaced at their path while the wizard shows),
 #         version-winxp|version-win7|version-win10 (install as install does, with Wine
 #         telling the setup program that Windows version, checking its font and resolution
-#         awareness)
+#         awareness),
+#         codepage (an accented product on a Cyrillic system, from a folder outside Windows-1252,
+#         into a Documents and onto a Desktop named in several scripts; then from a folder named
+#         in several scripts with Setup.dat beside the program)
 # Screenshots go to WORK_FOLDER/screenshots/<dpi>/ (version-*: <version>-<dpi>/) as BMP and PNG.
 set -euo pipefail
 case_name=${1:?case}
@@ -414,6 +417,115 @@ swap)
     drive "$here/uninstall.driver" "UNINST=$dest_windows\\Uninst.exe" || fail "driver script uninstall.driver"
     check_removed
   done
+  ;;
+codepage)
+  # A Cyrillic system (code page 1251, where the bytes of "é" and "à" are other letters): a
+  # product with accented names, packed onto a setup program in a folder whose name has a letter
+  # outside Windows-1252, installs those names intact, also into a user's Documents and Desktop
+  # named in several scripts, lists its name right, and goes again.
+  shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+  saved_folders=()
+  for value in Personal Desktop; do
+    saved_folders+=("$value" "$(wine reg query "$shell_folders" /v $value 2>/dev/null | tr -d '\r' |
+      awk -v name=$value '$1 == name { sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]+/, ""); print; exit }')")
+  done
+  restore_folders() {
+    local i
+    for i in 0 2; do
+      wine reg add "$shell_folders" /v "${saved_folders[i]}" /t REG_EXPAND_SZ /d "${saved_folders[i + 1]}" /f >/dev/null 2>&1
+    done
+  }
+  at_exit restore_folders
+  export LC_ALL=ru_RU.UTF-8 LANG=ru_RU.UTF-8
+  cp_documents="$WINEPREFIX/drive_c/users/Łukasz Документы 文档"
+  cp_desktop="$WINEPREFIX/drive_c/users/Łukasz Рабочий стол"
+  # Wine notes the system's locale of each program it starts.
+  wine reg query 'HKCU\Control Panel\International' /v LocaleName 2>/dev/null | grep -q ru-RU ||
+    fail "Wine does not run Cyrillic: is ru_RU.UTF-8 installed (locale -a)?"
+  product="$work/product-cp"
+  mkdir -p "$product/Program/Déjà vu"
+  printf 'presets' >"$product/Program/Déjà vu/Café Présets.txt"
+  printf 'app' >"$product/Program/App.exe"
+  mkdir -p "$product/Presets"
+  printf 'warm' >"$product/Presets/Chaud.preset"
+  cp "$root/examples/sample/Setup.jpg" "$product/"
+  # The setup files are Windows-1252, as vendors write them.
+  iconv -f UTF-8 -t CP1252 >"$product/Setup.ini" <<'INI'
+[Setup]
+ProductName=Velmora Café
+RegistryRoot=Software\Vendor\Velmora Café
+DefaultFolder=Velmora Café %d
+[Complete]
+Message=$ProductName is installed.
+[Folders]
+Presets=$Documents\Velmora Café\Presets
+[Components]
+Program=$ProgramFolder
+Presets=%Presets
+[RegistrySettings]
+General\Ambiance=Café crème
+[Shortcuts]
+StartMenu=$ProgramFolder\Déjà vu\Café Présets.txt,Café Présets
+Desktop=$ProgramFolder\App.exe,$ProductName
+INI
+  printf 'Licence of Velmora Café: déjà vu, “quoted”\r\n' | iconv -f UTF-8 -t CP1252 >"$product/Setup.lic"
+  downloads="$WINEPREFIX/drive_c/E2E Łukasz/Downloads"
+  cp_dest='C:\E2E Codepage\Velmora Café 5'
+  cp_key='Software\Vendor\Velmora Café'
+  cp_uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora Café 5.04'
+  cp_clean() {
+    local key
+    for key in "HKLM\\$cp_key" "HKCU\\$cp_key" "$cp_uninstall"; do reg32 delete "$key" /f >/dev/null 2>&1 || true; done
+    rm -rf "$WINEPREFIX/drive_c/E2E Codepage" "$WINEPREFIX/drive_c/E2E Łukasz" "$programs/Café Présets.lnk" \
+      "$cp_documents" "$cp_desktop"
+  }
+  at_exit cp_clean
+  cp_clean
+  mkdir -p "$cp_documents" "$cp_desktop"
+  wine reg add "$shell_folders" /v Personal /t REG_EXPAND_SZ /d 'C:\users\Łukasz Документы 文档' /f >/dev/null
+  wine reg add "$shell_folders" /v Desktop /t REG_EXPAND_SZ /d 'C:\users\Łukasz Рабочий стол' /f >/dev/null
+  mkdir -p "$downloads"
+  pack_setup "$product" "$work/VelmoraCafeSetup.exe"
+  mv "$work/VelmoraCafeSetup.exe" "$downloads/VelmoraSetup.exe"
+  drive "$here/codepage.driver" "SETUP=C:\\E2E Łukasz\\Downloads\\VelmoraSetup.exe" "DEST=$cp_dest" ||
+    fail "driver script codepage.driver"
+
+  [ -f "$WINEPREFIX/drive_c/E2E Codepage/Velmora Café 5/Déjà vu/Café Présets.txt" ] ||
+    fail "not installed with its letters: $(cd "$WINEPREFIX/drive_c/E2E Codepage" 2>/dev/null && find . | tr '\n' ' ')"
+  # What the list of installed programs and the product read: the registry's own (UTF-16) text.
+  reg_text() { # reg_text KEY: the key's values as reg.exe exports them, in UTF-8
+    rm -f "$work/export.reg"
+    reg32 export "$1" "$(winpath "$work/export.reg")" /y >/dev/null 2>&1 && iconv -f UTF-16 -t UTF-8 "$work/export.reg" | tr -d '\r'
+  }
+  [ -f "$cp_documents/Velmora Café/Presets/Chaud.preset" ] || fail "not installed into the user's Documents"
+  [ -f "$cp_desktop/Velmora Café.lnk" ] || fail "no shortcut on the user's Desktop"
+  reg_text "$cp_uninstall" | grep -qx '"DisplayName"="Velmora Café 5.04"' ||
+    fail "listed name: $(reg_text "$cp_uninstall" | grep DisplayName)"
+  reg_text "HKCU\\$cp_key\\5.0\\General" | grep -qx '"Ambiance"="Café crème"' ||
+    fail "setting: $(reg_text "HKCU\\$cp_key\\5.0\\General")"
+  # The helper runs in the Western code page, where "é" is a letter; Wine hands its output
+  # to Linux in UTF-8.
+  link=$(LC_ALL=C.UTF-8 LANG=C.UTF-8 "$wine_run" "$helper" shortcut "$(LC_ALL=C.UTF-8 folder programs)\\Café Présets.lnk" |
+    tr -d '\r')
+  expect_equal "shortcut" "$link" "$cp_dest\\Déjà vu\\Café Présets.txt|"
+
+  drive "$here/codepage-uninstall.driver" "UNINST=$cp_dest\\Uninst.exe" || fail "driver script codepage-uninstall.driver"
+  # The uninstaller removes the files and folders it installed; the folder with Uninst.exe is
+  # left to its self-removal batch.
+  [ ! -e "$WINEPREFIX/drive_c/E2E Codepage/Velmora Café 5/Déjà vu" ] || fail "the folder Déjà vu is still there"
+  ! key_exists "$cp_uninstall" || fail "the uninstall entry is still there"
+  [ ! -e "$programs/Café Présets.lnk" ] || fail "the shortcut is still there"
+  [ ! -e "$cp_desktop/Velmora Café.lnk" ] || fail "the Desktop shortcut is still there"
+  [ ! -e "$cp_documents/Velmora Café/Presets/Chaud.preset" ] || fail "the preset in Documents is still there"
+
+  # The program beside its Setup.dat in a folder named in several scripts finds and opens it.
+  several="$WINEPREFIX/drive_c/E2E Łukasz/Загрузки 下载 Λήψεις"
+  mkdir -p "$several"
+  "$wine_run" "$packer" pack --quiet --version 5.04 --date 2024-03-01 "$(winpath "$product")" "$(winpath "$work/Setup.dat")"
+  mv "$work/Setup.dat" "$several/Setup.dat"
+  cp "$stub" "$several/Setup.exe"
+  drive "$here/codepage-start.driver" "SETUP=C:\\E2E Łukasz\\Загрузки 下载 Λήψεις\\Setup.exe" ||
+    fail "driver script codepage-start.driver"
   ;;
 *)
   echo "unknown case $case_name" >&2

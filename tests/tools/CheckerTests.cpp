@@ -123,6 +123,12 @@ const TCase Cases[] = {
      "Setup.ini:11: error: [Components] destination \"Velmora\" can never be an absolute path: it starts "
      "with no "
      "folder symbol, drive or network share"},
+    // A component, a file and a shortcut with accented names: the loader's texts (UTF-8 here)
+    // find the folder stored in Windows-1252.
+    {{{"Setup.ini", 10, "Program=$ProgramFolder\nPr\xE9sets=$ProgramFolder\\Pr\xE9sets"},
+      {"Setup.ini", 16, "StartMenu=$ProgramFolder\\Pr\xE9sets\\Caf\xE9.txt,Caf\xE9"},
+      {"Pr\xC3\xA9sets/Caf\xC3\xA9.txt", 0, "x"}},
+     ""},
     // Warnings.
     {{{"Setup.ini", 10, "Program=$ProgramFolder\nDocs=$ProgramFolder"}},
      "Setup.ini:11: warning: [Components] folder \"Docs\" is not in the product folder"},

@@ -19,7 +19,6 @@
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestValues.h"
 #include "tools/setuppack/ArchiveCommands.h"
-#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/Packer.h"
 
 namespace fs = std::filesystem;
@@ -367,39 +366,6 @@ TEST_F(PackerTest, ExtractWritesNothingWhenAMemberIsDamaged) {
     MakeTree(Product(), {{"Setup.ini", "x"}});
     PackProduct(Options(Scratch));
     EXPECT_THROW(ExtractSetup(path, out.string()), Exception);
-}
-
-TEST(Charset, Utf8ToWindows1252) {
-    struct {
-        std::string Utf8;
-        std::optional<std::string> Expected;
-    } const cases[] = {
-        {"Setup.ini", std::string("Setup.ini")},
-        {"\xC3\xA9t\xC3\xA9", std::string("\xE9t\xE9")},
-        {"\xE2\x82\xAC \xC5\xA0 \xE2\x80\x9E \xC5\xB8", std::string("\x80 \x8A \x84 \x9F")},
-        {"\xC2\xA0\xC3\xBF", std::string("\xA0\xFF")},
-        {"\xC2\x81", std::nullopt},        // U+0081: the byte means something else in the page
-        {"\xE6\x97\xA5", std::nullopt},    // not in the page
-        {"\xF0\x9F\x98\x80", std::nullopt},
-        {"\xC3", std::nullopt},            // cut off
-        {"\xC0\xAF", std::nullopt},        // overlong "/"
-        {"\xE0\x80\xAF", std::nullopt},    // overlong "/"
-        {"\xED\xA0\x80", std::nullopt},    // surrogate
-        {"\x80", std::nullopt},            // stray continuation byte
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(Utf8ToWindows1252(c.Utf8), c.Expected) << c.Utf8;
-}
-
-TEST(Charset, EveryDefinedByteRoundTrips) {
-    for (int b = 1; b < 256; ++b) {
-        const std::string byte(1, static_cast<char>(b));
-        const std::optional<std::string> back = Utf8ToWindows1252(Windows1252ToUtf8(byte));
-        if (b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D)
-            EXPECT_FALSE(back) << b;
-        else
-            EXPECT_EQ(back, byte) << b;
-    }
 }
 
 } // namespace

@@ -80,7 +80,7 @@ expect_offer() { # expect_offer EXPECTED WORD...
 }
 expect_offer "pack plan preview" p
 expect_offer "--json --version" plan --
-expect_offer "--hidpi --keep --stub --version" preview --
+expect_offer "--hidpi --keep --locale --stub --version" preview --
 expect_offer "--json --quiet" list --
 expect_offer "--date --ignore-errors --jobs --quiet --stub --time --version" pack "$sample" --
 

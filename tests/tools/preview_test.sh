@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # setuppack preview under Wine: the sample product and a bundle that shows every optional page
 # give one picture for each page their configurations show; at 144 pixels per inch the pages
-# are larger; without Wine the tool says what is missing.
+# are larger; without Wine, or without the locale asked for, the tool says what is missing.
 # Usage: preview_test.sh SETUPPACK SAMPLE_FOLDER BUNDLE_FOLDER
 # Exit code 77 (skipped) when the Windows tree, which holds Setup.exe, has not been built.
 set -u
@@ -21,6 +21,10 @@ PATH=/nonexistent "$setuppack" preview "$sample" "$work/none" >"$work/out" 2>&1
 code=$?
 [ $code = 1 ] || fail "preview without Wine: exit code $code"
 grep -q "lacks wine, wineserver, Xvfb" "$work/out" || fail "preview without Wine: $(cat "$work/out")"
+# Wine would quietly keep its default language under a locale the machine lacks.
+"$setuppack" preview --locale xx_XX.UTF-8 "$sample" "$work/none" >"$work/out" 2>&1 &&
+  fail "preview under a missing locale"
+grep -q "The locale xx_XX.UTF-8 is not installed" "$work/out" || fail "preview under a missing locale: $(cat "$work/out")"
 
 pages() { (cd "$1" 2>/dev/null && ls -1 | tr '\n' ' '); }
 

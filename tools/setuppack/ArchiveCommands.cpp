@@ -12,25 +12,15 @@
 #include "common/CommonUtils.h"
 #include "common/DosDate.h"
 #include "common/FileSystem.h"
+#include "common/TextEncoding.h"
 #include "setupdata/Inflate.h"
 #include "setupdata/SetupData.h"
-#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/Json.h"
 
 namespace fs = std::filesystem;
 using Archive::TEntryRecord;
 
 namespace {
-
-// Names as the platform's file functions take them: UTF-8 on POSIX systems, the ANSI code
-// page (where archive names come from) on Windows.
-std::string NativeName(const std::string& stored) {
-#ifdef _WIN32
-    return stored;
-#else
-    return Windows1252ToUtf8(stored);
-#endif
-}
 
 struct TTopLevelEntry {
     std::string Name;
@@ -130,20 +120,20 @@ public:
     TFolderWriter(std::string root, TProgressCount& progress) : Root(std::move(root)), Progress(progress) {}
 
     void PrepareFolder(const std::string& folder) override {
-        const std::string path = Root + NativeName(folder);
+        const std::string path = Root + folder; // named as the program names it
         if (!CreateDir(path) && !DirectoryExists(path))
             throw EFCreateError(path, "The folder cannot be created.");
     }
     void ExtractFile(TStream& archive, const TEntryRecord& record, const std::string& target,
                      uint32_t fileDate) override {
-        TFileStream file(Root + NativeName(target), TFileMode::fmCreate);
+        TFileStream file(Root + target, TFileMode::fmCreate);
         TInflateStream inflater(archive, record.ContentLength, record.FileSize);
         ReadThrough(inflater, record.FileSize, Progress,
                     [&](const uint8_t* data, int32_t count) { file.WriteBuffer(data, count); });
         SetFileDate(file, fileDate);
     }
     void WriteFile(const std::string& name, TMemoryStream& content, uint32_t fileDate) {
-        TFileStream file(Root + NativeName(name), TFileMode::fmCreate);
+        TFileStream file(Root + ProductText(name), TFileMode::fmCreate);
         file.WriteBuffer(content.Memory(), static_cast<int32_t>(content.Bytes().size()));
         SetFileDate(file, fileDate);
         Progress.Add(static_cast<int64_t>(content.Bytes().size()));
@@ -200,7 +190,7 @@ void ListSetup(const std::string& setupPath, std::ostream& out, const TArchivePr
             std::snprintf(columns, sizeof columns, "%12ld %12ld  ", static_cast<long>(record.FileSize),
                           static_cast<long>(record.ContentLength));
         }
-        out << columns << NativeName(path) << (record.IsFolder() ? "\\" : "") << "\n";
+        out << columns << ProductText(path) << (record.IsFolder() ? "\\" : "") << "\n";
     });
     out << files << " files, " << folders << " folders, " << bytes << " bytes\n";
 }
@@ -243,7 +233,8 @@ TVerifyResult Verify(TInstaller& installer, TProgressCount& progress) {
     TVerifier verifier(progress);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {
-            installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), 0, &verifier);
+            const std::string name = ProductText(entry.Name);
+            installer.ExtractFolder(name, name + PathDelimiter(), 0, &verifier);
         } else {
             const std::unique_ptr<TMemoryStream> content = installer.ReadFile(entry.Name);
             verifier.AddFile(static_cast<int64_t>(content->Bytes().size()));
@@ -280,7 +271,9 @@ TVerifyResult ExtractSetup(const std::string& setupPath, const std::string& dest
     TFolderWriter writer(rootText, count);
     for (const TTopLevelEntry& entry : ReachableTopLevel(installer)) {
         if (entry.Folder) {
-            installer.ExtractFolder(entry.Name, entry.Name + PathDelimiter(), installer.ArchiveFileDate, &writer);
+            // The program names components and their files in the code page it runs with.
+            const std::string name = ProductText(entry.Name);
+            installer.ExtractFolder(name, name + PathDelimiter(), installer.ArchiveFileDate, &writer);
         } else {
             const std::unique_ptr<TMemoryStream> content = installer.ReadFile(entry.Name);
             writer.WriteFile(entry.Name, *content, installer.ArchiveFileDate);

@@ -97,7 +97,9 @@ const char* const UsageText =
     "       --version VERSION   product version the pages show (default 1.00)\n"
     "       --stub SETUP_EXE    the setup program to run (default: the installed Setup.exe)\n"
     "       --hidpi             also at 144 pixels per inch, into OUT_DIR/144dpi\n"
-    "       --keep              keep the temporary folder (prefix, setup program, logs)\n";
+    "       --keep              keep the temporary folder (prefix, setup program, logs)\n"
+    "       --locale LOCALE     as on a system of that language, for example ru_RU.UTF-8\n"
+    "                           (Cyrillic, code page 1251); the locale must be installed\n";
 
 class EUsage : public std::exception {
 public:
@@ -376,6 +378,7 @@ int RunPreview(const std::vector<std::string>& args) {
         {"--stub", true, [&](const std::string& value) { options.StubPath = value; }},
         {"--hidpi", false, [&](const std::string&) { options.Dpis.push_back(144); }},
         {"--keep", false, [&](const std::string&) { options.Keep = true; }},
+        {"--locale", true, [&](const std::string& value) { options.Locale = value; }},
     };
     const std::vector<std::string> positional = ReadOptions(args, known);
     if (positional.size() != 2)

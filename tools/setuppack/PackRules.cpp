@@ -9,8 +9,8 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/TextEncoding.h"
 #include "setupdata/ArchiveFormat.h"
-#include "tools/setuppack/Charset.h"
 
 namespace {
 

@@ -19,12 +19,14 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 #include "common/Errors.h"
 #include "common/IniFile.h"
+#include "common/TextEncoding.h"
 #include "setupdata/SetupData.h"
 #include "tools/setuppack/Packer.h"
 #include "tools/setuppack/ToolData.h"
@@ -79,9 +81,11 @@ std::string FindProgram(const std::string& name) {
     return {};
 }
 
-// Runs a program with its output (both streams) appended to a log file; returns its exit
-// code, or -1 when it could not run or ended by a signal.
-int RunLogged(const std::vector<std::string>& argv, const std::string& logPath) {
+// Runs a program with its output (both streams) appended to a log file and the variables
+// ("NAME=value") added to its environment; returns its exit code, or -1 when it could not run
+// or ended by a signal.
+int RunLogged(const std::vector<std::string>& argv, const std::string& logPath,
+              const std::vector<std::string>& variables = {}) {
     const pid_t child = ::fork();
     if (child < 0)
         return -1;
@@ -94,6 +98,8 @@ int RunLogged(const std::vector<std::string>& argv, const std::string& logPath) 
         }
         if (nothing >= 0)
             ::dup2(nothing, 0);
+        for (const std::string& variable : variables)
+            ::putenv(const_cast<char*>(variable.c_str())); // the child's own copy of the strings
         std::vector<char*> args;
         for (const std::string& arg : argv)
             args.push_back(const_cast<char*>(arg.c_str()));
@@ -129,8 +135,8 @@ std::string LogTail(const std::string& logPath, size_t lines) {
 // The temporary folder with its Wine session; stopped and removed again on the way out.
 class TPreviewSession {
 public:
-    TPreviewSession(std::string sessionScript, bool keep)
-        : SessionScript(std::move(sessionScript)), Keep(keep) {
+    TPreviewSession(std::string sessionScript, bool keep, std::vector<std::string> variables)
+        : Variables(std::move(variables)), SessionScript(std::move(sessionScript)), Keep(keep) {
         std::string pattern = (fs::temp_directory_path() / "setuppack-preview-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
             throw Exception("Cannot create a temporary folder in " + fs::temp_directory_path().string());
@@ -139,7 +145,7 @@ public:
     }
     ~TPreviewSession() {
         if (Started)
-            RunLogged({"bash", SessionScript, "stop", Folder.string()}, LogPath);
+            RunLogged({"bash", SessionScript, "stop", Folder.string()}, LogPath, Variables);
         std::error_code ignored;
         if (!Keep)
             fs::remove_all(Folder, ignored);
@@ -147,12 +153,17 @@ public:
 
     void Start() {
         Started = true;
-        if (RunLogged({"bash", SessionScript, "start", Folder.string()}, LogPath) != 0)
+        if (RunLogged({"bash", SessionScript, "start", Folder.string()}, LogPath, Variables) != 0)
             throw Exception("The Wine session did not start:\n" + LogTail(LogPath, 20));
+        Variables.push_back("SETUP_BUILD_DIR=" + Folder.string());
     }
+
+    // Runs a program under the session's Wine.
+    int Run(const std::vector<std::string>& argv) { return RunLogged(argv, LogPath, Variables); }
 
     fs::path Folder;
     std::string LogPath;
+    std::vector<std::string> Variables; // of every program run in the session
 
 private:
     std::string SessionScript;
@@ -160,12 +171,13 @@ private:
     bool Started = false;
 };
 
-// The window caption the wizard will show: "$ProductName Setup".
+// The window caption the wizard will show: "$ProductName Setup", in UTF-8 like every argument
+// that the driver, which runs in UTF-8 as the setup program does, takes from Linux.
 std::string WizardCaption(const std::string& setupPath) {
     TInstaller installer("", setupPath);
     const std::unique_ptr<TMemoryStream> ini = installer.ReadFile("Setup.ini");
     const std::string text = ini ? std::string(ini->Bytes().begin(), ini->Bytes().end()) : std::string();
-    return TIniFile(SplitLines(text)).ReadString("Setup", "ProductName", "") + " Setup";
+    return Windows1252ToUtf8(TIniFile(SplitLines(text)).ReadString("Setup", "ProductName", "")) + " Setup";
 }
 
 #endif
@@ -254,7 +266,26 @@ std::vector<TPreviewPage> PreviewProduct(const TPreviewOptions& options, std::os
     const std::string sessionScript = ToolDataFile("wine-session.sh", "Wine session script wine-session.sh");
     const std::string runScript = ToolDataFile("wine-run.sh", "Wine run script wine-run.sh");
 
-    TPreviewSession session(sessionScript, options.Keep);
+    // A 32-bit prefix whichever Wine packages are installed: every Wine that runs Setup.exe
+    // makes one, so the pictures are the same on every machine (a 64-bit one, made by default
+    // where wine64 is installed, would show "Program Files (x86)" on the Destination page).
+    std::vector<std::string> variables = {"WINEARCH=win32"};
+    if (!options.Locale.empty()) {
+        // Wine takes the system's language and code page from the Linux locale, and silently
+        // keeps the default when that locale is not installed.
+        const locale_t installed = ::newlocale(LC_ALL_MASK, options.Locale.c_str(), locale_t());
+        if (installed == locale_t())
+            throw Exception("The locale " + options.Locale +
+                            " is not installed on this machine (locale -a lists those that are; on Debian: "
+                            "localedef -i " +
+                            options.Locale.substr(0, options.Locale.find('.')) + " -f UTF-8 " +
+                            options.Locale + ")");
+        ::freelocale(installed);
+        // LC_ALL overrides what the caller's environment sets.
+        variables.push_back("LC_ALL=" + options.Locale);
+        variables.push_back("LANG=" + options.Locale);
+    }
+    TPreviewSession session(sessionScript, options.Keep, variables);
     if (options.Keep)
         log << "preview: working in " << session.Folder.string() << "\n";
     TPackOptions pack;
@@ -267,15 +298,10 @@ std::vector<TPreviewPage> PreviewProduct(const TPreviewOptions& options, std::os
     const std::string caption = WizardCaption(pack.OutputPath);
 
     log << "preview: starting Wine in a new prefix" << std::endl;
-    // A 32-bit prefix whichever Wine packages are installed: every Wine that runs Setup.exe
-    // makes one, so the pictures are the same on every machine (a 64-bit one, made by default
-    // where wine64 is installed, would show "Program Files (x86)" on the Destination page).
-    ::setenv("WINEARCH", "win32", 1);
     session.Start();
-    ::setenv("SETUP_BUILD_DIR", session.Folder.c_str(), 1);
     const auto wine = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {"bash", runScript});
-        return RunLogged(args, session.LogPath);
+        return session.Run(args);
     };
 
     std::vector<TPreviewPage> pages;

@@ -18,6 +18,9 @@ struct TPreviewOptions {
     double BuildDate = 0;
     std::vector<int> Dpis = {96}; // pixels per inch; each gives its own folder of pictures
     bool Keep = false;            // keep the temporary folder, for a look at its logs
+    // The system language Wine plays (a Linux locale such as ru_RU.UTF-8, which gives code page
+    // 1251, Cyrillic fonts and Russian system texts); empty: the caller's.
+    std::string Locale;
 };
 
 struct TPreviewPage {
