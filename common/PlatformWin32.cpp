@@ -141,6 +141,84 @@ bool DeleteFileAt(const std::string& path) {
     return ::DeleteFileA(path.c_str()) != FALSE;
 }
 
+namespace {
+
+// The path without trailing delimiters, for the calls that would otherwise describe what a link
+// named "link\" points to; a drive's root keeps its backslash ("C:" alone names the drive's
+// current folder).
+std::string WithoutTrailingDelimiters(const std::string& path) {
+    size_t end = path.size();
+    while (end > 1 && IsPathDelimiter(path[end - 1]))
+        --end;
+    if (end == 2 && path[1] == ':' && path.size() > 2)
+        ++end;
+    return path.substr(0, end);
+}
+
+// Reparse points come in many kinds. Those that stand for another name (symbolic links,
+// junctions, mounted volumes) carry the name-surrogate bit in their tag; the others keep the
+// item's own data elsewhere (a file the cloud service keeps, a deduplicated or compressed
+// file) and are that file or folder. Only a search gives the tag; a reparse point whose tag is
+// not known (0) counts as a link. Wine shows a Linux symbolic link as a reparse point.
+TItemKind KindOf(DWORD attributes, DWORD tag) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (tag == 0 || IsReparseTagNameSurrogate(tag)))
+        return TItemKind::Link;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? TItemKind::Folder : TItemKind::File;
+}
+
+} // namespace
+
+TItemKind ItemKindAt(const std::string& path) {
+    const std::string item = WithoutTrailingDelimiters(path);
+    // GetFileAttributesA describes a reparse point itself, not its target.
+    const DWORD attributes = ::GetFileAttributesA(item.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        // Anything else (access denied, a sharing violation) is there, just not readable.
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                       error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH ||
+                       error == ERROR_INVALID_DRIVE
+                   ? TItemKind::Missing
+                   : TItemKind::File;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return KindOf(attributes, 0);
+    WIN32_FIND_DATAA data;
+    UniqueFind find(::FindFirstFileA(item.c_str(), &data));
+    return KindOf(attributes, find ? data.dwReserved0 : 0);
+}
+
+bool RemoveItem(const std::string& path) {
+    // The item itself, never a reparse point's target (FILE_FLAG_OPEN_REPARSE_POINT), a folder
+    // as well as a file (FILE_FLAG_BACKUP_SEMANTICS), with the right to delete. The item goes
+    // when the handle is closed. Removing by name after a look at the name (DeleteFileA,
+    // RemoveDirectoryA) would remove whatever was put there in between; a handle removes what
+    // it opened. Windows refuses the disposition for a folder that is not empty
+    // (ERROR_DIR_NOT_EMPTY) and for a read-only file (ERROR_ACCESS_DENIED), as those calls do.
+    UniqueFile item(::CreateFileA(WithoutTrailingDelimiters(path).c_str(), DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                  nullptr));
+    if (!item)
+        return false;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return ::SetFileInformationByHandle(item.Get(), FileDispositionInfo, &disposition, sizeof disposition) !=
+           FALSE;
+}
+
+std::vector<TFolderEntry> FolderEntries(const std::string& folder) {
+    std::vector<TFolderEntry> entries;
+    WIN32_FIND_DATAA data;
+    UniqueFind find(
+        ::FindFirstFileA((IncludeDelimiter(WithoutTrailingDelimiters(folder)) + "*").c_str(), &data));
+    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileA(find.Get(), &data) != FALSE) {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..")
+            entries.push_back({name, KindOf(data.dwFileAttributes, data.dwReserved0)});
+    }
+    return entries;
+}
+
 bool ClearReadOnly(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&

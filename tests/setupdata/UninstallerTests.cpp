@@ -218,7 +218,9 @@ TEST_F(UninstallerTest, UserFileInACreatedFolderMakesTheRemovalIncomplete) {
     EXPECT_TRUE(FileExists(data + "mine.txt"));
 }
 
-TEST_F(UninstallerTest, EntriesRemovedByHandFailButEveryEntryIsProcessed) {
+// What is gone already was removed, by hand or by an earlier entry for the same item: the
+// removal is complete, and every entry is still processed.
+TEST_F(UninstallerTest, EntriesRemovedByHandCountAsRemovedAndEveryEntryIsProcessed) {
     const std::string kept = Tree.MakeFile("first.txt");
     TUninstaller uninstaller = MakeUninstaller({
         "F" + kept,
@@ -226,7 +228,7 @@ TEST_F(UninstallerTest, EntriesRemovedByHandFailButEveryEntryIsProcessed) {
         "F" + Tree.Path() + "gone.txt",
     });
 
-    EXPECT_FALSE(uninstaller.Uninstall());
+    EXPECT_TRUE(uninstaller.Uninstall());
     EXPECT_FALSE(FileExists(kept));
 }
 
@@ -356,7 +358,7 @@ TEST_F(UninstallerTest, ProgramFolderAndItsParentsAreDeferredFoldersBelowAreRemo
                                   "F" + program + "Uninst.exe", "D" + Tree.Path() + "Vendor\\Gone\\"}));
     TUninstaller uninstaller(path);
 
-    EXPECT_FALSE(uninstaller.Uninstall()); // only the missing "Gone" folder fails
+    EXPECT_TRUE(uninstaller.Uninstall()); // the missing "Gone" folder counts as removed
     EXPECT_FALSE(DirectoryExists(below));
     EXPECT_EQ(uninstaller.DeferredFolders,
               (std::vector<std::string>{program, program, sibling, upperVendor}));
