@@ -183,38 +183,83 @@ TItemKind ItemKindAt(const std::string& path) {
     }
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
         return KindOf(attributes, 0);
-    WIN32_FIND_DATAA data;
+    // Wine leaves the tag unset: zero, so that it counts as a link.
+    WIN32_FIND_DATAA data = {};
     UniqueFind find(::FindFirstFileA(item.c_str(), &data));
     return KindOf(attributes, find ? data.dwReserved0 : 0);
 }
 
+namespace {
+
+// The path by which the system reached an open file or folder, every link on the way resolved
+// (GetFinalPathNameByHandleA: "\\?\C:\..." or "\\?\UNC\server\share\..."); empty on failure.
+std::string FinalPath(HANDLE handle) {
+    std::string path(MAX_PATH, '\0');
+    DWORD length = ::GetFinalPathNameByHandleA(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (length >= path.size()) {
+        path.assign(length + 1, '\0');
+        length = ::GetFinalPathNameByHandleA(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+        if (length >= path.size())
+            return std::string();
+    }
+    path.resize(length);
+    return path;
+}
+
+} // namespace
+
 bool RemoveItem(const std::string& path) {
-    // The item itself, never a reparse point's target (FILE_FLAG_OPEN_REPARSE_POINT), a folder
-    // as well as a file (FILE_FLAG_BACKUP_SEMANTICS), with the right to delete. The item goes
-    // when the handle is closed. Removing by name after a look at the name (DeleteFileA,
-    // RemoveDirectoryA) would remove whatever was put there in between; a handle removes what
-    // it opened. Windows refuses the disposition for a folder that is not empty
-    // (ERROR_DIR_NOT_EMPTY) and for a read-only file (ERROR_ACCESS_DENIED), as those calls do.
-    UniqueFile item(::CreateFileA(WithoutTrailingDelimiters(path).c_str(), DELETE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                  nullptr));
-    if (!item)
+    const std::string item = WithoutTrailingDelimiters(path);
+    size_t cut = item.size();
+    while (cut > 0 && !IsPathDelimiter(item[cut - 1]) && item[cut - 1] != ':')
+        --cut;
+    if (cut == 0 || cut == item.size() || item[cut - 1] == ':')
         return false;
+    const std::string name = item.substr(cut);
+    // The folder that holds the item, reached as the installation reached it (links on the
+    // way followed), and the item itself, never a reparse point's target
+    // (FILE_FLAG_OPEN_REPARSE_POINT), a folder as well as a file (FILE_FLAG_BACKUP_SEMANTICS),
+    // with the right to delete.
+    const std::string folder = item.substr(0, cut);
+    UniqueFile parent(::CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueFile target(::CreateFileA(
+        item.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent || !target)
+        return false;
+    // What was opened must be the entry of that name in that folder: not reached through a
+    // folder that became a link after the look at it, nor what a link points to. Wine (8)
+    // opens the target of a Linux symbolic link even when asked for the link itself, and its
+    // disposition then deletes the target: under Wine a link therefore stays, and counts as
+    // not removed. Windows opens the link itself, whose final path is its own. (A name given
+    // in its short 8.3 form would not match either; the log holds the names as written.)
+    const std::string reached = FinalPath(target.Get());
+    const std::string folderReached = FinalPath(parent.Get());
+    if (reached.empty() || folderReached.empty() ||
+        !SameText(reached, IncludeDelimiter(folderReached) + name))
+        return false;
+    // The item goes when the handle is closed. Removing by name after a look at the name
+    // (DeleteFileA, RemoveDirectoryA) would remove whatever was put there in between; a handle
+    // removes what it opened. Windows refuses the disposition for a folder that is not empty
+    // (ERROR_DIR_NOT_EMPTY) and for a read-only file (ERROR_ACCESS_DENIED), as those calls do.
     FILE_DISPOSITION_INFO disposition = {TRUE};
-    return ::SetFileInformationByHandle(item.Get(), FileDispositionInfo, &disposition, sizeof disposition) !=
-           FALSE;
+    return ::SetFileInformationByHandle(target.Get(), FileDispositionInfo, &disposition,
+                                        sizeof disposition) != FALSE;
 }
 
 std::vector<TFolderEntry> FolderEntries(const std::string& folder) {
     std::vector<TFolderEntry> entries;
-    WIN32_FIND_DATAA data;
+    WIN32_FIND_DATAA data = {};
     UniqueFind find(
         ::FindFirstFileA((IncludeDelimiter(WithoutTrailingDelimiters(folder)) + "*").c_str(), &data));
-    for (bool more = static_cast<bool>(find); more; more = ::FindNextFileA(find.Get(), &data) != FALSE) {
+    for (bool more = static_cast<bool>(find); more;) {
         const std::string name = data.cFileName;
         if (name != "." && name != "..")
             entries.push_back({name, KindOf(data.dwFileAttributes, data.dwReserved0)});
+        data.dwReserved0 = 0;
+        more = ::FindNextFileA(find.Get(), &data) != FALSE;
     }
     return entries;
 }
