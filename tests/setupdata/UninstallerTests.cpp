@@ -477,3 +477,21 @@ TEST(UninstallerSelfRemoval, BatchFileRunsFromAFreshFolderAndGivesUpOnAnUninstal
     EXPECT_FALSE(DirectoryExists(FileFolder(batches[1])));
     EXPECT_TRUE(FileExists(path));
 }
+
+// A folder put in the uninstaller's place once it has ended (Windows lets a running program be
+// renamed) is not emptied by the batch file, which "del" on a folder's name would do.
+TEST(UninstallerSelfRemoval, BatchFileLeavesAFolderPutInTheUninstallersPlace) {
+    TTestFolder tree;
+    const std::string path = tree.MakeFolder("Velmora\\") + "Uninst.exe";
+    WriteUninstaller(path, EmptyImage(), RecordBytes({}));
+    TUninstaller uninstaller(path);
+    ASSERT_TRUE(DeleteFileAt(path));
+    const std::string victim = tree.MakeFile("Velmora\\Uninst.exe\\victim.txt");
+
+    uninstaller.RemoveSelf(3);
+    const std::string batchFolder = FileFolder(uninstaller.BatchFile);
+    for (int i = 0; i < 600 && DirectoryExists(batchFolder); ++i)
+        ::Sleep(100);
+    EXPECT_FALSE(DirectoryExists(batchFolder));
+    EXPECT_TRUE(FileExists(victim));
+}
