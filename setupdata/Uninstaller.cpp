@@ -169,11 +169,6 @@ bool TUninstaller::IsBelowMovedFolder(const std::string& path) {
     return false;
 }
 
-bool TUninstaller::RemoveLoggedItem(const std::string& path) {
-    FolderKinds.erase(LogPathKey(path));
-    return RemoveItem(path);
-}
-
 bool TUninstaller::Uninstall() {
     Failed = false;
     CreatedFolders.clear();
@@ -229,51 +224,37 @@ void TUninstaller::ReplayEntry(const std::string& line) {
 // An item that is gone already counts as removed: the same file logged twice (a component
 // extracted twice, two records merged) or a path spelled with doubled separators must not turn
 // a complete removal into "Some items could not be removed". What is still there afterwards is
-// what counts.
-void TUninstaller::DeleteItemFile(const std::string& loggedPath) {
+// what counts: something of another kind in the item's place (a folder where the file was) is
+// not ours to remove and counts as left; a link in its place goes as a link.
+void TUninstaller::RemoveLoggedItem(const std::string& loggedPath, TItemKind expected) {
     const std::string path = NormalizedLogPath(loggedPath);
     if (IsBelowMovedFolder(path))
         return;
-    switch (ItemKindAt(path)) {
-    case TItemKind::Missing:
-        break;
-    case TItemKind::Folder:
-        // Not the file that was installed; not ours to remove.
+    const TItemKind kind = ItemKindAt(path);
+    if (kind == TItemKind::Missing)
+        return;
+    if (kind != expected && kind != TItemKind::Link) {
         NoteResult(false);
-        break;
-    case TItemKind::File:
-    case TItemKind::Link:
-        NoteResult(RemoveLoggedItem(path));
-        break;
+        return;
     }
+    // The program's own folder and every folder that contains it cannot be removed while the
+    // uninstaller runs from it: leave them to the batch file. The test compares characters, so
+    // "C:\Program Files\Vendor\" matches a program folder "C:\Program Files\Vendor\Velmora\".
+    if (kind == TItemKind::Folder && path.size() <= ProgramFolder.size() &&
+        SameText(path, std::string_view(ProgramFolder).substr(0, path.size()))) {
+        DeferredFolders.push_back(loggedPath);
+        return;
+    }
+    FolderKinds.erase(LogPathKey(path));
+    NoteResult(RemoveItem(path));
 }
 
-void TUninstaller::RemoveFolder(const std::string& loggedPath) {
-    const std::string path = NormalizedLogPath(loggedPath);
-    if (IsBelowMovedFolder(path))
-        return;
-    switch (ItemKindAt(path)) {
-    case TItemKind::Missing:
-        break;
-    case TItemKind::File:
-        NoteResult(false);
-        break;
-    case TItemKind::Link:
-        NoteResult(RemoveLoggedItem(path));
-        break;
-    case TItemKind::Folder:
-        // The program's own folder and every folder that contains it cannot be removed while
-        // the uninstaller runs from it: leave them to the batch file. The test compares
-        // characters, so "C:\Program Files\Vendor\" matches a program folder
-        // "C:\Program Files\Vendor\Velmora\".
-        if (path.size() <= ProgramFolder.size() &&
-            SameText(path, std::string_view(ProgramFolder).substr(0, path.size()))) {
-            DeferredFolders.push_back(loggedPath);
-            return;
-        }
-        NoteResult(RemoveLoggedItem(path));
-        break;
-    }
+void TUninstaller::DeleteItemFile(const std::string& path) {
+    RemoveLoggedItem(path, TItemKind::File);
+}
+
+void TUninstaller::RemoveFolder(const std::string& path) {
+    RemoveLoggedItem(path, TItemKind::Folder);
 }
 
 void TUninstaller::RemoveExistingFolder(const std::string&) {

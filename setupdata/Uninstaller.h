@@ -73,7 +73,7 @@ private:
     void RemoveEmptyParentKeys(TRegistryHive root, const std::string& path);
     void NoteResult(bool success);
     bool IsBelowMovedFolder(const std::string& path);
-    bool RemoveLoggedItem(const std::string& path);
+    void RemoveLoggedItem(const std::string& path, TItemKind expected);
 };
 
 // The folder of a self-removal batch file is named BatchFolderPrefix followed by 32 hexadecimal
