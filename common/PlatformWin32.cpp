@@ -229,8 +229,9 @@ bool RemoveItem(const std::string& path) {
         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!parent || !target)
         return false;
-    // What was opened must be the entry of that name in that folder: not reached through a
-    // folder that became a link after the look at it, nor what a link points to. Wine (8)
+    // What was opened must be the entry of that name in that folder as it was reached: not
+    // reached through a folder swapped for a link between the two opens, nor what a link
+    // points to. Wine (8)
     // opens the target of a Linux symbolic link even when asked for the link itself, and its
     // disposition then deletes the target: under Wine a link therefore stays, and counts as
     // not removed. Windows opens the link itself, whose final path is its own. (A name given

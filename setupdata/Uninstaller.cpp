@@ -144,9 +144,10 @@ void TUninstaller::ReadRecord() {
 // all) were there before, link or not, and are followed. A logged file, or a created folder,
 // that is now a link itself is removed as a link (RemoveItem), never what it points to.
 //
-// Between the look at a folder and the removal of an item below it the folder could still be
-// swapped; the look is as close to the removal as it can be without opening every item
-// relative to a handle of its folder.
+// Between this look at the folders and the removal of an item below them a folder could still
+// be swapped for a link: a race that has to be won anew for each item. Closing it needs every
+// item opened relative to a handle of its folder (NtCreateFile with a root directory), which
+// the file layer does not do yet.
 bool TUninstaller::IsBelowMovedFolder(const std::string& path) {
     // The folders on the way to the item, shallowest first, up to the item's own folder.
     std::vector<size_t> ends;
