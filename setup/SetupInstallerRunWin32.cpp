@@ -64,19 +64,23 @@ void TSetupInstaller::RegisterUninstaller() {
 }
 
 void TSetupInstaller::MergeEarlierRecord(const std::string& uninstallerPath) {
-    // Over the earlier installation that the detection found, in its own folder, the new
-    // uninstaller replaces the earlier one, and with it the only list of what the earlier runs
-    // made: files this version no longer ships, folders they created that this run found
-    // existing, files of a component that this run did not overwrite. Its record therefore
-    // holds the earlier record's entries as well as this run's.
-    if (!IsInstalled || InstalledLocation.empty() ||
-        !SameText(LogPathKey(InstalledLocation), LogPathKey(ProgramFolder)))
-        return;
+    // Over an earlier installation of the product in the same folder (an update or a repair,
+    // which the detection found, or one that another setup program of the product finished
+    // while this one ran) the new uninstaller replaces the earlier one, and with it the only
+    // list of what the earlier runs made: files this version no longer ships, folders they
+    // created that this run found existing, files of a component that this run did not
+    // overwrite. Its record therefore holds the earlier record's entries as well as this run's.
     std::vector<std::string> earlier;
     try {
-        earlier = TUninstaller(uninstallerPath).InstallLog;
+        if (!FileExists(uninstallerPath))
+            return;
+        TUninstaller previous(uninstallerPath);
+        // An uninstaller of another product in the folder is not ours to carry on.
+        if (std::string(previous.ProductData.begin(), previous.ProductData.end()) != ProductName)
+            return;
+        earlier = std::move(previous.InstallLog);
     } catch (const std::exception&) {
-        // No earlier uninstaller, or a damaged one: this run's log alone, as before.
+        // A damaged uninstaller: this run's log alone, as before.
         return;
     }
     // The registration is logged again as the uninstaller is written, last.

@@ -365,8 +365,8 @@ TEST_F(InstallRunTest, KeepsExistingFilesOnlyForNoOverwriteComponents) {
     }
 }
 
-// A second run over the installation that the detection found, in its folder: an update with
-// one file fewer, or the same version again. The new uninstaller's record holds what both runs
+// A second run over an installation of the product in its folder: an update with one file
+// fewer, or the same version again. The new uninstaller's record holds what both runs
 // made, each item once, and removes it: the file the update no longer ships, the files of a
 // NoOverwrite component that the second run kept, the product folder that the second run found
 // existing. The folder that existed before both stays.
@@ -389,8 +389,6 @@ TEST_F(InstallRunTest, SecondRunOverAnInstallationKeepsOneRecordOfBoth) {
         Create(ini, entries(true));
         Setup->Install(Progress);
         Create(ini, entries(repair));
-        Setup->IsInstalled = true;
-        Setup->InstalledLocation = ProgramFolder;
         Setup->Install(Progress);
 
         TUninstaller uninstaller(ProgramFolder + "Uninst.exe");
