@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class TFileStream;
 
@@ -13,6 +14,25 @@ bool DirectoryExists(const std::string& path); // trailing delimiter allowed
 bool CreateDir(const std::string& path);       // one level; false on any failure
 bool RemoveDir(const std::string& path);       // only an empty folder
 bool DeleteFileAt(const std::string& path);
+
+// What a path names, its last component not followed: a symbolic link, a junction or a mounted
+// folder is a Link whatever it points to (on Windows a reparse point of a kind that stands for
+// another name; one that only stores the data elsewhere, such as a file the cloud keeps, is
+// the file or folder it shows). A trailing delimiter is ignored.
+enum class TItemKind { Missing, File, Folder, Link };
+TItemKind ItemKindAt(const std::string& path);
+// Removes the file, the empty folder or the link at path without following a link at its last
+// component: a link goes as a link, never what it points to. False when nothing was removed
+// (missing, a folder that is not empty, in use, read-only, denied). The one way the uninstaller
+// and the setup program's removal of old shortcuts delete anything.
+bool RemoveItem(const std::string& path);
+// The entries directly inside folder, without "." and "..", each with its kind (links not
+// followed); empty when the folder cannot be listed.
+struct TFolderEntry {
+    std::string Name;
+    TItemKind Kind;
+};
+std::vector<TFolderEntry> FolderEntries(const std::string& folder);
 // Clears the read-only bit of an existing file and keeps its other attributes; true when the
 // bit was set and is cleared now.
 bool ClearReadOnly(const std::string& path);

@@ -1,6 +1,7 @@
 // The platform layer on POSIX systems (the packing tool and the native tests): file stream,
 // file-system helpers and the program's own path.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include "common/DosDate.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
+#include "common/RegistryStore.h"
 #include "common/Stream.h"
 #include "common/TextEncoding.h"
 
@@ -174,6 +176,52 @@ bool DeleteFileAt(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+namespace {
+
+// lstat() follows a link named with a trailing slash ("link/"), so the path loses it first;
+// "/" itself stays.
+std::string WithoutTrailingSlashes(const std::string& path) {
+    const size_t end = path.find_last_not_of('/');
+    return end == std::string::npos ? path.substr(0, 1) : path.substr(0, end + 1);
+}
+
+TItemKind KindOf(const struct stat& st) {
+    return S_ISLNK(st.st_mode) ? TItemKind::Link : S_ISDIR(st.st_mode) ? TItemKind::Folder : TItemKind::File;
+}
+
+} // namespace
+
+TItemKind ItemKindAt(const std::string& path) {
+    struct stat st;
+    if (::lstat(WithoutTrailingSlashes(path).c_str(), &st) != 0)
+        return TItemKind::Missing;
+    return KindOf(st);
+}
+
+bool RemoveItem(const std::string& path) {
+    const std::string item = WithoutTrailingSlashes(path);
+    struct stat st;
+    if (::lstat(item.c_str(), &st) != 0)
+        return false;
+    return (S_ISDIR(st.st_mode) ? ::rmdir(item.c_str()) : ::unlink(item.c_str())) == 0;
+}
+
+std::vector<TFolderEntry> FolderEntries(const std::string& folder) {
+    std::vector<TFolderEntry> entries;
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr)
+        return entries;
+    const std::string prefix = WithoutTrailingSlashes(folder) + "/";
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        struct stat st;
+        if (name != "." && name != ".." && ::lstat((prefix + name).c_str(), &st) == 0)
+            entries.push_back({name, KindOf(st)});
+    }
+    ::closedir(listing);
+    return entries;
+}
+
 bool ClearReadOnly(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && (st.st_mode & S_IWUSR) == 0 &&
@@ -272,4 +320,20 @@ std::string SystemWindows1252ToCodePage(std::string_view text, uint32_t) {
             c = '_';
     }
     return out;
+}
+
+namespace {
+
+// No registry on this system: nothing to delete.
+class TNoRegistry : public IRegistryStore {
+public:
+    bool DeleteKeyTree(TRegistryHive, const std::string&) override { return false; }
+    bool DeleteEmptyKey(TRegistryHive, const std::string&) override { return false; }
+};
+
+} // namespace
+
+IRegistryStore& SystemRegistry() {
+    static TNoRegistry registry;
+    return registry;
 }

@@ -177,6 +177,130 @@ bool DeleteFileAt(const std::string& path) {
     return ::DeleteFileA(path.c_str()) != FALSE;
 }
 
+namespace {
+
+// The path without trailing delimiters, for the calls that would otherwise describe what a link
+// named "link\" points to; a drive's root keeps its backslash ("C:" alone names the drive's
+// current folder).
+std::string WithoutTrailingDelimiters(const std::string& path) {
+    size_t end = path.size();
+    while (end > 1 && IsPathDelimiter(path[end - 1]))
+        --end;
+    if (end == 2 && path[1] == ':' && path.size() > 2)
+        ++end;
+    return path.substr(0, end);
+}
+
+// Reparse points come in many kinds. Those that stand for another name (symbolic links,
+// junctions, mounted volumes) carry the name-surrogate bit in their tag; the others keep the
+// item's own data elsewhere (a file the cloud service keeps, a deduplicated or compressed
+// file) and are that file or folder. Only a search gives the tag; a reparse point whose tag is
+// not known (0) counts as a link. Wine shows a Linux symbolic link as a reparse point.
+TItemKind KindOf(DWORD attributes, DWORD tag) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (tag == 0 || IsReparseTagNameSurrogate(tag)))
+        return TItemKind::Link;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? TItemKind::Folder : TItemKind::File;
+}
+
+} // namespace
+
+TItemKind ItemKindAt(const std::string& path) {
+    const std::string item = WithoutTrailingDelimiters(path);
+    // GetFileAttributesA describes a reparse point itself, not its target.
+    const DWORD attributes = ::GetFileAttributesA(item.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        // Anything else (access denied, a sharing violation) is there, just not readable.
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                       error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH ||
+                       error == ERROR_INVALID_DRIVE
+                   ? TItemKind::Missing
+                   : TItemKind::File;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return KindOf(attributes, 0);
+    // Wine leaves the tag unset: zero, so that it counts as a link.
+    WIN32_FIND_DATAA data = {};
+    UniqueFind find(::FindFirstFileA(item.c_str(), &data));
+    return KindOf(attributes, find ? data.dwReserved0 : 0);
+}
+
+namespace {
+
+// The path by which the system reached an open file or folder, every link on the way resolved
+// (GetFinalPathNameByHandleA: "\\?\C:\..." or "\\?\UNC\server\share\..."); empty on failure.
+std::string FinalPath(HANDLE handle) {
+    std::string path(MAX_PATH, '\0');
+    DWORD length = ::GetFinalPathNameByHandleA(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (length >= path.size()) {
+        path.assign(length + 1, '\0');
+        length = ::GetFinalPathNameByHandleA(handle, path.data(), static_cast<DWORD>(path.size()), 0);
+        if (length >= path.size())
+            return std::string();
+    }
+    path.resize(length);
+    return path;
+}
+
+} // namespace
+
+bool RemoveItem(const std::string& path) {
+    const std::string item = WithoutTrailingDelimiters(path);
+    size_t cut = item.size();
+    while (cut > 0 && !IsPathDelimiter(item[cut - 1]) && item[cut - 1] != ':')
+        --cut;
+    if (cut == 0 || cut == item.size() || item[cut - 1] == ':')
+        return false;
+    const std::string name = item.substr(cut);
+    // The folder that holds the item, reached as the installation reached it (links on the
+    // way followed), and the item itself, never a reparse point's target
+    // (FILE_FLAG_OPEN_REPARSE_POINT), a folder as well as a file (FILE_FLAG_BACKUP_SEMANTICS),
+    // with the right to delete.
+    const std::string folder = item.substr(0, cut);
+    UniqueFile parent(::CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    UniqueFile target(::CreateFileA(
+        item.c_str(), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent || !target)
+        return false;
+    // What was opened must be the entry of that name in that folder as it was reached: not
+    // reached through a folder swapped for a link between the two opens, nor what a link
+    // points to. Wine (8)
+    // opens the target of a Linux symbolic link even when asked for the link itself, and its
+    // disposition then deletes the target: under Wine a link therefore stays, and counts as
+    // not removed. Windows opens the link itself, whose final path is its own. (A name given
+    // in its short 8.3 form would not match either; the log holds the names as written.)
+    const std::string reached = FinalPath(target.Get());
+    const std::string folderReached = FinalPath(parent.Get());
+    if (reached.empty() || folderReached.empty() ||
+        !SameText(reached, IncludeDelimiter(folderReached) + name))
+        return false;
+    // The item goes when the handle is closed. Removing by name after a look at the name
+    // (DeleteFileA, RemoveDirectoryA) would remove whatever was put there in between; a handle
+    // removes what it opened. Windows refuses the disposition for a folder that is not empty
+    // (ERROR_DIR_NOT_EMPTY) and for a read-only file (ERROR_ACCESS_DENIED), as those calls do.
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return ::SetFileInformationByHandle(target.Get(), FileDispositionInfo, &disposition,
+                                        sizeof disposition) != FALSE;
+}
+
+std::vector<TFolderEntry> FolderEntries(const std::string& folder) {
+    std::vector<TFolderEntry> entries;
+    WIN32_FIND_DATAA data = {};
+    UniqueFind find(
+        ::FindFirstFileA((IncludeDelimiter(WithoutTrailingDelimiters(folder)) + "*").c_str(), &data));
+    for (bool more = static_cast<bool>(find); more;) {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..")
+            entries.push_back({name, KindOf(data.dwFileAttributes, data.dwReserved0)});
+        data.dwReserved0 = 0;
+        more = ::FindNextFileA(find.Get(), &data) != FALSE;
+    }
+    return entries;
+}
+
 bool ClearReadOnly(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&

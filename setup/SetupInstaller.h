@@ -264,6 +264,9 @@ public:
     bool IsNoOverwrite(const std::string& component) const;
     void RunCallLibraries();
     void RegisterUninstaller();
+    // Over an earlier installation of the product in the same folder: the record of the
+    // uninstaller there joins this run's log, so that the new uninstaller removes what both made.
+    void MergeEarlierRecord(const std::string& uninstallerPath);
     // What the list of installed programs shows besides the name, once the files are in place.
     TUninstallDetails UninstallDetails() const;
     // For the wizard: true when the folder exists or could be created. Creates what it needs

@@ -7,12 +7,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/CommonUtils.h"
 #include "common/FileEnumerator.h"
 #include "common/FileSystem.h"
 #include "common/IniFile.h"
 #include "messages/Strings.h"
 #include "setupdata/UninstallRecord.h"
+#include "setupdata/Uninstaller.h"
 #include "shell/ShellUtils.h"
 
 void TSetupInstaller::Install(ISetupProgress& progress) {
@@ -57,9 +60,39 @@ void TSetupInstaller::RegisterUninstaller() {
         if (!DirectoryExists(ProgramFolder))
             Installer->CreateFolder(ProgramFolder, false);
     }
-    Installer->WriteUninstaller(JoinPath(ProgramFolder, "Uninst.exe"), FullProductName(), FullProductName(),
-                                ProductName.data(), static_cast<int32_t>(ProductName.size()),
-                                UninstallDetails());
+    const std::string uninstallerPath = JoinPath(ProgramFolder, "Uninst.exe");
+    MergeEarlierRecord(uninstallerPath);
+    Installer->WriteUninstaller(uninstallerPath, FullProductName(), FullProductName(), ProductName.data(),
+                                static_cast<int32_t>(ProductName.size()), UninstallDetails());
+}
+
+void TSetupInstaller::MergeEarlierRecord(const std::string& uninstallerPath) {
+    // Over an earlier installation of the product in the same folder (an update or a repair,
+    // which the detection found, or one that another setup program of the product finished
+    // while this one ran) the new uninstaller replaces the earlier one, and with it the only
+    // list of what the earlier runs made: files this version no longer ships, folders they
+    // created that this run found existing, files of a component that this run did not
+    // overwrite. Its record therefore holds the earlier record's entries as well as this run's.
+    std::vector<std::string> earlier;
+    try {
+        if (!FileExists(uninstallerPath))
+            return;
+        TUninstaller previous(uninstallerPath);
+        // An uninstaller of another product in the folder is not ours to carry on.
+        if (std::string(previous.ProductData.begin(), previous.ProductData.end()) != ProductName)
+            return;
+        earlier = std::move(previous.InstallLog);
+    } catch (const std::exception&) {
+        // A damaged uninstaller: this run's log alone, as before.
+        return;
+    }
+    // The registration is logged again as the uninstaller is written, last.
+    const std::string registration = std::string(1, UninstallRecord::KindLocalMachineKey) +
+                                     UninstallRecord::UninstallListKey + FullProductName();
+    earlier.erase(std::remove_if(earlier.begin(), earlier.end(),
+                                 [&](const std::string& entry) { return SameLogItem(entry, registration); }),
+                  earlier.end());
+    Installer->InstallLog = MergeInstallLogs(earlier, Installer->InstallLog);
 }
 
 void TSetupInstaller::CreateShortcuts() {
@@ -95,8 +128,10 @@ void TSetupInstaller::RemoveOldShortcuts(const std::string& folder, const std::s
         if (!ReadShellLink(link, linkTarget, linkArguments) || !SameText(linkTarget, target) ||
             !SameText(linkArguments, arguments))
             continue;
-        // DeleteFileA refuses a read-only file.
-        ClearReadOnly(link);
-        DeleteFileAt(link);
+        // A read-only shortcut cannot be deleted. A link in the shortcut's place goes as a link;
+        // neither its target nor the target's attributes are touched.
+        if (ItemKindAt(link) == TItemKind::File)
+            ClearReadOnly(link);
+        RemoveItem(link);
     }
 }

@@ -18,23 +18,6 @@ void TSetupUninstaller::ReadProductName() {
     ProductName.assign(Uninstaller->ProductData.begin(), Uninstaller->ProductData.end());
 }
 
-namespace {
-
-// The engine's replay, with the items it has removed reported as it goes.
-template <typename TEngine>
-auto Replay(TEngine& engine, const TItemProgress& progress, int) -> decltype(engine.Uninstall(progress)) {
-    return engine.Uninstall(progress);
-}
-// An engine that reports nothing: the bar stands still until the end.
-template <typename TEngine> bool Replay(TEngine& engine, const TItemProgress& progress, long) {
-    progress(0, 1);
-    const bool complete = engine.Uninstall();
-    progress(1, 1);
-    return complete;
-}
-
-} // namespace
-
 void TSetupUninstaller::Execute() {
     if (!OnCheckRights()) {
         // Nothing is removed and the uninstaller stays, so that it can run again for a user
@@ -52,7 +35,10 @@ void TSetupUninstaller::Execute() {
     // answers meanwhile, so that nobody takes the uninstaller for hung and starts it again.
     const bool complete = Dialogs.ShowProgress(
         ProductName + " Uninstaller", FillMessage(LoadMessage(msUninstalling), ProductName),
-        [this](const TItemProgress& progress) { return Replay(*Uninstaller, progress, 0); });
+        [this](const TItemProgress& progress) {
+            Uninstaller->OnProgress = progress;
+            return Uninstaller->Uninstall();
+        });
     // The partial-removal text names the product without its version.
     std::string text = complete ? LoadMessage(msUninstallComplete)
                                 : FillMessage(LoadMessage(msUninstallPartial), ProductName);

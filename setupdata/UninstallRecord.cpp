@@ -1,9 +1,11 @@
 #include "setupdata/UninstallRecord.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
+#include "common/RegistryStore.h"
 #include "common/Stream.h"
 
 using namespace UninstallRecord;
@@ -59,3 +61,77 @@ void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& r
         stream.ReadBuffer(record.ProductData.data(), productDataLength);
 }
 
+std::string NormalizedLogPath(const std::string& path) {
+    std::string normalized;
+    normalized.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (i > 1 && IsPathDelimiter(path[i]) && IsPathDelimiter(normalized.back()))
+            continue;
+        normalized += path[i];
+    }
+    while (normalized.size() > 1 && IsPathDelimiter(normalized.back()) &&
+           !(normalized.size() == 3 && normalized[1] == ':'))
+        normalized.pop_back();
+    return normalized;
+}
+
+std::string LogPathKey(const std::string& path) {
+    return AsciiLowerCase(NormalizedLogPath(path));
+}
+
+namespace {
+
+// Folders by strength of their letter: created with its files, created, existed before.
+int FolderRank(char kind) {
+    return kind == KindFolderWithFiles ? 2 : kind == KindFolder ? 1 : 0;
+}
+
+// The item an entry names; empty for a line that names none.
+std::string ItemOf(const std::string& entry) {
+    if (entry.size() < 2)
+        return std::string();
+    const std::string path = entry.substr(1);
+    switch (entry[0]) {
+    case KindFile:
+        return "F" + LogPathKey(path);
+    case KindFolder:
+    case KindFolderWithFiles:
+    case KindExistingFolder:
+        return "D" + LogPathKey(path);
+    case KindClassesRootKey:
+    case KindCurrentUserKey:
+    case KindLocalMachineKey: {
+        std::string key(1, entry[0]);
+        for (const std::string& name : KeyPathNames(path))
+            key += "\\" + AsciiLowerCase(name);
+        return key;
+    }
+    default:
+        return std::string();
+    }
+}
+
+} // namespace
+
+bool SameLogItem(const std::string& a, const std::string& b) {
+    const std::string item = ItemOf(a);
+    return !item.empty() && item == ItemOf(b);
+}
+
+std::vector<std::string> MergeInstallLogs(const std::vector<std::string>& earlier,
+                                          const std::vector<std::string>& current) {
+    std::vector<std::string> merged;
+    std::unordered_map<std::string, size_t> places; // item -> its place in merged
+    for (const std::vector<std::string>* log : {&earlier, &current})
+        for (const std::string& entry : *log) {
+            const std::string item = ItemOf(entry);
+            if (item.empty())
+                continue;
+            const auto [place, added] = places.emplace(item, merged.size());
+            if (added)
+                merged.push_back(entry);
+            else if (item[0] == 'D' && FolderRank(entry[0]) > FolderRank(merged[place->second][0]))
+                merged[place->second][0] = entry[0];
+        }
+    return merged;
+}

@@ -37,6 +37,10 @@ constexpr char KindClassesRootKey = 'C';
 constexpr char KindLocalMachineKey = 'M';
 constexpr char KindExistingFolder = 'E';
 
+// The shared list of installed programs below HKEY_LOCAL_MACHINE, where the uninstaller's
+// registration is a key named after the product (logged as M).
+constexpr const char* UninstallListKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
 // Messages of a record that cannot be used. The second one covers lengths that are negative
 // or reach past the end of the file; it is raised before anything is allocated or removed.
 constexpr const char* InvalidSignatureMessage = "Invalid uninstall data signature";
@@ -56,6 +60,25 @@ struct TUninstallRecord {
 void WriteUninstallRecord(TStream& stream, const TProgramVersion& version,
                           const std::vector<std::string>& installLog, const void* productData,
                           int32_t productDataLength);
+
+// A logged path as the replay uses it: runs of delimiters made one (a network path keeps its
+// leading pair) and trailing delimiters dropped (a drive's root keeps its own: "C:\").
+std::string NormalizedLogPath(const std::string& path);
+// The normalized path in lower case (A-Z only): equal for the names Windows takes as one.
+std::string LogPathKey(const std::string& path);
+
+// The log of an installation made over an earlier one in the same folder: the entries of the
+// earlier record, then those of this run, each item once, at its first place. Files (F),
+// folders (D, T, E, one item whatever the letter) and keys (per root) are the same item when
+// their paths are the same as Windows compares names; a folder keeps the strongest of its
+// letters (T over D over E): once created by any of the installations, it goes. A folder
+// therefore still comes before everything logged inside it, as in each log, and the replay
+// removes files before their folders. Lines that name nothing (empty, unknown letters) are
+// dropped.
+// True when two log entries name the same item in the sense above.
+bool SameLogItem(const std::string& a, const std::string& b);
+std::vector<std::string> MergeInstallLogs(const std::vector<std::string>& earlier,
+                                          const std::vector<std::string>& current);
 
 // Reads a record from the stream's position to recordEnd (the size of the file holding it).
 // Raises ESetupError for a wrong signature or impossible lengths, EProgramVersionError for a

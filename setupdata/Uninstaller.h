@@ -1,14 +1,21 @@
 // The uninstall engine: reads the uninstall record of the running uninstaller, undoes the
 // logged actions in reverse order and hands the removal of the uninstaller itself (and of the
 // folders around it) to a batch file that runs after the program has ended.
-// The declarations are portable; the implementation is Windows only.
+// The record and the replay are portable, over the file-system and registry seams
+// (Uninstaller.cpp); the self-removal is Windows only (UninstallerWin32.cpp).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
+#include "common/FileSystem.h"
+#include "common/RegistryStore.h"
 #include "common/Version.h"
 
 class TUninstaller {
@@ -17,6 +24,8 @@ public:
     TUninstaller();
     // Tools and tests: the uninstaller at executablePath, as if it were the running program.
     explicit TUninstaller(const std::string& executablePath);
+    // The same over a registry of the caller's (tests: one in memory).
+    TUninstaller(const std::string& executablePath, IRegistryStore& registry);
 
     bool Failed = false;
     std::vector<uint8_t> ProductData; // the product name's bytes; empty when there are none
@@ -29,8 +38,13 @@ public:
 
     void ReadRecord();
     // Replays the log from the last entry to the first; true when every removal that counts
-    // succeeded.
+    // succeeded. An item that is gone already counts as removed; a folder that existed before
+    // the installation (E) stays; nothing is removed through a link (see Uninstaller.cpp).
     bool Uninstall();
+    // Called on the replay's thread as it goes, with the entries done of the total: first with
+    // (0, total), last with (total, total), and in between at most about 256 times, so that a
+    // window can move a bar without hearing of every entry.
+    std::function<void(size_t done, size_t total)> OnProgress;
     // Writes Uninstall.bat into a new folder of its own below BatchFolderParent() and starts
     // the command processor on it without a window. The batch file tries to delete the
     // uninstaller up to attempts times, about a second apart, removes the deferred folders,
@@ -44,13 +58,22 @@ public:
 private:
     std::string ExecutablePath;
     std::string ProgramFolder; // with a trailing backslash
+    IRegistryStore& Registry;
+    // During Uninstall: the folders the installation created (D and T), by LogPathKey, and
+    // what the replay found at the folders it looked at.
+    std::unordered_set<std::string> CreatedFolders;
+    std::unordered_map<std::string, TItemKind> FolderKinds;
 
+    void ReplayEntry(const std::string& line);
     void DeleteItemFile(const std::string& path);
     void RemoveFolder(const std::string& path);
     void RemoveExistingFolder(const std::string& path);
     void RemoveFolderFiles(const std::string& path);
     void DeleteRegistryKey(char kind, const std::string& path);
+    void RemoveEmptyParentKeys(TRegistryHive root, const std::string& path);
     void NoteResult(bool success);
+    bool IsBelowMovedFolder(const std::string& path);
+    void RemoveLoggedItem(const std::string& path, TItemKind expected);
 };
 
 // The folder of a self-removal batch file is named BatchFolderPrefix followed by 32 hexadecimal

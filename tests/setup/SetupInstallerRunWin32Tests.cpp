@@ -17,6 +17,7 @@
 #include "common/WinHandle.h"
 #include "setup/SetupInstaller.h"
 #include "setupdata/ArchiveFormat.h"
+#include "setupdata/Uninstaller.h"
 #include "shell/ShellUtils.h"
 #include "tests/setup/InstallTestSupport.h"
 #include "tests/setup/SetupTestSupport.h"
@@ -361,6 +362,47 @@ TEST_F(InstallRunTest, KeepsExistingFilesOnlyForNoOverwriteComponents) {
         // A file that was kept is not the product's: the uninstaller leaves it.
         const std::vector<std::string>& log = Setup->Installer->InstallLog;
         EXPECT_EQ(std::count(log.begin(), log.end(), "F" + loop), keeps ? 0 : 1);
+    }
+}
+
+// A second run over an installation of the product in its folder: an update with one file
+// fewer, or the same version again. The new uninstaller's record holds what both runs
+// made, each item once, and removes it: the file the update no longer ships, the files of a
+// NoOverwrite component that the second run kept, the product folder that the second run found
+// existing. The folder that existed before both stays.
+TEST_F(InstallRunTest, SecondRunOverAnInstallationKeepsOneRecordOfBoth) {
+    for (const bool repair : {false, true}) {
+        SCOPED_TRACE(repair ? "repair" : "update");
+        Reset();
+        const std::string existing = Folder->PathOf("Program Files");
+        CreateDir(existing);
+        const char* const ini = "[Components]\nProgram=$ProgramFolder\nSamples=$ProgramFolder\\Samples\n"
+                                "[ComponentsOptions]\nSamples=NoOverwrite\n";
+        const auto entries = [](bool withOld) {
+            std::vector<TTestEntry> program = {TTestEntry::File("Vm5.exe", "program")};
+            if (withOld)
+                program.push_back(TTestEntry::File("Old.dll", "old"));
+            return std::vector<TTestEntry>{
+                TTestEntry::Dir("Program", program),
+                TTestEntry::Dir("Samples", {TTestEntry::File("Loop.wav", "loop")})};
+        };
+        Create(ini, entries(true));
+        Setup->Install(Progress);
+        Create(ini, entries(repair));
+        Setup->Install(Progress);
+
+        TUninstaller uninstaller(ProgramFolder + "Uninst.exe");
+        const std::vector<std::string>& log = uninstaller.InstallLog;
+        EXPECT_EQ(std::count(log.begin(), log.end(), "F" + ProgramFolder + "Vm5.exe"), 1);
+        EXPECT_EQ(std::count(log.begin(), log.end(), "D" + ProgramFolder), 1);
+        EXPECT_TRUE(uninstaller.Uninstall()) << ::testing::PrintToString(log);
+        EXPECT_FALSE(FileExists(ProgramFolder + "Old.dll"));
+        EXPECT_FALSE(FileExists(ProgramFolder + "Vm5.exe"));
+        EXPECT_FALSE(DirectoryExists(ProgramFolder + "Samples"));
+        // The product folder, created by the first run, is left to the batch file with the
+        // uninstaller in it; the folder that existed before stays.
+        EXPECT_EQ(uninstaller.DeferredFolders, (std::vector<std::string>{ProgramFolder, ProgramFolder}));
+        EXPECT_TRUE(DirectoryExists(existing));
     }
 }
 

@@ -134,3 +134,35 @@ TEST(UninstallRecord, DamagedRecordsAreRejected) {
     // Shorter lengths than the bytes present are fine: anything after the record is ignored.
     EXPECT_EQ(changed({{53, logLength - 2}, {57, 0}}), "(no error)");
 }
+
+// The record of an installation made over an earlier one: each item once, at its first place,
+// so that folders still come before what is inside them; a folder created by either run goes.
+TEST(UninstallRecord, MergedLogHoldsEachItemOnceWithTheStrongestFolderLetter) {
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> Earlier;
+        std::vector<std::string> Current;
+        std::vector<std::string> Merged;
+    };
+    const TCase cases[] = {
+        {"update: the earlier D wins over this run's E; a file no longer shipped stays listed",
+         {"EC:\\Docs\\", "DC:\\Docs\\Vendor\\", "FC:\\Docs\\Vendor\\old.dll", "FC:\\Docs\\Vendor\\a.exe",
+          "U\\Software\\Vendor\\Velmora\\5.0"},
+         {"EC:\\docs", "EC:\\Docs\\VENDOR\\", "DC:\\Docs\\Vendor\\New\\", "FC:\\Docs\\Vendor\\New\\b.txt",
+          "FC:\\Docs\\Vendor\\A.EXE", "U\\Software\\Vendor\\Velmora\\5.1",
+          "U\\\\software\\vendor\\velmora\\5.0\\"},
+         {"EC:\\Docs\\", "DC:\\Docs\\Vendor\\", "FC:\\Docs\\Vendor\\old.dll", "FC:\\Docs\\Vendor\\a.exe",
+          "U\\Software\\Vendor\\Velmora\\5.0", "DC:\\Docs\\Vendor\\New\\", "FC:\\Docs\\Vendor\\New\\b.txt",
+          "U\\Software\\Vendor\\Velmora\\5.1"}},
+        {"repair: the same log twice, doubled delimiters, T over D, keys apart per root",
+         {"DC:\\P\\", "DC:\\P\\Logs\\", "FC:\\P\\a.txt", "M\\Software\\Vendor", "", "X?"},
+         {"EC:\\P\\", "TC:\\P\\\\Logs", "FC:\\P\\\\a.txt", "FC:\\P\\a.txt", "U\\Software\\Vendor"},
+         {"DC:\\P\\", "TC:\\P\\Logs\\", "FC:\\P\\a.txt", "M\\Software\\Vendor", "U\\Software\\Vendor"}},
+        {"no earlier record: this run's log, each item once",
+         {},
+         {"DC:\\P\\", "FC:\\P\\a.txt", "Fc:\\p\\A.txt"},
+         {"DC:\\P\\", "FC:\\P\\a.txt"}},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(MergeInstallLogs(c.Earlier, c.Current), c.Merged) << c.Name;
+}

@@ -218,7 +218,9 @@ TEST_F(UninstallerTest, UserFileInACreatedFolderMakesTheRemovalIncomplete) {
     EXPECT_TRUE(FileExists(data + "mine.txt"));
 }
 
-TEST_F(UninstallerTest, EntriesRemovedByHandFailButEveryEntryIsProcessed) {
+// What is gone already was removed, by hand or by an earlier entry for the same item: the
+// removal is complete, and every entry is still processed.
+TEST_F(UninstallerTest, EntriesRemovedByHandCountAsRemovedAndEveryEntryIsProcessed) {
     const std::string kept = Tree.MakeFile("first.txt");
     TUninstaller uninstaller = MakeUninstaller({
         "F" + kept,
@@ -226,7 +228,7 @@ TEST_F(UninstallerTest, EntriesRemovedByHandFailButEveryEntryIsProcessed) {
         "F" + Tree.Path() + "gone.txt",
     });
 
-    EXPECT_FALSE(uninstaller.Uninstall());
+    EXPECT_TRUE(uninstaller.Uninstall());
     EXPECT_FALSE(FileExists(kept));
 }
 
@@ -356,7 +358,7 @@ TEST_F(UninstallerTest, ProgramFolderAndItsParentsAreDeferredFoldersBelowAreRemo
                                   "F" + program + "Uninst.exe", "D" + Tree.Path() + "Vendor\\Gone\\"}));
     TUninstaller uninstaller(path);
 
-    EXPECT_FALSE(uninstaller.Uninstall()); // only the missing "Gone" folder fails
+    EXPECT_TRUE(uninstaller.Uninstall()); // the missing "Gone" folder counts as removed
     EXPECT_FALSE(DirectoryExists(below));
     EXPECT_EQ(uninstaller.DeferredFolders,
               (std::vector<std::string>{program, program, sibling, upperVendor}));
@@ -474,4 +476,22 @@ TEST(UninstallerSelfRemoval, BatchFileRunsFromAFreshFolderAndGivesUpOnAnUninstal
     EXPECT_FALSE(DirectoryExists(FileFolder(batches[0])));
     EXPECT_FALSE(DirectoryExists(FileFolder(batches[1])));
     EXPECT_TRUE(FileExists(path));
+}
+
+// A folder put in the uninstaller's place once it has ended (Windows lets a running program be
+// renamed) is not emptied by the batch file, which "del" on a folder's name would do.
+TEST(UninstallerSelfRemoval, BatchFileLeavesAFolderPutInTheUninstallersPlace) {
+    TTestFolder tree;
+    const std::string path = tree.MakeFolder("Velmora\\") + "Uninst.exe";
+    WriteUninstaller(path, EmptyImage(), RecordBytes({}));
+    TUninstaller uninstaller(path);
+    ASSERT_TRUE(DeleteFileAt(path));
+    const std::string victim = tree.MakeFile("Velmora\\Uninst.exe\\victim.txt");
+
+    uninstaller.RemoveSelf(3);
+    const std::string batchFolder = FileFolder(uninstaller.BatchFile);
+    for (int i = 0; i < 600 && DirectoryExists(batchFolder); ++i)
+        ::Sleep(100);
+    EXPECT_FALSE(DirectoryExists(batchFolder));
+    EXPECT_TRUE(FileExists(victim));
 }
