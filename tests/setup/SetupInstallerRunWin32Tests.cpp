@@ -116,6 +116,7 @@ protected:
         ASSERT_GT(program.size(), 64u);
         PutInt32At(program, Archive::DataOffsetPosition, static_cast<int32_t>(program.size()));
         const std::string path = Folder->PathOf("Setup.exe");
+        Setup.reset(); // a controller keeps its setup program from being written
         WriteBytes(path, program + BuildArchive(entries, Version("5.04")));
 
         Setup = std::make_unique<TSetupInstaller>(path, *Environment);
