@@ -313,7 +313,11 @@ uint32_t RunningCodePage() {
     return CodePageUtf8; // file names and texts on Linux
 }
 
-std::string SystemWindows1252ToCodePage(std::string_view text, uint32_t) {
+uint32_t SystemAnsiCodePage() {
+    return CodePageWindows1252; // the packing tool's own; Linux has no ANSI code page
+}
+
+std::string SystemConvertCodePage(std::string_view text, uint32_t, uint32_t) {
     std::string out(text);
     for (char& c : out) {
         if (static_cast<unsigned char>(c) >= 0x80)

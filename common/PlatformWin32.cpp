@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "common/CommonUtils.h"
@@ -380,17 +381,30 @@ uint32_t RunningCodePage() {
     return ::GetACP();
 }
 
-std::string SystemWindows1252ToCodePage(std::string_view text, uint32_t codePage) {
+uint32_t SystemAnsiCodePage() {
+    // The locale's data, not GetACP: with the manifest's declaration honoured, GetACP answers
+    // 65001 whatever the system's code page.
+    wchar_t number[8] = {};
+    if (::GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, number, 8) == 0)
+        return ::GetACP();
+    const uint32_t codePage = static_cast<uint32_t>(std::wcstoul(number, nullptr, 10));
+    // 0: a locale with no ANSI code page of its own (Unicode-only, such as Hindi), whose
+    // programs without a declaration run with the system's code page for such programs.
+    return codePage != 0 ? codePage : ::GetACP();
+}
+
+std::string SystemConvertCodePage(std::string_view text, uint32_t from, uint32_t to) {
     if (text.empty())
         return std::string();
     const int size = static_cast<int>(text.size());
-    std::wstring wide(text.size(), L'\0'); // one UTF-16 unit per byte: 1252 is a single-byte page
-    const int wideLength =
-        ::MultiByteToWideChar(CodePageWindows1252, 0, text.data(), size, wide.data(), size);
+    const int wideLength = ::MultiByteToWideChar(from, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+    ::MultiByteToWideChar(from, 0, text.data(), size, wide.data(), wideLength);
     // Without WC_NO_BEST_FIT_CHARS Windows gives the nearest letter where it knows one; "_"
-    // only for the rest (the default character must be NULL for UTF-8 alone, not asked here).
-    const int length = ::WideCharToMultiByte(codePage, 0, wide.data(), wideLength, nullptr, 0, "_", nullptr);
+    // only for the rest. UTF-8 takes no default character (the call fails with one).
+    const char* fallback = to == CodePageUtf8 ? nullptr : "_";
+    const int length = ::WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, fallback, nullptr);
     std::string out(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(codePage, 0, wide.data(), wideLength, out.data(), length, "_", nullptr);
+    ::WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, fallback, nullptr);
     return out;
 }

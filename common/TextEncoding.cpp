@@ -125,7 +125,19 @@ std::string Windows1252ToCodePage(std::string_view text, uint32_t codePage) {
         return std::string(text);
     if (codePage == CodePageUtf8)
         return Windows1252ToUtf8(text);
-    return SystemWindows1252ToCodePage(text, codePage);
+    return SystemConvertCodePage(text, CodePageWindows1252, codePage);
+}
+
+std::string ConvertCodePage(std::string_view text, uint32_t from, uint32_t to) {
+    if (from == to || IsAscii(text))
+        return std::string(text);
+    if (from == CodePageWindows1252)
+        return Windows1252ToCodePage(text, to);
+    if (from == CodePageUtf8 && to == CodePageWindows1252) {
+        if (std::optional<std::string> converted = Utf8ToWindows1252(text))
+            return *converted;
+    }
+    return SystemConvertCodePage(text, from, to);
 }
 
 std::string ProductText(std::string_view windows1252) {

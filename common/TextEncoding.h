@@ -46,7 +46,18 @@ std::string Windows1252ToCodePage(std::string_view text, uint32_t codePage);
 // setup files' texts and the archive's names enter the program.
 std::string ProductText(std::string_view windows1252);
 
-// Platform layer: Windows-1252 text in a code page other than UTF-8 and Windows-1252 (through
-// the wide form on Windows; natively, where Windows' tables are not at hand, ASCII is kept and
-// every other byte becomes "_").
-std::string SystemWindows1252ToCodePage(std::string_view text, uint32_t codePage);
+// Text of one code page in another: for texts the program stored in an earlier run, in the
+// code page it ran with then. Windows-1252 and UTF-8 convert among themselves anywhere; any
+// other pair is the system's conversion (letters the target lacks as Windows1252ToCodePage
+// says; natively, as SystemConvertCodePage says).
+std::string ConvertCodePage(std::string_view text, uint32_t from, uint32_t to);
+
+// The system's ANSI code page: the one the 8-bit calls take in a program that declares no
+// code page of its own, as this program did before it declared UTF-8 (GetACP then answers the
+// declaration instead). Windows-1252 natively.
+uint32_t SystemAnsiCodePage();
+
+// Platform layer: text converted between two code pages, at least one of them other than
+// UTF-8 and Windows-1252, through the wide form on Windows; natively ASCII is kept and every
+// other byte becomes "_".
+std::string SystemConvertCodePage(std::string_view text, uint32_t from, uint32_t to);

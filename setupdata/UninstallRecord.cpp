@@ -7,6 +7,7 @@
 #include "common/Errors.h"
 #include "common/RegistryStore.h"
 #include "common/Stream.h"
+#include "common/TextEncoding.h"
 
 using namespace UninstallRecord;
 
@@ -15,6 +16,9 @@ void WriteUninstallRecord(TStream& stream, const TProgramVersion& version,
                           int32_t productDataLength) {
     uint8_t header[HeaderSize] = {};
     std::memcpy(header, Signature, sizeof Signature);
+    const uint32_t codePage = RunningCodePage();
+    for (int i = 0; i < 4; ++i)
+        header[CodePageOffset + i] = static_cast<uint8_t>(codePage >> (8 * i));
     stream.WriteBuffer(header, HeaderSize);
     version.SaveToStream(stream);
 
@@ -38,6 +42,12 @@ void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& r
     stream.ReadBuffer(header, HeaderSize);
     if (std::memcmp(header, Signature, sizeof Signature) != 0)
         throw ESetupError(InvalidSignatureMessage);
+    record.CodePage = 0;
+    for (int i = 3; i >= 0; --i)
+        record.CodePage = record.CodePage << 8 | header[CodePageOffset + i];
+    if (record.CodePage == 0)
+        record.CodePage = SystemAnsiCodePage();
+    const uint32_t running = RunningCodePage();
 
     record.Version.LoadFromStream(stream);
     const int32_t logLength = stream.ReadInt32();
@@ -53,12 +63,14 @@ void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& r
     std::string logText(static_cast<size_t>(logLength), '\0');
     if (logLength > 0)
         stream.ReadBuffer(logText.data(), logLength);
-    record.InstallLog = SplitLines(logText);
+    record.InstallLog = SplitLines(ConvertCodePage(logText, record.CodePage, running));
 
-    record.ProductDataLength = productDataLength;
-    record.ProductData.assign(static_cast<size_t>(productDataLength), 0);
+    std::string product(static_cast<size_t>(productDataLength), '\0');
     if (productDataLength > 0)
-        stream.ReadBuffer(record.ProductData.data(), productDataLength);
+        stream.ReadBuffer(product.data(), productDataLength);
+    product = ConvertCodePage(product, record.CodePage, running);
+    record.ProductDataLength = static_cast<int32_t>(product.size());
+    record.ProductData.assign(product.begin(), product.end());
 }
 
 std::string NormalizedLogPath(const std::string& path) {

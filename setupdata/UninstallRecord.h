@@ -2,7 +2,9 @@
 // the uninstaller copy Uninst.exe (or stored in Uninstall.dat beside it).
 //
 //   0   "QK/UNS/3"
-//   8   20 bytes not read by anyone (written as zeros)
+//   8   CodePage, 32-bit: the code page of the log and the product data; 0 in records of
+//       versions that wrote none, whose texts are in the system's ANSI code page
+//   12  16 bytes not read by anyone (written as zeros)
 //   28  product version, 25-byte stream form
 //   53  LogLength, signed 32-bit
 //   57  ProductDataLength, signed 32-bit
@@ -25,6 +27,7 @@ namespace UninstallRecord {
 
 constexpr char Signature[8] = {'Q', 'K', '/', 'U', 'N', 'S', '/', '3'};
 constexpr int HeaderSize = 28;
+constexpr int CodePageOffset = 8;
 constexpr int LengthsOffset = 53;
 constexpr int LogOffset = 61;
 
@@ -50,13 +53,16 @@ constexpr const char* InvalidDataMessage = "Invalid uninstall data";
 
 // What a record holds once read.
 struct TUninstallRecord {
+    // The code page the record was written in (the system's ANSI code page for an unmarked
+    // one); the texts below are in the running code page whatever it was.
+    uint32_t CodePage = 0;
     TProgramVersion Version;
     std::vector<std::string> InstallLog;
     std::vector<uint8_t> ProductData;   // empty when ProductDataLength is 0
     int32_t ProductDataLength = 0;
 };
 
-// Writes a whole record at the stream's position.
+// Writes a whole record at the stream's position, its texts marked as the running code page's.
 void WriteUninstallRecord(TStream& stream, const TProgramVersion& version,
                           const std::vector<std::string>& installLog, const void* productData,
                           int32_t productDataLength);
@@ -80,7 +86,10 @@ bool SameLogItem(const std::string& a, const std::string& b);
 std::vector<std::string> MergeInstallLogs(const std::vector<std::string>& earlier,
                                           const std::vector<std::string>& current);
 
-// Reads a record from the stream's position to recordEnd (the size of the file holding it).
+// Reads a record from the stream's position to recordEnd (the size of the file holding it),
+// its log and product data converted into the running code page: a record written by an
+// earlier version, or by this one on a system that did not honour the UTF-8 declaration, is
+// then read as it was meant by an uninstaller or an update that runs with UTF-8.
 // Raises ESetupError for a wrong signature or impossible lengths, EProgramVersionError for a
 // damaged version and EReadError for a record shorter than its 28-byte header.
 void ReadUninstallRecord(TStream& stream, int64_t recordEnd, TUninstallRecord& record);

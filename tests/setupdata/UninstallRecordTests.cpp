@@ -6,6 +6,7 @@
 
 #include "common/Errors.h"
 #include "common/Stream.h"
+#include "common/TextEncoding.h"
 #include "setupdata/UninstallRecord.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/TestValues.h"
@@ -43,13 +44,14 @@ const std::vector<std::string> SampleLog = {
 
 } // namespace
 
-TEST(UninstallRecord, LayoutHasSignatureZeroedGapVersionLengthsLogAndProductData) {
+TEST(UninstallRecord, LayoutHasSignatureCodePageZeroedGapVersionLengthsLogAndProductData) {
     const auto bytes = WriteRecord({"FC:\\a.txt", "DC:\\b\\"}, "Velmora");
     const std::string logText = "FC:\\a.txt\r\nDC:\\b\\\r\n";
 
     ASSERT_EQ(bytes.size(), 61 + logText.size() + 7);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), "QK/UNS/3");
-    for (int i = 8; i < 28; ++i)
+    EXPECT_EQ(static_cast<uint32_t>(Int32At(bytes, 8)), RunningCodePage());
+    for (int i = 12; i < 28; ++i)
         EXPECT_EQ(bytes[i], 0) << "undefined header byte " << i;
     EXPECT_EQ(Int32At(bytes, 28), -100);   // version marker
     EXPECT_EQ(Int32At(bytes, 32), 1);      // version stream format
@@ -90,6 +92,32 @@ TEST(UninstallRecord, EmptyLogAndNoProductData) {
     EXPECT_TRUE(record.InstallLog.empty());
     EXPECT_EQ(record.ProductDataLength, 0);
     EXPECT_TRUE(record.ProductData.empty());
+}
+
+// A record's texts are read in the running code page, whichever code page wrote them: an
+// earlier version's record carries no code page and is in the system's ANSI one.
+TEST(UninstallRecord, TextsAreReadInTheRunningCodePage) {
+    const std::string cafe1252 = "Caf\xE9", cafeUtf8 = "Caf\xC3\xA9";
+    const std::string running = ConvertCodePage(cafe1252, CodePageWindows1252, RunningCodePage());
+    struct TCase {
+        uint32_t Marked; // 0: no code page, as earlier versions wrote
+        std::string Text;
+        std::string Expected;
+    };
+    const TCase cases[] = {
+        {0, cafe1252, ConvertCodePage(cafe1252, SystemAnsiCodePage(), RunningCodePage())},
+        {CodePageWindows1252, cafe1252, running},
+        {CodePageUtf8, cafeUtf8, running},
+        {RunningCodePage(), "plain", "plain"},
+    };
+    for (const TCase& test : cases) {
+        auto bytes = WriteRecord({"FC:\\" + test.Text + ".txt"}, test.Text);
+        PutInt32At(bytes, 8, test.Marked);
+        const auto record = ReadRecord(bytes);
+        EXPECT_EQ(record.InstallLog, std::vector<std::string>{"FC:\\" + test.Expected + ".txt"}) << test.Marked;
+        EXPECT_EQ(std::string(record.ProductData.begin(), record.ProductData.end()), test.Expected);
+        EXPECT_EQ(record.ProductDataLength, static_cast<int32_t>(test.Expected.size()));
+    }
 }
 
 // The log text is read back line by line whatever breaks a hand-made or foreign record uses.
