@@ -513,6 +513,9 @@ INI
   # The uninstaller removes the files and folders it installed; the folder with Uninst.exe is
   # left to its self-removal batch.
   [ ! -e "$WINEPREFIX/drive_c/E2E Codepage/Velmora Café 5/Déjà vu" ] || fail "the folder Déjà vu is still there"
+  # The self-removal batch takes the folder with Uninst.exe, its name read from the environment
+  # in any code page.
+  wait_gone "$WINEPREFIX/drive_c/E2E Codepage/Velmora Café 5" || fail "the product folder is still there"
   ! key_exists "$cp_uninstall" || fail "the uninstall entry is still there"
   [ ! -e "$programs/Café Présets.lnk" ] || fail "the shortcut is still there"
   [ ! -e "$cp_desktop/Velmora Café.lnk" ] || fail "the Desktop shortcut is still there"
