@@ -12,6 +12,7 @@
 #include "common/FileSystem.h"
 #include "common/Stream.h"
 #include "common/TextEncoding.h"
+#include "common/WideText.h"
 #include "common/WinHandle.h"
 
 std::string SystemErrorMessage(int code) {
@@ -406,5 +407,25 @@ std::string SystemConvertCodePage(std::string_view text, uint32_t from, uint32_t
     const int length = ::WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, fallback, nullptr);
     std::string out(static_cast<size_t>(length), '\0');
     ::WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, fallback, nullptr);
+    return out;
+}
+
+std::wstring ToWide(std::string_view text) {
+    if (text.empty())
+        return std::wstring();
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string FromWide(std::wstring_view text) {
+    if (text.empty())
+        return std::string();
+    const int size = static_cast<int>(text.size());
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, out.data(), length, nullptr, nullptr);
     return out;
 }

@@ -8,11 +8,14 @@
 #include <ntsecapi.h>
 #include <sddl.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <memory>
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/Stream.h"
+#include "common/WideText.h"
 #include "common/WinHandle.h"
 #include "shell/Rights.h"
 
@@ -114,6 +117,30 @@ UniqueFile HoldFolder(const std::string& folder) {
     return handle;
 }
 
+// This process's environment block with variables set (replacing any of the same name, which
+// Windows compares without regard to case), in UTF-16 as CreateProcessW takes it: each
+// "name=value" ended by a NUL, the block by another. Entries whose name starts with "=" (the
+// current folders of drives) are kept like any other.
+std::wstring EnvironmentWith(const std::vector<std::pair<std::string, std::string>>& variables) {
+    std::vector<std::wstring> names;
+    std::wstring block;
+    for (const auto& [name, value] : variables) {
+        names.push_back(ToWide(name) + L"=");
+        block += names.back() + ToWide(value) + L'\0';
+    }
+    const std::unique_ptr<wchar_t, BOOL(WINAPI*)(LPWCH)> own(::GetEnvironmentStringsW(),
+                                                             ::FreeEnvironmentStringsW);
+    for (const wchar_t* entry = own.get(); entry && *entry; entry += std::wcslen(entry) + 1) {
+        const bool replaced = std::any_of(names.begin(), names.end(), [entry](const std::wstring& name) {
+            return ::_wcsnicmp(entry, name.c_str(), name.size()) == 0;
+        });
+        if (!replaced)
+            block.append(entry).push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
 } // namespace
 
 std::string BatchFolderParent() {
@@ -167,10 +194,6 @@ void TUninstaller::RemoveSelf(int attempts) {
             ThrowCreateError(BatchFile, error);
         }
     }
-    // The command processor inherits our environment. Windows keeps it in UTF-16 and converts
-    // from the ANSI code page here, so the paths arrive exactly as we know them.
-    for (const auto& [name, value] : batch.Variables)
-        ::SetEnvironmentVariableA(name.c_str(), value.c_str());
     // Started directly, never through the shell: opening a .bat file runs whatever command
     // the file type names, and HKEY_CURRENT_USER\Software\Classes lets every process of the
     // user name another one for the user; it would run with our rights. The user's own key
@@ -183,21 +206,26 @@ void TUninstaller::RemoveSelf(int attempts) {
     // folder: under Wine the host of the hidden console starts there and keeps it until the
     // command processor has ended.
     // No window: CREATE_NO_WINDOW gives the console program a console that is never shown.
+    // The paths travel in the command processor's environment: ours with the batch file's
+    // variables added, given in UTF-16, so that they arrive exactly as we know them whatever
+    // the code pages of the program and the console.
     const std::string commandProcessor = systemFolder + "\\cmd.exe";
-    std::string commandLine = "\"" + commandProcessor + "\" /d /e:on /v:off /s /c \"" + batch.Command + "\"";
-    STARTUPINFOA startup = {};
+    std::wstring commandLine =
+        ToWide("\"" + commandProcessor + "\" /d /e:on /v:off /s /c \"" + batch.Command + "\"");
+    std::wstring environment = EnvironmentWith(batch.Variables);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(commandProcessor.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                          CREATE_NO_WINDOW, nullptr, systemFolder.c_str(), &startup, &process)) {
+    if (!::CreateProcessW(ToWide(commandProcessor).c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                          CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                          ToWide(systemFolder).c_str(), &startup, &process)) {
         // Nobody is left to tell; the uninstaller stays and the batch file goes.
         heldFolder.Reset();
         ::DeleteFileA(BatchFile.c_str());
         ::RemoveDirectoryA(folder.c_str());
         return;
     }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    UniqueHandle thread(process.hThread), started(process.hProcess);
 }
 
 TRemoveSelfBatch BuildRemoveSelfBatch(const std::string& executablePath,

@@ -15,6 +15,7 @@
 #include "common/CommonUtils.h"
 #include "common/Registry.h"
 #include "common/Stream.h"
+#include "common/WideText.h"
 #include "common/WinHandle.h"
 
 namespace {
@@ -61,23 +62,7 @@ std::optional<std::string> PathFromItemList(LPCITEMIDLIST list) {
     wchar_t buffer[MAX_PATH + 1] = {};
     if (!::SHGetPathFromIDListW(list, buffer))
         return std::nullopt;
-    const int size = static_cast<int>(std::wcslen(buffer));
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, buffer, size, nullptr, 0, nullptr, nullptr);
-    std::string path(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, buffer, size, path.data(), length, nullptr, nullptr);
-    return path;
-}
-
-// IPersistFile takes wide paths; everything else here is 8-bit in the code page the program
-// runs with (CP_ACP: UTF-8 where the manifest's declaration is honoured).
-std::wstring ToWide(const std::string& text) {
-    if (text.empty())
-        return std::wstring();
-    const int length =
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
+    return FromWide(buffer);
 }
 
 void ThrowIfFailed(HRESULT result) {
