@@ -65,7 +65,9 @@ std::vector<TProductText> TChecker::ProductTexts() const {
             continue;
         const std::vector<std::string> lines = SplitLines(text->second);
         for (size_t index = 0; index < lines.size(); ++index) {
-            if (!IsAscii(lines[index]))
+            // Setup.ini's comments are never shown.
+            const bool comment = std::string(name) == SetupIni && TrimText(lines[index]).rfind(';', 0) == 0;
+            if (!IsAscii(lines[index]) && !comment)
                 texts.push_back({std::string(name) + ":" + std::to_string(index + 1), lines[index]});
         }
     }
