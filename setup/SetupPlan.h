@@ -4,6 +4,9 @@
 // extractions, the VST 3 rename, NoOverwrite, the registry writers, the shortcut lines, the
 // library calls); only the file system is stood in for, by a machine of known folders.
 //
+// Its texts (paths, names, registry texts) are the controller's, in the code page the program
+// runs with (ProductText): UTF-8 in the packing tool.
+//
 // The packing tool prints the plan for the vendor and checks it; the setup program could ask
 // it the same way before it writes anything.
 #pragma once
@@ -126,7 +129,8 @@ struct TPlan {
 };
 
 // The files of a component, in the archive's order: visit receives each entry's path below the
-// component ("\" separated; a folder's ends with "\", before its content) and a file's size.
+// component ("\" separated; a folder's ends with "\", before its content; in the running code
+// page, as the engine names the archive's entries) and a file's size.
 using TComponentFiles =
     std::function<void(const std::string& component,
                        const std::function<void(const std::string& relative, uint64_t size)>& visit)>;

@@ -123,11 +123,19 @@ const TCase Cases[] = {
      "Setup.ini:11: error: [Components] destination \"Velmora\" can never be an absolute path: it starts "
      "with no "
      "folder symbol, drive or network share"},
-    // A component, a file and a shortcut with accented names: the loader's texts (UTF-8 here)
-    // find the folder stored in Windows-1252.
-    {{{"Setup.ini", 10, "Program=$ProgramFolder\nPr\xE9sets=$ProgramFolder\\Pr\xE9sets"},
+    // A component, its option, a file, a shortcut and the finish page's target with accented
+    // names (Windows-1252 in the setup files, UTF-8 on the disk): the plan installs them where
+    // the lines name them. So does an accented bundle item from its folder.
+    {{{"Setup.ini", 8, "Readme=$ProgramFolder\\Pr\xE9sets\\Caf\xE9.txt"},
+      {"Setup.ini", 10, "Program=$ProgramFolder\nPr\xE9sets=$ProgramFolder\\Pr\xE9sets"},
+      {"Setup.ini", 12, "Pr\xE9sets=NoOverwrite"},
       {"Setup.ini", 16, "StartMenu=$ProgramFolder\\Pr\xE9sets\\Caf\xE9.txt,Caf\xE9"},
       {"Pr\xC3\xA9sets/Caf\xC3\xA9.txt", 0, "x"}},
+     ""},
+    {{{"Setup.ini", 1, Bundle},
+      {"Setup.ini", 10, "Program=$ProgramFolder\n$BundleItem=$ProgramFolder\\Items"},
+      {"BundleInfo.ini", 0, "R\xE9verb=1.02,Velmora R\xE9verb"},
+      {"R\xC3\xA9verb/Reverb.dll", 0, "x"}},
      ""},
     // Warnings.
     {{{"Setup.ini", 10, "Program=$ProgramFolder\nDocs=$ProgramFolder"}},
@@ -278,7 +286,8 @@ const TCase Cases[] = {
          "uninstaller"},
     {{{"Setup.ini", 10, "Program=$ProgramFolder\nPresets=%Presets\n[Folders]\nPresets=Velmora\\Presets"},
       {"Presets/a.txt", 0, "x"}},
-     "Setup.ini:11: error: destination \"%Presets\" becomes \"Velmora\\Presets\", which is not a full path: the "
+     "Setup.ini:11: error: destination \"%Presets\" becomes \"Velmora\\Presets\", which is not a full path: "
+     "the "
      "installation stops with \"Invalid destination in Setup.ini\" before it copies anything"},
     {{{NearName.c_str(), 0, "x"}},
      "Setup.ini:10: warning: \"C:\\Program Files\\Vendor\\Velmora 5\\" + NearPath +
@@ -296,9 +305,11 @@ const TCase Cases[] = {
      "its "
      "folder"},
     {{{"Setup.ini", 16,
-       "StartMenu=$ProgramFolder\\Velmora.exe,$ProductName\n[InstalledFiles]\n5=Velmora.exe\n5=Bin\\Velmora.exe\nv4=Velmora."
+       "StartMenu=$ProgramFolder\\Velmora.exe,$ProductName\n[InstalledFiles]\n5=Velmora.exe\n5=Bin\\Velmora."
+       "exe\nv4=Velmora."
        "exe\n[FoldersRegistry]\nPresets=Folders\\Presets"}},
-     "Setup.ini:19: warning: \"Bin\\Velmora.exe\" is not installed by this version: the next setup of major version "
+     "Setup.ini:19: warning: \"Bin\\Velmora.exe\" is not installed by this version: the next setup of major "
+     "version "
      "5 does not find this installation, and installs beside it\n"
      "Setup.ini:20: warning: \"v4\" is not a major version number: this line is never used\n"
      "Setup.ini:22: warning: no [Folders] line names \"Presets\": this line is never used"},
@@ -409,8 +420,8 @@ std::string MakePe(const std::string& spec) {
     return file;
 }
 
-// The base product with the case's edits, checked; one formatted line per finding.
-std::string CheckCase(const TTestFolder& scratch, const TCase& test) {
+// The base product with the case's edits, checked.
+std::vector<TDiagnostic> Diagnose(const TTestFolder& scratch, const TCase& test) {
     const fs::path product = fs::path(scratch.PathOf("product"));
     Write(product / "Setup.lic", "License");
     fs::copy_file(fs::path(SAMPLE_FOLDER) / "Setup.jpg", product / "Setup.jpg");
@@ -458,9 +469,16 @@ std::string CheckCase(const TTestFolder& scratch, const TCase& test) {
     options.ProductFolder = product.string();
     options.VersionText = test.Version;
     options.PreviousSetup = previous;
+    return CheckProduct(options);
+}
+
+// One formatted line per finding; the information on code pages is left out here.
+std::string CheckCase(const TTestFolder& scratch, const TCase& test) {
     std::string lines;
-    for (const TDiagnostic& diagnostic : CheckProduct(options))
-        lines += (lines.empty() ? "" : "\n") + FormatDiagnostic(diagnostic);
+    for (const TDiagnostic& diagnostic : Diagnose(scratch, test)) {
+        if (diagnostic.Severity != TSeverity::Information)
+            lines += (lines.empty() ? "" : "\n") + FormatDiagnostic(diagnostic);
+    }
     return lines;
 }
 
@@ -472,6 +490,33 @@ TEST(CheckerTest, EachFindingComesFromItsLine) {
     for (const TCase& test : Cases) {
         TTestFolder scratch;
         EXPECT_EQ(CheckCase(scratch, test), test.Expected);
+    }
+}
+
+// Names and texts outside ASCII are told once, after the findings, as information: each with
+// where it is (a name's folder, a line); an ASCII product has none.
+TEST(CheckerTest, SaysOnceWhichNamesOlderSystemsCannotShow) {
+    const TCase accented = {{{"Setup.ini", 16, "StartMenu=$ProgramFolder\\Caf\xE9.exe,$ProductName"},
+                             {"Program/Caf\xC3\xA9.exe", 0, "x"},
+                             {"Setup.ini", 12, "Program=nooverwrite"}},
+                            ""};
+    for (const TCase& test : {TCase{}, accented}) {
+        TTestFolder scratch;
+        const std::vector<TDiagnostic> found = Diagnose(scratch, test);
+        size_t information = 0;
+        for (const TDiagnostic& diagnostic : found)
+            information += diagnostic.Severity == TSeverity::Information ? 1 : 0;
+        EXPECT_EQ(information, test.Edits.empty() ? 0u : 1u);
+        if (information == 0)
+            continue;
+        ASSERT_EQ(found.size(), 2u);
+        EXPECT_EQ(found.front().Severity, TSeverity::Warning) << "the finding first";
+        EXPECT_NE(found.back().Message.find(
+                      "\"Caf\xC3\xA9.exe\" (Program), \"StartMenu=$ProgramFolder\\Caf\xC3\xA9.exe,"
+                      "$ProductName\" (Setup.ini:16)"),
+                  std::string::npos)
+            << found.back().Message;
+        EXPECT_EQ(FormatDiagnostic(found.back()).rfind("information: 2 names and texts have letters", 0), 0u);
     }
 }
 

@@ -122,6 +122,15 @@ done
 expect 0 "plan as text" "${pack[@]}" plan "$sample" --version 5.04
 grep -q "^  uninstall C:.Program Files.Vendor.Velmora 5.Uninst.exe" "$work/out" || fail "plan text: $(cat "$work/out")"
 expect 1 "plan a product with an error" "${pack[@]}" plan "$work/broken" --version 5.04
+# An accented name is planned and printed in UTF-8, each letter once; check tells of it as
+# information, which fails nothing.
+cp -r "$sample" "$work/accented"
+printf 'x' >"$work/accented/Program/Café.txt"
+expect 0 "plan an accented name" "${pack[@]}" plan "$work/accented" --version 5.04
+grep -qF 'Velmora 5\Café.txt  <- Program\Café.txt' "$work/out" || fail "plan of Café.txt: $(grep -a Caf "$work/out")"
+expect 0 "check an accented name" "${pack[@]}" check --json "$work/accented" --version 5.04
+grep -qF '"severity": "information", "message": "1 name or text has letters outside ASCII.' "$work/out" ||
+  fail "check of Café.txt: $(cat "$work/out")"
 expect 0 "check against the last release" "${pack[@]}" check --quiet --previous "$work/Setup.dat" "$sample" \
   --version 5.05
 expect 1 "check against a missing release" "${pack[@]}" check --quiet --previous "$work/missing.dat" "$sample" \

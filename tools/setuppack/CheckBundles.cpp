@@ -15,7 +15,6 @@
 #include "common/Format.h"
 #include "common/IniFile.h"
 #include "setup/SetupInstaller.h"
-#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/CheckFindings.h"
 #include "tools/setuppack/PackRules.h"
 
@@ -29,9 +28,9 @@ void TChecker::CheckVersions() {
         if (reading.SameValue)
             Report("", 0, fnProductVersionSpelling, Options.VersionText, Version.ToText());
         else if (!reading.AsWritten)
-            ReportUtf8("", 0, fnProductVersionInvalid, VersionNotAsWritten(Options.VersionText, Version));
+            Report("", 0, fnProductVersionInvalid, VersionNotAsWritten(Options.VersionText, Version));
     } catch (const EProgramVersionError& e) {
-        ReportUtf8("", 0, fnProductVersionInvalid, e.what());
+        Report("", 0, fnProductVersionInvalid, e.what());
         versionValid = false;
         Fatal = true;
     }
@@ -52,12 +51,17 @@ void TChecker::CheckVersions() {
 void TChecker::CheckBundleItems() {
     if (!Ini->ReadBool("Setup", "IsBundle", false))
         return;
+    // The items as the controller reads them, and the list rewritten as stored (Windows-1252)
+    // for the controller's scratch archive: the same lines, so the same count.
     const std::vector<std::string> lines = ReadLines(BundleInfoIni);
+    const std::vector<std::string> stored = SplitLines(Texts[BundleInfoIni]);
     std::string cleaned;
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (size_t i = 0; i < lines.size() && i < stored.size(); ++i) {
         const int number = static_cast<int>(i + 1);
-        TItem item;
-        if (!TSetupInstaller::SplitBundleLine(lines[i], item.Name, item.VersionText, item.ProductName))
+        TItem item, storedItem;
+        if (!TSetupInstaller::SplitBundleLine(lines[i], item.Name, item.VersionText, item.ProductName) ||
+            !TSetupInstaller::SplitBundleLine(stored[i], storedItem.Name, storedItem.VersionText,
+                                              storedItem.ProductName))
             continue;
         // The line is not trimmed: a blank around "=" or "," stays in the name or version.
         for (auto [part, what] : {std::pair{&item.Name, "name"},
@@ -69,7 +73,8 @@ void TChecker::CheckBundleItems() {
             }
         }
         item = {TrimText(item.Name), TrimText(item.VersionText), TrimText(item.ProductName)};
-        cleaned += item.Name + "=" + item.VersionText + "," + item.ProductName + "\r\n";
+        cleaned += TrimText(storedItem.Name) + "=" + TrimText(storedItem.VersionText) + "," +
+                   TrimText(storedItem.ProductName) + "\r\n";
         Items.push_back(item);
         CheckItemVersion(item, number);
     }

@@ -67,10 +67,12 @@ private:
     std::vector<TDiagnostic> Found;
     bool Fatal = false; // the controller cannot load this product at all
     TProductFolder Product;
-    // The setup files' texts as the rest of the check reads them: a byte-order mark reported
-    // and removed, a bundle line's blanks reported and removed, so that what follows from
-    // such a mistake is not reported again. A file that is not 8-bit text has none.
+    // The setup files' bytes (Windows-1252) as the rest of the check reads them: a byte-order
+    // mark reported and removed, a bundle line's blanks reported and removed, so that what
+    // follows from such a mistake is not reported again. A file that is not 8-bit text has none.
+    // They go into the controller's scratch archive as they are.
     std::map<std::string, std::string> Texts;
+    // Setup.ini's lines as the controller reads them (ReadLines), with their line numbers.
     std::optional<TIniFile> Ini;
     TProgramVersion Version;
     struct TItem {
@@ -88,18 +90,19 @@ private:
     bool InstallsFiles = false; // else a file missing from Installed is no news
     bool NothingReported = false;
     const TSetupBundleItem* AnyItem = nullptr;
-    // The files of each component as pack stores them (Windows-1252 names), by lower-case name.
+    // The files of each component as the product folder holds them (UTF-8 names, in the order
+    // pack stores them), by lower-case name.
     std::map<std::string, std::vector<std::pair<std::string, uint64_t>>> ComponentFiles;
 
-    // Details from the product's text files (Windows-1252) and from elsewhere (UTF-8).
+    // The details are UTF-8, as every text of the check but the setup files' own bytes.
     void Report(const std::string& file, int line, TFinding finding, const std::string& a = {},
                 const std::string& b = {}, const std::string& c = {});
-    void ReportUtf8(const std::string& file, int line, TFinding finding, const std::string& a = {},
-                    const std::string& b = {}) {
-        Found.push_back(MakeDiagnostic(file, line, finding, a, b));
-    }
     std::optional<fs::path> TopFile(const char* name) const;
+    // A setup file's lines as the controller reads them: converted once from the Windows-1252
+    // that the product stores into the code page the tool runs with (UTF-8).
     std::vector<std::string> ReadLines(const char* name) const;
+    // The product's names and setup-file lines outside ASCII, as stored (Windows-1252).
+    std::vector<TProductText> ProductTexts() const;
     // The line of the key that counts; 0 when it is missing.
     int KeyLine(const std::string& section, const std::string& key) const;
     // That, else the section's header (0 without the section): where a missing key belongs.

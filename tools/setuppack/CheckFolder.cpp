@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/CommonUtils.h"
+#include "common/TextEncoding.h"
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/CheckFindings.h"
 #include "tools/setuppack/PackRules.h"
@@ -77,7 +78,7 @@ private:
             const std::string name = entry.path().filename().u8string();
             if (name != ".keep") {
                 ++counted;
-                Entry(entry, name, display.empty() ? name : display + "/" + name, depth, seen);
+                Entry(entry, name, display, depth, seen);
             }
             if (entryDone)
                 entryDone();
@@ -85,8 +86,9 @@ private:
         return counted;
     }
 
-    void Entry(const fs::directory_entry& entry, const std::string& name, const std::string& path, int depth,
-               std::map<std::string, std::string>& seen) {
+    void Entry(const fs::directory_entry& entry, const std::string& name, const std::string& folder,
+               int depth, std::map<std::string, std::string>& seen) {
+        const std::string path = folder.empty() ? name : folder + "/" + name;
         if (IsLeftover(name)) {
             Found.push_back(MakeDiagnostic(path, 0, fnLeftover));
             return;
@@ -94,6 +96,8 @@ private:
         std::string stored;
         if (const std::optional<std::string> broken = NameRuleBroken(name, stored))
             Found.push_back(MakeDiagnostic(path, 0, fnNameRefused, *broken));
+        if (!IsAscii(stored))
+            Result.AccentedNames.push_back({folder, stored});
         const std::string folded = stored.empty() ? AsciiLowerCase(name) : FoldCase(stored);
         if (const auto other = seen.find(folded); other != seen.end())
             Found.push_back(MakeDiagnostic(path, 0, fnNamesDifferInCase, other->second));
@@ -105,7 +109,7 @@ private:
         if (entry.is_symlink(error) && (fs::is_directory(status) || fs::is_regular_file(status)))
             Found.push_back(MakeDiagnostic(path, 0, fnSymbolicLink));
         if (fs::is_directory(status)) {
-            Folder(entry.path(), path, depth, stored);
+            Folder(entry.path(), path, depth, stored.empty() ? std::string() : name);
         } else if (fs::is_regular_file(status)) {
             const auto size = static_cast<int64_t>(entry.file_size(error));
             if (size >= TwoGiB) {
@@ -114,21 +118,22 @@ private:
             }
             Result.TotalBytes += size;
             if (depth == 0 && !stored.empty())
-                Result.TopFiles[AsciiLowerCase(stored)] = entry.path();
+                Result.TopFiles[AsciiLowerCase(name)] = entry.path();
         } else {
             Found.push_back(MakeDiagnostic(path, 0, fnNotFileOrFolder));
         }
     }
 
-    void Folder(const fs::path& folder, const std::string& path, int depth, const std::string& stored) {
+    // name: the folder's name where pack stores it, else empty.
+    void Folder(const fs::path& folder, const std::string& path, int depth, const std::string& name) {
         // The archive's depth rule, as pack applies it: the list inside this folder lies at depth + 1.
         if (depth >= Archive::MaxFolderDepth) {
             Found.push_back(MakeDiagnostic(path, 0, fnTooDeep));
             return;
         }
         const size_t counted = Walk(ListFolder(folder), path, depth + 1, nullptr);
-        if (depth == 0 && !stored.empty()) {
-            Result.Folders[AsciiLowerCase(stored)] = stored;
+        if (depth == 0 && !name.empty()) {
+            Result.Folders[AsciiLowerCase(name)] = name;
             if (counted == 0)
                 Found.push_back(MakeDiagnostic(path, 0, fnComponentEmpty));
         }

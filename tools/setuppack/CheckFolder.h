@@ -10,12 +10,17 @@
 #include <vector>
 
 #include "tools/setuppack/Checker.h"
+#include "tools/setuppack/CodePageNotes.h"
 
 struct TProductFolder {
-    // Top-level files and component folders by their lower-case stored (Windows-1252) names,
-    // which is how the setup program finds them.
+    // Top-level files and component folders that pack stores, by their lower-case names (UTF-8,
+    // as the setup program's controller names them here), which is how the setup program finds
+    // them.
     std::map<std::string, std::filesystem::path> TopFiles;
-    std::map<std::string, std::string> Folders; // the stored name, as written
+    std::map<std::string, std::string> Folders; // the name, as written
+    // Every stored name outside ASCII (Windows-1252), with the folder it is in ("Program/Déjà
+    // vu"; empty at the top level), for the code-page information.
+    std::vector<TProductText> AccentedNames;
     int64_t TotalBytes = 0;
 };
 

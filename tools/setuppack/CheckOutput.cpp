@@ -8,7 +8,9 @@
 namespace {
 
 const char* SeverityName(TSeverity severity) {
-    return severity == TSeverity::Error ? "error" : "warning";
+    return severity == TSeverity::Error     ? "error"
+           : severity == TSeverity::Warning ? "warning"
+                                            : "information";
 }
 
 } // namespace

@@ -13,7 +13,6 @@
 #include "common/IniFile.h"
 #include "setup/SetupInstaller.h"
 #include "setupdata/ArchiveFormat.h"
-#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/CheckFindings.h"
 #include "tools/setuppack/Packer.h"
 
@@ -50,7 +49,7 @@ bool TChecker::LoadController(const fs::path& scratch) {
         });
         if (!anyFile)
             continue;
-        const fs::path folder = scratch / "product" / fs::u8path(Windows1252ToUtf8(stored));
+        const fs::path folder = scratch / "product" / fs::u8path(stored);
         fs::create_directories(folder);
         std::ofstream(folder / "content", std::ios::binary) << 'x';
     }
@@ -76,7 +75,8 @@ bool TChecker::LoadController(const fs::path& scratch) {
 
 TComponentFiles TChecker::ProductFiles() {
     // Listed once, for every plan: the product folder's tree in the order pack stores it
-    // (names sorted), with the names pack stores (Windows-1252), .keep files left out.
+    // (names sorted), .keep files left out. The names are the file system's (UTF-8), as the
+    // setup program's engine names the archive's entries when it extracts them.
     return
         [this](const std::string& component, const std::function<void(const std::string&, uint64_t)>& visit) {
             const auto folder = Product.Folders.find(AsciiLowerCase(component));
@@ -94,18 +94,16 @@ TComponentFiles TChecker::ProductFiles() {
                         std::sort(entries.begin(), entries.end());
                         for (const fs::directory_entry& entry : entries) {
                             const std::string name = entry.path().filename().u8string();
-                            const std::string stored = Utf8ToWindows1252(name).value_or(name);
                             if (entry.is_directory(error)) {
-                                files.emplace_back(relative + stored + "\\", 0);
-                                walk(entry.path(), relative + stored + "\\");
+                                files.emplace_back(relative + name + "\\", 0);
+                                walk(entry.path(), relative + name + "\\");
                             } else if (name != ".keep") {
-                                files.emplace_back(relative + stored,
+                                files.emplace_back(relative + name,
                                                    static_cast<uint64_t>(entry.file_size(error)));
                             }
                         }
                     };
-                walk(fs::u8path(Options.ProductFolder) / fs::u8path(Windows1252ToUtf8(folder->second)),
-                     std::string());
+                walk(fs::u8path(Options.ProductFolder) / fs::u8path(folder->second), std::string());
             }
             for (const auto& [relative, size] : files)
                 visit(relative, size);
@@ -113,7 +111,7 @@ TComponentFiles TChecker::ProductFiles() {
 }
 
 fs::path TChecker::ProductPath(const std::string& source) const {
-    std::string path = Windows1252ToUtf8(source);
+    std::string path = source;
     std::replace(path.begin(), path.end(), '\\', '/');
     return fs::u8path(Options.ProductFolder) / fs::u8path(path);
 }

@@ -13,9 +13,9 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/TextEncoding.h"
 #include "setup/JpegDecoder.h"
 #include "setup/SetupInstaller.h"
-#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/CheckFindings.h"
 
 namespace Checking {
@@ -23,32 +23,6 @@ namespace Checking {
 namespace {
 
 const std::string Utf8Mark = "\xEF\xBB\xBF";
-
-// True when text is well-formed UTF-8 (its bytes above 0x7F all in multi-byte sequences).
-bool IsUtf8(const std::string& text) {
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        size_t extra;
-        if (lead < 0x80)
-            extra = 0;
-        else if (lead >= 0xC2 && lead <= 0xDF)
-            extra = 1;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            extra = 2;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            extra = 3;
-        else
-            return false;
-        if (i + extra >= text.size() && extra > 0)
-            return false; // cut off
-        for (size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
 
 bool IsPlainAscii(const std::string& line) {
     return std::all_of(line.begin(), line.end(),
@@ -108,7 +82,7 @@ void TChecker::CheckByteOrderMark(const char* name, std::string& text) {
     const bool joins = (name == std::string(SetupIni) && first.rfind('[', 0) == 0) ||
                        (name == std::string(BundleInfoIni) && first.find('=') != std::string::npos);
     if (joins)
-        Report(name, 1, fnByteOrderMarkJoins, first);
+        Report(name, 1, fnByteOrderMarkJoins, ProductText(first));
     else
         Report(name, 1, fnByteOrderMark);
 }

@@ -6,7 +6,6 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
-#include "tools/setuppack/Charset.h"
 
 namespace Checking {
 
@@ -20,7 +19,7 @@ void TChecker::CheckUpgrade() {
         oldPlan = PlanInstallation(*old, oldMachine, ArchiveComponentFiles(*old->Installer),
                                    WizardChoices(*old).front());
     } catch (const std::exception& e) {
-        ReportUtf8("", 0, fnPreviousUnreadable, previous, e.what());
+        Report("", 0, fnPreviousUnreadable, previous, e.what());
         return;
     }
     const std::string oldVersion = old->ProductVersion().ToText();
@@ -51,8 +50,8 @@ void TChecker::CheckUpgrade() {
                   std::to_string(old->ProductVersion().Major) + " that it does not install";
             line = Ini->SectionLines("InstalledFiles").HeaderLine;
         }
-        Found.push_back(MakeDiagnostic(SetupIni, line, fnPreviousNotFound, oldVersion,
-                                       fs::u8path(previous).filename().u8string(), Windows1252ToUtf8(why)));
+        Report(SetupIni, line, fnPreviousNotFound, oldVersion, fs::u8path(previous).filename().u8string(),
+               why);
         return;
     }
 

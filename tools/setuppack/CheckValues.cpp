@@ -14,7 +14,6 @@
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
 #include "setup/SetupInstaller.h"
-#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/CheckFindings.h"
 
 namespace Checking {

@@ -20,12 +20,13 @@
 #include "common/DosDate.h"
 #include "common/Format.h"
 #include "common/IniFile.h"
+#include "common/TextEncoding.h"
 #include "setup/SetupClasses.h"
 #include "setup/SetupInstaller.h"
 #include "setupdata/ArchiveFormat.h"
-#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/CheckFindings.h"
 #include "tools/setuppack/CheckFolder.h"
+#include "tools/setuppack/CodePageNotes.h"
 #include "tools/setuppack/PackRules.h"
 #include "tools/setuppack/Packer.h"
 
@@ -42,8 +43,7 @@ std::string ReadBytes(const fs::path& path) {
 
 void TChecker::Report(const std::string& file, int line, TFinding finding, const std::string& a,
                       const std::string& b, const std::string& c) {
-    Found.push_back(MakeDiagnostic(file, line, finding, Windows1252ToUtf8(a), Windows1252ToUtf8(b),
-                                   Windows1252ToUtf8(c)));
+    Found.push_back(MakeDiagnostic(file, line, finding, a, b, c));
 }
 
 std::optional<fs::path> TChecker::TopFile(const char* name) const {
@@ -54,7 +54,24 @@ std::optional<fs::path> TChecker::TopFile(const char* name) const {
 
 std::vector<std::string> TChecker::ReadLines(const char* name) const {
     const auto text = Texts.find(name);
-    return text == Texts.end() ? std::vector<std::string>() : SplitLines(text->second);
+    return text == Texts.end() ? std::vector<std::string>() : SplitLines(ProductText(text->second));
+}
+
+std::vector<TProductText> TChecker::ProductTexts() const {
+    std::vector<TProductText> texts = Product.AccentedNames;
+    for (const char* name : {SetupIni, SetupLic, BundleInfoIni}) {
+        const auto text = Texts.find(name);
+        if (text == Texts.end())
+            continue;
+        const std::vector<std::string> lines = SplitLines(text->second);
+        for (size_t index = 0; index < lines.size(); ++index) {
+            // Setup.ini's comments are never shown.
+            const bool comment = std::string(name) == SetupIni && TrimText(lines[index]).rfind(';', 0) == 0;
+            if (!IsAscii(lines[index]) && !comment)
+                texts.push_back({std::string(name) + ":" + std::to_string(index + 1), lines[index]});
+        }
+    }
+    return texts;
 }
 
 std::vector<std::pair<std::string, int>> TChecker::Lines(const std::string& section) const {
@@ -91,6 +108,8 @@ std::vector<TDiagnostic> TChecker::Run() {
     }
     for (const char* name : {SetupIni, SetupLic, BundleInfoIni})
         CheckText(name);
+    // The names and lines as stored, before a bundle's list is cleaned.
+    const std::vector<std::string> information = CodePageInformation(ProductTexts());
     CheckPicture();
     if (Texts.count(SetupIni) != 0) {
         Ini.emplace(ReadLines(SetupIni));
@@ -110,6 +129,13 @@ std::vector<TDiagnostic> TChecker::Run() {
     std::stable_sort(Found.begin(), Found.end(), [](const TDiagnostic& a, const TDiagnostic& b) {
         return a.File != b.File ? a.File < b.File : a.Line < b.Line;
     });
+    // Once, after the findings: which names older Windows cannot show.
+    if (!information.empty()) {
+        std::string message;
+        for (const std::string& line : information)
+            message += (message.empty() ? "" : "\n") + line;
+        Found.push_back({std::string(), 0, TSeverity::Information, message});
+    }
     return Found;
 }
 

@@ -12,13 +12,18 @@
 
 #include "setup/SetupPlan.h"
 
-enum class TSeverity { Error, Warning };
+// Information says something the vendor should know that is no mistake; it never fails a check.
+enum class TSeverity { Error, Warning, Information };
 
+// The check's texts are UTF-8: the product's setup files are read into the code page the tool
+// runs with, as the setup program reads them, and the tool runs in UTF-8 (natively, and on
+// Windows by the UTF-8 code page its manifest declares), so the controller's texts, the plan's
+// paths and the file system's names are all UTF-8 and compare as they are.
 struct TDiagnostic {
     std::string File; // as named in the product folder ("Setup.ini"); empty for the command line
     int Line = 0;     // counted from 1; 0 for the file as a whole
     TSeverity Severity = TSeverity::Error;
-    std::string Message; // UTF-8
+    std::string Message; // UTF-8; information may hold several lines
 };
 
 struct TCheckOptions {
@@ -33,7 +38,7 @@ struct TCheckOptions {
     std::function<void(int64_t done, int64_t total)> Progress;
 };
 
-// Every finding, ordered by file and line.
+// Every finding, ordered by file and line, then any information.
 std::vector<TDiagnostic> CheckProduct(const TCheckOptions& options);
 
 // The check's findings and the plans of the installation it computed: the default choices
@@ -46,8 +51,8 @@ TProductPlans PlanProduct(const TCheckOptions& options);
 
 bool HasErrors(const std::vector<TDiagnostic>& diagnostics);
 // "Setup.ini:12: error: ..." as compilers write it ("Setup.jpg: error: ..." without a line,
-// "error: ..." without a file).
+// "error: ..." without a file, "information: ..." for information).
 std::string FormatDiagnostic(const TDiagnostic& diagnostic);
 // A JSON array of {"file", "line", "severity", "message"}, for build scripts; file and line
-// are null where there is none.
+// are null where there is none; severity is "error", "warning" or "information".
 std::string DiagnosticsJson(const std::vector<TDiagnostic>& diagnostics);

@@ -3,7 +3,6 @@
 #include <set>
 #include <sstream>
 
-#include "tools/setuppack/Charset.h"
 #include "tools/setuppack/Json.h"
 
 namespace {
@@ -20,10 +19,6 @@ std::string KeyPath(const TPlanValue& value) {
     return path;
 }
 
-std::string U(const std::string& text) {
-    return Windows1252ToUtf8(text);
-}
-
 // One line per item, value and library, for the text and for the differences. (Written into a
 // stream: GCC 12 takes chains of string additions for overlapping copies.)
 std::vector<std::string> Lines(const TPlan& plan) {
@@ -32,39 +27,37 @@ std::vector<std::string> Lines(const TPlan& plan) {
         std::ostringstream line;
         switch (item.Kind) {
         case pkFolder:
-            line << "folder    " << U(item.Path);
+            line << "folder    " << item.Path;
             break;
         case pkFile:
-            line << "file      " << U(item.Path) << "  <- " << U(item.Source)
-                 << (item.Renamed ? " (renamed)" : "")
+            line << "file      " << item.Path << "  <- " << item.Source << (item.Renamed ? " (renamed)" : "")
                  << (item.Kept          ? " (kept: the file there stays)"
                      : item.NoOverwrite ? " (kept when there)"
                                         : "");
             break;
         case pkShortcut:
-            line << "shortcut  " << U(item.Path) << "  -> " << U(item.Source);
+            line << "shortcut  " << item.Path << "  -> " << item.Source;
             if (!item.Arguments.empty())
-                line << " " << U(item.Arguments);
+                line << " " << item.Arguments;
             if (item.IconIndex != 0)
                 line << ", icon " << item.IconIndex;
             break;
         case pkUninstaller:
-            line << "uninstall " << U(item.Path);
+            line << "uninstall " << item.Path;
             break;
         }
         lines.push_back(line.str());
     }
     for (const TPlanValue& value : plan.Values) {
         std::ostringstream line;
-        line << "registry  " << U(KeyPath(value)) << "  "
-             << (value.Name.empty() ? "(default)" : U(value.Name)) << " = "
-             << (value.IsInteger ? "REG_DWORD " : "REG_SZ ")
-             << (value.IsInteger ? std::to_string(value.Number) : U(value.Text));
+        line << "registry  " << KeyPath(value) << "  " << (value.Name.empty() ? "(default)" : value.Name)
+             << " = " << (value.IsInteger ? "REG_DWORD " : "REG_SZ ")
+             << (value.IsInteger ? std::to_string(value.Number) : value.Text);
         lines.push_back(line.str());
     }
     for (const TPlanLibrary& library : plan.Libraries) {
         std::ostringstream line;
-        line << "library   " << U(library.Path) << "  calls " << U(library.Export);
+        line << "library   " << library.Path << "  calls " << library.Export;
         lines.push_back(line.str());
     }
     return lines;
@@ -81,7 +74,7 @@ std::string PlanText(const std::vector<TPlan>& plans) {
         text << "  " << line << "\n";
     text << "  install log (" << plans.front().Log.size() << " entries, removed in reverse):\n";
     for (const std::string& entry : plans.front().Log)
-        text << "    " << U(entry) << "\n";
+        text << "    " << entry << "\n";
     const std::vector<std::string> standard = Lines(plans.front());
     const std::set<std::string> standardSet(standard.begin(), standard.end());
     for (size_t index = 1; index < plans.size(); ++index) {
@@ -105,7 +98,6 @@ std::string PlanText(const std::vector<TPlan>& plans) {
 
 std::string PlanJson(const std::vector<TPlan>& plans) {
     std::ostringstream json;
-    const auto str = [](const std::string& text) { return JsonString(Windows1252ToUtf8(text)); };
     const auto list = [&](const char* name, const auto& items, const auto& write, bool last = false) {
         json << "      " << JsonString(name) << ": [";
         bool first = true;
@@ -123,56 +115,58 @@ std::string PlanJson(const std::vector<TPlan>& plans) {
     json << "{\"plans\": [";
     for (size_t index = 0; index < plans.size(); ++index) {
         const TPlan& plan = plans[index];
-        json << (index == 0 ? "\n" : ",\n") << "    {\n      \"choice\": " << str(plan.Choice.Name) << ",\n";
+        json << (index == 0 ? "\n" : ",\n") << "    {\n      \"choice\": " << JsonString(plan.Choice.Name)
+             << ",\n";
         list("folders", plan.Items, [&](const TPlanItem& item, bool& first) {
             if (item.Kind != pkFolder)
                 return false;
             open(first);
-            json << "{\"path\": " << str(item.Path) << "}";
+            json << "{\"path\": " << JsonString(item.Path) << "}";
             return true;
         });
         list("files", plan.Items, [&](const TPlanItem& item, bool& first) {
             if (item.Kind != pkFile)
                 return false;
             open(first);
-            json << "{\"path\": " << str(item.Path) << ", \"source\": " << str(item.Source)
+            json << "{\"path\": " << JsonString(item.Path) << ", \"source\": " << JsonString(item.Source)
                  << ", \"size\": " << item.Size << ", \"renamed\": " << (item.Renamed ? "true" : "false")
                  << ", \"noOverwrite\": " << (item.NoOverwrite ? "true" : "false")
-                 << ", \"kept\": " << (item.Kept ? "true" : "false") << ", \"item\": " << str(item.Item)
-                 << "}";
+                 << ", \"kept\": " << (item.Kept ? "true" : "false")
+                 << ", \"item\": " << JsonString(item.Item) << "}";
             return true;
         });
         list("shortcuts", plan.Items, [&](const TPlanItem& item, bool& first) {
             if (item.Kind != pkShortcut)
                 return false;
             open(first);
-            json << "{\"path\": " << str(item.Path) << ", \"target\": " << str(item.Source)
-                 << ", \"arguments\": " << str(item.Arguments) << ", \"icon\": " << item.IconIndex << "}";
+            json << "{\"path\": " << JsonString(item.Path) << ", \"target\": " << JsonString(item.Source)
+                 << ", \"arguments\": " << JsonString(item.Arguments) << ", \"icon\": " << item.IconIndex
+                 << "}";
             return true;
         });
         for (const TPlanItem& item : plan.Items) {
             if (item.Kind == pkUninstaller)
-                json << "      \"uninstaller\": " << str(item.Path) << ",\n";
+                json << "      \"uninstaller\": " << JsonString(item.Path) << ",\n";
         }
         list("registry", plan.Values, [&](const TPlanValue& value, bool& first) {
             open(first);
-            json << "{\"root\": " << str(RootName(value.Root)) << ", \"key\": " << str(value.Key)
-                 << ", \"name\": " << str(value.Name)
-                 << ", \"type\": " << (value.IsInteger ? "\"REG_DWORD\"" : "\"REG_SZ\"")
-                 << ", \"data\": " << (value.IsInteger ? std::to_string(value.Number) : str(value.Text))
-                 << "}";
+            json << "{\"root\": " << JsonString(RootName(value.Root))
+                 << ", \"key\": " << JsonString(value.Key) << ", \"name\": " << JsonString(value.Name)
+                 << ", \"type\": " << (value.IsInteger ? "\"REG_DWORD\"" : "\"REG_SZ\"") << ", \"data\": "
+                 << (value.IsInteger ? std::to_string(value.Number) : JsonString(value.Text)) << "}";
             return true;
         });
         list("libraries", plan.Libraries, [&](const TPlanLibrary& library, bool& first) {
             open(first);
-            json << "{\"path\": " << str(library.Path) << ", \"export\": " << str(library.Export) << "}";
+            json << "{\"path\": " << JsonString(library.Path)
+                 << ", \"export\": " << JsonString(library.Export) << "}";
             return true;
         });
         list(
             "log", plan.Log,
             [&](const std::string& entry, bool& first) {
                 open(first);
-                json << str(entry);
+                json << JsonString(entry);
                 return true;
             },
             true);

@@ -1,5 +1,6 @@
 // The plan of an installation as setuppack plan prints it: text for the vendor, JSON for build
-// scripts. The plan's texts are Windows-1252; both outputs are UTF-8.
+// scripts. The plan's texts are the controller's, in the code page the tool runs with (UTF-8),
+// and are written as they are: both outputs are UTF-8.
 #pragma once
 
 #include <string>
