@@ -438,8 +438,8 @@ update)
   for root_key in HKLM HKCU; do
     key="$root_key\\Software\\Vendor"
     # reg.exe lists an empty key as its name and an empty default value.
-    if key_exists "$key" && [ -z "$(reg32 query "$key" /s | tr -d '\r' |
-      grep -v -e '^$' -e '^HKEY_[A-Z_]*\\Software\\Vendor$' -e '^ *(Default) *REG_SZ *$')" ]; then
+    if key_exists "$key" && ! reg32 query "$key" /s | tr -d '\r' |
+      grep -v -e '^$' -e '^HKEY_[A-Z_]*\\Software\\Vendor$' -e '^ *(Default) *REG_SZ *$' >/dev/null; then
       reg32 delete "$key" /f >/dev/null
     fi
     key_exists "$key" || vendor_keys+=("$key")
