@@ -12,6 +12,7 @@
 #         version-winxp|version-win7|version-win10 (install as install does, with Wine
 #         telling the setup program that Windows version, checking its font and resolution
 #         awareness),
+#         update (5.04 installed, 5.05 and then 5.04 again over it, and uninstalled),
 #         codepage (an accented product on a Cyrillic system, from a folder outside Windows-1252,
 #         into a Documents and onto a Desktop named in several scripts; then from a folder named
 #         in several scripts with Setup.dat beside the program)
@@ -416,6 +417,49 @@ swap)
       fail "$form: Uninst.exe is not made from the first program's image"
     drive "$here/uninstall.driver" "UNINST=$dest_windows\\Uninst.exe" || fail "driver script uninstall.driver"
     check_removed
+  done
+  ;;
+update)
+  # Version 5.05 ships one file fewer and another preset of its NoOverwrite component, which
+  # the run over 5.04 leaves as it is. 5.04 goes into a folder below an existing empty folder,
+  # 5.05 over it, then the uninstaller; and again with 5.04 twice. Each time nothing of either
+  # run may stay: the uninstaller knows the earlier run only through the record the later one
+  # carried on (the folders the first run made, the second found existing; the preset the
+  # second did not write; the file the second does not ship).
+  mkdir -p "$work/product-5.05"
+  cp -r "$work/product/." "$work/product-5.05"
+  rm "$work/product-5.05/Program/Presets/Bright.preset"
+  printf 'another default' >"$work/product-5.05/Presets/Default.preset"
+  pack_setup "$work/product-5.05" "$work/VelmoraSetup505.exe" --version 5.05
+  existing="$WINEPREFIX/drive_c/E2E Wizard"
+  # The vendor's keys go when the uninstaller leaves them empty; one that holds something of
+  # another product here stays.
+  vendor_keys=()
+  for root_key in HKLM HKCU; do
+    key="$root_key\\Software\\Vendor"
+    # reg.exe lists an empty key as its name and an empty default value.
+    if key_exists "$key" && ! reg32 query "$key" /s | tr -d '\r' |
+      grep -v -e '^$' -e '^HKEY_[A-Z_]*\\Software\\Vendor$' -e '^ *(Default) *REG_SZ *$' >/dev/null; then
+      reg32 delete "$key" /f >/dev/null
+    fi
+    key_exists "$key" || vendor_keys+=("$key")
+  done
+  entry_505='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora 5.05'
+  forget_505() { reg32 delete "$entry_505" /f >/dev/null 2>&1 || true; }
+  at_exit forget_505
+  for second in "$work/VelmoraSetup505.exe 5.05" "$setup 5.04"; do
+    version=${second##* }
+    clean
+    forget_505
+    mkdir -p "$existing"
+    drive "$here/update.driver" "FIRST=$(winpath "$setup")" "SECOND=$(winpath "${second% *}")" "VERSION=$version" \
+      "DEST=$dest_windows" "UNINST=$dest_windows\\Uninst.exe" || fail "driver script update.driver over $version"
+    check_removed
+    [ ! -e "$documents/Velmora 5" ] || fail "$version: the custom folder is still there"
+    [ -d "$existing" ] && [ -z "$(ls -A "$existing")" ] || fail "$version: the folder that existed is gone or not empty"
+    for key in "$entry_505" "HKLM\\$product_key" "HKCU\\$product_key" "${vendor_keys[@]}"; do
+      ! key_exists "$key" || fail "$version: the key $key is still there"
+    done
   done
   ;;
 codepage)
