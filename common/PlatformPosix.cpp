@@ -11,10 +11,10 @@
 #include <ctime>
 #include <vector>
 
-#include "common/CommonUtils.h"
 #include "common/DosDate.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/Stream.h"
 #include "common/TextEncoding.h"
 

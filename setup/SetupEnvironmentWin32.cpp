@@ -4,8 +4,8 @@
 
 #include <sddl.h>
 
-#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/Registry.h"
 #include "common/WinHandle.h"
 #include "setup/SetupEnvironment.h"

@@ -11,6 +11,7 @@
 #include "common/FileEnumerator.h"
 #include "common/FileSystem.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 #include "messages/Strings.h"
 #include "setupdata/UninstallRecord.h"
 #include "shell/ShellUtils.h"

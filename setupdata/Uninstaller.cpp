@@ -11,6 +11,7 @@
 #include "common/Errors.h"
 #include "common/FileEnumerator.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
