@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "common/CommonUtils.h"
 #include "common/DosDate.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/TextEncoding.h"
 #include "setupdata/Inflate.h"
 #include "setupdata/SetupData.h"
@@ -28,14 +28,16 @@ struct TTopLevelEntry {
 };
 
 // The top-level entries the program can reach: lookups take the first entry of a name and
-// kind, so later ones of the same name and kind are never read.
+// kind, names compared as Windows compares file names, so later ones of the same name and kind
+// are never read.
 std::vector<TTopLevelEntry> ReachableTopLevel(TInstaller& installer) {
     std::vector<TTopLevelEntry> result;
     installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
         if (path.find('\\') != std::string::npos)
             return;
         for (const TTopLevelEntry& seen : result) {
-            if (seen.Folder == record.IsFolder() && SameText(seen.Name, path))
+            if (seen.Folder == record.IsFolder() &&
+                FileNameKey(seen.Name, CodePageWindows1252) == FileNameKey(path, CodePageWindows1252))
                 return;
         }
         result.push_back({path, record.IsFolder()});
