@@ -1,7 +1,8 @@
 // The install engine. The read side: finding the archive, verifying it, looking members up
 // and walking the folder tree; extraction plugs into the walk through IExtractTarget. The
 // write side (at the end): extraction into folders, folder creation and the install log.
-// Shortcuts and the uninstaller are Windows only, in InstallerWin32.cpp.
+// Windows only: the shortcuts (InstallerWin32.cpp), and the uninstaller with its entry in the
+// list of installed programs (UninstallerWriter.cpp).
 //
 // The archive comes from a download and may be damaged or made up. The checksum catches
 // damage; what it cannot catch (an archive built with bad records and a matching checksum)
@@ -356,8 +357,8 @@ void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const st
 
 // ---------------------------------------------------------------------------------------------
 // The write side: extraction into destination folders and the install log. Portable; the
-// shortcut and the uninstaller, which need the shell and the registry, are in
-// InstallerWin32.cpp.
+// shortcut, which needs the shell, is in InstallerWin32.cpp, and the uninstaller, which needs
+// the registry, in UninstallerWriter.cpp.
 
 namespace {
 
