@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/CommonUtils.h"
+#include "common/Path.h"
 #include "common/Stream.h"
 #include "setup/SetupUninstaller.h"
 #include "setupdata/ArchiveFormat.h"

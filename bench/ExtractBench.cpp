@@ -25,6 +25,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
+#include "common/Path.h"
 #include "setupdata/ArchiveFormat.h"
 #include "setupdata/SetupData.h"
 

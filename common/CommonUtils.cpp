@@ -1,10 +1,7 @@
-// Small portable helpers: the shared integer conversion, the text helpers and the path
-// helpers (the Adler-32 checksum is in Adler32.cpp). No system calls here except through the
-// platform layer (ProgramFileName).
+// Small portable helpers: the shared integer conversion and the text helpers (the Adler-32
+// checksum is in Adler32.cpp). No system calls here.
 
 #include "common/CommonUtils.h"
-
-#include "common/FileSystem.h"
 
 namespace {
 
@@ -155,90 +152,4 @@ std::vector<std::string> SplitLines(const std::string& text) {
             ++start;
     }
     return lines;
-}
-
-namespace {
-
-// Where the folder part of a path ends: its last delimiter or drive colon.
-constexpr const char* FolderEnds = "\\/:";
-
-} // namespace
-
-bool IsPathDelimiter(char c) {
-    return c == '\\' || c == '/';
-}
-
-std::string IncludeDelimiter(const std::string& path) {
-    if (path.empty() || path.back() == '\\')
-        return path;
-    return path + '\\';
-}
-
-std::string ExcludeDelimiter(const std::string& path) {
-    if (!path.empty() && IsPathDelimiter(path.back()))
-        return path.substr(0, path.size() - 1);
-    return path;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    return IncludeDelimiter(folder) + name;
-}
-
-std::string JoinPaths(const std::string& a, const std::string& b, const std::string& c) {
-    return JoinPath(JoinPath(a, b), c);
-}
-
-std::string BaseFileName(const std::string& path) {
-    const size_t cut = path.find_last_of("\\:");
-    std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos)
-        name.erase(dot);
-    return name;
-}
-
-std::string FileFolder(const std::string& path) {
-    const size_t cut = path.find_last_of(FolderEnds);
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-std::string ParentFolder(const std::string& path) {
-    return FileFolder(ExcludeDelimiter(path));
-}
-
-std::string FileExtension(const std::string& path) {
-    const size_t dot = path.find_last_of(std::string(FolderEnds) + '.');
-    if (dot == std::string::npos || path[dot] != '.')
-        return std::string();
-    return path.substr(dot);
-}
-
-std::string VolumeRoot(const std::string& path) {
-    if (path.size() >= 2 && path[1] == ':')
-        return path.substr(0, 2);
-    if (path.size() >= 2 && IsPathDelimiter(path[0]) && IsPathDelimiter(path[1])) {
-        // A network path: the server and the share, up to the delimiter after the share.
-        const size_t server = path.find_first_of("\\/", 2);
-        if (server == std::string::npos)
-            return path;
-        const size_t share = path.find_first_of("\\/", server + 1);
-        return share == std::string::npos ? path : path.substr(0, share);
-    }
-    return std::string();
-}
-
-bool IsFullPath(std::string_view path) {
-    const char letter = AsciiLower(path.empty() ? ' ' : path[0]);
-    if (path.size() >= 3 && letter >= 'a' && letter <= 'z' && path[1] == ':' && IsPathDelimiter(path[2]))
-        return true;
-    if (path.size() < 2 || !IsPathDelimiter(path[0]) || !IsPathDelimiter(path[1]))
-        return false;
-    // The server's name, a delimiter and the share's name.
-    const size_t server = path.find_first_of("\\/", 2);
-    return server != std::string_view::npos && server > 2 && server + 1 < path.size() &&
-           !IsPathDelimiter(path[server + 1]);
-}
-
-std::string ProgramDirectory() {
-    return FileFolder(ProgramFileName());
 }

@@ -12,10 +12,10 @@
 #include <ctime>
 #include <vector>
 
-#include "common/CommonUtils.h"
 #include "common/DosDate.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/RegistryStore.h"
 #include "common/Stream.h"
 #include "common/TextEncoding.h"

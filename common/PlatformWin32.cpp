@@ -6,10 +6,10 @@
 #include <cwchar>
 #include <vector>
 
-#include "common/CommonUtils.h"
 #include "common/DosDate.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/Stream.h"
 #include "common/TextEncoding.h"
 #include "common/WideText.h"
@@ -269,15 +269,14 @@ bool RemoveItem(const std::string& path) {
         return false;
     // What was opened must be the entry of that name in that folder as it was reached: not
     // reached through a folder swapped for a link between the two opens, nor what a link
-    // points to. Wine (8)
-    // opens the target of a Linux symbolic link even when asked for the link itself, and its
-    // disposition then deletes the target: under Wine a link therefore stays, and counts as
-    // not removed. Windows opens the link itself, whose final path is its own. (A name given
+    // points to. Wine (8) opens the target of a Linux symbolic link even when asked for the
+    // link itself, and its disposition then deletes the target: under Wine a link therefore
+    // stays, and counts as not removed. Windows opens the link itself, whose final path is its own. (A name given
     // in its short 8.3 form would not match either; the log holds the names as written.)
     const std::string reached = FinalPath(target.Get());
     const std::string folderReached = FinalPath(parent.Get());
     if (reached.empty() || folderReached.empty() ||
-        !SameText(reached, IncludeDelimiter(folderReached) + name))
+        !SameFileName(reached, IncludeDelimiter(folderReached) + name))
         return false;
     // The item goes when the handle is closed. Removing by name after a look at the name
     // (DeleteFileA, RemoveDirectoryA) would remove whatever was put there in between; a handle

@@ -67,6 +67,15 @@ inline void DeleteObject(HGDIOBJ o) { ::DeleteObject(o); }
 inline void DeleteDC(HDC dc) { ::DeleteDC(dc); }
 inline void DestroyWindow(HWND w) { ::DestroyWindow(w); }
 inline void FreeItemList(LPITEMIDLIST list) { ::CoTaskMemFree(list); }
+inline void UnmapViewOfFile(void* view) {
+    ::UnmapViewOfFile(view);
+}
+inline void LocalFree(void* memory) {
+    ::LocalFree(memory);
+}
+inline void UnhookWindowsHookEx(HHOOK hook) {
+    ::UnhookWindowsHookEx(hook);
+}
 } // namespace WinHandleDetail
 
 using UniqueHandle = TUniqueAny<HANDLE, WinHandleDetail::CloseHandle>; // NULL = empty
@@ -81,6 +90,12 @@ using UniqueWindow = TUniqueAny<HWND, WinHandleDetail::DestroyWindow>;
 // An item list (PIDL) from the shell. Since Windows 2000 the shell allocates item lists with
 // the COM task allocator (SHGetMalloc hands out that same allocator), so CoTaskMemFree frees them.
 using UniquePidl = TUniqueAny<LPITEMIDLIST, WinHandleDetail::FreeItemList>;
+// A view of a file mapping (MapViewOfFile).
+using UniqueFileView = TUniqueAny<void*, WinHandleDetail::UnmapViewOfFile>;
+// Memory the system allocated for the caller with LocalAlloc (a security descriptor from
+// ConvertStringSecurityDescriptorToSecurityDescriptor, a message from FormatMessage).
+using UniqueLocal = TUniqueAny<void*, WinHandleDetail::LocalFree>;
+using UniqueHook = TUniqueAny<HHOOK, WinHandleDetail::UnhookWindowsHookEx>;
 
 // The device context of a window (of the screen for null) from GetDC; ReleaseDC needs the
 // window again, so both are kept.

@@ -4,8 +4,8 @@
 
 #include <sddl.h>
 
-#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/Registry.h"
 #include "common/WinHandle.h"
 #include "setup/SetupEnvironment.h"
@@ -152,15 +152,13 @@ public:
         // as ones that inheritance propagates. The list is given at creation, so that there is
         // no moment in which a standard user may create something inside the new folder and own
         // it. A volume without access lists (FAT) creates the folder without one.
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        UniqueLocal descriptor;
         if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1, &descriptor,
-                nullptr))
+                "D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", SDDL_REVISION_1,
+                descriptor.Put(), nullptr))
             return false;
-        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-        const bool created = ::CreateDirectoryA(path.c_str(), &attributes) != FALSE;
-        ::LocalFree(descriptor);
-        return created;
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.Get(), FALSE};
+        return ::CreateDirectoryA(path.c_str(), &attributes) != FALSE;
     }
 };
 

@@ -6,6 +6,7 @@
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 #include "common/Stream.h"
 #include "common/TextEncoding.h"
 

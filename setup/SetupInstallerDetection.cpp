@@ -7,6 +7,7 @@
 #include "common/Errors.h"
 #include "common/Format.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 
 namespace {
 

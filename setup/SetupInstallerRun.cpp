@@ -13,6 +13,7 @@
 #include "common/Errors.h"
 #include "common/FileSystem.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 #include "messages/Strings.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "common/FileEnumerator.h"
 #include "common/FileSystem.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 #include "messages/Strings.h"
 #include "setupdata/UninstallRecord.h"
 #include "setupdata/Uninstaller.h"

@@ -6,6 +6,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 
 namespace {
 
@@ -138,6 +139,6 @@ bool TSetupInstaller::CanBeAbsoluteDestination(const std::string& destination) {
 }
 
 void TSetupInstaller::RenameVst3File(std::string& fileName) {
-    if (SameText(FileExtension(fileName), ".dll"))
+    if (SameFileName(FileExtension(fileName), ".dll"))
         fileName = fileName.substr(0, fileName.size() - 4) + ".vst3";
 }

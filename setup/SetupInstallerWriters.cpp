@@ -7,6 +7,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 
 void TSetupInstaller::WriteProductLocation() {
     // What the next setup reads to find this installation.

@@ -6,6 +6,7 @@
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 #include "setupdata/UninstallRecord.h"
 
 // ---- The machine -----------------------------------------------------------------------------

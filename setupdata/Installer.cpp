@@ -1,7 +1,8 @@
 // The install engine. The read side: finding the archive, verifying it, looking members up
 // and walking the folder tree; extraction plugs into the walk through IExtractTarget. The
 // write side (at the end): extraction into folders, folder creation and the install log.
-// Shortcuts and the uninstaller are Windows only, in InstallerWin32.cpp.
+// Windows only: the shortcuts (InstallerWin32.cpp), and the uninstaller with its entry in the
+// list of installed programs (UninstallerWriter.cpp).
 //
 // The archive comes from a download and may be damaged or made up. The checksum catches
 // damage; what it cannot catch (an archive built with bad records and a matching checksum)
@@ -20,6 +21,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/TextEncoding.h"
 #include "setupdata/ExtractionPipeline.h"
 #include "setupdata/Inflate.h"
@@ -273,7 +275,7 @@ bool TInstaller::FindTopLevel(TStream& archive, const std::string& name, bool fo
     TListReader reader(archive, TopLevelList(archive));
     while (reader.Read()) {
         // Names asked for come from the configuration, in the running code page.
-        if (reader.Record.IsFolder() == folder && SameText(ProductText(reader.Record.NameText()), name)) {
+        if (reader.Record.IsFolder() == folder && SameFileName(ProductText(reader.Record.NameText()), name)) {
             record = reader.Record;
             content = reader.Content();
             archive.SetPosition(content.Start);
@@ -355,8 +357,8 @@ void TInstaller::VisitEntries(TStream& archive, const TEntryList& list, const st
 
 // ---------------------------------------------------------------------------------------------
 // The write side: extraction into destination folders and the install log. Portable; the
-// shortcut and the uninstaller, which need the shell and the registry, are in
-// InstallerWin32.cpp.
+// shortcut, which needs the shell, is in InstallerWin32.cpp, and the uninstaller, which needs
+// the registry, in UninstallerWriter.cpp.
 
 namespace {
 
@@ -376,7 +378,7 @@ bool WasCreatedHere(const std::vector<std::string>& log, const std::string& path
     for (auto entry = log.rbegin(); entry != log.rend(); ++entry) {
         if (!entry->empty() &&
             (entry->front() == LogLetters[lkFolder] || entry->front() == LogLetters[lkFolderFiles]) &&
-            SameText(std::string_view(*entry).substr(1), path))
+            SameFileName(std::string_view(*entry).substr(1), path))
             return true;
     }
     return false;
@@ -402,7 +404,7 @@ public:
         // Without overwriting, a file handed over earlier in this extraction counts as there,
         // though it may not be written yet. (The hook may give two entries one name: x.dll and
         // x.vst3 both become x.vst3.)
-        if (!Options.Overwrite && (!HandedOver.insert(AsciiLowerCase(target)).second || FileExists(target)))
+        if (!Options.Overwrite && (!HandedOver.insert(FileNameKey(target)).second || FileExists(target)))
             return;
         Pipeline.WriteFile(target, archive.Position(), record.ContentLength,
                            static_cast<uint32_t>(record.FileSize), fileDate);
@@ -411,7 +413,7 @@ public:
 private:
     const TExtractOptions& Options;
     TExtractionPipeline& Pipeline;
-    std::set<std::string> HandedOver; // lower-cased; only without overwriting
+    std::set<std::string> HandedOver; // by FileNameKey; only without overwriting
 };
 
 } // namespace
@@ -430,7 +432,7 @@ int32_t TInstaller::ExtractComponent(const std::string& name, const std::string&
                                  [this](const std::string& path) { CreateFolder(path, false); },
                                  [this](const std::string& file, uint32_t size) {
                                      AddLogEntry(lkFile, file);
-                                     ExtractedSizes[AsciiLowerCase(file)] = size;
+                                     ExtractedSizes[FileNameKey(file)] = size;
                                  },
                                  Written);
     if (options.OnProgress)

@@ -166,7 +166,7 @@ private:
     int64_t ArchiveStart = 0;
 
     void OpenFiles();
-    // The size of each extracted file by its lower-cased path: Windows names one file in any
+    // The size of each extracted file by its path's FileNameKey: Windows names one file in any
     // letter case.
     std::map<std::string, uint64_t> ExtractedSizes;
     // Counted by the thread that writes the files.

@@ -5,6 +5,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
+#include "common/Path.h"
 #include "common/RegistryStore.h"
 #include "common/Stream.h"
 #include "common/TextEncoding.h"

@@ -10,6 +10,7 @@
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/RegistryStore.h"
 #include "common/Stream.h"
 #include "setupdata/ArchiveFormat.h"

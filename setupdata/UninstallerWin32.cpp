@@ -14,6 +14,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
+#include "common/Path.h"
 #include "common/Stream.h"
 #include "common/WideText.h"
 #include "common/WinHandle.h"

@@ -1,6 +1,6 @@
 #include "shell/Rights.h"
 
-#include "common/CommonUtils.h"
+#include "common/Path.h"
 #include "common/Registry.h"
 #include "shell/ShellUtils.h"
 

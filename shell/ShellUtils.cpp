@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/CommonUtils.h"
+#include "common/Path.h"
 #include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WideText.h"
@@ -211,7 +212,7 @@ void GetDefaultIcon(const std::string& fileName, std::string& iconFile, int& ico
     iconFile = fileName;
     iconIndex = 0;
     const std::string extension = FileExtension(fileName);
-    if (extension.empty() || SameText(extension, ".ico") || SameText(extension, ".exe"))
+    if (extension.empty() || SameFileName(extension, ".ico") || SameFileName(extension, ".exe"))
         return;
 
     // HKEY_CLASSES_ROOT\.ext names the file type; the type's DefaultIcon key holds

@@ -4,6 +4,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/WinHandle.h"
 #include "messages/Strings.h"
 
@@ -614,7 +615,7 @@ bool TMainForm::CheckDestination(const std::string& path) {
     }
     if (!controller.IsInstalled)
         return true;
-    const bool sameFolder = SameText(path, controller.InstalledLocation);
+    const bool sameFolder = SameFileName(path, controller.InstalledLocation);
     if (controller.ProductVersion().Major == controller.InstalledVersion.Major) {
         if (sameFolder)
             return true;

@@ -2,9 +2,10 @@
 // wizard's logic. It creates and owns the setup controller, fills its pages from the
 // controller's configuration and detections, checks each page's input when Next is pressed
 // and writes it into the controller, runs the installation on the copying page and reports
-// its progress, and on the last page opens the Readme and starts the product through the
-// system services (ui/WizardServices.h). What differs from page to page, and from plug-in
-// host to plug-in host, is a row of a table in FormMain.cpp. Windows only.
+// its progress (FormMainRun.cpp: the run's thread and what it sends to the window), and on
+// the last page opens the Readme and starts the product through the system services
+// (ui/WizardServices.h). What differs from page to page, and from plug-in host to plug-in
+// host, is a row of a table in FormMain.cpp. Windows only.
 #pragma once
 
 #include <windows.h>
@@ -94,7 +95,7 @@ private:
     int PageIndex = -1;
     bool IsTerminated = false;
 
-    // What the run's thread sends to the window.
+    // What the run's thread sends to the window (FormMainRun.cpp).
     enum : UINT { wmRunProgress = WM_APP + 1, wmRunStatus, wmRunCall, wmRunEnded };
     struct TWindowThreadCall {
         const std::function<void()>& Work;

@@ -7,8 +7,6 @@
 #include <random>
 #include <vector>
 
-#include "common/FileSystem.h"
-
 namespace {
 
 struct TIntCase {
@@ -106,49 +104,7 @@ TEST(SameText, FoldsOnlyAsciiLetters) {
     EXPECT_EQ(AsciiLowerCase("Setup.INI [@`\xC4]"), "setup.ini [@`\xC4]");
 }
 
-TEST(PathUtilities, IncludeDelimiterAndJoin) {
-    struct TCase {
-        const char* Path;
-        const char* Expected;
-    };
-    const TCase delimiterCases[] = {
-        {"", ""},       {"C:\\Program Files", "C:\\Program Files\\"}, {"C:\\a\\", "C:\\a\\"}, {"C:", "C:\\"},
-        {"a/", "a/\\"},
-    };
-    for (const auto& c : delimiterCases)
-        EXPECT_EQ(IncludeDelimiter(c.Path), c.Expected) << c.Path;
-
-    EXPECT_EQ(JoinPath("", "Setup.ini"), "Setup.ini");
-    EXPECT_EQ(JoinPath("C:\\a", "b"), "C:\\a\\b");
-    EXPECT_EQ(JoinPath("C:\\a\\", "b"), "C:\\a\\b");
-    EXPECT_EQ(JoinPath("C:\\a", ""), "C:\\a\\");
-    EXPECT_EQ(JoinPaths("C:\\a", "b", "c.txt"), "C:\\a\\b\\c.txt");
-    EXPECT_EQ(JoinPaths("", "b", "c"), "b\\c");
-    EXPECT_EQ(JoinPaths("", "", "c"), "c");
-}
-
-TEST(PathUtilities, BaseFileName) {
-    struct TCase {
-        const char* Path;
-        const char* Expected;
-    };
-    const TCase cases[] = {
-        {"C:\\dir\\file.txt", "file"},
-        {"file.tar.gz", "file.tar"},
-        {"C:file.ext", "file"},
-        {"C:\\dir.d\\file", "file"},
-        {"noext", "noext"},
-        {".hidden", ""},
-        {"dir\\", ""},
-        {"", ""},
-        {"a:b\\c:d.e", "d"},
-        {"x/y.z", "x/y"}, // only backslash and colon separate
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(BaseFileName(c.Path), c.Expected) << c.Path;
-}
-
-TEST(PathUtilities, SplitString) {
+TEST(TextHelpers, SplitString) {
     struct TCase {
         const char* Text;
         char Separator;
@@ -166,53 +122,6 @@ TEST(PathUtilities, SplitString) {
         EXPECT_EQ(r.Found, c.Found) << c.Text;
         EXPECT_EQ(r.Before, c.Before) << c.Text;
         EXPECT_EQ(r.After, c.After) << c.Text;
-    }
-}
-
-// One row per path: what each helper makes of it. Backslash, slash and drive colon are treated
-// alike on every platform, and a full path is a Windows one on every platform too.
-TEST(PathUtilities, FoldersParentsAndVolumes) {
-    struct TCase {
-        const char* Path;
-        const char* Folder;    // FileFolder
-        const char* Parent;    // ParentFolder
-        const char* Excluded;  // ExcludeDelimiter
-        const char* Volume;    // VolumeRoot
-        const char* Extension; // FileExtension
-        bool Full;             // IsFullPath
-    };
-    const TCase cases[] = {
-        {"C:\\a\\b.txt", "C:\\a\\", "C:\\a\\", "C:\\a\\b.txt", "C:", ".txt", true},
-        {"C:\\a\\b\\", "C:\\a\\b\\", "C:\\a\\", "C:\\a\\b", "C:", "", true},
-        {"C:/a/b.dll", "C:/a/", "C:/a/", "C:/a/b.dll", "C:", ".dll", true},
-        {"C:\\a.d\\b", "C:\\a.d\\", "C:\\a.d\\", "C:\\a.d\\b", "C:", "", true},
-        {"C:\\", "C:\\", "C:", "C:", "C:", "", true},
-        {"C:", "C:", "C:", "C:", "C:", "", false},
-        {"C:b.x", "C:", "C:", "C:b.x", "C:", ".x", false},
-        {"\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share\\dir\\", "\\\\srv\\share\\dir\\",
-         "\\\\srv\\share\\dir\\f.txt", "\\\\srv\\share", ".txt", true},
-        {"\\\\srv\\share", "\\\\srv\\", "\\\\srv\\", "\\\\srv\\share", "\\\\srv\\share", "", true},
-        {"\\\\srv\\share\\", "\\\\srv\\share\\", "\\\\srv\\", "\\\\srv\\share", "\\\\srv\\share", "", true},
-        {"//srv/share/x", "//srv/share/", "//srv/share/", "//srv/share/x", "//srv/share", "", true},
-        {"\\\\srv", "\\\\", "\\\\", "\\\\srv", "\\\\srv", "", false},
-        {"/tmp/x.y/z", "/tmp/x.y/", "/tmp/x.y/", "/tmp/x.y/z", "", "", false},
-        {"a\\b/c", "a\\b/", "a\\b/", "a\\b/c", "", "", false},
-        {"name.tar.gz", "", "", "name.tar.gz", "", ".gz", false},
-        {".hidden", "", "", ".hidden", "", ".hidden", false},
-        {"\\x", "\\", "\\", "\\x", "", "", false},
-        {"/x", "/", "/", "/x", "", "", false},
-        {"\\\\srv\\\\x", "\\\\srv\\\\", "\\\\srv\\\\", "\\\\srv\\\\x", "\\\\srv\\", "", false},
-        {"1:\\x", "1:\\", "1:\\", "1:\\x", "1:", "", false},
-        {"", "", "", "", "", "", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Path);
-        EXPECT_EQ(FileFolder(c.Path), c.Folder);
-        EXPECT_EQ(ParentFolder(c.Path), c.Parent);
-        EXPECT_EQ(ExcludeDelimiter(c.Path), c.Excluded);
-        EXPECT_EQ(VolumeRoot(c.Path), c.Volume);
-        EXPECT_EQ(FileExtension(c.Path), c.Extension);
-        EXPECT_EQ(IsFullPath(c.Path), c.Full);
     }
 }
 
@@ -260,18 +169,6 @@ TEST(TextHelpers, TrimAndReplace) {
         EXPECT_EQ(ReplaceFirst(c.Text, c.Symbol, c.Value), c.First) << c.Text;
         EXPECT_EQ(ReplaceAll(c.Text, c.Symbol, c.Value), c.All) << c.Text;
     }
-}
-
-TEST(PathUtilities, ProgramFileAndDirectory) {
-    const std::string file = ProgramFileName();
-    const std::string dir = ProgramDirectory();
-    ASSERT_FALSE(dir.empty());
-    EXPECT_TRUE(FileExists(file)) << file;
-    EXPECT_TRUE(DirectoryExists(dir)) << dir;
-    EXPECT_EQ(dir.back(), PathDelimiter());
-    EXPECT_EQ(file.compare(0, dir.size(), dir), 0);
-    EXPECT_EQ(file.find(PathDelimiter(), dir.size()), std::string::npos);
-    EXPECT_NE(file.find("common_tests", dir.size()), std::string::npos);
 }
 
 std::vector<uint8_t> RandomBytes(size_t n, std::mt19937& random) {

@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "setup/SetupInstaller.h"
 #include "tests/setup/SetupTestSupport.h"
 

@@ -13,8 +13,8 @@
 #include "tests/setup/SetupTestSupport.h"
 #include "tests/support/TestValues.h"
 
-#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 
 #ifdef _WIN32
 #include "tests/support/TestWindows.h"

@@ -14,6 +14,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/WinHandle.h"
 #include "setup/SetupInstaller.h"
 #include "setupdata/ArchiveFormat.h"

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/Registry.h"
 #include "common/WinHandle.h"
 #include "setupdata/SetupData.h"

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "common/CommonUtils.h"
 #include "common/Errors.h"
+#include "common/Path.h"
 #include "setupdata/SetupData.h"
 #include "tests/setupdata/ArchiveBuilder.h"
 

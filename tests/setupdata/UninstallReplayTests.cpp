@@ -16,6 +16,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/RegistryStore.h"
 #include "common/Stream.h"
 #include "setupdata/UninstallRecord.h"

@@ -17,6 +17,7 @@
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"

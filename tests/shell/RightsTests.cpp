@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "common/CommonUtils.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/WinHandle.h"
 #include "shell/Rights.h"
 #include "shell/ShellUtils.h"

@@ -2,6 +2,7 @@
 // fallbacks, default icons from HKEY_CLASSES_ROOT, shortcut files (read back through the shell
 // link object itself) and the folder-browsing dialog on the virtual display.
 
+#include "common/Path.h"
 #include "shell/ShellUtils.h"
 
 #include <commctrl.h>

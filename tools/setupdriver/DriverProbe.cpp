@@ -2,6 +2,8 @@
 // its user-interface thread (see Probe.h). Everything here runs in that program.
 #include "tools/setupdriver/Probe.h"
 
+#include "common/WinHandle.h"
+
 namespace {
 
 template <typename TFunction> TFunction* User32Function(const char* name) {
@@ -34,44 +36,37 @@ int DeclaredDpiAware() {
 void Answer(DWORD driverProcessId, HWND control) {
     char name[64];
     ProbeBlockName(driverProcessId, name);
-    HANDLE block = ::OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
-    if (!block)
+    const UniqueHandle block(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, name));
+    const UniqueFileView view(block ? ::MapViewOfFile(block.Get(), FILE_MAP_WRITE, 0, 0, sizeof(TProbeAnswer))
+                                    : nullptr);
+    if (!view)
         return;
-    auto* answer =
-        static_cast<TProbeAnswer*>(::MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, sizeof(TProbeAnswer)));
-    if (answer) {
-        // A control without a font of its own draws with the system font.
-        HFONT font = control ? reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)) : nullptr;
-        answer->HasOwnFont = font != nullptr;
-        if (!font)
-            font = static_cast<HFONT>(::GetStockObject(SYSTEM_FONT));
-        ::GetObjectA(font, sizeof answer->Font, &answer->Font);
-        HDC screen = ::GetDC(nullptr);
-        answer->PixelsPerInch = ::GetDeviceCaps(screen, LOGPIXELSY);
-        ::ReleaseDC(nullptr, screen);
-        LONG height = answer->Font.lfHeight;
-        if (height > 0) {
-            // A positive height is the cell height; the character height leaves out the
-            // internal leading, which only a font selected into a device context tells.
-            HDC dc = ::GetDC(nullptr);
-            HGDIOBJ previous = ::SelectObject(dc, font);
-            TEXTMETRICA metrics = {};
-            ::GetTextMetricsA(dc, &metrics);
-            ::SelectObject(dc, previous);
-            ::ReleaseDC(nullptr, dc);
-            height = metrics.tmHeight - metrics.tmInternalLeading;
-        }
-        answer->Points = ::MulDiv(height < 0 ? -height : height, 72, answer->PixelsPerInch);
-        answer->DpiAware = DeclaredDpiAware();
-        OSVERSIONINFOA version = {};
-        version.dwOSVersionInfoSize = sizeof version;
-        ::GetVersionExA(&version);
-        answer->MajorVersion = version.dwMajorVersion;
-        answer->MinorVersion = version.dwMinorVersion;
-        ::InterlockedExchange(&answer->Done, 1);
-        ::UnmapViewOfFile(answer);
+    auto* answer = static_cast<TProbeAnswer*>(view.Get());
+    // A control without a font of its own draws with the system font.
+    HFONT font = control ? reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)) : nullptr;
+    answer->HasOwnFont = font != nullptr;
+    if (!font)
+        font = static_cast<HFONT>(::GetStockObject(SYSTEM_FONT));
+    ::GetObjectA(font, sizeof answer->Font, &answer->Font);
+    const TWindowDc screen(nullptr);
+    answer->PixelsPerInch = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
+    LONG height = answer->Font.lfHeight;
+    if (height > 0) {
+        // A positive height is the cell height; the character height leaves out the
+        // internal leading, which only a font selected into a device context tells.
+        const TSelectObject selected(screen.Get(), font);
+        TEXTMETRICA metrics = {};
+        ::GetTextMetricsA(screen.Get(), &metrics);
+        height = metrics.tmHeight - metrics.tmInternalLeading;
     }
-    ::CloseHandle(block);
+    answer->Points = ::MulDiv(height < 0 ? -height : height, 72, answer->PixelsPerInch);
+    answer->DpiAware = DeclaredDpiAware();
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    ::GetVersionExA(&version);
+    answer->MajorVersion = version.dwMajorVersion;
+    answer->MinorVersion = version.dwMinorVersion;
+    ::InterlockedExchange(&answer->Done, 1);
 }
 
 } // namespace

@@ -6,17 +6,6 @@
 #include "common/WinHandle.h"
 #include "tools/setupdriver/Wait.h"
 
-namespace {
-
-void Unhook(HHOOK hook) {
-    ::UnhookWindowsHookEx(hook);
-}
-void UnmapView(void* view) {
-    ::UnmapViewOfFile(view);
-}
-
-} // namespace
-
 TProbeAnswer ProbeProgram(HWND window, HWND control, DWORD timeout) {
     char path[MAX_PATH] = {};
     std::string dll(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH));
@@ -31,15 +20,15 @@ TProbeAnswer ProbeProgram(HWND window, HWND control, DWORD timeout) {
     ProbeBlockName(::GetCurrentProcessId(), name);
     UniqueHandle block(
         ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(TProbeAnswer), name));
-    TUniqueAny<void*, UnmapView> view(
-        block ? ::MapViewOfFile(block.Get(), FILE_MAP_WRITE, 0, 0, sizeof(TProbeAnswer)) : nullptr);
+    UniqueFileView view(block ? ::MapViewOfFile(block.Get(), FILE_MAP_WRITE, 0, 0, sizeof(TProbeAnswer))
+                              : nullptr);
     if (!view)
         throw EDriverFailure("cannot create the probe's shared block");
     auto* answer = static_cast<volatile TProbeAnswer*>(view.Get());
     answer->Done = 0;
     // The system loads the probe into the program when the hooked thread next takes a
     // message from its queue; the posted probe message is that message.
-    TUniqueAny<HHOOK, Unhook> hooked(
+    UniqueHook hooked(
         ::SetWindowsHookExA(WH_GETMESSAGE, hook, probe.Get(), ::GetWindowThreadProcessId(window, nullptr)));
     if (!hooked)
         throw EDriverFailure("cannot hook the program: error " + std::to_string(::GetLastError()));

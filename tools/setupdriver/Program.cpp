@@ -18,7 +18,7 @@ void TProgram::Start(const std::string& path, const std::optional<std::string>& 
     PROCESS_INFORMATION process = {};
     if (::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                          &process)) {
-        ::CloseHandle(process.hThread);
+        const UniqueHandle thread(process.hThread); // the driver waits on the process alone
         Process.Reset(process.hProcess);
         ProcessId = process.dwProcessId;
         return;

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "common/CommonUtils.h"
 #include "common/DosDate.h"
 #include "common/FileSystem.h"
+#include "common/Path.h"
 #include "common/TextEncoding.h"
 #include "setupdata/Inflate.h"
 #include "setupdata/SetupData.h"
@@ -28,14 +28,16 @@ struct TTopLevelEntry {
 };
 
 // The top-level entries the program can reach: lookups take the first entry of a name and
-// kind, so later ones of the same name and kind are never read.
+// kind, names compared as Windows compares file names, so later ones of the same name and kind
+// are never read.
 std::vector<TTopLevelEntry> ReachableTopLevel(TInstaller& installer) {
     std::vector<TTopLevelEntry> result;
     installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
         if (path.find('\\') != std::string::npos)
             return;
         for (const TTopLevelEntry& seen : result) {
-            if (seen.Folder == record.IsFolder() && SameText(seen.Name, path))
+            if (seen.Folder == record.IsFolder() &&
+                FileNameKey(seen.Name, CodePageWindows1252) == FileNameKey(path, CodePageWindows1252))
                 return;
         }
         result.push_back({path, record.IsFolder()});
@@ -165,66 +167,114 @@ std::string JsonDosDateTime(uint32_t packed) {
 
 } // namespace
 
-void ListSetup(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress) {
+namespace {
+
+// What a listing shows, once per format: the setup data's header, each entry in the walk's
+// order, and the totals.
+class TListFormat {
+public:
+    virtual ~TListFormat() = default;
+    virtual void Header(const std::string& setupPath, const TInstaller& installer) = 0;
+    virtual void Entry(const std::string& path, const TEntryRecord& record) = 0;
+    virtual void Totals(int32_t files, int32_t folders, int64_t bytes) = 0;
+};
+
+// The one walk behind both listings.
+void ListSetupAs(const std::string& setupPath, const TArchiveProgress& progress, TListFormat& format) {
     TInstaller installer("", setupPath, ChecksumProgress(progress));
-    out << "Setup data of " << setupPath << " at offset " << installer.EntriesStart - Archive::EntriesOffset
-        << ": version " << installer.Version.ToText() << ", built " << FormatDosDateTime(installer.ArchiveFileDate)
-        << "\n";
-    if (installer.CodeSignature.Size != 0)
-        out << "Signed: an Authenticode signature of " << installer.CodeSignature.Size
-            << " bytes follows the setup data at offset " << installer.CodeSignature.Offset << "\n";
-    else
-        out << "Not signed\n";
-    out << "        Size       Stored  Name\n";
+    format.Header(setupPath, installer);
     int32_t files = 0;
     int32_t folders = 0;
     int64_t bytes = 0;
     installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
-        char columns[40];
         if (record.IsFolder()) {
             ++folders;
-            std::snprintf(columns, sizeof columns, "%12s %12ld  ", "<folder>", static_cast<long>(record.ContentLength));
         } else {
             ++files;
             bytes += record.FileSize;
+        }
+        format.Entry(path, record);
+    });
+    format.Totals(files, folders, bytes);
+}
+
+class TTextList : public TListFormat {
+public:
+    explicit TTextList(std::ostream& out) : Out(out) {}
+
+    void Header(const std::string& setupPath, const TInstaller& installer) override {
+        Out << "Setup data of " << setupPath << " at offset "
+            << installer.EntriesStart - Archive::EntriesOffset << ": version " << installer.Version.ToText()
+            << ", built " << FormatDosDateTime(installer.ArchiveFileDate) << "\n";
+        if (installer.CodeSignature.Size != 0)
+            Out << "Signed: an Authenticode signature of " << installer.CodeSignature.Size
+                << " bytes follows the setup data at offset " << installer.CodeSignature.Offset << "\n";
+        else
+            Out << "Not signed\n";
+        Out << "        Size       Stored  Name\n";
+    }
+    void Entry(const std::string& path, const TEntryRecord& record) override {
+        char columns[40];
+        if (record.IsFolder())
+            std::snprintf(columns, sizeof columns, "%12s %12ld  ", "<folder>",
+                          static_cast<long>(record.ContentLength));
+        else
             std::snprintf(columns, sizeof columns, "%12ld %12ld  ", static_cast<long>(record.FileSize),
                           static_cast<long>(record.ContentLength));
-        }
-        out << columns << ProductText(path) << (record.IsFolder() ? "\\" : "") << "\n";
-    });
-    out << files << " files, " << folders << " folders, " << bytes << " bytes\n";
+        Out << columns << ProductText(path) << (record.IsFolder() ? "\\" : "") << "\n";
+    }
+    void Totals(int32_t files, int32_t folders, int64_t bytes) override {
+        Out << files << " files, " << folders << " folders, " << bytes << " bytes\n";
+    }
+
+private:
+    std::ostream& Out;
+};
+
+class TJsonList : public TListFormat {
+public:
+    explicit TJsonList(std::ostream& out) : Out(out) {}
+
+    void Header(const std::string& setupPath, const TInstaller& installer) override {
+        Out << "{\n  \"file\": " << JsonString(setupPath)
+            << ",\n  \"offset\": " << installer.EntriesStart - Archive::EntriesOffset
+            << ",\n  \"version\": " << JsonString(installer.Version.ToText())
+            << ",\n  \"built\": " << JsonDosDateTime(installer.ArchiveFileDate) << ",\n  \"signature\": ";
+        if (installer.CodeSignature.Size != 0)
+            Out << "{\"offset\": " << installer.CodeSignature.Offset
+                << ", \"size\": " << installer.CodeSignature.Size << "}";
+        else
+            Out << "null";
+        Out << ",\n  \"entries\": [";
+    }
+    void Entry(const std::string& path, const TEntryRecord& record) override {
+        Out << Separator << "    {\"path\": " << JsonString(Windows1252ToUtf8(path));
+        if (record.IsFolder())
+            Out << ", \"folder\": true, \"stored\": " << record.ContentLength << "}";
+        else
+            Out << ", \"size\": " << record.FileSize << ", \"stored\": " << record.ContentLength << "}";
+        Separator = ",\n";
+    }
+    void Totals(int32_t files, int32_t folders, int64_t bytes) override {
+        Out << "\n  ],\n  \"files\": " << files << ",\n  \"folders\": " << folders
+            << ",\n  \"bytes\": " << bytes << "\n}\n";
+    }
+
+private:
+    std::ostream& Out;
+    const char* Separator = "\n";
+};
+
+} // namespace
+
+void ListSetup(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress) {
+    TTextList format(out);
+    ListSetupAs(setupPath, progress, format);
 }
 
 void ListSetupJson(const std::string& setupPath, std::ostream& out, const TArchiveProgress& progress) {
-    TInstaller installer("", setupPath, ChecksumProgress(progress));
-    out << "{\n  \"file\": " << JsonString(setupPath)
-        << ",\n  \"offset\": " << installer.EntriesStart - Archive::EntriesOffset
-        << ",\n  \"version\": " << JsonString(installer.Version.ToText())
-        << ",\n  \"built\": " << JsonDosDateTime(installer.ArchiveFileDate) << ",\n  \"signature\": ";
-    if (installer.CodeSignature.Size != 0)
-        out << "{\"offset\": " << installer.CodeSignature.Offset
-            << ", \"size\": " << installer.CodeSignature.Size << "}";
-    else
-        out << "null";
-    out << ",\n  \"entries\": [";
-    int32_t files = 0;
-    int32_t folders = 0;
-    int64_t bytes = 0;
-    const char* separator = "\n";
-    installer.ListEntries([&](const std::string& path, const TEntryRecord& record) {
-        out << separator << "    {\"path\": " << JsonString(Windows1252ToUtf8(path));
-        if (record.IsFolder()) {
-            ++folders;
-            out << ", \"folder\": true, \"stored\": " << record.ContentLength << "}";
-        } else {
-            ++files;
-            bytes += record.FileSize;
-            out << ", \"size\": " << record.FileSize << ", \"stored\": " << record.ContentLength << "}";
-        }
-        separator = ",\n";
-    });
-    out << "\n  ],\n  \"files\": " << files << ",\n  \"folders\": " << folders << ",\n  \"bytes\": " << bytes
-        << "\n}\n";
+    TJsonList format(out);
+    ListSetupAs(setupPath, progress, format);
 }
 
 namespace {

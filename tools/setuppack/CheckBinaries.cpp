@@ -2,6 +2,7 @@
 // plug-ins (only they get the .vst3 name), a VST 2 component no VST 3 plug-in, and each
 // [CallLibraries] entry a 32-bit DLL of the product that exports the named function.
 
+#include "common/Path.h"
 #include "tools/setuppack/CheckContext.h"
 
 #include "common/CommonUtils.h"

@@ -1,6 +1,7 @@
 // Setup.ini's sections and keys: what is not read, repeated, misspelled or not a number, the
 // required keys, registry paths that name a hive, and DefaultFolder.
 
+#include "common/Path.h"
 #include "tools/setuppack/CheckContext.h"
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 // of the wizard, and the rules over them: two items at one path, paths Windows refuses,
 // destinations that are not where their line says, and choices that change nothing.
 
+#include "common/Path.h"
 #include "tools/setuppack/CheckContext.h"
 
 #include <algorithm>

@@ -214,6 +214,27 @@ std::vector<std::string> ReadOptions(const std::vector<std::string>& args,
     return positional;
 }
 
+// What pack and check both take, as pack builds and check judges the same build: the version,
+// the build date and time, and --quiet.
+struct TBuildOptions {
+    std::string VersionText;
+    std::string DateText;
+    std::string TimeText;
+    bool Quiet = false;
+};
+
+// The one table of those options, followed by a command's own.
+std::vector<TOption> BuildOptionTable(TBuildOptions& build, const std::vector<TOption>& own) {
+    std::vector<TOption> table = {
+        {"--version", true, [&build](const std::string& value) { build.VersionText = value; }},
+        {"--date", true, [&build](const std::string& value) { build.DateText = value; }},
+        {"--time", true, [&build](const std::string& value) { build.TimeText = value; }},
+        {"--quiet", false, [&build](const std::string&) { build.Quiet = true; }},
+    };
+    table.insert(table.end(), own.begin(), own.end());
+    return table;
+}
+
 int ParseNumber(const std::string& text, const char* what) {
     int32_t value;
     if (text.empty() || text[0] < '0' || text[0] > '9' || !TryStrToInt(text, value))
@@ -308,22 +329,19 @@ TProgramVersion VersionAsWritten(const std::string& text) {
 
 int RunPack(const std::vector<std::string>& args) {
     TPackOptions options;
-    std::string versionText, dateText, timeText;
-    bool quiet = false;
+    TBuildOptions build;
     bool ignoreErrors = false;
-    const std::vector<TOption> known = {
-        {"--version", true, [&](const std::string& value) { versionText = value; }},
+    const std::vector<TOption> own = {
         {"--stub", true, [&](const std::string& value) { options.StubPath = value; }},
-        {"--date", true, [&](const std::string& value) { dateText = value; }},
-        {"--time", true, [&](const std::string& value) { timeText = value; }},
         {"--jobs", true,
          [&](const std::string& value) {
              options.Jobs = static_cast<unsigned>(ParseNumber(value, "number of jobs"));
          }},
-        {"--quiet", false, [&](const std::string&) { quiet = true; }},
         {"--ignore-errors", false, [&](const std::string&) { ignoreErrors = true; }},
     };
-    const std::vector<std::string> positional = ReadOptions(args, known);
+    const std::vector<std::string> positional = ReadOptions(args, BuildOptionTable(build, own));
+    const std::string& versionText = build.VersionText;
+    const bool quiet = build.Quiet;
     if (versionText.empty())
         throw EUsage("pack needs --version");
     if (positional.size() != 2)
@@ -333,7 +351,7 @@ int RunPack(const std::vector<std::string>& args) {
     if (options.StubPath.empty() && IsProgramName(options.OutputPath))
         options.StubPath = ToolDataFile("Setup.exe", "installed Setup.exe to use as the stub (give --stub)");
     options.Version = VersionAsWritten(versionText);
-    options.BuildDate = BuildDateOf(dateText, timeText, options.Version);
+    options.BuildDate = BuildDateOf(build.DateText, build.TimeText, options.Version);
 
     // The version and the time of day are settled above; the check looks at the rest.
     TCheckOptions check;
@@ -395,25 +413,24 @@ int RunPreview(const std::vector<std::string>& args) {
 }
 
 int RunCheck(const std::vector<std::string>& args) {
-    std::string versionText, dateText, timeText, previous;
+    TBuildOptions build;
+    std::string previous;
     bool json = false;
-    bool quiet = false;
-    const std::vector<TOption> known = {
-        {"--version", true, [&](const std::string& value) { versionText = value; }},
-        {"--date", true, [&](const std::string& value) { dateText = value; }},
-        {"--time", true, [&](const std::string& value) { timeText = value; }},
+    const std::vector<TOption> own = {
         {"--json", false, [&](const std::string&) { json = true; }},
-        {"--quiet", false, [&](const std::string&) { quiet = true; }},
         {"--previous", true, [&](const std::string& value) { previous = value; }},
     };
-    const std::vector<std::string> positional = ReadOptions(args, known);
+    const std::vector<std::string> positional = ReadOptions(args, BuildOptionTable(build, own));
+    const std::string& versionText = build.VersionText;
+    const std::string& timeText = build.TimeText;
+    const bool quiet = build.Quiet;
     if (versionText.empty())
         throw EUsage("check needs --version");
     if (positional.size() != 1)
         throw EUsage("check needs a product folder");
     // The date and time are refused as pack refuses them; whether the version can stand for
     // the time of day is the check's own finding.
-    BuildDateOf(dateText, timeText.empty() ? "00:00" : timeText, TProgramVersion());
+    BuildDateOf(build.DateText, timeText.empty() ? "00:00" : timeText, TProgramVersion());
 
     TProgressDisplay progress(quiet || json, "checking", TProgressDisplay::puEntries);
     TCheckOptions options;

@@ -9,6 +9,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 #include "common/TextEncoding.h"
 #include "setupdata/ArchiveFormat.h"
 
@@ -75,22 +76,25 @@ const char* const RequiredProductFiles[3] = {"Setup.ini", "Setup.lic", "Setup.jp
 
 std::vector<std::string> MissingRequiredFiles(const std::string& productFolder) {
     namespace fs = std::filesystem;
-    std::map<std::string, fs::path> present; // by lower-cased name
+    // By FileNameKey of the UTF-8 names the file system gives (u8string), as Windows looks
+    // them up.
+    const auto key = [](const std::string& utf8Name) { return FileNameKey(utf8Name, CodePageUtf8); };
+    std::map<std::string, fs::path> present;
     std::error_code error;
     for (fs::directory_iterator entry(fs::u8path(productFolder), error), end; !error && entry != end;
          entry.increment(error)) {
         std::error_code kindError;
         if (entry->is_regular_file(kindError))
-            present.emplace(AsciiLowerCase(entry->path().filename().u8string()), entry->path());
+            present.emplace(key(entry->path().filename().u8string()), entry->path());
     }
     std::vector<std::string> missing;
     for (const char* name : RequiredProductFiles) {
-        if (present.count(AsciiLowerCase(name)) == 0)
+        if (present.count(key(name)) == 0)
             missing.emplace_back(name);
     }
     // A bundle's list of items, with IsBundle read as the setup program reads it.
-    const auto ini = present.find("setup.ini");
-    if (ini != present.end() && present.count("bundleinfo.ini") == 0) {
+    const auto ini = present.find(key("Setup.ini"));
+    if (ini != present.end() && present.count(key("BundleInfo.ini")) == 0) {
         std::ifstream file(ini->second, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         if (TIniFile(SplitLines(text)).ReadBool("Setup", "IsBundle", false))
