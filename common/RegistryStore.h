@@ -1,13 +1,12 @@
 // The registry as the uninstall engine sees it: an interface with the system's registry behind
-// it on Windows (RegistryStoreWin32.cpp, over Registry.h) and a registry in memory for tests
-// and for systems without one. Portable: no <windows.h> here.
+// it on Windows (RegistryStoreWin32.cpp, over Registry.h); the tests have one in memory
+// (tests/support/MemoryRegistry.h). Portable: no <windows.h> here.
 //
 // Key paths are given below a root as the install log writes them: a leading backslash, and
 // doubled or trailing ones, are allowed. Names compare as the registry compares them: without
 // regard to letter case.
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -31,17 +30,3 @@ IRegistryStore& SystemRegistry();
 
 // The path's key names without the empty ones that stray backslashes make.
 std::vector<std::string> KeyPathNames(const std::string& path);
-
-// Keys in memory. A key holds a count of values; adding a key adds its missing parents.
-class TMemoryRegistry : public IRegistryStore {
-public:
-    void AddKey(TRegistryHive root, const std::string& path, int values = 0);
-    bool KeyExists(TRegistryHive root, const std::string& path) const;
-    bool DeleteKeyTree(TRegistryHive root, const std::string& path) override;
-    bool DeleteEmptyKey(TRegistryHive root, const std::string& path) override;
-
-private:
-    // By root and the path's names joined with "\", in lower case.
-    std::map<std::string, int> Keys;
-    static std::string KeyOf(TRegistryHive root, const std::string& path);
-};

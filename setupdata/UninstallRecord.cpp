@@ -1,7 +1,7 @@
 #include "setupdata/UninstallRecord.h"
 
 #include <cstring>
-#include <unordered_map>
+#include <map>
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
@@ -134,7 +134,7 @@ bool SameLogItem(const std::string& a, const std::string& b) {
 std::vector<std::string> MergeInstallLogs(const std::vector<std::string>& earlier,
                                           const std::vector<std::string>& current) {
     std::vector<std::string> merged;
-    std::unordered_map<std::string, size_t> places; // item -> its place in merged
+    std::map<std::string, size_t> places; // item -> its place in merged
     for (const std::vector<std::string>* log : {&earlier, &current})
         for (const std::string& entry : *log) {
             const std::string item = ItemOf(entry);

@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -61,8 +61,8 @@ private:
     IRegistryStore& Registry;
     // During Uninstall: the folders the installation created (D and T), by LogPathKey, and
     // what the replay found at the folders it looked at.
-    std::unordered_set<std::string> CreatedFolders;
-    std::unordered_map<std::string, TItemKind> FolderKinds;
+    std::set<std::string> CreatedFolders;
+    std::map<std::string, TItemKind> FolderKinds;
 
     void ReplayEntry(const std::string& line);
     void DeleteItemFile(const std::string& path);

@@ -22,6 +22,7 @@
 #include "setupdata/UninstallRecord.h"
 #include "setupdata/Uninstaller.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/MemoryRegistry.h"
 #include "tests/support/TestFolder.h"
 #include "tests/support/TestValues.h"
 
