@@ -121,12 +121,12 @@ void TSetupInstaller::RemoveOldShortcuts(const std::string& folder, const std::s
         bool madeNow = false;
         for (const std::string& entry : Installer->InstallLog)
             madeNow = madeNow || (entry.size() > 1 && entry[0] == UninstallRecord::KindFile &&
-                                  SameText(entry.substr(1), link));
+                                  SameFileName(entry.substr(1), link));
         if (madeNow)
             continue;
         std::string linkTarget;
         std::string linkArguments;
-        if (!ReadShellLink(link, linkTarget, linkArguments) || !SameText(linkTarget, target) ||
+        if (!ReadShellLink(link, linkTarget, linkArguments) || !SameFileName(linkTarget, target) ||
             !SameText(linkArguments, arguments))
             continue;
         // A read-only shortcut cannot be deleted. A link in the shortcut's place goes as a link;

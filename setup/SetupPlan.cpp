@@ -72,8 +72,12 @@ std::optional<std::string> TPlanEnvironment::ReadString(TRegistryRoot root, cons
     return found == Values.end() ? std::nullopt : std::optional<std::string>(found->second);
 }
 
+void TPlanEnvironment::AddFile(const std::string& path) {
+    Files.insert(FileNameKey(path));
+}
+
 bool TPlanEnvironment::FileExists(const std::string& path) {
-    return Files.count(AsciiLowerCase(path)) != 0;
+    return Files.count(FileNameKey(path)) != 0;
 }
 
 bool TPlanEnvironment::WriteString(TRegistryRoot root, const std::string& key, const std::string& name,
@@ -193,13 +197,12 @@ public:
             // The folder and every folder above it, down to the drive.
             for (std::string path = folder; !path.empty() && path.size() > 2;
                  path = ExcludeDelimiter(ParentFolder(path)))
-                Folders.insert(AsciiLowerCase(ExcludeDelimiter(path)));
+                Folders.insert(FileNameKey(ExcludeDelimiter(path)));
         }
     }
 
     bool FolderExists(const std::string& path) const {
-        return Folders.count(AsciiLowerCase(ExcludeDelimiter(path))) != 0 ||
-               ExcludeDelimiter(path).size() == 2;
+        return Folders.count(FileNameKey(ExcludeDelimiter(path))) != 0 || ExcludeDelimiter(path).size() == 2;
     }
 
     // TInstaller::CreateFolder on the planned machine: an existing folder is logged E, a new
@@ -216,10 +219,10 @@ public:
             return false;
         const std::string parent = ParentFolder(path);
         if (parent != path &&
-            !(FolderExists(parent) && Created.count(AsciiLowerCase(ExcludeDelimiter(parent))) != 0))
+            !(FolderExists(parent) && Created.count(FileNameKey(ExcludeDelimiter(parent))) != 0))
             CreateFolder(parent, line, item);
-        Folders.insert(AsciiLowerCase(trimmed));
-        Created.insert(AsciiLowerCase(trimmed));
+        Folders.insert(FileNameKey(trimmed));
+        Created.insert(FileNameKey(trimmed));
         Log(UninstallRecord::KindFolder, path);
         TPlanItem folder;
         folder.Kind = pkFolder;
@@ -256,7 +259,7 @@ public:
                 return;
             // Without overwriting, a file handed over earlier in this extraction counts as
             // there, as it does for the engine.
-            if (!overwrite && !handedOver.insert(AsciiLowerCase(target)).second)
+            if (!overwrite && !handedOver.insert(FileNameKey(target)).second)
                 return;
             const bool kept = !overwrite && Environment.FileExists(target);
             if (!kept)
@@ -279,7 +282,7 @@ private:
     TSetupInstaller& Setup;
     TPlanEnvironment& Environment;
     TPlan& Plan;
-    std::set<std::string> Folders; // lower case, without a trailing backslash
+    std::set<std::string> Folders; // by FileNameKey, without a trailing backslash
     std::set<std::string> Created;
 };
 

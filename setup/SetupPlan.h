@@ -41,8 +41,8 @@ public:
     };
     std::vector<TWrite> Writes;
     std::vector<TCall> Calls;
-    // Files that exist on the machine (an earlier installation's), by full path in lower case.
-    std::set<std::string> Files;
+    // A file that exists on the machine (an earlier installation's), by full path.
+    void AddFile(const std::string& path);
 
     // A string value on the machine, as an earlier installation left it.
     void SetValue(TRegistryRoot root, const std::string& key, const std::string& name,
@@ -77,6 +77,7 @@ public:
     bool CreateProtectedFolder(const std::string&) override { return false; }
 
 private:
+    std::set<std::string> Files; // by FileNameKey
     // Values by root, lower-case key path without a leading backslash, lower-case name.
     std::map<std::string, std::string> Values;
     static std::string ValueId(TRegistryRoot root, const std::string& key, const std::string& name);

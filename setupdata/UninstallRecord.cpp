@@ -89,7 +89,7 @@ std::string NormalizedLogPath(const std::string& path) {
 }
 
 std::string LogPathKey(const std::string& path) {
-    return AsciiLowerCase(NormalizedLogPath(path));
+    return FileNameKey(NormalizedLogPath(path));
 }
 
 namespace {

@@ -70,7 +70,7 @@ void WriteUninstallRecord(TStream& stream, const TProgramVersion& version,
 // A logged path as the replay uses it: runs of delimiters made one (a network path keeps its
 // leading pair) and trailing delimiters dropped (a drive's root keeps its own: "C:\").
 std::string NormalizedLogPath(const std::string& path);
-// The normalized path in lower case (A-Z only): equal for the names Windows takes as one.
+// The FileNameKey of the normalized path: equal for the paths Windows takes as one.
 std::string LogPathKey(const std::string& path);
 
 // The log of an installation made over an earlier one in the same folder: the entries of the

@@ -243,7 +243,7 @@ void TUninstaller::RemoveLoggedItem(const std::string& loggedPath, TItemKind exp
     // uninstaller runs from it: leave them to the batch file. The test compares characters, so
     // "C:\Program Files\Vendor\" matches a program folder "C:\Program Files\Vendor\Velmora\".
     if (kind == TItemKind::Folder && path.size() <= ProgramFolder.size() &&
-        SameText(path, std::string_view(ProgramFolder).substr(0, path.size()))) {
+        SameFileName(path, std::string_view(ProgramFolder).substr(0, path.size()))) {
         DeferredFolders.push_back(loggedPath);
         return;
     }

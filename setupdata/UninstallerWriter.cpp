@@ -13,6 +13,7 @@
 
 #include "common/CommonUtils.h"
 #include "common/Errors.h"
+#include "common/Path.h"
 #include "common/Registry.h"
 #include "common/Stream.h"
 #include "common/WinHandle.h"
@@ -47,7 +48,7 @@ void RemoveRegistrationsOf(const std::string& path) {
                 continue;
             uninstallString = ReadStringValue(key.Get(), "UninstallString");
         }
-        if (uninstallString && SameText(Unquoted(*uninstallString), path))
+        if (uninstallString && SameFileName(Unquoted(*uninstallString), path))
             DeleteKeyTree(parent.Get(), subKey);
     }
 }

@@ -190,6 +190,11 @@ TEST(UninstallRecord, MergedLogHoldsEachItemOnceWithTheStrongestFolderLetter) {
          {},
          {"DC:\\P\\", "FC:\\P\\a.txt", "Fc:\\p\\A.txt"},
          {"DC:\\P\\", "FC:\\P\\a.txt"}},
+        {"accented letters fold as the file system folds them",
+         {"D" + ProductText("C:\\Caf\xE9\\")},
+         {"E" + ProductText("C:\\CAF\xC9"), "F" + ProductText("C:\\CAF\xC9\\\xE9t\xE9.txt"),
+          "F" + ProductText("C:\\Caf\xE9\\\xC9T\xC9.TXT")},
+         {"D" + ProductText("C:\\Caf\xE9\\"), "F" + ProductText("C:\\CAF\xC9\\\xE9t\xE9.txt")}},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(MergeInstallLogs(c.Earlier, c.Current), c.Merged) << c.Name;

@@ -267,6 +267,12 @@ const TCase Cases[] = {
     {{{"Setup.ini", 10, "Program=$ProgramFolder\nCopy=$ProgramFolder"}, {"Copy/Velmora.exe", 0, "x"}},
      "Setup.ini:11: error: installs \"C:\\Program Files\\Vendor\\Velmora 5\\Velmora.exe\", which line 10 "
      "installs too: one overwrites the other"},
+    // Windows takes the names for one file: accented letters fold as A to Z do.
+    {{{"Setup.ini", 10, "Program=$ProgramFolder\nCopy=$ProgramFolder"},
+      {"Program/Caf\xC3\xA9.txt", 0, "x"},
+      {"Copy/CAF\xC3\x89.txt", 0, "x"}},
+     "Setup.ini:11: error: installs \"C:\\Program Files\\Vendor\\Velmora 5\\CAF\xC3\x89.txt\", which line 10 "
+     "installs too: one overwrites the other"},
     {{{"Setup.ini", 10, "Program=$ProgramFolder\nVst3=$Vst3PluginFolder"},
       {"Vst3/Reverb.dll", 0, "x"},
       {"Vst3/Reverb.vst3", 0, "x"}},

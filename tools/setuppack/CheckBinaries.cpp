@@ -2,12 +2,14 @@
 // plug-ins (only they get the .vst3 name), a VST 2 component no VST 3 plug-in, and each
 // [CallLibraries] entry a 32-bit DLL of the product that exports the named function.
 
-#include "common/Path.h"
 #include "tools/setuppack/CheckContext.h"
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
+#include "common/TextEncoding.h"
 #include "tools/setuppack/PeImage.h"
+#include "tools/setuppack/ToolData.h"
 
 namespace Checking {
 
@@ -26,11 +28,11 @@ bool IsVst2Plugin(const TPeImage& image) {
 
 void TChecker::CheckBinaries() {
     const TPlan& plan = Plans.front();
-    std::map<std::string, const TPlanItem*> files; // lower-case path
+    std::map<std::string, const TPlanItem*> files; // by FileNameKey
     for (const TPlanItem& item : plan.Items) {
         if (item.Kind != pkFile)
             continue;
-        files.emplace(AsciiLowerCase(item.Path), &item);
+        files.emplace(FileNameKey(item.Path, CodePageUtf8), &item);
         if (!SameText(FileExtension(item.Source), ".dll") || item.Line < 0)
             continue;
         const std::string destination = LineValue(Setup->Components[static_cast<size_t>(item.Line)]);
@@ -38,7 +40,8 @@ void TChecker::CheckBinaries() {
         const bool vst2 = destination.find("$VstPluginFolder") != std::string::npos;
         if (!vst2 && !vst3)
             continue;
-        const std::optional<TPeImage> image = ReadPeImage(ReadBytes(ProductPath(item.Source)));
+        const std::optional<TPeImage> image =
+            ReadPeImage(ReadWholeFile(ProductPath(item.Source)).value_or(std::string()));
         if (!image || !image->IsDll)
             continue;
         const int line = ListLine("Components", item.Line);
@@ -49,11 +52,12 @@ void TChecker::CheckBinaries() {
             ReportOnce(SetupIni, line, fnVst3InVst2Folder, item.Source);
     }
     for (const TPlanLibrary& library : plan.Libraries) {
-        const auto file = files.find(AsciiLowerCase(library.Path));
+        const auto file = files.find(FileNameKey(library.Path, CodePageUtf8));
         if (file == files.end())
             continue;
         // A file that is no Windows binary at all (a placeholder in a test product) is left alone.
-        const std::optional<TPeImage> image = ReadPeImage(ReadBytes(ProductPath(file->second->Source)));
+        const std::optional<TPeImage> image =
+            ReadPeImage(ReadWholeFile(ProductPath(file->second->Source)).value_or(std::string()));
         const int line = ListLine("CallLibraries", library.Line);
         const std::string raw = LineValue(Setup->CallLibraries[static_cast<size_t>(library.Line)]);
         if (!image)

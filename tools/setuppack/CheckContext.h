@@ -32,7 +32,6 @@ inline const char* const SetupLic = "Setup.lic";
 inline const char* const SetupJpg = "Setup.jpg";
 inline const char* const BundleInfoIni = "BundleInfo.ini";
 
-std::string ReadBytes(const fs::path& path);
 // The first "$Name" (or, where custom folders apply, "%Name") left in an expanded text.
 std::string LeftoverSymbol(const std::string& expanded, bool customFolders);
 
@@ -85,13 +84,13 @@ private:
     std::unique_ptr<TSetupInstaller> Setup;
     std::string SetupData;
     std::vector<TPlan> Plans;
-    // What the default plan installs, by full path in lower case.
+    // What the default plan installs, by the FileNameKey of its full path.
     std::set<std::string> Installed;
     bool InstallsFiles = false; // else a file missing from Installed is no news
     bool NothingReported = false;
     const TSetupBundleItem* AnyItem = nullptr;
     // The files of each component as the product folder holds them (UTF-8 names, in the order
-    // pack stores them), by lower-case name.
+    // pack stores them), by the FileNameKey of the folder.
     std::map<std::string, std::vector<std::pair<std::string, uint64_t>>> ComponentFiles;
 
     // The details are UTF-8, as every text of the check but the setup files' own bytes.

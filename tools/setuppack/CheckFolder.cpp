@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/CommonUtils.h"
+#include "common/Path.h"
 #include "common/TextEncoding.h"
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/CheckFindings.h"
@@ -34,22 +35,6 @@ std::vector<fs::directory_entry> ListFolder(const fs::path& folder) {
     return entries;
 }
 
-// A Windows-1252 name as NTFS and FAT compare names: without regard to case, accented letters
-// included (their file systems fold case through a table of every letter, not only A to Z).
-std::string FoldCase(const std::string& name) {
-    std::string folded = AsciiLowerCase(name);
-    for (char& c : folded) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0xC0 && u <= 0xDE && u != 0xD7)
-            c = static_cast<char>(u + 0x20);
-        else if (u == 0x8A || u == 0x8C || u == 0x8E)
-            c = static_cast<char>(u + 0x10);
-        else if (u == 0x9F)
-            c = static_cast<char>(0xFF);
-    }
-    return folded;
-}
-
 class TFolderScan {
 public:
     explicit TFolderScan(std::vector<TDiagnostic>& found) : Found(found) {}
@@ -72,7 +57,7 @@ private:
     // Scans one folder's entries, at depth (0 for the top level); returns how many count.
     size_t Walk(const std::vector<fs::directory_entry>& entries, const std::string& display, int depth,
                 const std::function<void()>& entryDone) {
-        std::map<std::string, std::string> seen; // folded name -> the name first met
+        std::map<std::string, std::string> seen; // FileNameKey -> the name first met
         size_t counted = 0;
         for (const fs::directory_entry& entry : entries) {
             const std::string name = entry.path().filename().u8string();
@@ -98,11 +83,12 @@ private:
             Found.push_back(MakeDiagnostic(path, 0, fnNameRefused, *broken));
         if (!IsAscii(stored))
             Result.AccentedNames.push_back({folder, stored});
-        const std::string folded = stored.empty() ? AsciiLowerCase(name) : FoldCase(stored);
-        if (const auto other = seen.find(folded); other != seen.end())
+        // As NTFS and FAT compare names: without regard to case, accented letters included.
+        const std::string key = FileNameKey(name, CodePageUtf8);
+        if (const auto other = seen.find(key); other != seen.end())
             Found.push_back(MakeDiagnostic(path, 0, fnNamesDifferInCase, other->second));
         else
-            seen[folded] = name;
+            seen[key] = name;
 
         std::error_code error;
         const fs::file_status status = entry.status(error); // follows symbolic links
@@ -118,7 +104,7 @@ private:
             }
             Result.TotalBytes += size;
             if (depth == 0 && !stored.empty())
-                Result.TopFiles[AsciiLowerCase(name)] = entry.path();
+                Result.TopFiles[FileNameKey(name, CodePageUtf8)] = entry.path();
         } else {
             Found.push_back(MakeDiagnostic(path, 0, fnNotFileOrFolder));
         }
@@ -133,7 +119,7 @@ private:
         }
         const size_t counted = Walk(ListFolder(folder), path, depth + 1, nullptr);
         if (depth == 0 && !name.empty()) {
-            Result.Folders[AsciiLowerCase(name)] = name;
+            Result.Folders[FileNameKey(name, CodePageUtf8)] = name;
             if (counted == 0)
                 Found.push_back(MakeDiagnostic(path, 0, fnComponentEmpty));
         }

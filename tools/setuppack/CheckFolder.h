@@ -13,9 +13,9 @@
 #include "tools/setuppack/CodePageNotes.h"
 
 struct TProductFolder {
-    // Top-level files and component folders that pack stores, by their lower-case names (UTF-8,
-    // as the setup program's controller names them here), which is how the setup program finds
-    // them.
+    // Top-level files and component folders that pack stores, by the FileNameKey of their UTF-8
+    // names (as the setup program's controller names them here): the setup program finds them
+    // without regard to case, as Windows does.
     std::map<std::string, std::filesystem::path> TopFiles;
     std::map<std::string, std::string> Folders; // the name, as written
     // Every stored name outside ASCII (Windows-1252), with the folder it is in ("Program/Déjà

@@ -192,7 +192,7 @@ void TChecker::CheckDefaultFolder() {
     while (!relative.empty() && (relative[0] == '\\' || relative[0] == '/'))
         relative.erase(0, 1);
     for (const char* programFiles : {"Program Files (x86)\\", "Program Files\\"}) {
-        if (SameText(relative.substr(0, std::char_traits<char>::length(programFiles)), programFiles))
+        if (SameFileName(relative.substr(0, std::char_traits<char>::length(programFiles)), programFiles))
             relative.erase(0, std::char_traits<char>::length(programFiles));
     }
     Report(SetupIni, KeyLine("Setup", "DefaultFolder"), fnDefaultFolderAbsolute, pattern, relative);

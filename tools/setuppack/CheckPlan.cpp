@@ -2,7 +2,6 @@
 // of the wizard, and the rules over them: two items at one path, paths Windows refuses,
 // destinations that are not where their line says, and choices that change nothing.
 
-#include "common/Path.h"
 #include "tools/setuppack/CheckContext.h"
 
 #include <algorithm>
@@ -12,6 +11,8 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
+#include "common/TextEncoding.h"
 #include "setup/SetupInstaller.h"
 #include "setupdata/ArchiveFormat.h"
 #include "tools/setuppack/CheckFindings.h"
@@ -43,7 +44,7 @@ bool TChecker::LoadController(const fs::path& scratch) {
     // Each component that holds a file stands in with one byte, so that the controller's own
     // test for VST 3 content (a component's size) answers as it will for the packed product.
     const TComponentFiles files = ProductFiles();
-    for (const auto& [lower, stored] : Product.Folders) {
+    for (const auto& [key, stored] : Product.Folders) {
         bool anyFile = false;
         files(stored, [&](const std::string& relative, uint64_t) {
             anyFile = anyFile || (!relative.empty() && relative.back() != '\\');
@@ -80,7 +81,7 @@ TComponentFiles TChecker::ProductFiles() {
     // setup program's engine names the archive's entries when it extracts them.
     return
         [this](const std::string& component, const std::function<void(const std::string&, uint64_t)>& visit) {
-            const auto folder = Product.Folders.find(AsciiLowerCase(component));
+            const auto folder = Product.Folders.find(FileNameKey(component, CodePageUtf8));
             if (folder == Product.Folders.end())
                 return;
             auto& files = ComponentFiles[folder->first];
@@ -123,7 +124,7 @@ void TChecker::MakePlans() {
         Plans.push_back(PlanInstallation(*Setup, Environment, files, choice));
     bool anyFile = false;
     for (const TPlanItem& item : Plans.front().Items) {
-        Installed.insert(AsciiLowerCase(item.Path));
+        Installed.insert(FileNameKey(item.Path, CodePageUtf8));
         anyFile = anyFile || item.Kind == pkFile;
     }
     if (!anyFile && !NothingReported)
@@ -156,11 +157,11 @@ void TChecker::CheckPlanPaths(const TPlan& plan) {
     const auto lineOf = [&](const TPlanItem& item) {
         return item.Kind == pkShortcut ? ListLine("Shortcuts", item.Line) : ListLine("Components", item.Line);
     };
-    std::map<std::string, const TPlanItem*> taken; // lower-case path
+    std::map<std::string, const TPlanItem*> taken; // by FileNameKey
     for (const TPlanItem& item : plan.Items) {
         if (item.Kind == pkFolder)
             continue;
-        const auto [earlier, isNew] = taken.emplace(AsciiLowerCase(item.Path), &item);
+        const auto [earlier, isNew] = taken.emplace(FileNameKey(item.Path, CodePageUtf8), &item);
         const TPlanItem& first = *earlier->second;
         // A line without bundle symbols installs the same files in every item's pass: by design.
         if (!isNew && !(first.Kind == item.Kind && first.Line == item.Line && first.Source == item.Source)) {
@@ -243,7 +244,8 @@ void TChecker::CheckChoices() {
         if (major.empty() || major.find_first_not_of("0123456789") != std::string::npos)
             Report(SetupIni, number, fnInstalledFileMajor, major);
         else if (major == std::to_string(Version.Major) && InstallsFiles &&
-                 Installed.count(AsciiLowerCase(JoinPath(IncludeDelimiter(Setup->ProgramFolder), LineValue(line)))) == 0)
+                 Installed.count(FileNameKey(
+                     JoinPath(IncludeDelimiter(Setup->ProgramFolder), LineValue(line)), CodePageUtf8)) == 0)
             Report(SetupIni, number, fnInstalledFileMissing, LineValue(line), major);
     }
     for (const auto& [line, number] : Lines("FoldersRegistry")) {

@@ -17,6 +17,7 @@
 #include "setup/JpegDecoder.h"
 #include "setup/SetupInstaller.h"
 #include "tools/setuppack/CheckFindings.h"
+#include "tools/setuppack/ToolData.h"
 
 namespace Checking {
 
@@ -35,7 +36,7 @@ void TChecker::CheckText(const char* name) {
     const std::optional<fs::path> path = TopFile(name);
     if (!path)
         return;
-    std::string text = ReadBytes(*path);
+    std::string text = ReadWholeFile(*path).value_or(std::string());
     // A UTF-16 text begins with its byte-order mark, FF FE (little-endian, as Windows editors
     // write it) or FE FF.
     if (text.size() >= 2 &&
@@ -91,7 +92,7 @@ void TChecker::CheckPicture() {
     const std::optional<fs::path> path = TopFile(SetupJpg);
     if (!path)
         return;
-    const std::string bytes = ReadBytes(*path);
+    const std::string bytes = ReadWholeFile(*path).value_or(std::string());
     std::vector<uint8_t> pixels;
     try {
         DecodeJpeg(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),

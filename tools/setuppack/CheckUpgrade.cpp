@@ -6,6 +6,8 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
+#include "common/TextEncoding.h"
 
 namespace Checking {
 
@@ -33,8 +35,8 @@ void TChecker::CheckUpgrade() {
     std::map<std::string, const TPlanItem*> oldFiles;
     for (const TPlanItem& item : oldPlan.Items) {
         if (item.Kind != pkFolder) {
-            machine.Files.insert(AsciiLowerCase(item.Path));
-            oldFiles.emplace(AsciiLowerCase(item.Path), &item);
+            machine.AddFile(item.Path);
+            oldFiles.emplace(FileNameKey(item.Path, CodePageUtf8), &item);
         }
     }
     TSetupInstaller upgrade(SetupData, machine);
@@ -62,7 +64,7 @@ void TChecker::CheckUpgrade() {
     for (const TPlanItem& item : plan.Items) {
         if (item.Kind != pkFile || !item.Kept)
             continue;
-        const auto before = oldFiles.find(AsciiLowerCase(item.Path));
+        const auto before = oldFiles.find(FileNameKey(item.Path, CodePageUtf8));
         if (before == oldFiles.end() || before->second->Size == item.Size)
             continue;
         auto& entry = kept[item.Line];

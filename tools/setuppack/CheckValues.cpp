@@ -13,13 +13,15 @@
 
 #include "common/CommonUtils.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
+#include "common/TextEncoding.h"
 #include "setup/SetupInstaller.h"
 #include "tools/setuppack/CheckFindings.h"
 
 namespace Checking {
 
 void TChecker::CheckComponents() {
-    std::set<std::string> named; // top-level folders some line installs, lower case
+    std::set<std::string> named; // top-level folders some line installs, by FileNameKey
     const bool isBundle = Ini->ReadBool("Setup", "IsBundle", false);
     for (const auto& [line, number] : Lines("Components")) {
         const std::string name = LineName(line);
@@ -29,8 +31,8 @@ void TChecker::CheckComponents() {
         if (!TSetupInstaller::CanBeAbsoluteDestination(destination))
             Report(SetupIni, number, fnDestinationNeverAbsolute, destination);
         if (name.find("$BundleItem") == std::string::npos) {
-            named.insert(AsciiLowerCase(name));
-            if (Product.Folders.count(AsciiLowerCase(name)) == 0)
+            named.insert(FileNameKey(name, CodePageUtf8));
+            if (Product.Folders.count(FileNameKey(name, CodePageUtf8)) == 0)
                 Report(SetupIni, number, fnComponentFolderMissing, name);
             continue;
         }
@@ -40,14 +42,14 @@ void TChecker::CheckComponents() {
             // The item's names as the controller puts them into a component's name.
             const std::string folder = ReplaceAll(
                 ReplaceAll(name, "$BundleItemProductName", item.ProductName), "$BundleItem", item.Name);
-            named.insert(AsciiLowerCase(folder));
-            if (Product.Folders.count(AsciiLowerCase(folder)) == 0)
+            named.insert(FileNameKey(folder, CodePageUtf8));
+            if (Product.Folders.count(FileNameKey(folder, CodePageUtf8)) == 0)
                 Report(SetupIni, number, fnItemFolderMissing, item.Name, folder);
         }
     }
     // After a misspelled [Components], that is what every folder is.
-    for (const auto& [lower, folder] : Product.Folders) {
-        if (named.count(lower) == 0 && !NothingReported)
+    for (const auto& [key, folder] : Product.Folders) {
+        if (named.count(key) == 0 && !NothingReported)
             Report(SetupIni, Ini->SectionLines("Components").HeaderLine, fnFolderNotInstalled, folder);
     }
 }
@@ -92,7 +94,7 @@ void TChecker::CheckFolderValue(int line, const std::string& raw, const TSetupBu
     const std::string leftover = LeftoverSymbol(expanded, true);
     if (!leftover.empty())
         Report(SetupIni, line, fnSymbolNotExpanded, leftover);
-    else if (isInstalledFile && InstallsFiles && Installed.count(AsciiLowerCase(expanded)) == 0)
+    else if (isInstalledFile && InstallsFiles && Installed.count(FileNameKey(expanded, CodePageUtf8)) == 0)
         Report(SetupIni, line, fnFileNotInstalled, raw);
 }
 

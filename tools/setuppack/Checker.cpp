@@ -11,15 +11,14 @@
 #include <cctype>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 #include "common/CommonUtils.h"
 #include "common/DosDate.h"
 #include "common/Format.h"
 #include "common/IniFile.h"
+#include "common/Path.h"
 #include "common/TextEncoding.h"
 #include "setup/SetupClasses.h"
 #include "setup/SetupInstaller.h"
@@ -34,13 +33,6 @@ namespace fs = std::filesystem;
 
 namespace Checking {
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 void TChecker::Report(const std::string& file, int line, TFinding finding, const std::string& a,
                       const std::string& b, const std::string& c) {
     Found.push_back(MakeDiagnostic(file, line, finding, a, b, c));
@@ -48,7 +40,7 @@ void TChecker::Report(const std::string& file, int line, TFinding finding, const
 
 std::optional<fs::path> TChecker::TopFile(const char* name) const {
     // The setup program finds its files without regard to case.
-    const auto found = Product.TopFiles.find(AsciiLowerCase(name));
+    const auto found = Product.TopFiles.find(FileNameKey(name, CodePageUtf8));
     return found == Product.TopFiles.end() ? std::nullopt : std::optional<fs::path>(found->second);
 }
 

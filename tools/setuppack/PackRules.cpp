@@ -1,9 +1,8 @@
 #include "tools/setuppack/PackRules.h"
+#include "tools/setuppack/ToolData.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <system_error>
 
@@ -95,8 +94,7 @@ std::vector<std::string> MissingRequiredFiles(const std::string& productFolder) 
     // A bundle's list of items, with IsBundle read as the setup program reads it.
     const auto ini = present.find(key("Setup.ini"));
     if (ini != present.end() && present.count(key("BundleInfo.ini")) == 0) {
-        std::ifstream file(ini->second, std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::string text = ReadWholeFile(ini->second).value_or(std::string());
         if (TIniFile(SplitLines(text)).ReadBool("Setup", "IsBundle", false))
             missing.emplace_back("BundleInfo.ini");
     }

@@ -35,15 +35,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw Exception("Cannot read " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 uint32_t LittleEndianAt(const std::string& bytes, size_t at, int width) {
     uint32_t value = 0;
     for (int i = width - 1; i >= 0; --i)
@@ -185,7 +176,10 @@ std::string WizardCaption(const std::string& setupPath) {
 } // namespace
 
 void ConvertBitmapToPng(const std::string& bmpPath, const std::string& pngPath) {
-    const std::string bmp = ReadWholeFile(bmpPath);
+    const std::optional<std::string> read = ReadWholeFile(fs::u8path(bmpPath));
+    if (!read)
+        throw Exception("Cannot read " + bmpPath);
+    const std::string& bmp = *read;
     if (bmp.size() < 54 || bmp.compare(0, 2, "BM") != 0)
         throw Exception(bmpPath + " is not a BMP picture");
     const uint32_t pixelsAt = LittleEndianAt(bmp, 10, 4);

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 #ifdef _WIN32
@@ -49,4 +51,13 @@ std::string ToolDataFile(const std::string& name, const std::string& what) {
 
 bool IsProgramName(const std::string& path) {
     return path.size() >= 4 && SameText(path.substr(path.size() - 4), ".exe");
+}
+
+std::optional<std::string> ReadWholeFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }

@@ -5,6 +5,8 @@
 // tree's).
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 
 // The folder that holds the tool's data files, without a trailing delimiter.
@@ -13,6 +15,10 @@ std::string ToolDataFolder();
 // The path of one data file; an Exception that names the folder and the override when the
 // file is not there. what says what the file is, for the message.
 std::string ToolDataFile(const std::string& name, const std::string& what);
+
+// The whole of a file, bytes as they are; nullopt when it cannot be opened. The packing
+// tool's one way to read a file at once.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
 // True when a file name ends with ".exe" in any letter case: such an output is a setup
 // program, anything else a Setup.dat.
