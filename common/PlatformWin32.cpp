@@ -271,8 +271,9 @@ bool RemoveItem(const std::string& path) {
     // reached through a folder swapped for a link between the two opens, nor what a link
     // points to. Wine (8) opens the target of a Linux symbolic link even when asked for the
     // link itself, and its disposition then deletes the target: under Wine a link therefore
-    // stays, and counts as not removed. Windows opens the link itself, whose final path is its own. (A name given
-    // in its short 8.3 form would not match either; the log holds the names as written.)
+    // stays, and counts as not removed. Windows opens the link itself, whose final path is
+    // its own. (A name given in its short 8.3 form would not match either; the log holds the
+    // names as written.)
     const std::string reached = FinalPath(target.Get());
     const std::string folderReached = FinalPath(parent.Get());
     if (reached.empty() || folderReached.empty() ||
@@ -393,38 +394,42 @@ uint32_t SystemAnsiCodePage() {
     return codePage != 0 ? codePage : ::GetACP();
 }
 
-std::string SystemConvertCodePage(std::string_view text, uint32_t from, uint32_t to) {
-    if (text.empty())
-        return std::string();
-    const int size = static_cast<int>(text.size());
-    const int wideLength = ::MultiByteToWideChar(from, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    ::MultiByteToWideChar(from, 0, text.data(), size, wide.data(), wideLength);
-    // Without WC_NO_BEST_FIT_CHARS Windows gives the nearest letter where it knows one; "_"
-    // only for the rest. UTF-8 takes no default character (the call fails with one).
-    const char* fallback = to == CodePageUtf8 ? nullptr : "_";
-    const int length = ::WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, fallback, nullptr);
-    std::string out(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, fallback, nullptr);
-    return out;
-}
+namespace {
 
-std::wstring ToWide(std::string_view text) {
+std::wstring Widen(std::string_view text, UINT codePage) {
     if (text.empty())
         return std::wstring();
     const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    const int length = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    ::MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
     return wide;
 }
 
-std::string FromWide(std::wstring_view text) {
+// fallback: what stands for a character the code page lacks; null for Windows' own choice
+// (and for UTF-8, which takes none: the call fails with one).
+std::string Narrow(std::wstring_view text, UINT codePage, const char* fallback) {
     if (text.empty())
         return std::string();
     const int size = static_cast<int>(text.size());
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    const int length = ::WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, fallback, nullptr);
     std::string out(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), size, out.data(), length, nullptr, nullptr);
+    ::WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), length, fallback, nullptr);
     return out;
+}
+
+} // namespace
+
+std::string SystemConvertCodePage(std::string_view text, uint32_t from, uint32_t to) {
+    // Without WC_NO_BEST_FIT_CHARS Windows gives the nearest letter where it knows one; "_"
+    // only for the rest.
+    return Narrow(Widen(text, from), to, to == CodePageUtf8 ? nullptr : "_");
+}
+
+std::wstring ToWide(std::string_view text) {
+    return Widen(text, CP_ACP);
+}
+
+std::string FromWide(std::wstring_view text) {
+    return Narrow(text, CP_ACP, nullptr);
 }

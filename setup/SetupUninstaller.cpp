@@ -33,12 +33,12 @@ void TSetupUninstaller::Execute() {
 
     // Thousands of files take seconds: a window shows that the removal goes on, and it
     // answers meanwhile, so that nobody takes the uninstaller for hung and starts it again.
-    const bool complete = Dialogs.ShowProgress(
-        ProductName + " Uninstaller", FillMessage(LoadMessage(msUninstalling), ProductName),
-        [this](const TItemProgress& progress) {
-            Uninstaller->OnProgress = progress;
-            return Uninstaller->Uninstall();
-        });
+    const bool complete = Dialogs.ShowProgress(ProductName + " Uninstaller",
+                                               FillMessage(LoadMessage(msUninstalling), ProductName),
+                                               [this](const TItemProgress& progress) {
+                                                   Uninstaller->OnProgress = progress;
+                                                   return Uninstaller->Uninstall();
+                                               });
     // The partial-removal text names the product without its version.
     std::string text = complete ? LoadMessage(msUninstallComplete)
                                 : FillMessage(LoadMessage(msUninstallPartial), ProductName);

@@ -114,7 +114,8 @@ TEST(UninstallRecord, TextsAreReadInTheRunningCodePage) {
         auto bytes = WriteRecord({"FC:\\" + test.Text + ".txt"}, test.Text);
         PutInt32At(bytes, 8, test.Marked);
         const auto record = ReadRecord(bytes);
-        EXPECT_EQ(record.InstallLog, std::vector<std::string>{"FC:\\" + test.Expected + ".txt"}) << test.Marked;
+        EXPECT_EQ(record.InstallLog, std::vector<std::string>{"FC:\\" + test.Expected + ".txt"})
+            << test.Marked;
         EXPECT_EQ(std::string(record.ProductData.begin(), record.ProductData.end()), test.Expected);
         EXPECT_EQ(record.ProductDataLength, static_cast<int32_t>(test.Expected.size()));
     }

@@ -92,8 +92,8 @@ TEST(RightsProbe, TheRealProbeAnswersForProgramFilesAndTheMachineKey) {
     if (folderWritable)
         ::RemoveDirectoryA(own.c_str());
     UniqueHKey software;
-    const bool keyWritable = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS,
-                                             software.Put()) == ERROR_SUCCESS;
+    const bool keyWritable =
+        ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS, software.Put()) == ERROR_SUCCESS;
     const bool probeFolderThere = DirectoryExists(programFiles + "\\Test0");
 
     EXPECT_EQ(HasAdminRights(), folderWritable && keyWritable);

@@ -250,8 +250,9 @@ void TChecker::CheckChoices() {
     }
     for (const auto& [line, number] : Lines("FoldersRegistry")) {
         const auto folders = Setup->Folders;
-        if (std::none_of(folders.begin(), folders.end(),
-                         [&](const std::string& folder) { return SameText(LineName(folder), LineName(line)); }))
+        if (std::none_of(folders.begin(), folders.end(), [&](const std::string& folder) {
+                return SameText(LineName(folder), LineName(line));
+            }))
             Report(SetupIni, number, fnFolderRegistryUnknown, LineName(line));
     }
     if (Setup->VisiblePages.Contains(spPersonalization) && Setup->PersonalizeOwner.empty())
