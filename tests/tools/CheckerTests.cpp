@@ -381,9 +381,9 @@ void Write(const fs::path& path, const std::string& text) {
 }
 
 // A Windows binary with only what the check reads: the PE headers, one section and, in it, the
-// export table. spec: "dll|exe MACHINE(hex) EXPORT...".
-std::string MakePe(const std::string& spec) {
-    std::istringstream words(spec);
+// export table. description: "dll|exe MACHINE(hex) EXPORT...".
+std::string MakePe(const std::string& description) {
+    std::istringstream words(description);
     std::string kind, machineText, name;
     words >> kind >> machineText;
     std::vector<std::string> names;
