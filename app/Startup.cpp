@@ -33,7 +33,15 @@ bool IsUninstallerFile(const std::string& path) {
 }
 
 bool IsUninstaller() {
-    return IsUninstallerFile(ProgramFileName());
+    // The flag as Windows mapped it when the program started, not as the file at the
+    // program's path says now: a running program can be renamed and another file put in its
+    // place, and an elevated uninstaller that read a record of someone else's making would
+    // remove whatever that record names. The headers' page is always mapped.
+    constexpr int32_t headersPage = 4096;
+    TMemoryStream headers;
+    headers.WriteBuffer(::GetModuleHandleA(nullptr), headersPage);
+    headers.SetPosition(0);
+    return Archive::TImageFields::Read(headers).Uninstaller;
 }
 
 int RunSetup() {

@@ -11,7 +11,8 @@
 // 56 bytes raises the file layer's error.
 bool IsUninstallerFile(const std::string& path);
 
-// The same test for the running program's own executable (not the current folder's).
+// The same test for the running program, read from its headers as they were mapped at its
+// start.
 bool IsUninstaller();
 
 // Setup mode: sets the application title to "Setup" and runs the wizard until it closes.
