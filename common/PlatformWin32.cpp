@@ -394,21 +394,24 @@ uint32_t SystemAnsiCodePage() {
     return codePage != 0 ? codePage : ::GetACP();
 }
 
-namespace {
+std::string SystemConvertCodePage(std::string_view text, uint32_t from, uint32_t to) {
+    // Without WC_NO_BEST_FIT_CHARS Windows gives the nearest letter where it knows one; "_"
+    // only for the rest.
+    return FromWide(ToWide(text, from), to, to == CodePageUtf8 ? nullptr : "_");
+}
 
-std::wstring Widen(std::string_view text, UINT codePage) {
+std::wstring ToWide(std::string_view text, uint32_t codePage) {
     if (text.empty())
         return std::wstring();
     const int size = static_cast<int>(text.size());
     const int length = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
+    if (length == 0 || ::MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length) == 0)
+        return std::wstring();
     return wide;
 }
 
-// fallback: what stands for a character the code page lacks; null for Windows' own choice
-// (and for UTF-8, which takes none: the call fails with one).
-std::string Narrow(std::wstring_view text, UINT codePage, const char* fallback) {
+std::string FromWide(std::wstring_view text, uint32_t codePage, const char* fallback) {
     if (text.empty())
         return std::string();
     const int size = static_cast<int>(text.size());
@@ -416,20 +419,4 @@ std::string Narrow(std::wstring_view text, UINT codePage, const char* fallback) 
     std::string out(static_cast<size_t>(length), '\0');
     ::WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), length, fallback, nullptr);
     return out;
-}
-
-} // namespace
-
-std::string SystemConvertCodePage(std::string_view text, uint32_t from, uint32_t to) {
-    // Without WC_NO_BEST_FIT_CHARS Windows gives the nearest letter where it knows one; "_"
-    // only for the rest.
-    return Narrow(Widen(text, from), to, to == CodePageUtf8 ? nullptr : "_");
-}
-
-std::wstring ToWide(std::string_view text) {
-    return Widen(text, CP_ACP);
-}
-
-std::string FromWide(std::wstring_view text) {
-    return Narrow(text, CP_ACP, nullptr);
 }
