@@ -13,3 +13,13 @@ std::vector<std::string> KeyPathNames(const std::string& path) {
     }
     return names;
 }
+
+std::string CleanKeyPath(const std::string& path) {
+    std::string clean;
+    for (const std::string& name : KeyPathNames(path)) {
+        if (!clean.empty())
+            clean += '\\';
+        clean += name;
+    }
+    return clean;
+}

@@ -30,3 +30,5 @@ IRegistryStore& SystemRegistry();
 
 // The path's key names without the empty ones that stray backslashes make.
 std::vector<std::string> KeyPathNames(const std::string& path);
+// Those names joined with single backslashes, as the registry functions take a path.
+std::string CleanKeyPath(const std::string& path);

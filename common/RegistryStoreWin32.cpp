@@ -13,22 +13,16 @@ HKEY RootKey(TRegistryHive root) {
                                                 : HKEY_LOCAL_MACHINE;
 }
 
-// The registry functions refuse empty names between backslashes.
-std::string CleanPath(const std::string& path) {
-    std::string clean;
-    for (const std::string& name : KeyPathNames(path))
-        clean += (clean.empty() ? "" : "\\") + name;
-    return clean;
-}
-
+// The registry functions refuse empty names between backslashes: every path goes through
+// CleanKeyPath.
 class TSystemRegistry : public IRegistryStore {
 public:
     bool DeleteKeyTree(TRegistryHive root, const std::string& path) override {
-        return ::DeleteKeyTree(RootKey(root), CleanPath(path));
+        return ::DeleteKeyTree(RootKey(root), CleanKeyPath(path));
     }
 
     bool DeleteEmptyKey(TRegistryHive root, const std::string& path) override {
-        const std::string clean = CleanPath(path);
+        const std::string clean = CleanKeyPath(path);
         if (clean.empty())
             return false;
         UniqueHKey key = OpenKey(RootKey(root), clean, KEY_QUERY_VALUE);

@@ -54,21 +54,8 @@ const char* const SharedClassesRootKeys[] = {"CLSID",
 // name one of these, and so could a registration written without a key name of its own;
 // deleting it would take every other product's keys with it.
 bool IsSharedKey(char kind, const std::string& path) {
-    std::string normalized;
-    int components = 0;
-    size_t start = 0;
-    while (start < path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start) {
-            if (!normalized.empty())
-                normalized += '\\';
-            normalized.append(path, start, end - start);
-            ++components;
-        }
-        start = end + 1;
-    }
+    const size_t components = KeyPathNames(path).size();
+    const std::string normalized = CleanKeyPath(path);
     if (components == 0)
         return true;
     if (kind == KindClassesRootKey) {
