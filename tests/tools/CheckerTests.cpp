@@ -306,6 +306,16 @@ const TCase Cases[] = {
     {{{"Setup.ini", 10, "Program=$ProgramFolder\nExtra=$ProgramFolder\\\\Extra"}, {"Extra/a.txt", 0, "x"}},
      "Setup.ini:11: warning: destination \"$ProgramFolder\\\\Extra\" has a doubled or \".\" separator after "
      "expansion; write each folder once"},
+    // A final dot or blank, which Windows drops: the folder is Program's own "Extra", where the
+    // two components' files meet.
+    {{{"Setup.ini", 10, "Program=$ProgramFolder\nExtra=$ProgramFolder\\Extra. \\Sub"},
+      {"Extra/a.txt", 0, "x"},
+      {"Program/Extra/Sub/a.txt", 0, "y"}},
+     "Setup.ini:11: error: installs \"C:\\Program Files\\Vendor\\Velmora 5\\Extra. \\Sub\\a.txt\", which "
+     "line 10 "
+     "installs too: one overwrites the other\n"
+     "Setup.ini:11: warning: destination \"$ProgramFolder\\Extra. \\Sub\" has a name ending in a dot or a "
+     "blank, which Windows drops: the files land in \"C:\\Program Files\\Vendor\\Velmora 5\\Extra\\Sub\""},
     {{{"Setup.ini", 6, "PhotoshopPluginFolder=1"}},
      "Setup.ini:6: warning: PhotoshopPluginFolder=1 shows a page whose choice installs nothing: no line uses "
      "its "

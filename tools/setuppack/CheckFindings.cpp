@@ -124,6 +124,9 @@ const TFindingText FindingTexts[] = {
      "\"Invalid destination in Setup.ini\" before it copies anything"},
     {fnDestinationDoubled, W,
      "destination \"{1}\" has a doubled or \".\" separator after expansion; write each folder once"},
+    {fnDestinationTrimmed, W,
+     "destination \"{1}\" has a name ending in a dot or a blank, which Windows drops: the files land in "
+     "\"{2}\""},
     {fnPageInstallsNothing, W, "{1}=1 shows a page whose choice installs nothing: no line uses its folder"},
     {fnOwnerNotStored, W,
      "the personalization page asks for a name that is never stored: [Setup] PersonalizeOwner is empty"},

@@ -70,6 +70,7 @@ enum TFinding {
     fnDestinationClimbs,
     fnDestinationNotFull,
     fnDestinationDoubled,
+    fnDestinationTrimmed,
     fnPageInstallsNothing,
     fnOwnerNotStored,
     fnInstalledFileMajor,

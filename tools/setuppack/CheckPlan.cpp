@@ -29,6 +29,26 @@ const size_t MaxPath = 259;
 // "D:\Audio\Plug-ins\Vendor" is 20 characters longer than "C:\Program Files".
 const size_t PathMargin = 40;
 
+// The path as Windows takes it: each folder or file name without its final dots and blanks,
+// which the system drops ("Presets. " is the folder "Presets"); "." and ".." stay.
+std::string AsWindowsTakesIt(const std::string& path) {
+    std::string taken;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string name = path.substr(start, end - start);
+        if (name != "." && name != "..")
+            name.erase(name.find_last_not_of(". ") + 1);
+        taken += name;
+        if (end < path.size())
+            taken += '\\';
+        start = end + 1;
+    }
+    return taken;
+}
+
 } // namespace
 
 bool TChecker::LoadController(const fs::path& scratch) {
@@ -161,7 +181,8 @@ void TChecker::CheckPlanPaths(const TPlan& plan) {
     for (const TPlanItem& item : plan.Items) {
         if (item.Kind == pkFolder)
             continue;
-        const auto [earlier, isNew] = taken.emplace(FileNameKey(item.Path, CodePageUtf8), &item);
+        const auto [earlier, isNew] =
+            taken.emplace(FileNameKey(AsWindowsTakesIt(item.Path), CodePageUtf8), &item);
         const TPlanItem& first = *earlier->second;
         // A line without bundle symbols installs the same files in every item's pass: by design.
         if (!isNew && !(first.Kind == item.Kind && first.Line == item.Line && first.Source == item.Source)) {
@@ -186,7 +207,7 @@ void TChecker::CheckPlanPaths(const TPlan& plan) {
 }
 
 // Destinations as the controller expands them: a ".." that climbs out of the folder the line
-// names, doubled backslashes.
+// names, doubled backslashes, names that Windows shortens.
 void TChecker::CheckDestinations() {
     const auto lines = Lines("Components");
     for (const auto& [line, number] : lines) {
@@ -208,6 +229,8 @@ void TChecker::CheckDestinations() {
         else if (destination.find("\\\\", 2) != std::string::npos ||
                  marked.find("\\.\\") != std::string::npos)
             Report(SetupIni, number, fnDestinationDoubled, LineValue(line));
+        else if (const std::string windows = AsWindowsTakesIt(destination); windows != destination)
+            Report(SetupIni, number, fnDestinationTrimmed, LineValue(line), windows);
     }
 }
 
