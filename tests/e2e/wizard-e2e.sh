@@ -5,7 +5,7 @@
 # the uninstaller it wrote.
 # Usage: wizard-e2e.sh CASE SETUP_EXE SETUPPACK_EXE SETUPDRIVER_EXE E2EHELPER_EXE WORK_FOLDER
 #   CASE: install (at 96 and at 144 pixels per inch, screenshots of every page), progress (a
-#         product of 256 MiB: the window answers while it copies, the bar moves), cancel
+#         product of 512 MiB: the window answers while it copies, the bar moves), cancel
 #         (Cancel, Escape and "&No" on the license page), damaged (a damaged archive member),
 #         no-space (a 512 KiB drive; needs root, skipped without), swap (the program's file
 #         and its Setup.dat replaced at their path while the wizard shows),
@@ -319,7 +319,7 @@ progress)
   # with a large folder of its own.
   product="$work/product"
   mkdir -p "$product/Program/Data"
-  head -c 256M /dev/urandom | split -b 4M - "$product/Program/Data/part"
+  head -c 512M /dev/urandom | split -b 4M - "$product/Program/Data/part"
   pack_setup "$product" "$setup"
   run_driver progress.driver "DEST=$dest_windows"
   check_installed

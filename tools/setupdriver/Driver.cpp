@@ -380,7 +380,8 @@ void TDriver::WatchProgress(const std::vector<std::string>& args) {
         if (::SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 5000, &position) &&
             (positions.empty() || static_cast<int>(position) != positions.back()))
             positions.push_back(static_cast<int>(position));
-        ::Sleep(50);
+        // Often enough that a fast machine's copy of the bytes still shows several positions.
+        ::Sleep(10);
     }
     std::string seen;
     size_t between = 0;
