@@ -35,6 +35,7 @@ enum TMessageNumber : int {
     msFolderNotFound = 65262,          // warning, %s = the folder as typed
     msInstallElsewhere = 65263,        // confirmation: same major version installed elsewhere
     msUninstalling = 65264,            // the uninstaller's window while it removes, %s = product name
+    msCheckingSetup = 65265,           // the window that shows a long check of the archive at the start
     msWindowGone = 65266,              // setup error: a call for the window's thread found it gone
 };
 

@@ -84,8 +84,9 @@ struct TConfigurationKey {
 class TSetupInstaller {
 public:
 #ifdef _WIN32
-    // The setup data of the running program, on the running system.
-    TSetupInstaller();
+    // The setup data of the running program, on the running system. checksumProgress, when
+    // set, hears now and then how many bytes of how many the archive's check has covered.
+    explicit TSetupInstaller(std::function<void(int64_t done, int64_t total)> checksumProgress = nullptr);
     // Tools and tests: the setup data of the setup program at executablePath (appended, or
     // Setup.dat beside it, or the file itself when it is a bare archive), on the running system.
     explicit TSetupInstaller(const std::string& executablePath);
@@ -296,7 +297,8 @@ private:
     // archive lacks are looked for.
     std::string SetupFolder;
 
-    void Construct(const std::string& executablePath);
+    void Construct(const std::string& executablePath,
+                   std::function<void(int64_t done, int64_t total)> checksumProgress = nullptr);
 };
 
 // A folder symbol of the configuration's folder values ([Components], [Shortcuts], the product

@@ -134,7 +134,10 @@ bool TSetupInstaller::IsNamelessBundle(bool isBundle, const std::string& product
 // --- Construction ----------------------------------------------------------------------------
 
 #ifdef _WIN32
-TSetupInstaller::TSetupInstaller() : Environment(SystemEnvironment()) { Construct(std::string()); }
+TSetupInstaller::TSetupInstaller(std::function<void(int64_t done, int64_t total)> checksumProgress)
+    : Environment(SystemEnvironment()) {
+    Construct(std::string(), std::move(checksumProgress));
+}
 
 TSetupInstaller::TSetupInstaller(const std::string& executablePath) : Environment(SystemEnvironment()) {
     Construct(executablePath);
@@ -146,9 +149,10 @@ TSetupInstaller::TSetupInstaller(const std::string& executablePath, ISetupEnviro
     Construct(executablePath);
 }
 
-void TSetupInstaller::Construct(const std::string& executablePath) {
+void TSetupInstaller::Construct(const std::string& executablePath,
+                                std::function<void(int64_t done, int64_t total)> checksumProgress) {
     // The bundle item list, the version and the string lists exist already as members.
-    Installer = std::make_unique<TInstaller>(std::string(), executablePath);
+    Installer = std::make_unique<TInstaller>(std::string(), executablePath, std::move(checksumProgress));
     SetupFolder = executablePath.empty() ? ProgramDirectory() : FileFolder(executablePath);
     LoadConfiguration();
     VersionKey = VersionKeyFor(ProductVersion().Major, ProductVersion().Minor);

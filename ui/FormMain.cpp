@@ -7,6 +7,7 @@
 #include "common/Path.h"
 #include "common/WinHandle.h"
 #include "messages/Strings.h"
+#include "ui/ProgressDialog.h"
 
 // What sets a page apart: when it is shown (null: always), where the focus goes when it is
 // shown, and what Next checks and stores (null: nothing, the wizard steps on).
@@ -77,6 +78,10 @@ const TMainForm::TPluginRow* TMainForm::PluginRow(int page) {
 }
 
 namespace {
+
+// How long the archive's check runs before its window appears, in milliseconds: long enough
+// that a setup program of ordinary size goes straight to its first page.
+constexpr DWORD CheckingWindowDelay = 500;
 
 // An edit control breaks lines only at CR LF; Setup.lic may use any line ending.
 std::string WithCrLf(const std::string& text) {
@@ -277,9 +282,24 @@ void TMainForm::EndWithError(const std::string& message) {
 // --- creation -------------------------------------------------------------------------------
 
 void TMainForm::FormCreate() {
+    // The controller's construction checks the whole archive: from a slow drive or a share a
+    // large setup program would show nothing for many seconds, and be started again. It runs
+    // on a thread of its own, and a small window shows the check once it has taken half a
+    // second, until the first page or the error box takes its place.
+    TProgressWindow checking(ErrorCaption, LoadMessage(msCheckingSetup));
     try {
-        Controller = Services.CreateController();
+        std::unique_ptr<TSetupInstaller> controller;
+        checking.Run(
+            [&](const TProgressReport& progress) {
+                controller = Services.CreateController([&progress](int64_t done, int64_t total) {
+                    progress(static_cast<size_t>(done), static_cast<size_t>(total));
+                });
+                return true;
+            },
+            CheckingWindowDelay);
+        Controller = std::move(controller);
     } catch (const std::exception& error) {
+        checking.Close();
         EndWithError(error.what());
         return;
     }
@@ -312,6 +332,7 @@ void TMainForm::FormCreate() {
         ShowPage(wpWelcome);
     } catch (const std::exception& error) {
         // The steps after the failing one have not run, so the wizard cannot go on.
+        checking.Close();
         EndWithError(error.what());
     }
 }

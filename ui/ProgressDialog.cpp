@@ -5,12 +5,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <thread>
 
-#include "common/WinHandle.h"
-#include "ui/DialogWindow.h"
 #include "ui/MessageDialog.h"
 
 namespace {
@@ -18,6 +15,7 @@ namespace {
 // Posted by the working thread: the bar's new position (wParam), and the end of the work.
 constexpr UINT WM_PROGRESS_POSITION = WM_APP + 1;
 constexpr UINT WM_PROGRESS_DONE = WM_APP + 2;
+constexpr UINT_PTR AppearTimer = 1;
 
 constexpr int TextId = 0xFFFF; // a static text, as in the message dialogs
 
@@ -27,44 +25,30 @@ constexpr int Width = 220; // of the text and the bar
 constexpr int BarHeight = 10;
 constexpr int Gap = 6; // between the text and the bar
 
-class TProgressDialog final : public TDialogWindow<TProgressDialog> {
-public:
-    TProgressDialog(const std::string& caption, const std::string& text) : Caption(caption), Text(text) {}
+} // namespace
 
-    // Creates the window; false when it cannot be had.
-    bool Create();
-    // Runs work on another thread while this thread keeps the window answering.
-    bool Run(const std::function<bool(const std::function<void(size_t, size_t)>&)>& work);
-
-private:
-    friend class TDialogWindow<TProgressDialog>;
-
-    std::string Caption;
-    std::string Text;
-    UniqueGdiObject Font;
-    HFONT ControlFont = nullptr;
-    bool Done = false;
-    // The last position posted, so that a work of many items posts at most a hundred times.
-    std::atomic<int> Posted{-1};
-
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnUnexpectedError(const char*) {}
-    void Build();
-    HWND AddControl(const char* className, const char* text, DWORD style, int id, const RECT& bounds);
-    void Report(size_t done, size_t total);
-};
-
-bool TProgressDialog::Create() {
+bool TProgressWindow::Create(DWORD showAfter) {
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&classes);
     TEmptyDialogTemplate dialog = {};
-    // No system menu, so no close box: the removal cannot be stopped halfway.
-    dialog.Header.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFOREGROUND;
-    return ::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), &dialog.Header, nullptr, DialogProc,
-                                        reinterpret_cast<LPARAM>(this)) != nullptr;
+    // No system menu, so no close box: the step cannot be stopped halfway. Created hidden; it
+    // appears on the timer, or at once.
+    dialog.Header.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
+    if (!::CreateDialogIndirectParamA(::GetModuleHandleA(nullptr), &dialog.Header, nullptr, DialogProc,
+                                      reinterpret_cast<LPARAM>(this)))
+        return false;
+    if (showAfter == 0 || !::SetTimer(Handle(), AppearTimer, showAfter, nullptr))
+        Appear();
+    return true;
 }
 
-INT_PTR TProgressDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+void TProgressWindow::Appear() {
+    ::ShowWindow(Handle(), SW_SHOW);
+    ::SetForegroundWindow(Handle());
+    ::UpdateWindow(Handle());
+}
+
+INT_PTR TProgressWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         Build();
@@ -75,6 +59,11 @@ INT_PTR TProgressDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     case WM_PROGRESS_DONE:
         Done = true;
         return TRUE;
+    case WM_TIMER:
+        ::KillTimer(Handle(), AppearTimer);
+        if (!Done)
+            Appear();
+        return TRUE;
     case WM_COMMAND:
         // Escape (IDCANCEL from the dialog manager) and Enter do nothing.
         return TRUE;
@@ -82,7 +71,7 @@ INT_PTR TProgressDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
-HWND TProgressDialog::AddControl(const char* className, const char* text, DWORD style, int id,
+HWND TProgressWindow::AddControl(const char* className, const char* text, DWORD style, int id,
                                  const RECT& bounds) {
     HWND control = ::CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, bounds.left,
                                      bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
@@ -92,8 +81,13 @@ HWND TProgressDialog::AddControl(const char* className, const char* text, DWORD 
     return control;
 }
 
-void TProgressDialog::Build() {
+void TProgressWindow::Build() {
     ::SetWindowTextA(Handle(), Caption.c_str());
+    // The program's icon, for the taskbar: this may be the program's only window.
+    if (HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), "MAINICON")) {
+        ::SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
     Font.Reset(CreateMessageFont());
     ControlFont =
         Font ? static_cast<HFONT>(Font.Get()) : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
@@ -133,15 +127,17 @@ void TProgressDialog::Build() {
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TProgressDialog::Report(size_t done, size_t total) {
-    const int position = total == 0 ? 100 : static_cast<int>(std::min<size_t>(done, total) * 100 / total);
+void TProgressWindow::Report(size_t done, size_t total) {
+    // In 64 bits: a count of bytes times 100 overflows a 32-bit size_t.
+    const int position =
+        total == 0 ? 100 : static_cast<int>(uint64_t{std::min(done, total)} * 100 / total);
     if (Posted.exchange(position) != position)
         ::PostMessageA(Handle(), WM_PROGRESS_POSITION, static_cast<WPARAM>(position), 0);
 }
 
-bool TProgressDialog::Run(const std::function<bool(const std::function<void(size_t, size_t)>&)>& work) {
-    ::ShowWindow(Handle(), SW_SHOW);
-    ::UpdateWindow(Handle());
+bool TProgressWindow::Run(const std::function<bool(const TProgressReport&)>& work, DWORD showAfter) {
+    if (!Create(showAfter))
+        return work([](size_t, size_t) {});
     bool result = false;
     std::exception_ptr failure;
     HWND window = Handle();
@@ -172,7 +168,8 @@ bool TProgressDialog::Run(const std::function<bool(const std::function<void(size
         }
     }
     worker.join();
-    Window.Reset();
+    if (!::IsWindowVisible(window))
+        Close();
     if (quit)
         ::PostQuitMessage(static_cast<int>(exitCode));
     if (failure)
@@ -180,14 +177,7 @@ bool TProgressDialog::Run(const std::function<bool(const std::function<void(size
     return result;
 }
 
-} // namespace
-
-bool ShowProgress(
-    const std::string& caption, const std::string& text,
-    const std::function<bool(const std::function<void(size_t done, size_t total)>& progress)>& work) {
-    TProgressDialog dialog(caption, text);
-    // Without a window the work still runs, unseen.
-    if (!dialog.Create())
-        return work([](size_t, size_t) {});
-    return dialog.Run(work);
+bool ShowProgress(const std::string& caption, const std::string& text,
+                  const std::function<bool(const TProgressReport& progress)>& work) {
+    return TProgressWindow(caption, text).Run(work);
 }

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,9 +19,11 @@
 // SystemWizardServices(); tests answer the dialogs and record what was asked.
 class IWizardServices {
 public:
-    // Creates the setup controller over the running program's setup data; raises what the
-    // controller's construction raises.
-    virtual std::unique_ptr<TSetupInstaller> CreateController() = 0;
+    // Creates the setup controller over the running program's setup data, telling progress
+    // how far the archive's check has come (from the calling thread); raises what the
+    // controller's construction raises. Called on a thread of its own.
+    virtual std::unique_ptr<TSetupInstaller> CreateController(
+        const std::function<void(int64_t done, int64_t total)>& progress) = 0;
     // A modal message dialog of a kind of ui/MessageDialog.h, and the button chosen.
     virtual TMessageResult ShowMessage(const std::string& text, TMessageKind kind) = 0;
     // The error box that ends the program, titled caption.

@@ -74,10 +74,11 @@ TEST(Strings, NamedNumbersAreTheEntriesOfTheTable) {
                          msFolderNotFound,
                          msInstallElsewhere,
                          msUninstalling,
+                         msCheckingSetup,
                          msWindowGone};
     const int numbers[] = {65232, 65233, 65234, 65235, 65236, 65237, 65238, 65239, 65240,
                            65241, 65242, 65243, 65248, 65249, 65253, 65254, 65255, 65256,
-                           65257, 65258, 65259, 65260, 65261, 65262, 65263, 65264, 65266};
+                           65257, 65258, 65259, 65260, 65261, 65262, 65263, 65264, 65265, 65266};
     ASSERT_EQ(std::size(Table), std::size(named));
     for (size_t i = 0; i < std::size(named); ++i) {
         EXPECT_EQ(named[i], numbers[i]);
@@ -86,7 +87,7 @@ TEST(Strings, NamedNumbersAreTheEntriesOfTheTable) {
 }
 
 TEST(Strings, UnusedNumbersAreEmpty) {
-    for (int number : {0, 65231, 65244, 65247, 65250, 65252, 65265})
+    for (int number : {0, 65231, 65244, 65247, 65250, 65252, 65267})
         EXPECT_EQ(LoadMessage(number), "") << "message " << number;
 }
 

@@ -39,9 +39,9 @@ std::string UnusedDrive() {
     throw std::runtime_error("no unused drive letter");
 }
 
-HWND FindThreadDialog() {
+HWND FindThreadDialog(DWORD thread) {
     HWND dialog = nullptr;
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    ::EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&dialog));
     return dialog;
 }
 

@@ -13,8 +13,9 @@ std::string TextOf(HWND window);
 // letter is taken.
 std::string UnusedDrive();
 
-// The visible dialog (class "#32770") of the calling thread; null when none is up.
-HWND FindThreadDialog();
+// The visible dialog (class "#32770") of a thread, the calling one by default; null when none is
+// up.
+HWND FindThreadDialog(DWORD thread = ::GetCurrentThreadId());
 
 // What a shortcut file holds, read through the shell link object itself rather than the
 // product's own reader. Needs the component model initialised on the thread; throws when the

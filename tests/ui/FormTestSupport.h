@@ -40,7 +40,15 @@ public:
     int InstallCalls = 0;
     std::vector<DWORD> Pauses;
 
-    std::unique_ptr<TSetupInstaller> CreateController() override { return Factory(); }
+    // Runs, when set, before the factory, on the thread that creates the controller.
+    std::function<void(const std::function<void(int64_t, int64_t)>& progress)> Checking;
+
+    std::unique_ptr<TSetupInstaller> CreateController(
+        const std::function<void(int64_t, int64_t)>& progress) override {
+        if (Checking)
+            Checking(progress);
+        return Factory();
+    }
     TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override;
     void ShowErrorBox(const std::string& caption, const std::string& message) override {
         ErrorCaptions.push_back(caption);

@@ -13,6 +13,7 @@
 #include "messages/Strings.h"
 #include "tests/support/TestWindows.h"
 #include "tests/ui/FormTestSupport.h"
+#include "ui/ProgressDialog.h"
 
 namespace {
 
@@ -354,6 +355,41 @@ TEST_F(FormTest, ConstructionErrorEndsBeforeTheWizardShows) {
     EXPECT_EQ(Services.Errors[0], "Invalid configuration in Setup.ini");
     EXPECT_EQ(Services.ErrorCaptions, std::vector<std::string>{"Setup"}); // no product name yet
     EXPECT_FALSE(::IsWindowVisible(Form->Handle()));
+}
+
+// A check that takes long shows its window once half a second has passed, and its bar follows
+// the check while the window answers; the first page takes its place.
+TEST_F(FormTest, LongArchiveCheckShowsItsWindowUntilTheFirstPage) {
+    const DWORD formThread = ::GetCurrentThreadId();
+    HWND checking = nullptr;
+    bool hiddenAtFirst = false;
+    DWORD_PTR position = 0;
+    std::string caption, text;
+    Services.Checking = [&](const std::function<void(int64_t, int64_t)>& progress) {
+        hiddenAtFirst = FindThreadDialog(formThread) == nullptr;
+        const DWORD start = ::GetTickCount();
+        for (int64_t done = 0; !checking && ::GetTickCount() - start < 10000; done = std::min<int64_t>(done + 1, 89)) {
+            progress(done, 100);
+            ::Sleep(20);
+            checking = FindThreadDialog(formThread);
+        }
+        caption = TextOf(checking);
+        text = TextOf(::FindWindowExA(checking, nullptr, "Static", nullptr));
+        progress(90, 100);
+        while (checking && position != 90 && ::GetTickCount() - start < 10000 &&
+               ::SendMessageTimeoutA(::GetDlgItem(checking, ProgressBarId), PBM_GETPOS, 0, 0, SMTO_NORMAL, 1000,
+                                     &position))
+            ::Sleep(20);
+    };
+    Start(SetupIni());
+    EXPECT_TRUE(hiddenAtFirst);
+    ASSERT_NE(checking, nullptr);
+    EXPECT_EQ(caption, "Setup");
+    EXPECT_EQ(text, LoadMessage(msCheckingSetup));
+    EXPECT_EQ(position, 90u);
+    EXPECT_FALSE(::IsWindow(checking));
+    EXPECT_TRUE(::IsWindowVisible(Form->Handle()));
+    EXPECT_EQ(Page(), wpWelcome);
 }
 
 TEST_F(FormTest, MissingPictureEndsTheWizardLikeAConstructionError) {
