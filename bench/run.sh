@@ -48,8 +48,32 @@ echo "== 1. Adler-32, 256 MB (native)"
 
 echo
 echo "== 2. Packing a 200 MB mixed payload"
-"$host/bench/make_payload" "$work/payload" 200
-pack() { # pack ARGS...: setuppack's pack; the bare payloads are no products, so the check's findings go to a log
+# make_payload's folders become products that the setup program runs: a configuration with
+# registry settings and two shortcuts, and the sample's picture.
+product_files() { # product_files FOLDER
+  cat >"$1/Setup.ini" <<'INI'
+[Setup]
+ProductName=Velmora
+RegistryRoot=Software\Vendor\Velmora Bench
+DefaultFolder=Vendor\Velmora
+[Components]
+Program=$ProgramFolder
+[RegistrySettings]
+General\ShowTips=#1
+[GlobalRegistrySettings]
+General\InstallFolder=$ProgramFolder
+[Shortcuts]
+StartMenu=$ProgramFolder\Folder0,Velmora Bench
+Desktop=$ProgramFolder\Folder0,Velmora Bench,,0
+INI
+  cp "$root/examples/sample/Setup.jpg" "$1/"
+}
+payload() { # payload FOLDER MB [incompressible]: make_payload's files as a product
+  "$host/bench/make_payload" "$@" >/dev/null
+  product_files "$1"
+}
+payload "$work/payload" 200
+pack() { # pack ARGS...: setuppack's pack; the check's findings on the generated products go to a log
   "$host/tools/setuppack" pack --quiet --ignore-errors --version 5.04 --date 2024-05-01 "$@" 2>>"$work/pack.log"
 }
 one=$(seconds pack --jobs 1 "$work/payload" "$work/one.dat")
@@ -74,7 +98,7 @@ rm -rf "$work/big"
 
 echo
 echo "== 3. Opening a 200 MB archive as Setup.exe does, under Wine"
-"$host/bench/make_payload" "$work/noise" 200 incompressible >/dev/null
+payload "$work/noise" 200 incompressible
 pack "$work/noise" "$work/Noise.dat"
 bash "$root/scripts/wine-session.sh" start "$win" >/dev/null
 run_wine() { "$root/scripts/wine-run.sh" "$@"; }
@@ -100,11 +124,13 @@ echo
 echo "== 5. Extracting a 200 MB component as Setup.exe does, under Wine"
 # The mixed payload: large compressible files, incompressible ones and zeros (make_payload),
 # plus thousands of small files in nested folders with empty folders among them (make_tree).
-"$host/bench/make_payload" "$work/mixed" 160 >/dev/null
+payload "$work/mixed" 160
 "$host/bench/make_tree" "$work/mixed/Program/Library" 6000 | sed 's/^/  payload: /'
 pack "$work/mixed" "$work/Mixed.dat"
 # For the memory figure: the same amount in two large files, one compressible, one not.
 mkdir -p "$work/large/Program"
+product_files "$work/large"
+cp "$root/examples/sample/Setup.lic" "$work/large/"
 # (yes ends on SIGPIPE, which pipefail would count as a failure: not in a pipeline.)
 head -c 150000000 <(yes "velmora preset gain filter signal sample rate") >"$work/large/Program/Large.txt"
 head -c 50000000 /dev/urandom >"$work/large/Program/Noise.bin"
@@ -166,22 +192,7 @@ echo "== 6. The whole installation run against the plain loop, under Wine"
 # Each is installed (TSetupInstaller::Install without the status holds) and extracted by the
 # plain loop in turn, five rounds; the ratio is taken pair by pair and its median given.
 product() { # product NAME: packs work/NAME into work/NAME.exe
-  cat >"$work/$1/Setup.ini" <<'INI'
-[Setup]
-ProductName=Velmora
-RegistryRoot=Software\Vendor\Velmora Bench
-DefaultFolder=Vendor\Velmora
-[Components]
-Program=$ProgramFolder
-[RegistrySettings]
-General\ShowTips=#1
-[GlobalRegistrySettings]
-General\InstallFolder=$ProgramFolder
-[Shortcuts]
-StartMenu=$ProgramFolder\Folder0,Velmora Bench
-Desktop=$ProgramFolder\Folder0,Velmora Bench,,0
-INI
-  cp "$root/examples/sample/Setup.jpg" "$work/$1/"
+  product_files "$work/$1"
   echo "  $1: $(find "$work/$1/Program" -type f | wc -l) files, $(find "$work/$1/Program" -mindepth 1 -type d | wc -l) folders, $(du -sb "$work/$1/Program" | cut -f1) bytes"
   pack --stub "$win/app/Setup.exe" "$work/$1" "$work/$1.exe"
   rm -rf "${work:?}/$1"
@@ -231,13 +242,33 @@ rm -rf "$work/out" "$work/p207.exe" "$work/p1024.exe" "$work/tree.exe"
 
 echo
 echo "== 7. A 1 GB setup program's start, under Wine"
-"$host/bench/make_payload" "$work/big" 1000 incompressible >/dev/null
+payload "$work/big" 1000 incompressible
 pack --stub "$win/app/Setup.exe" "$work/big" "$work/Big.exe"
 rm -rf "$work/big"
 echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 run_wine "$win/bench/verify_bench.exe" "$(winpath "$work/Big.exe")" 3 | sed 's/^/  /'
-for round in 1 2 3; do
-  run_wine "$win/bench/start_bench.exe" "$(winpath "$work/Big.exe")" | sed 's/^/  /'
+# The first page with the file in the page cache, then evicted (the check reads it from the
+# disk), then evicted and read at 100 MB/s, as from a USB stick or a share (where the kernel's
+# block-I/O throttle can be had: cgroup v1, as root).
+big=$(winpath "$work/Big.exe")
+for round in 1 2 3 4 5; do
+  run_wine "$win/bench/start_bench.exe" "$big" "Velmora Setup" | sed 's/^/  cached: /'
 done
+evict() { dd if="$work/Big.exe" iflag=nocache count=0 status=none; }
+for round in 1 2 3; do
+  evict
+  run_wine "$win/bench/start_bench.exe" "$big" "Velmora Setup" | sed 's/^/  evicted: /'
+done
+slow=/sys/fs/cgroup/blkio/setup-bench-slow
+device=$(stat -c '%d' "$work/Big.exe")
+if mkdir -p "$slow" 2>/dev/null &&
+  echo "$((device >> 8)):$((device & 255)) 104857600" >"$slow/blkio.throttle.read_bps_device" 2>/dev/null; then
+  evict
+  (echo $BASHPID >"$slow/cgroup.procs" && run_wine "$win/bench/start_bench.exe" "$big" "Velmora Setup") |
+    sed 's/^/  evicted, 100 MB\/s: /'
+  rmdir "$slow" 2>/dev/null || true
+else
+  echo "  evicted, 100 MB/s: no block-I/O throttle here"
+fi
 echo "  load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 rm -f "$work/Big.exe"
