@@ -50,90 +50,24 @@ inline void Adler16(uint32_t& a, uint32_t& b, const uint8_t* p) {
     // clang-format on
 }
 
-uint32_t Adler32Scalar(uint32_t adler, const void* data, size_t len) {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    uint32_t a = adler & 0xFFFF;
-    uint32_t b = adler >> 16;
-
-    if (p == nullptr)
-        return 1;
-    if (len == 1) {
-        a += p[0];
-        if (a >= AdlerBase)
-            a -= AdlerBase;
-        b += a;
-        if (b >= AdlerBase)
-            b -= AdlerBase;
-        return a | (b << 16);
-    }
-    if (len < 16) {
-        while (len-- != 0) {
-            a += *p++;
-            b += a;
-        }
-        if (a >= AdlerBase)
-            a -= AdlerBase;
-        b %= AdlerBase;
-        return a | (b << 16);
-    }
-
-    while (len >= AdlerNmax) {
-        len -= AdlerNmax;
-        for (size_t blocks = AdlerNmax / 16; blocks != 0; --blocks) {
-            Adler16(a, b, p);
-            p += 16;
-        }
-        a %= AdlerBase;
-        b %= AdlerBase;
-    }
-    if (len != 0) {
-        for (; len >= 16; len -= 16) {
-            Adler16(a, b, p);
-            p += 16;
-        }
-        while (len-- != 0) {
-            a += *p++;
-            b += a;
-        }
-        a %= AdlerBase;
-        b %= AdlerBase;
-    }
-    return a | (b << 16);
-}
-
-#if ADLER32_X86
-
-// The vector kernels take a chunk of Width bytes x[0..Width) at a time. Over one chunk, a grows
-// by the sum of its bytes and b by Width times the a before it plus Width x[0] + (Width - 1)
-// x[1] + ... + 1 x[Width - 1]: each byte counts once for itself and once for every byte after
-// it. So a kernel keeps, per 32-bit lane, the bytes' sum (psadbw against zero adds eight bytes
-// at a time), the weighted sum, and the sum over chunks of the bytes' sum before each chunk
-// (multiplied by Width at the end, instead of once per chunk). Every lane holds a part of a
-// total that the NMAX bound keeps below 2^32, so no lane overflows either.
+// The kernels take a chunk of Width bytes x[0..Width) at a time. Over one chunk, a grows by the
+// sum of its bytes and b by Width times the a before it plus Width x[0] + (Width - 1) x[1] +
+// ... + 1 x[Width - 1]: each byte counts once for itself and once for every byte after it.
+// Each kernel takes whole chunks of a block of at most NMAX bytes; this loop reduces each
+// block once and takes the last few bytes, fewer than a chunk, one by one.
 using TChunks = void (*)(uint32_t& a, uint32_t& b, const uint8_t* p, size_t chunks);
 
-template <typename TVector> inline uint32_t LaneSum(const TVector& v) {
-    uint32_t lanes[sizeof(TVector) / 4];
-    std::memcpy(lanes, &v, sizeof lanes);
-    uint32_t sum = 0;
-    for (uint32_t lane : lanes)
-        sum += lane;
-    return sum;
-}
-
-// Blocks of whole chunks of at most NMAX bytes, each reduced once; the last few bytes, fewer
-// than a chunk, go through the plain loop.
-template <size_t Width, TChunks Chunks> uint32_t Adler32Vector(uint32_t adler, const void* data, size_t len) {
+uint32_t Adler32Blocks(uint32_t adler, const void* data, size_t len, unsigned widthShift, TChunks chunksOf) {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     if (p == nullptr)
         return 1;
     uint32_t a = adler & 0xFFFF;
     uint32_t b = adler >> 16;
-    while (len >= Width) {
-        const size_t chunks = (len < AdlerNmax ? len : AdlerNmax) / Width;
-        Chunks(a, b, p, chunks);
-        p += chunks * Width;
-        len -= chunks * Width;
+    while ((len >> widthShift) != 0) {
+        const size_t chunks = (len < AdlerNmax ? len : AdlerNmax) >> widthShift;
+        chunksOf(a, b, p, chunks);
+        p += chunks << widthShift;
+        len -= chunks << widthShift;
         a %= AdlerBase;
         b %= AdlerBase;
     }
@@ -142,6 +76,31 @@ template <size_t Width, TChunks Chunks> uint32_t Adler32Vector(uint32_t adler, c
         b += a;
     }
     return a % AdlerBase | (b % AdlerBase) << 16;
+}
+
+// The plain loop, 16 bytes at a time.
+void ScalarChunks(uint32_t& a, uint32_t& b, const uint8_t* p, size_t chunks) {
+    for (; chunks != 0; --chunks, p += 16)
+        Adler16(a, b, p);
+}
+
+uint32_t Adler32Scalar(uint32_t adler, const void* data, size_t len) {
+    return Adler32Blocks(adler, data, len, 4, ScalarChunks);
+}
+
+#if ADLER32_X86
+
+// A vector kernel keeps, per 32-bit lane, the bytes' sum (psadbw against zero adds eight
+// bytes at a time), the weighted sum, and the sum over chunks of the bytes' sum before each
+// chunk (multiplied by Width at the end, instead of once per chunk). Every lane holds a part
+// of a total that the NMAX bound keeps below 2^32, so no lane overflows either.
+template <typename TVector> inline uint32_t LaneSum(const TVector& v) {
+    uint32_t lanes[sizeof(TVector) / 4];
+    std::memcpy(lanes, &v, sizeof lanes);
+    uint32_t sum = 0;
+    for (uint32_t lane : lanes)
+        sum += lane;
+    return sum;
 }
 
 // Without pmaddubsw, the bytes are widened to 16 bits and weighted with pmaddwd, 8 at a time.
@@ -220,11 +179,23 @@ size_t SupportedLevels() {
     return (xcr0 & 6) == 6 && (ebx & bit_AVX2) != 0 ? 4 : 3;
 }
 
+uint32_t Adler32Sse2(uint32_t adler, const void* data, size_t len) {
+    return Adler32Blocks(adler, data, len, 4, Sse2Chunks);
+}
+
+uint32_t Adler32Ssse3(uint32_t adler, const void* data, size_t len) {
+    return Adler32Blocks(adler, data, len, 4, Ssse3Chunks);
+}
+
+uint32_t Adler32Avx2(uint32_t adler, const void* data, size_t len) {
+    return Adler32Blocks(adler, data, len, 5, Avx2Chunks);
+}
+
 const TAdler32Kernel AllKernels[] = {
     {"scalar", Adler32Scalar},
-    {"sse2", Adler32Vector<16, Sse2Chunks>},
-    {"ssse3", Adler32Vector<16, Ssse3Chunks>},
-    {"avx2", Adler32Vector<32, Avx2Chunks>},
+    {"sse2", Adler32Sse2},
+    {"ssse3", Adler32Ssse3},
+    {"avx2", Adler32Avx2},
 };
 
 #else
