@@ -108,11 +108,16 @@ template <typename TVector> inline uint32_t LaneSum(const TVector& v) {
     return sum;
 }
 
+// The weights of a 32-byte chunk; a 16-byte chunk's are its second half (one table for all).
+const int8_t ChunkWeights[32] = {32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
+                                 16, 15, 14, 13, 12, 11, 10, 9,  8,  7,  6,  5,  4,  3,  2,  1};
+
 // Without pmaddubsw, the bytes are widened to 16 bits and weighted with pmaddwd, 8 at a time.
 __attribute__((target("sse2"))) void Sse2Chunks(uint32_t& a, uint32_t& b, const uint8_t* p, size_t chunks) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i weightsLow = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
-    const __m128i weightsHigh = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+    const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ChunkWeights + 16));
+    const __m128i weightsLow = _mm_unpacklo_epi8(weights, zero);
+    const __m128i weightsHigh = _mm_unpackhi_epi8(weights, zero);
     __m128i sums = zero, before = zero, weighted = zero;
     b += a * uint32_t(chunks * 16);
     for (; chunks != 0; --chunks, p += 16) {
@@ -130,7 +135,7 @@ __attribute__((target("sse2"))) void Sse2Chunks(uint32_t& a, uint32_t& b, const 
 // (at most 255 (16 + 15), no saturation); pmaddwd by ones adds those pairs to 32 bits.
 __attribute__((target("ssse3"))) void Ssse3Chunks(uint32_t& a, uint32_t& b, const uint8_t* p, size_t chunks) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i weights = _mm_setr_epi8(16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
+    const __m128i weights = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ChunkWeights + 16));
     const __m128i ones = _mm_set1_epi16(1);
     __m128i sums = zero, before = zero, weighted = zero;
     b += a * uint32_t(chunks * 16);
@@ -150,8 +155,7 @@ __attribute__((target("ssse3"))) void Ssse3Chunks(uint32_t& a, uint32_t& b, cons
 // frame to 32 bytes itself (and stores there with vmovdqu), so no -mstackrealign is needed.
 __attribute__((target("avx2"))) void Avx2Chunks(uint32_t& a, uint32_t& b, const uint8_t* p, size_t chunks) {
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i weights = _mm256_setr_epi8(32, 31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17,
-                                             16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1);
+    const __m256i weights = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(ChunkWeights));
     const __m256i ones = _mm256_set1_epi16(1);
     __m256i sums = zero, before = zero, weighted = zero;
     b += a * uint32_t(chunks * 32);
