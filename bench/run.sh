@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and prints their figures; they are never part of the tests.
-#   1. Adler-32 over 256 MB: ours against zlib's (native and under Wine)
+#   1. Adler-32 over 256 MB: each kernel this processor runs against zlib's (native and under Wine)
 #   2. packing a 200 MB mixed payload with setuppack on one thread and on all cores
 #   3. opening that archive as Setup.exe does (TInstaller) against zlib's adler32 over the same
 #      file in 4096-byte blocks, under Wine

@@ -1,3 +1,4 @@
+#include "common/Adler32.h"
 #include "common/CommonUtils.h"
 
 #include <gtest/gtest.h>
@@ -182,24 +183,46 @@ uint32_t ZlibAdler(uint32_t adler, const std::vector<uint8_t>& data) {
     return static_cast<uint32_t>(adler32(adler, data.data(), static_cast<uInt>(data.size())));
 }
 
-TEST(Adler32, KnownValues) {
-    EXPECT_EQ(Adler32(1, "", 0), 1u);
-    EXPECT_EQ(Adler32(1, "a", 1), 0x00620062u);
-    EXPECT_EQ(Adler32(1, "Wikipedia", 9), 0x11E60398u);
-    EXPECT_EQ(Adler32(0x12345678, nullptr, 0), 1u);
+// Every kernel this processor runs (the plain loop first), each compared with zlib.
+std::vector<TAdler32Kernel> Kernels() {
+    const TAdler32Kernel* kernels;
+    const size_t count = Adler32Kernels(kernels);
+    return {kernels, kernels + count};
 }
 
+TEST(Adler32, KnownValues) {
+    for (const auto& kernel : Kernels()) {
+        SCOPED_TRACE(kernel.Name);
+        EXPECT_EQ(kernel.Function(1, "", 0), 1u);
+        EXPECT_EQ(kernel.Function(1, "a", 1), 0x00620062u);
+        EXPECT_EQ(kernel.Function(1, "Wikipedia", 9), 0x11E60398u);
+        EXPECT_EQ(kernel.Function(0x12345678, nullptr, 0), 1u);
+    }
+    EXPECT_EQ(Adler32(1, "Wikipedia", 9), 0x11E60398u);
+}
+
+// Lengths around the vector widths (16, 32) and the reduction interval (5552 bytes, or the 5536
+// of whole 32-byte chunks within it), each at every offset from a 32-byte boundary of a few.
 TEST(Adler32, EqualsZlibForManyLengths) {
     std::mt19937 random(20240601);
-    const size_t lengths[] = {1,    2,    15,   16,   17,    31,    32,    33,    255,    4096,
-                              5551, 5552, 5553, 5567, 11104, 11105, 11119, 65536, 100003, 300000};
-    for (size_t n : lengths) {
-        const auto data = RandomBytes(n, random);
-        EXPECT_EQ(Adler32(1, data.data(), n), ZlibAdler(1, data)) << n;
-    }
-    for (size_t n = 0; n < 200; ++n) {
-        const auto data = RandomBytes(n, random);
-        EXPECT_EQ(Adler32(1, data.data(), n), ZlibAdler(1, data)) << n;
+    const size_t lengths[] = {15,   16,    17,    31,    32,    33,    63,     64,    65,
+                              255,  4096,  5535,  5536,  5537,  5551,  5552,   5553,  5567,
+                              5583, 11072, 11104, 11105, 11119, 65536, 100003, 300000};
+    const size_t offsets[] = {0, 1, 15, 31};
+    const auto buffer = RandomBytes(300000 + 32, random);
+    for (const auto& kernel : Kernels()) {
+        SCOPED_TRACE(kernel.Name);
+        for (size_t n : lengths) {
+            for (size_t offset : offsets) {
+                const std::vector<uint8_t> data(buffer.begin() + offset, buffer.begin() + offset + n);
+                EXPECT_EQ(kernel.Function(1, buffer.data() + offset, n), ZlibAdler(1, data))
+                    << n << "+" << offset;
+            }
+        }
+        for (size_t n = 0; n < 200; ++n) {
+            const std::vector<uint8_t> data(buffer.begin() + n, buffer.begin() + 2 * n);
+            EXPECT_EQ(kernel.Function(1, data.data(), n), ZlibAdler(1, data)) << n;
+        }
     }
 }
 
@@ -207,12 +230,14 @@ TEST(Adler32, EqualsZlibForManyLengths) {
 // comes closest to overflowing 32 bits. Unreduced start values must behave as zlib's too.
 TEST(Adler32, EqualsZlibAtTheExtremes) {
     const uint32_t starts[] = {1, 0, 0xFFF0FFF0u, 0xFFFFFFFFu, 0xFFF00001u, 0x0001FFF0u};
-    const size_t lengths[] = {1, 7, 16, 5552, 5553, 3 * 5552 + 7};
-    for (uint32_t start : starts) {
-        for (size_t n : lengths) {
-            const std::vector<uint8_t> ones(n, 0xFF);
-            EXPECT_EQ(Adler32(start, ones.data(), n), ZlibAdler(start, ones))
-                << std::hex << start << " " << n;
+    const size_t lengths[] = {0, 1, 7, 16, 31, 32, 5536, 5551, 5552, 5553, 3 * 5552 + 7, 3 * 5552 + 31};
+    for (const auto& kernel : Kernels()) {
+        for (uint32_t start : starts) {
+            for (size_t n : lengths) {
+                const std::vector<uint8_t> ones(n, 0xFF);
+                EXPECT_EQ(kernel.Function(start, ones.data(), n), ZlibAdler(start, ones))
+                    << kernel.Name << " " << std::hex << start << " " << std::dec << n;
+            }
         }
     }
 }
