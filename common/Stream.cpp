@@ -166,8 +166,11 @@ int32_t TBufferedReadStream::Read(void* buffer, int32_t count) {
             Buffer.reset(new uint8_t[static_cast<size_t>(Capacity)]);
         }
         const int32_t wanted = count - done;
-        if (wanted >= Capacity) {
-            // As large as the buffer: one read into the caller's memory, no copy.
+        if (count >= Capacity) {
+            // A read as large as the buffer: what the buffer did not hold comes in one read
+            // into the caller's memory, without a copy, and the buffer is not filled again:
+            // a reader of large blocks that once read a small piece before them would
+            // otherwise have every block copied through the buffer.
             const int32_t got = ReadSource(out + done, wanted);
             Pos += got;
             done += got;

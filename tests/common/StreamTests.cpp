@@ -172,6 +172,37 @@ TEST(BufferedReadStream, ReadsAndSeeksAsItsSource) {
     }
 }
 
+// A reader of large blocks that read a small piece first (the archive's check after its
+// header) must not have every block copied through the buffer: what the buffer does not hold
+// comes straight from the source, each byte once.
+TEST(BufferedReadStream, LargeReadsAfterASmallOneReadEachByteOnce) {
+    class TCountingStream final : public TMemoryStream {
+    public:
+        int64_t BytesRead = 0;
+        int32_t Read(void* buffer, int32_t count) override {
+            const int32_t got = TMemoryStream::Read(buffer, count);
+            BytesRead += got;
+            return got;
+        }
+    };
+    constexpr int32_t bufferSize = 64;
+    std::vector<uint8_t> data(10 * bufferSize);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 13);
+    auto source = std::make_unique<TCountingStream>();
+    source->WriteBuffer(data.data(), static_cast<int32_t>(data.size()));
+    source->SetPosition(0);
+    TCountingStream& counted = *source;
+    TBufferedReadStream stream(std::move(source), bufferSize);
+    std::vector<uint8_t> got(data.size());
+    stream.ReadBuffer(got.data(), 5);
+    for (int block = 0; block < 3; ++block)
+        stream.ReadBuffer(got.data() + 5 + block * bufferSize, bufferSize);
+    EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + 5 + 3 * bufferSize),
+              std::vector<uint8_t>(data.begin(), data.begin() + 5 + 3 * bufferSize));
+    EXPECT_EQ(counted.BytesRead, 5 + 3 * bufferSize);
+}
+
 TEST(FileStream, CreateWriteReopenRead) {
     TTestFolder folder;
     const std::string path = folder.PathOf("data.bin");
