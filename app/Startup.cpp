@@ -13,16 +13,23 @@
 
 namespace {
 
-// The uninstall controller's messages, in the program's message dialogs.
+// The uninstall controller's messages, in the program's message dialogs. The window that
+// showed the removal stays until the message after it has taken its place.
 class TMessageDialogs final : public ISetupDialogs {
 public:
     TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override {
-        return ::ShowMessage(text, kind);
+        const TMessageResult result = ::ShowMessage(text, kind);
+        Progress.reset();
+        return result;
     }
     bool ShowProgress(const std::string& caption, const std::string& text,
                       const std::function<bool(const TItemProgress&)>& work) override {
-        return ::ShowProgress(caption, text, work);
+        Progress = std::make_unique<TProgressWindow>(caption, text);
+        return Progress->Run(work);
     }
+
+private:
+    std::unique_ptr<TProgressWindow> Progress;
 };
 
 } // namespace

@@ -125,6 +125,11 @@ bool TMainForm::Create() {
     return !IsTerminated && Handle();
 }
 
+void TMainForm::Show() {
+    TLayoutWindow::Show();
+    Checking.reset();
+}
+
 bool TMainForm::PreTranslateMessage(MSG& message) {
     if (!Handle())
         return false;
@@ -265,6 +270,7 @@ std::string TMainForm::ExpandPluginText(const std::string& text) const {
 }
 
 void TMainForm::Terminate() {
+    Checking.reset();
     IsTerminated = true;
     if (QuitOnEnd)
         ::PostQuitMessage(0);
@@ -286,10 +292,10 @@ void TMainForm::FormCreate() {
     // large setup program would show nothing for many seconds, and be started again. It runs
     // on a thread of its own, and a small window shows the check once it has taken half a
     // second, until the first page or the error box takes its place.
-    TProgressWindow checking(ErrorCaption, LoadMessage(msCheckingSetup));
+    Checking = std::make_unique<TProgressWindow>(ErrorCaption, LoadMessage(msCheckingSetup));
     try {
         std::unique_ptr<TSetupInstaller> controller;
-        checking.Run(
+        Checking->Run(
             [&](const TProgressReport& progress) {
                 controller = Services.CreateController([&progress](int64_t done, int64_t total) {
                     progress(static_cast<size_t>(done), static_cast<size_t>(total));
@@ -299,7 +305,6 @@ void TMainForm::FormCreate() {
             CheckingWindowDelay);
         Controller = std::move(controller);
     } catch (const std::exception& error) {
-        checking.Close();
         EndWithError(error.what());
         return;
     }
@@ -332,7 +337,6 @@ void TMainForm::FormCreate() {
         ShowPage(wpWelcome);
     } catch (const std::exception& error) {
         // The steps after the failing one have not run, so the wizard cannot go on.
-        checking.Close();
         EndWithError(error.what());
     }
 }

@@ -21,6 +21,7 @@
 #include "setup/SetupPicture.h"
 #include "setup/SetupProgress.h"
 #include "ui/LayoutWindow.h"
+#include "ui/ProgressDialog.h"
 #include "ui/WizardServices.h"
 
 class TMainForm final : public TLayoutWindow, public ISetupProgress {
@@ -32,6 +33,9 @@ public:
     // FormCreate. False when the wizard cannot start: the error has been shown and the
     // application told to end.
     bool Create();
+    // Shows the window, centred, in front; then the window that showed a long check of the
+    // archive goes. In that order the program keeps the foreground from the one to the other.
+    void Show();
     // The message loop's share: dialog keys (Tab, Enter, Escape, accelerators). True when the
     // message has been handled.
     bool PreTranslateMessage(MSG& message);
@@ -94,6 +98,9 @@ private:
     std::string ErrorCaption = "Setup";
     int PageIndex = -1;
     bool IsTerminated = false;
+    // The window that shows a long check of the archive, until the first page or the error
+    // box has taken its place.
+    std::unique_ptr<TProgressWindow> Checking;
 
     // What the run's thread sends to the window (FormMainRun.cpp).
     enum : UINT { wmRunProgress = WM_APP + 1, wmRunStatus, wmRunCall, wmRunEnded };

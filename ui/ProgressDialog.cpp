@@ -12,9 +12,11 @@
 
 namespace {
 
-// Posted by the working thread: the bar's new position (wParam), and the end of the work.
+// Posted by the working thread: the bar's new position (wParam), and the end of the work;
+// posted to itself once another window has taken the activation after the work.
 constexpr UINT WM_PROGRESS_POSITION = WM_APP + 1;
 constexpr UINT WM_PROGRESS_DONE = WM_APP + 2;
+constexpr UINT WM_PROGRESS_HIDE = WM_APP + 3;
 constexpr UINT_PTR AppearTimer = 1;
 
 constexpr int TextId = 0xFFFF; // a static text, as in the message dialogs
@@ -58,6 +60,14 @@ INT_PTR TProgressWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
     case WM_PROGRESS_DONE:
         Done = true;
+        return TRUE;
+    case WM_ACTIVATE:
+        // Hiding within the activation's own messages would disturb it: once it is through.
+        if (LOWORD(wParam) == WA_INACTIVE && Done)
+            ::PostMessageA(Handle(), WM_PROGRESS_HIDE, 0, 0);
+        return FALSE;
+    case WM_PROGRESS_HIDE:
+        ::ShowWindow(Handle(), SW_HIDE);
         return TRUE;
     case WM_TIMER:
         ::KillTimer(Handle(), AppearTimer);
@@ -175,9 +185,4 @@ bool TProgressWindow::Run(const std::function<bool(const TProgressReport&)>& wor
     if (failure)
         std::rethrow_exception(failure);
     return result;
-}
-
-bool ShowProgress(const std::string& caption, const std::string& text,
-                  const std::function<bool(const TProgressReport& progress)>& work) {
-    return TProgressWindow(caption, text).Run(work);
 }

@@ -20,6 +20,9 @@ constexpr int ProgressBarId = 0x100;
 // What a step reports: done of total, from its own thread.
 using TProgressReport = std::function<void(size_t done, size_t total)>;
 
+// A window titled caption, with text above a bar that work moves through its argument (done
+// of total, from work's thread). It has no close box and takes no Escape: a step under way is
+// not cancelled.
 class TProgressWindow final : public TDialogWindow<TProgressWindow> {
 public:
     TProgressWindow(const std::string& caption, const std::string& text) : Caption(caption), Text(text) {}
@@ -27,8 +30,10 @@ public:
     // Runs work on another thread while this thread keeps the window answering, and returns
     // what work returned or raises what it raised. The window shows once work has run for
     // showAfter milliseconds (at once for 0): a step that ends sooner shows nothing. A window
-    // once shown stays when Run returns, until Close, so that it can give way to the next one
-    // without a gap. Without a window (the system out of resources) work still runs, unseen.
+    // once shown stays when Run returns, until the next window of the program becomes active
+    // (it then hides) or Close. Were it destroyed first, Windows would hand the activation to
+    // another program's window and keep the next one of this program from the foreground.
+    // Without a window (the system out of resources) work still runs, unseen.
     bool Run(const std::function<bool(const TProgressReport& progress)>& work, DWORD showAfter = 0);
     void Close() { Window.Reset(); }
 
@@ -51,10 +56,3 @@ private:
     void Report(size_t done, size_t total);
     void Appear();
 };
-
-// Shows the window, titled caption, with text above the bar, and runs work on another thread;
-// work moves the bar through its argument (done of total, from that thread). The window goes
-// when work ends; its result is returned and what it raised is raised here. The window has no
-// close box and takes no Escape: a step under way is not cancelled.
-bool ShowProgress(const std::string& caption, const std::string& text,
-                  const std::function<bool(const TProgressReport& progress)>& work);

@@ -363,8 +363,8 @@ void TDriver::WatchProgress(const std::vector<std::string>& args) {
     int probes = 0;
     std::vector<int> positions;
     const DWORD start = ::GetTickCount();
-    // A window that closes when its work is done ends the watch as well.
-    while (::IsWindow(Window) && !FindControl(args[1], false)) {
+    // A window that closes or hides when its work is done ends the watch as well.
+    while (::IsWindow(Window) && ::IsWindowVisible(Window) && !FindControl(args[1], false)) {
         if (::GetTickCount() - start >= Timeout)
             throw EDriverFailure("no visible control " + QuoteWord(args[1]));
         // A window that takes no message for five seconds is "Not Responding" to Windows.
