@@ -139,8 +139,7 @@ void TProgressWindow::Build() {
 
 void TProgressWindow::Report(size_t done, size_t total) {
     // In 64 bits: a count of bytes times 100 overflows a 32-bit size_t.
-    const int position =
-        total == 0 ? 100 : static_cast<int>(uint64_t{std::min(done, total)} * 100 / total);
+    const int position = total == 0 ? 100 : static_cast<int>(uint64_t{std::min(done, total)} * 100 / total);
     if (Posted.exchange(position) != position)
         ::PostMessageA(Handle(), WM_PROGRESS_POSITION, static_cast<WPARAM>(position), 0);
 }

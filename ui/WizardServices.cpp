@@ -11,8 +11,8 @@ namespace {
 
 class TSystemWizardServices final : public IWizardServices {
 public:
-    std::unique_ptr<TSetupInstaller> CreateController(
-        const std::function<void(int64_t done, int64_t total)>& progress) override {
+    std::unique_ptr<TSetupInstaller>
+    CreateController(const std::function<void(int64_t done, int64_t total)>& progress) override {
         return std::make_unique<TSetupInstaller>(progress);
     }
     TMessageResult ShowMessage(const std::string& text, TMessageKind kind) override {

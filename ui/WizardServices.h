@@ -22,8 +22,8 @@ public:
     // Creates the setup controller over the running program's setup data, telling progress
     // how far the archive's check has come (from the calling thread); raises what the
     // controller's construction raises. Called on a thread of its own.
-    virtual std::unique_ptr<TSetupInstaller> CreateController(
-        const std::function<void(int64_t done, int64_t total)>& progress) = 0;
+    virtual std::unique_ptr<TSetupInstaller>
+    CreateController(const std::function<void(int64_t done, int64_t total)>& progress) = 0;
     // A modal message dialog of a kind of ui/MessageDialog.h, and the button chosen.
     virtual TMessageResult ShowMessage(const std::string& text, TMessageKind kind) = 0;
     // The error box that ends the program, titled caption.

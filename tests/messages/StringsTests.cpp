@@ -76,9 +76,9 @@ TEST(Strings, NamedNumbersAreTheEntriesOfTheTable) {
                          msUninstalling,
                          msCheckingSetup,
                          msWindowGone};
-    const int numbers[] = {65232, 65233, 65234, 65235, 65236, 65237, 65238, 65239, 65240,
-                           65241, 65242, 65243, 65248, 65249, 65253, 65254, 65255, 65256,
-                           65257, 65258, 65259, 65260, 65261, 65262, 65263, 65264, 65265, 65266};
+    const int numbers[] = {65232, 65233, 65234, 65235, 65236, 65237, 65238, 65239, 65240, 65241,
+                           65242, 65243, 65248, 65249, 65253, 65254, 65255, 65256, 65257, 65258,
+                           65259, 65260, 65261, 65262, 65263, 65264, 65265, 65266};
     ASSERT_EQ(std::size(Table), std::size(named));
     for (size_t i = 0; i < std::size(named); ++i) {
         EXPECT_EQ(named[i], numbers[i]);

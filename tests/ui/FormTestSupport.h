@@ -43,8 +43,8 @@ public:
     // Runs, when set, before the factory, on the thread that creates the controller.
     std::function<void(const std::function<void(int64_t, int64_t)>& progress)> Checking;
 
-    std::unique_ptr<TSetupInstaller> CreateController(
-        const std::function<void(int64_t, int64_t)>& progress) override {
+    std::unique_ptr<TSetupInstaller>
+    CreateController(const std::function<void(int64_t, int64_t)>& progress) override {
         if (Checking)
             Checking(progress);
         return Factory();

@@ -368,7 +368,8 @@ TEST_F(FormTest, LongArchiveCheckShowsItsWindowUntilTheFirstPage) {
     Services.Checking = [&](const std::function<void(int64_t, int64_t)>& progress) {
         hiddenAtFirst = FindThreadDialog(formThread) == nullptr;
         const DWORD start = ::GetTickCount();
-        for (int64_t done = 0; !checking && ::GetTickCount() - start < 10000; done = std::min<int64_t>(done + 1, 89)) {
+        for (int64_t done = 0; !checking && ::GetTickCount() - start < 10000;
+             done = std::min<int64_t>(done + 1, 89)) {
             progress(done, 100);
             ::Sleep(20);
             checking = FindThreadDialog(formThread);
@@ -377,8 +378,8 @@ TEST_F(FormTest, LongArchiveCheckShowsItsWindowUntilTheFirstPage) {
         text = TextOf(::FindWindowExA(checking, nullptr, "Static", nullptr));
         progress(90, 100);
         while (checking && position != 90 && ::GetTickCount() - start < 10000 &&
-               ::SendMessageTimeoutA(::GetDlgItem(checking, ProgressBarId), PBM_GETPOS, 0, 0, SMTO_NORMAL, 1000,
-                                     &position))
+               ::SendMessageTimeoutA(::GetDlgItem(checking, ProgressBarId), PBM_GETPOS, 0, 0, SMTO_NORMAL,
+                                     1000, &position))
             ::Sleep(20);
     };
     Start(SetupIni());

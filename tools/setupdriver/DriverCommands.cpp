@@ -55,7 +55,8 @@ const std::map<std::string, TDriver::TCommandInfo>& TDriver::Commands() {
         {"watch-progress",
          {4, 4, &TDriver::WatchProgress,
           "watch-progress <bar> <until> <ms> <count>  until the control <until> shows or the current window "
-          "closes or hides, asks the window every 10 ms: it answers within <ms>, and the bar shows at least <count> "
+          "closes or hides, asks the window every 10 ms: it answers within <ms>, and the bar shows at least "
+          "<count> "
           "positions between 0 and 100, never going back"}},
         {"start-second",
          {1, 2, &TDriver::StartSecond,
