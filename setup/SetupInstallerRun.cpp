@@ -151,18 +151,18 @@ void TSetupInstaller::InstallComponents(ISetupProgress& progress, int32_t start,
 
 namespace {
 
-// True when path is folder or lies below it, letter case aside; "\" and "/" are one.
+// True when path is folder or lies below it, as Windows compares names (SameFileName); "\"
+// and "/" are one.
 bool IsSameOrBelow(const std::string& path, const std::string& folder) {
     const std::string base = ExcludeDelimiter(folder);
-    if (base.empty() || path.size() < base.size())
+    if (base.empty() || path.size() < base.size() ||
+        (path.size() > base.size() && !IsPathDelimiter(path[base.size()])))
         return false;
-    for (size_t i = 0; i < base.size(); ++i) {
-        const bool same =
-            IsPathDelimiter(path[i]) ? IsPathDelimiter(base[i]) : AsciiLower(path[i]) == AsciiLower(base[i]);
-        if (!same)
-            return false;
-    }
-    return path.size() == base.size() || IsPathDelimiter(path[base.size()]);
+    const auto backslashed = [](std::string text) {
+        std::replace(text.begin(), text.end(), '/', '\\');
+        return text;
+    };
+    return SameFileName(backslashed(path.substr(0, base.size())), backslashed(base));
 }
 
 } // namespace
